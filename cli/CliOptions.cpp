@@ -1,0 +1,134 @@
+// Parsing of the console front end's arguments.
+#include "cli/CliOptions.h"
+
+#include <cerrno>
+#include <cwchar>
+
+const char kCliUsage[] =
+    "usage: mirlock-cli [options] TEXT FOLDER\n"
+    "       mirlock-cli --dump-text [--mode M] [--ignore-hidden] [--ignore-tags NAMES] FILE\n"
+    "\n"
+    "  -e, --regex           TEXT is a regular expression\n"
+    "  -i, --ignore-case     literal search ignores case\n"
+    "  -n, --no-recurse      do not search sub-directories\n"
+    "  -f, --files PATTERN   file-name pattern (default *.*)\n"
+    "  -m, --max N           at most N matches per file (default 999)\n"
+    "      --mode M          converter set: ifilter (0, default), office (1), text (2)\n"
+    "      --ignore-hidden   leave hidden text out\n"
+    "      --ignore-tags S   leave text tagged S out\n"
+    "  -c, --context         print every match with its context\n"
+    "  -q, --quiet           no summary line\n"
+    "TEXT may be \"\": the files are listed and none is read.\n";
+
+namespace {
+
+constexpr size_t kMaxField = 259;  // the request's text buffers hold 259 characters
+
+bool ParseInt(const std::wstring& s, int* value) {
+    if (s.empty())
+        return false;
+    wchar_t* end = nullptr;
+    errno = 0;
+    const long long v = wcstoll(s.c_str(), &end, 10);
+    if (*end || errno || v < -2147483647LL - 1 || v > 2147483647LL)
+        return false;
+    *value = static_cast<int>(v);
+    return true;
+}
+
+bool ParseMode(const std::wstring& s, int* mode) {
+    if (s == L"ifilter")
+        *mode = 0;
+    else if (s == L"office")
+        *mode = 1;
+    else if (s == L"text")
+        *mode = 2;
+    else
+        return ParseInt(s, mode);
+    return true;
+}
+
+}  // namespace
+
+bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::wstring* error) {
+    std::vector<std::wstring> positional;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        if (optionsEnded || a.size() < 2 || a[0] != L'-') {
+            positional.push_back(a);
+            continue;
+        }
+        auto value = [&](std::wstring* out) {
+            if (i + 1 >= args.size()) {
+                *error = a + L" needs a value";
+                return false;
+            }
+            *out = args[++i];
+            return true;
+        };
+        std::wstring v;
+        if (a == L"--") {
+            optionsEnded = true;
+        } else if (a == L"-e" || a == L"--regex") {
+            o->regex = 1;
+        } else if (a == L"-i" || a == L"--ignore-case") {
+            o->caseSensitive = 0;
+        } else if (a == L"-n" || a == L"--no-recurse") {
+            o->recursion = 0;
+        } else if (a == L"-f" || a == L"--files") {
+            if (!value(&v))
+                return false;
+            o->fileNameSpec = v.empty() ? L"*.*" : v;
+        } else if (a == L"-m" || a == L"--max") {
+            if (!value(&v))
+                return false;
+            if (!ParseInt(v, &o->maximumMatch)) {
+                *error = L"not a number: " + v;
+                return false;
+            }
+        } else if (a == L"--mode") {
+            if (!value(&v))
+                return false;
+            if (!ParseMode(v, &o->mode)) {
+                *error = L"unknown mode: " + v;
+                return false;
+            }
+        } else if (a == L"--ignore-hidden") {
+            o->includeHidden = 0;
+        } else if (a == L"--ignore-tags") {
+            if (!value(&o->ignoreTags))
+                return false;
+        } else if (a == L"-c" || a == L"--context") {
+            o->context = true;
+        } else if (a == L"-q" || a == L"--quiet") {
+            o->quiet = true;
+        } else if (a == L"--dump-text") {
+            o->command = CliOptions::Command::kDumpText;
+        } else {
+            *error = L"unknown option: " + a;
+            return false;
+        }
+    }
+
+    if (o->command == CliOptions::Command::kDumpText) {
+        if (positional.size() != 1) {
+            *error = L"--dump-text takes one FILE";
+            return false;
+        }
+        o->target = positional[0];
+    } else {
+        if (positional.size() != 2) {
+            *error = L"expected TEXT and FOLDER";
+            return false;
+        }
+        o->text = positional[0];
+        o->target = positional[1];
+    }
+    if (o->text.size() > kMaxField || o->target.size() > kMaxField ||
+        o->fileNameSpec.size() > kMaxField || o->ignoreTags.size() > kMaxField) {
+        *error = L"an argument is longer than 259 characters";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,30 @@
+// Command-line contract of the console front end.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CliOptions {
+    enum class Command { kSearch, kDumpText };
+
+    Command command = Command::kSearch;
+    std::wstring text;    // search text, may be empty
+    std::wstring target;  // folder to search, or the file to dump
+    int regex = 0;
+    int caseSensitive = 1;
+    int recursion = 1;
+    std::wstring fileNameSpec = L"*.*";
+    int maximumMatch = 999;
+    int mode = 0;
+    int includeHidden = 1;
+    std::wstring ignoreTags;
+    bool context = false;
+    bool quiet = false;
+};
+
+// Parses the arguments after the program name. On a usage error returns
+// false with a one-line reason in `error`.
+bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* options,
+                     std::wstring* error);
+
+extern const char kCliUsage[];

@@ -1,0 +1,47 @@
+// Encoding and escaping for the console front end.
+#include "cli/ConsoleOutput.h"
+
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+void InitConsoleOutput() {
+    // MinGW's runtime would turn every "\n" into "\r\n" in text mode.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+}
+
+std::string ToUtf8(const wchar_t* text, size_t length) {
+    std::string out;
+    if (length == 0)
+        return out;
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                      nullptr, nullptr);
+    if (n <= 0)
+        return out;
+    out.resize(static_cast<size_t>(n));
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::string EscapeContext(const std::wstring& context) {
+    std::wstring escaped;
+    escaped.reserve(context.size() + 8);
+    for (wchar_t c : context) {
+        switch (c) {
+        case L'\\': escaped += L"\\\\"; break;
+        case L'\t': escaped += L"\\t"; break;
+        case L'\n': escaped += L"\\n"; break;
+        case L'\r': escaped += L"\\r"; break;
+        default: escaped += c; break;
+        }
+    }
+    return ToUtf8(escaped);
+}
+
+void WriteUtf8(FILE* stream, const std::wstring& text) {
+    const std::string bytes = ToUtf8(text);
+    fwrite(bytes.data(), 1, bytes.size(), stream);
+}

@@ -1,0 +1,63 @@
+// File lines on stdout, the summary on stderr.
+#include "cli/ConsoleSink.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "cli/ConsoleOutput.h"
+#include "search/ResourceText.h"
+#include "search/SearchRecords.h"
+#include "search/SearchSummary.h"
+
+bool ConsoleSink::ShowStatus(unsigned id, ...) {
+    // The console has no status line; the text is still formatted so that a
+    // string that cannot be loaded stops the walk as it does in the window.
+    wchar_t text[101];
+    va_list args;
+    va_start(args, id);
+    const bool ok = FormatResourceString(id, &args, text, 101);
+    va_end(args);
+    return ok && !IsStopRequested();
+}
+
+bool ConsoleSink::AddResult(FileResult* result) {
+    if (IsStopRequested())
+        return false;
+    request->filesMatched += 1;
+    request->matchCount += static_cast<int>(result->matches.size());
+
+    std::wstring line = result->location;
+    line += result->name;
+    line += L'\t';
+    switch (result->status) {
+    case kFileFailed: line += L"read error"; break;
+    case kFileListed: line += L"-"; break;
+    default: line += std::to_wstring(result->matches.size()); break;
+    }
+    line += L'\n';
+    WriteUtf8(stdout, line);
+    if (printContext) {
+        for (const auto& m : result->matches) {
+            std::string row = "\t";
+            row += std::to_string(m->start);
+            row += '\t';
+            row += std::to_string(m->end);
+            row += '\t';
+            row += EscapeContext(m->context);
+            row += '\n';
+            fwrite(row.data(), 1, row.size(), stdout);
+        }
+    }
+    ++linesPrinted;
+    return true;
+}
+
+void ConsoleSink::SetSearching(int searching) {
+    if (searching || quiet)
+        return;
+    fflush(stdout);
+    WriteUtf8(stderr, FormatSearchSummary(request->filesSearched, request->filesMatched,
+                                          request->matchCount) +
+                          L"\n");
+}

@@ -1,0 +1,25 @@
+// The console front end's sink: prints each result as it arrives.
+#pragma once
+
+#include "search/SearchResultSink.h"
+
+struct SearchRequest;
+
+class ConsoleSink : public SearchResultSink {
+public:
+    ConsoleSink(SearchRequest* request, bool printContext, bool quiet)
+        : request(request), printContext(printContext), quiet(quiet) {}
+
+    bool ShowStatus(unsigned id, ...) override;
+    bool AddResult(FileResult* result) override;
+    void SetSearching(int searching) override;
+    bool IsStopRequested() override { return false; }
+
+    int LinesPrinted() const { return linesPrinted; }
+
+private:
+    SearchRequest* request;
+    bool printContext;
+    bool quiet;
+    int linesPrinted = 0;
+};

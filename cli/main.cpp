@@ -1,0 +1,124 @@
+// mirlock-cli: the search engine driven to the end from the console.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "cli/ConsoleOutput.h"
+#include "cli/ConsoleSink.h"
+#include "converters/ConverterList.h"
+#include "search/FoldText.h"
+#include "search/ScopedHandle.h"
+#include "search/SearchRecords.h"
+#include "search/Searcher.h"
+
+namespace {
+
+constexpr int kExitFound = 0;
+constexpr int kExitNone = 1;
+constexpr int kExitError = 2;
+
+void FillRequest(const CliOptions& o, SearchRequest* request) {
+    *request = SearchRequest{};
+    wcsncpy(request->ignoreTags, o.ignoreTags.c_str(), kPathChars - 1);
+    request->includeHidden = o.includeHidden;
+    wcsncpy(request->searchText, o.text.c_str(), kPathChars - 1);
+    wcsncpy(request->fileNameSpec, o.fileNameSpec.c_str(), kPathChars - 1);
+    request->recursion = o.recursion;
+    request->regex = o.regex;
+    request->caseSensitive = o.caseSensitive;
+    request->maximumMatch = o.maximumMatch;
+}
+
+bool FullPath(const std::wstring& path, wchar_t (&out)[kPathChars]) {
+    const DWORD n = GetFullPathNameW(path.c_str(), kPathChars, out, nullptr);
+    return n > 0 && n < kPathChars;
+}
+
+int RunSearch(const CliOptions& o) {
+    SearchRequest request;
+    FillRequest(o, &request);
+    if (!FullPath(o.target, request.folder)) {
+        fputs("mirlock-cli: FOLDER is too long\n", stderr);
+        return kExitError;
+    }
+    ConverterList converters;
+    converters.BuildConverters(o.mode);
+    ConsoleSink sink(&request, o.context, o.quiet);
+    request.sink = &sink;
+
+    Searcher searcher;
+    searcher.SetMessageHandler([](const wchar_t* text) {
+        // Message formatting ends lines with CR LF; the console's lines end with LF.
+        std::wstring message;
+        for (const wchar_t* p = text; *p; ++p) {
+            if (*p != L'\r')
+                message += *p;
+        }
+        WriteUtf8(stderr, message + L"\n");
+    });
+    if (!searcher.StartSearch(&request, &converters))
+        return kExitError;
+    while (searcher.Step()) {
+    }
+    sink.SetSearching(0);
+    fflush(stdout);
+    return sink.LinesPrinted() > 0 ? kExitFound : kExitNone;
+}
+
+int DumpText(const CliOptions& o) {
+    SearchRequest request;
+    FillRequest(o, &request);
+    wchar_t path[kPathChars];
+    if (!FullPath(o.target, path)) {
+        fputs("read error\n", stderr);
+        return kExitError;
+    }
+    ConverterList converters;
+    converters.BuildConverters(o.mode);
+    HGLOBAL block = nullptr;
+    if (DocConverter* prototype = converters.FindConverter(path)) {
+        try {
+            auto converter = prototype->Clone();
+            converter->SetCodePage(0);
+            block = converter->Convert(path, request);
+        } catch (...) {
+            block = nullptr;
+        }
+    }
+    ScopedGlobal owned(block);
+    GlobalLockGuard<wchar_t> text(block);
+    if (!text.Get()) {
+        fputs("read error\n", stderr);
+        return kExitError;
+    }
+    const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
+    size_t length = wcsnlen(text.Get(), capacity);
+    if (length == capacity && length > 0)
+        --length;
+    FoldText(length, text.Get());
+    const std::string bytes = ToUtf8(text.Get(), length);
+    fwrite(bytes.data(), 1, bytes.size(), stdout);
+    fflush(stdout);
+    return kExitFound;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    InitConsoleOutput();
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    CliOptions options;
+    std::wstring error;
+    if (!ParseCliOptions(args, &options, &error)) {
+        WriteUtf8(stderr, L"mirlock-cli: " + error + L"\n");
+        fputs(kCliUsage, stderr);
+        return kExitError;
+    }
+    if (options.command == CliOptions::Command::kDumpText)
+        return DumpText(options);
+    return RunSearch(options);
+}

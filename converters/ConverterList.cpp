@@ -1,0 +1,40 @@
+// Building and querying the converter set.
+#include "converters/ConverterList.h"
+
+#include "converters/TxtConverter.h"
+
+ConverterList::~ConverterList() { ClearConverters(); }
+
+void ConverterList::ClearConverters() {
+    for (int i = 0; i < prototypeCount; ++i)
+        prototypes[i].reset();
+    prototypeCount = 0;
+}
+
+bool ConverterList::Append(std::unique_ptr<DocConverter> converter) {
+    if (prototypeCount >= kMaxConverters)
+        return false;
+    prototypes[prototypeCount++] = std::move(converter);
+    return true;
+}
+
+void ConverterList::BuildConverters(int newMode) {
+    ClearConverters();
+    mode = newMode;
+    if (mode == ConverterModeTextOnly) {
+        Append(std::make_unique<TxtConverter>());
+        return;
+    }
+    // Translation formats come first, then the system-backed converters of
+    // the mode; the plain-text converter, which takes every file, closes the
+    // list in every mode.
+    Append(std::make_unique<TxtConverter>());
+}
+
+DocConverter* ConverterList::FindConverter(const wchar_t* path) const {
+    for (int i = 0; i < prototypeCount; ++i) {
+        if (prototypes[i]->Accepts(path))
+            return prototypes[i].get();
+    }
+    return nullptr;
+}

@@ -1,0 +1,45 @@
+// The ordered set of converter prototypes; the first that accepts a file wins.
+#pragma once
+
+#include <memory>
+
+#include "converters/DocConverter.h"
+
+enum ConverterMode : int {
+    ConverterModeIFilter = 0,
+    ConverterModeOffice = 1,
+    ConverterModeTextOnly = 2,
+};
+
+class ConverterList {
+public:
+    static constexpr int kMaxConverters = 256;
+
+    ConverterList() = default;
+    ~ConverterList();
+    ConverterList(const ConverterList&) = delete;
+    ConverterList& operator=(const ConverterList&) = delete;
+
+    // Destroys every prototype in index order.
+    void ClearConverters();
+
+    // Rebuilds the list for `mode`: text only for 2; otherwise the
+    // translation formats, the system-backed converters of the mode, and the
+    // plain-text converter last.
+    void BuildConverters(int mode);
+
+    // The first prototype whose Accepts(path) is nonzero, or null.
+    DocConverter* FindConverter(const wchar_t* path) const;
+
+    int Mode() const { return mode; }
+    int Count() const { return prototypeCount; }
+    DocConverter* At(int index) const { return prototypes[index].get(); }
+
+    // Appends a prototype; false (and the converter dropped) when the list is full.
+    bool Append(std::unique_ptr<DocConverter> converter);
+
+private:
+    std::unique_ptr<DocConverter> prototypes[kMaxConverters];
+    int mode = ConverterModeIFilter;
+    int prototypeCount = 0;
+};

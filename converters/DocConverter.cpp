@@ -1,0 +1,56 @@
+// Base behaviour shared by every converter.
+#include "converters/DocConverter.h"
+
+#include <cwchar>
+
+#include "search/ScopedHandle.h"
+
+int DocConverter::Load(const wchar_t*) { return 1; }
+int DocConverter::IsAvailable() { return 1; }
+int DocConverter::IsPlainText() { return 0; }
+void DocConverter::SetCodePage(int) {}
+
+void DocConverter::CopyStringsFrom(const DocConverter& other) {
+    wmemcpy(typeName, other.typeName, kConverterChars);
+    wmemcpy(fileSpec, other.fileSpec, kConverterChars);
+    wmemcpy(libraryPath, other.libraryPath, kConverterChars);
+}
+
+HGLOBAL AllocTextBlock(size_t bytes) {
+    return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+}
+
+HGLOBAL DocConverter::ConvertMemory(HGLOBAL block, const SearchRequest& request) {
+    wchar_t tempDir[256];
+    wchar_t tempFile[MAX_PATH];
+    const DWORD dirLength = GetTempPathW(256, tempDir);
+    if (dirLength == 0 || dirLength >= 256)
+        return nullptr;
+    if (GetTempFileNameW(tempDir, L"qvx", 0, tempFile) == 0)
+        return nullptr;
+
+    bool written = false;
+    {
+        ScopedKernelHandle file(CreateFileW(tempFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        GlobalLockGuard<BYTE> bytes(block);
+        const SIZE_T size = block ? GlobalSize(block) : 0;
+        if (file && (bytes.Get() || size == 0) && size <= MAXDWORD) {
+            DWORD done = 0;
+            written = size == 0 ||
+                      (WriteFile(file.Get(), bytes.Get(), static_cast<DWORD>(size), &done, nullptr) &&
+                       done == size);
+        }
+    }
+    HGLOBAL result = nullptr;
+    if (written) {
+        try {
+            result = Convert(tempFile, request);
+        } catch (...) {
+            DeleteFileW(tempFile);
+            throw;
+        }
+    }
+    DeleteFileW(tempFile);
+    return result;
+}

@@ -1,0 +1,50 @@
+// The base class of every converter: turns one file into one text block.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+struct SearchRequest;
+
+constexpr int kConverterChars = 256;
+
+// A text block is a movable, zero-filled global memory block (GlobalAlloc
+// with GMEM_MOVEABLE | GMEM_ZEROINIT) holding UTF-16LE text ended by a NUL
+// unit. The caller owns it and frees it with GlobalFree. Null means failure;
+// a converter may also throw, which the caller counts as failure.
+class DocConverter {
+public:
+    virtual ~DocConverter() = default;
+
+    // Converts the whole file at `path`; `request` is read-only.
+    virtual HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) = 0;
+
+    // Converts the bytes of `block` by way of a temporary file. The caller
+    // keeps ownership of `block`.
+    virtual HGLOBAL ConvertMemory(HGLOBAL block, const SearchRequest& request);
+
+    // Nonzero when this converter takes the file at `path` (a full path).
+    virtual int Accepts(const wchar_t* path) = 0;
+
+    virtual int Load(const wchar_t* path);
+    virtual int IsAvailable();
+    virtual int IsPlainText();
+    virtual void SetCodePage(int codePage);
+
+    // A new converter of the same class with the same settings.
+    virtual std::unique_ptr<DocConverter> Clone() const = 0;
+
+    wchar_t typeName[kConverterChars] = {};
+    wchar_t fileSpec[kConverterChars] = {};
+    wchar_t libraryPath[kConverterChars] = {};
+
+protected:
+    DocConverter() = default;
+    DocConverter(const DocConverter&) = default;
+    DocConverter& operator=(const DocConverter&) = default;
+    void CopyStringsFrom(const DocConverter& other);
+};
+
+// Allocates a zero-filled movable block of `bytes` bytes; null when memory is short.
+HGLOBAL AllocTextBlock(size_t bytes);

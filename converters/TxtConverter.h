@@ -1,0 +1,25 @@
+// Reads any file as text: UTF-16LE after a byte-order mark, else a code page.
+#pragma once
+
+#include "converters/DocConverter.h"
+
+class TxtConverter : public DocConverter {
+public:
+    // Files this large or larger are refused: the text offsets are 32-bit.
+    static constexpr long long kMaxFileBytes = 0x7FFFFFFFLL;
+
+    TxtConverter();
+
+    HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override;
+    int Accepts(const wchar_t* path) override;
+    int IsPlainText() override;
+    void SetCodePage(int value) override;
+    std::unique_ptr<DocConverter> Clone() const override;
+
+    int CodePage() const { return codePage; }
+
+    static constexpr int kUtf16 = -2;
+
+private:
+    int codePage = 0;  // -2 UTF-16LE, else a Windows code page (0 = ANSI)
+};

@@ -1,0 +1,156 @@
+// The walk: per directory, collect sub-directories, enumerate files in
+// batches, then descend into the sub-directories one after another.
+#include "search/FileIterator.h"
+
+#include "search/ScopedHandle.h"
+
+#include <cwchar>
+
+namespace {
+
+bool IsDotOrDotDot(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+void CopyPath(wchar_t (&to)[kPathChars], const std::wstring& from) {
+    const size_t n = from.size() < kPathChars - 1 ? from.size() : kPathChars - 1;
+    wmemcpy(to, from.c_str(), n);
+    to[n] = 0;
+}
+
+}  // namespace
+
+DirectoryFrame::~DirectoryFrame() {
+    if (enumeration && enumeration != INVALID_HANDLE_VALUE)
+        FindClose(enumeration);
+}
+
+FileIterator::~FileIterator() = default;
+
+bool FileIterator::OnEnterDirectory(const wchar_t*) { return true; }
+bool FileIterator::OnLeaveDirectory() { return true; }
+bool FileIterator::OnFile(const wchar_t*, const WIN32_FIND_DATAW&) { return true; }
+bool FileIterator::KeepScanning() { return true; }
+
+void FileIterator::ClearStack() { stack.clear(); }
+
+void FileIterator::Begin(const wchar_t* folder, const wchar_t* filePattern, int recurse) {
+    ClearStack();
+    wcsncpy(pattern, filePattern, kPathChars - 1);
+    pattern[kPathChars - 1] = 0;
+    recursive = recurse;
+    std::wstring dir = folder;
+    if (dir.empty() || (dir.back() != L'\\' && dir.back() != L'/'))
+        dir += L'\\';
+    if (dir.size() >= kPathChars) {
+        // A folder that does not fit with its backslash is not walked at all.
+        currentDir[0] = 0;
+        walkState = kChooseDirectory;
+        return;
+    }
+    CopyPath(currentDir, dir);
+    auto frame = std::make_unique<DirectoryFrame>();
+    frame->returnPath = currentDir;
+    stack.push_back(std::move(frame));
+    walkState = kCollectSubdirectories;
+}
+
+bool FileIterator::Step() {
+    switch (walkState) {
+    case kCollectSubdirectories:
+        return CollectSubdirectories();
+    case kEnumerateFiles:
+        if (stack.back()->enumeration == nullptr) {
+            OpenFileEnumeration();
+            return true;
+        }
+        return EnumerateFiles();
+    default:
+        return ChooseDirectory();
+    }
+}
+
+bool FileIterator::CollectSubdirectories() {
+    if (recursive && !stack.empty()) {
+        DirectoryFrame& top = *stack.back();
+        const std::wstring query = std::wstring(currentDir) + L"*.*";
+        WIN32_FIND_DATAW entry;
+        ScopedFindHandle find(FindFirstFileW(query.c_str(), &entry));
+        if (find) {
+            for (;;) {
+                if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    !IsDotOrDotDot(entry.cFileName)) {
+                    std::wstring sub = std::wstring(currentDir) + entry.cFileName + L'\\';
+                    // A directory whose path does not fit the buffers is not entered.
+                    if (sub.size() < kPathChars)
+                        top.pendingDirs.push_back(std::move(sub));
+                }
+                if (top.pendingDirs.size() % kKeepScanningEvery == 0 && !KeepScanning())
+                    return false;
+                if (!FindNextFileW(find.Get(), &entry)) {
+                    if (GetLastError() != ERROR_NO_MORE_FILES)
+                        return false;
+                    break;
+                }
+            }
+        }
+    }
+    walkState = kEnumerateFiles;
+    return true;
+}
+
+void FileIterator::OpenFileEnumeration() {
+    DirectoryFrame& top = *stack.back();
+    const std::wstring query = std::wstring(currentDir) + pattern;
+    PVOID redirection = nullptr;
+    const BOOL redirectionOff = Wow64DisableWow64FsRedirection(&redirection);
+    HANDLE find = FindFirstFileW(query.c_str(), &top.entry);
+    if (redirectionOff)
+        Wow64RevertWow64FsRedirection(redirection);
+    top.enumeration = find;
+    if (find == INVALID_HANDLE_VALUE)
+        walkState = kChooseDirectory;
+}
+
+bool FileIterator::EnumerateFiles() {
+    DirectoryFrame& top = *stack.back();
+    if (top.enumeration == INVALID_HANDLE_VALUE) {
+        walkState = kChooseDirectory;
+        return true;
+    }
+    bool result = true;
+    for (int count = 1;; ++count) {
+        if (!(top.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            const std::wstring path = std::wstring(currentDir) + top.entry.cFileName;
+            if (!OnFile(path.c_str(), top.entry))
+                result = false;
+        }
+        if (!FindNextFileW(top.enumeration, &top.entry)) {
+            FindClose(top.enumeration);
+            top.enumeration = INVALID_HANDLE_VALUE;
+            walkState = kChooseDirectory;
+            return result;
+        }
+        if (!result || count == kBatchEntries)
+            return result;
+    }
+}
+
+bool FileIterator::ChooseDirectory() {
+    if (stack.empty())
+        return false;
+    DirectoryFrame& top = *stack.back();
+    if (!top.pendingDirs.empty()) {
+        std::wstring next = std::move(top.pendingDirs.front());
+        top.pendingDirs.pop_front();
+        walkState = kCollectSubdirectories;
+        auto frame = std::make_unique<DirectoryFrame>();
+        frame->returnPath = currentDir;
+        stack.push_back(std::move(frame));
+        CopyPath(currentDir, next);
+        return OnEnterDirectory(currentDir);
+    }
+    CopyPath(currentDir, stack.back()->returnPath);
+    stack.pop_back();
+    return OnLeaveDirectory();
+}

@@ -1,0 +1,73 @@
+// An incremental depth-first folder walk whose whole state lives in the
+// object, so that each Step does one bounded piece of work.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "search/SearchRecords.h"
+
+struct DirectoryFrame {
+    std::deque<std::wstring> pendingDirs;  // full paths ending with a backslash
+    std::wstring returnPath;               // currentDir to restore on pop
+    WIN32_FIND_DATAW entry = {};
+    HANDLE enumeration = nullptr;  // 0 until the file enumeration is opened
+
+    DirectoryFrame() = default;
+    ~DirectoryFrame();
+    DirectoryFrame(const DirectoryFrame&) = delete;
+    DirectoryFrame& operator=(const DirectoryFrame&) = delete;
+};
+
+class FileIterator {
+public:
+    static constexpr int kBatchEntries = 102;     // directory entries per Step
+    static constexpr int kKeepScanningEvery = 24;  // sub-directories between polls
+
+    enum WalkState : int {
+        kChooseDirectory = 0,
+        kCollectSubdirectories = 1,
+        kEnumerateFiles = 2,
+    };
+
+    FileIterator() = default;
+    virtual ~FileIterator();
+    FileIterator(const FileIterator&) = delete;
+    FileIterator& operator=(const FileIterator&) = delete;
+
+    // Starts a walk of `folder`, discarding what an earlier walk left.
+    void Begin(const wchar_t* folder, const wchar_t* pattern, int recursive);
+
+    // One bounded piece of the walk; false when the walk is over or stopped.
+    bool Step();
+
+    const wchar_t* CurrentDir() const { return currentDir; }
+    int State() const { return walkState; }
+
+protected:
+    // A sub-directory is about to be walked; false stops the walk.
+    virtual bool OnEnterDirectory(const wchar_t* path);
+    // A directory's subtree is finished; false stops the walk.
+    virtual bool OnLeaveDirectory();
+    // A file matching the pattern. `path` may be longer than the 260-character
+    // buffers when the name does not fit; false stops the walk.
+    virtual bool OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry);
+    // Polled while sub-directories are collected; false stops the walk.
+    virtual bool KeepScanning();
+
+private:
+    bool CollectSubdirectories();
+    void OpenFileEnumeration();
+    bool EnumerateFiles();
+    bool ChooseDirectory();
+    void ClearStack();
+
+    int recursive = 0;
+    wchar_t currentDir[kPathChars] = {};
+    wchar_t pattern[kPathChars] = {};
+    std::deque<std::unique_ptr<DirectoryFrame>> stack;
+    int walkState = kChooseDirectory;
+};

@@ -1,0 +1,26 @@
+// The working record of one file while it is converted and matched.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "search/SearchRecords.h"
+
+class DocConverter;
+
+struct FileJob {
+    std::unique_ptr<DocConverter> converter;  // none when the search text is empty
+    wchar_t path[kPathChars] = {};
+    SearchRequest* request = nullptr;
+    int contextWidth = 127;
+    std::unique_ptr<WIN32_FIND_DATAW> entry;
+    wchar_t* text = nullptr;  // the locked, folded text while it is matched
+    int textLength = 0;
+    FileResult* result = nullptr;  // one counted reference once a record exists
+
+    FileJob();
+    ~FileJob();
+    FileJob(const FileJob&) = delete;
+    FileJob& operator=(const FileJob&) = delete;
+};

@@ -1,0 +1,158 @@
+// The fold table is built once at compile time: one lookup per unit.
+//
+// Choices where the table is open: U+FF3D to U+FF44 (fullwidth ] ^ _ ` a b c d)
+// fold like the rest of the fullwidth ASCII block. U+FF64 and U+FF65 (halfwidth
+// ideographic comma and katakana middle dot) stay as they are, like their
+// halfwidth neighbours U+FF61 to U+FF63 and the halfwidth katakana after them.
+#include "search/FoldText.h"
+
+#include <array>
+#include <cstdint>
+
+namespace {
+
+using FoldTable = std::array<uint16_t, 0x10000>;
+
+constexpr void Set(FoldTable& t, unsigned from, unsigned to, uint16_t value) {
+    for (unsigned c = from; c <= to; ++c)
+        t[c] = value;
+}
+
+constexpr void SetSeq(FoldTable& t, unsigned from, unsigned to, uint16_t firstValue) {
+    for (unsigned c = from; c <= to; ++c)
+        t[c] = static_cast<uint16_t>(firstValue + (c - from));
+}
+
+constexpr FoldTable BuildTable() {
+    FoldTable t{};
+    // Characters the table does not list.
+    for (unsigned c = 0; c < 0x10000; ++c) {
+        uint16_t v = static_cast<uint16_t>(c);
+        if (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D)
+            v = 0x20;
+        else if (c >= 0xD800 && c <= 0xF8FE)
+            v = 0x20;  // surrogates and private use: an astral character becomes two spaces
+        else if (c == 0xFFFE || c == 0xFFFF)
+            v = 0x20;
+        t[c] = v;
+    }
+
+    // space
+    Set(t, 0x0000, 0x0000, ' ');
+    Set(t, 0x2000, 0x200D, ' ');
+    Set(t, 0x202F, 0x202F, ' ');
+    Set(t, 0x3000, 0x3000, ' ');
+    // line feed
+    Set(t, 0x00B6, 0x00B6, '\n');
+    Set(t, 0x2028, 0x2029, '\n');
+    // !
+    for (unsigned c : {0x00A1u, 0x00ACu, 0x203Cu, 0x203Du, 0xFE57u})
+        t[c] = '!';
+    // "
+    for (unsigned c : {0x00ABu, 0x00BBu, 0x2033u, 0x2034u, 0x2036u, 0x2037u, 0x3003u})
+        t[c] = '"';
+    Set(t, 0x201C, 0x201F, '"');
+    Set(t, 0x301D, 0x301F, '"');
+    // #
+    Set(t, 0x2580, 0x259F, '#');
+    t[0xFE5F] = '#';
+    t[0xFE69] = '$';
+    for (unsigned c : {0x2030u, 0x2031u, 0xFE6Au})
+        t[c] = '%';
+    t[0xFE60] = '&';
+    // '
+    for (unsigned c : {0x00B0u, 0x2032u, 0x2035u, 0x2039u, 0x203Au})
+        t[c] = '\'';
+    Set(t, 0x2018, 0x201B, '\'');
+    for (unsigned c : {0x208Du, 0x3014u, 0x3018u, 0xFE35u, 0xFE39u, 0xFE59u, 0xFE5Du})
+        t[c] = '(';
+    for (unsigned c : {0x208Eu, 0x3015u, 0x3019u, 0xFE36u, 0xFE3Au, 0xFE5Au, 0xFE5Eu})
+        t[c] = ')';
+    t[0x2042] = '*';
+    Set(t, 0x25A0, 0x25FF, '*');
+    t[0xFE61] = '*';
+    for (unsigned c : {0x207Au, 0x208Au, 0xFE62u})
+        t[c] = '+';
+    for (unsigned c : {0x3001u, 0xFE50u, 0xFE51u})
+        t[c] = ',';
+    // -
+    for (unsigned c : {0x00ADu, 0x00B7u, 0x2027u, 0x2043u, 0x208Bu, 0xFE31u, 0xFE32u, 0xFE58u,
+                       0xFE63u})
+        t[c] = '-';
+    Set(t, 0x2010, 0x2015, '-');
+    // .
+    Set(t, 0x2024, 0x2026, '.');
+    Set(t, 0x2600, 0x267F, '.');
+    for (unsigned c : {0x3002u, 0xFE30u, 0xFE52u})
+        t[c] = '.';
+    t[0x2044] = '/';
+    // digits
+    for (unsigned c : {0x2070u, 0x2080u, 0x24EAu, 0x3007u})
+        t[c] = '0';
+    t[0x00B9] = '1';
+    t[0x00B2] = '2';
+    t[0x00B3] = '3';
+    SetSeq(t, 0x2074, 0x2079, '4');
+    for (unsigned base : {0x2080u, 0x245Fu, 0x2473u, 0x2487u, 0x3020u, 0x321Fu, 0x327Fu})
+        SetSeq(t, base + 1, base + 9, '1');
+    // :
+    for (unsigned c : {0x00A7u, 0x203Bu, 0xFE55u})
+        t[c] = ':';
+    Set(t, 0x2020, 0x2023, ':');
+    t[0xFE54] = ';';
+    t[0x3008] = '<';
+    t[0x300A] = '<';
+    t[0x208C] = '=';
+    t[0xFE66] = '=';
+    t[0x3009] = '>';
+    t[0x300B] = '>';
+    t[0x00BF] = '?';
+    t[0xFE56] = '?';
+    t[0xFE6B] = '@';
+    SetSeq(t, 0x24B6, 0x24CF, 'A');
+    for (unsigned c : {0x2045u, 0x3010u, 0x3016u, 0x301Au, 0xFE3Bu})
+        t[c] = '[';
+    t[0xFE68] = '\\';
+    for (unsigned c : {0x2046u, 0x3011u, 0x3017u, 0x301Bu, 0xFE3Cu})
+        t[c] = ']';
+    t[0x2038] = '^';
+    t[0x2041] = '^';
+    for (unsigned c : {0x2017u, 0xFE33u, 0xFE49u, 0xFE4Au, 0xFE4Du, 0xFE4Eu})
+        t[c] = '_';
+    Set(t, 0x203E, 0x2040, '_');
+    SetSeq(t, 0x249C, 0x24B5, 'a');
+    SetSeq(t, 0x24D0, 0x24E9, 'a');
+    t[0x00A9] = 'c';
+    t[0x00AE] = 'r';
+    t[0x00B5] = 'u';
+    t[0xFE37] = '{';
+    t[0xFE5B] = '{';
+    for (unsigned c : {0x00A6u, 0x2016u})
+        t[c] = '|';
+    Set(t, 0x2500, 0x257F, '|');
+    t[0xFE38] = '}';
+    t[0xFE5C] = '}';
+    for (unsigned c : {0x301Cu, 0x3030u, 0xFE34u, 0xFE4Bu, 0xFE4Cu, 0xFE4Fu})
+        t[c] = '~';
+    // Fullwidth ASCII, the whole block U+FF01 to U+FF5E.
+    SetSeq(t, 0xFF01, 0xFF5E, 0x21);
+    return t;
+}
+
+constexpr FoldTable kFoldTable = BuildTable();
+
+}  // namespace
+
+wchar_t FoldCharacter(wchar_t c) {
+    const auto u = static_cast<uint32_t>(c);
+    return u < 0x10000 ? static_cast<wchar_t>(kFoldTable[u]) : c;
+}
+
+void FoldText(size_t count, wchar_t* text) {
+    text[count] = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const auto u = static_cast<uint32_t>(text[i]);
+        if (u < 0x10000)
+            text[i] = static_cast<wchar_t>(kFoldTable[u]);
+    }
+}

@@ -1,0 +1,11 @@
+// Folding of typographic, compatibility and symbol characters to ASCII
+// look-alikes, one UTF-16 unit for one unit, so that offsets never move.
+#pragma once
+
+#include <cstddef>
+
+// The folded value of one UTF-16 unit.
+wchar_t FoldCharacter(wchar_t c);
+
+// Writes NUL at text[count], then folds text[0..count) in place.
+void FoldText(size_t count, wchar_t* text);

@@ -1,0 +1,92 @@
+// Literal and regular-expression search over a folded text, and AddMatch.
+#include "search/Matcher.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cwchar>
+
+#include "converters/DocConverter.h"
+#include "search/ContextCut.h"
+#include "search/FileJob.h"
+#include "search/RegexMatcher.h"
+#include "search/SearchRecords.h"
+#include "search/SearchResultSink.h"
+
+FileJob::FileJob() = default;
+FileJob::~FileJob() = default;
+
+bool AddMatch(FileJob& job, std::unique_ptr<Match> match) {
+    SearchRequest& request = *job.request;
+    if (request.sink->IsStopRequested())
+        return false;
+    if (!job.result) {
+        job.result = FileResult::Create(job.path, *job.entry);
+        job.result->AddRef();
+    }
+    job.result->status = match->end == -1 ? kFileFailed : kFileSearched;
+    if (job.text && match->start >= 0 && match->end >= match->start) {
+        const ContextSpan span =
+            CutContext(job.text, job.textLength, match->start, match->end, job.contextWidth);
+        match->context.assign(job.text + span.begin, job.text + span.stop);
+        match->contextStart = span.begin;
+    }
+    job.result->matches.push_back(std::move(match));
+    return static_cast<int>(job.result->matches.size()) < request.maximumMatch;
+}
+
+namespace {
+
+void MatchLiteral(FileJob& job) {
+    const wchar_t* needle = job.request->searchText;
+    const int needleLength = static_cast<int>(wcslen(needle));
+    const bool exact = job.request->caseSensitive != 0;
+    const wchar_t* from = job.text;
+    for (;;) {
+        const wchar_t* hit = exact ? wcsstr(from, needle) : StrStrIW(from, needle);
+        if (!hit)
+            return;
+        const int start = static_cast<int>(hit - job.text);
+        if (!AddMatch(job, Match::Hit(start, start + needleLength)))
+            return;
+        from = hit + needleLength;  // hits never overlap
+    }
+}
+
+MatchOutcome MatchRegex(FileJob& job, const RegexMatcher& regex) {
+    const wchar_t* const textEnd = job.text + job.textLength;
+    const wchar_t* from = job.text;
+    for (;;) {
+        const wchar_t* matchBegin = nullptr;
+        const wchar_t* matchEnd = nullptr;
+        switch (regex.Search(from, textEnd, &matchBegin, &matchEnd)) {
+        case RegexMatcher::SearchResult::kNotFound:
+            return MatchOutcome::kCompleted;
+        case RegexMatcher::SearchResult::kAbandoned:
+            return MatchOutcome::kAbandoned;
+        case RegexMatcher::SearchResult::kFound:
+            break;
+        }
+        const int start = static_cast<int>(matchBegin - job.text);
+        const int end = static_cast<int>(matchEnd - job.text);
+        if (!AddMatch(job, Match::Hit(start, end)))
+            return MatchOutcome::kCompleted;
+        if (matchEnd == matchBegin) {
+            // An empty match would be found again at the same place: step over one character.
+            if (matchEnd == textEnd)
+                return MatchOutcome::kCompleted;
+            from = matchEnd + 1;
+        } else {
+            from = matchEnd;
+        }
+    }
+}
+
+}  // namespace
+
+MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex) {
+    if (regex)
+        return MatchRegex(job, *regex);
+    MatchLiteral(job);
+    return MatchOutcome::kCompleted;
+}

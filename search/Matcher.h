@@ -1,0 +1,22 @@
+// Turns one file's folded text into Match records.
+#pragma once
+
+#include <memory>
+
+struct FileJob;
+struct Match;
+class RegexMatcher;
+
+// Takes ownership of `match` and attaches it to the job's FileResult, creating
+// that on the first record and cutting the hit's context. Returns whether the
+// search of this file may go on: false on a stop request (the record is then
+// destroyed) or once maximumMatch records are held.
+bool AddMatch(FileJob& job, std::unique_ptr<Match> match);
+
+enum class MatchOutcome { kCompleted, kAbandoned };
+
+// Searches the job's whole text for request->searchText: literally (exact or
+// case-insensitive) or, when `regex` is given, with that compiled expression.
+// kAbandoned when the expression library gave up on the text; the records
+// added before that stay.
+MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex);

@@ -1,0 +1,29 @@
+// A compiled regular expression over wide text. Boost stays inside the .cpp.
+#pragma once
+
+#include <memory>
+#include <string>
+
+class RegexMatcher {
+public:
+    enum class SearchResult { kFound, kNotFound, kAbandoned };
+
+    ~RegexMatcher();
+
+    // Compiles `pattern` with Perl syntax and the Windows-locale traits.
+    // On failure returns null and fills the library's description and the
+    // position in the pattern at which parsing failed.
+    static std::unique_ptr<RegexMatcher> Compile(const wchar_t* pattern, std::string* errorText,
+                                                 int* errorPosition);
+
+    // Searches [first, last) with the default flags, taking `first` as the
+    // start of a text (anchors and word boundaries). kAbandoned when the
+    // library gives up (complexity or stack limit).
+    SearchResult Search(const wchar_t* first, const wchar_t* last, const wchar_t** matchBegin,
+                        const wchar_t** matchEnd) const;
+
+private:
+    struct Impl;
+    explicit RegexMatcher(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl;
+};

@@ -1,0 +1,75 @@
+// The records that carry a search: the request, a result row and its hits.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class SearchResultSink;
+
+constexpr int kPathChars = 260;  // fixed text buffers: 259 characters plus NUL
+
+struct SearchRequest {
+    wchar_t ignoreTags[kPathChars];
+    int includeHidden;
+    wchar_t searchText[kPathChars];
+    wchar_t fileNameSpec[kPathChars];
+    wchar_t folder[kPathChars];
+    int recursion;
+    int regex;
+    int caseSensitive;
+    int formatMode;
+    SearchResultSink* sink;
+    int maximumMatch;
+    int filesSearched;
+    int filesMatched;
+    int matchCount;
+};
+
+// One hit, a failure record (end == -1) or a listing record (start == end == 0
+// without context). Offsets count UTF-16 units of the folded text.
+struct Match {
+    int start = 0;
+    int end = 0;
+    std::wstring context;
+    int contextStart = 0;
+
+    static std::unique_ptr<Match> Hit(int start, int end);
+    static std::unique_ptr<Match> Failure();
+    static std::unique_ptr<Match> Listing();
+};
+
+enum FileStatus : int {
+    kFileSearched = 0,
+    kFileFailed = -1,
+    kFileListed = 2,
+};
+
+// One result row, shared by reference count between the job that built it
+// and the list row that shows it. The count is not atomic: every owner lives
+// on the UI thread.
+struct FileResult {
+    wchar_t name[kPathChars];
+    wchar_t location[kPathChars];
+    FILETIME lastWriteTime;
+    DWORD size[2];  // low, high
+    int status;
+    std::vector<std::unique_ptr<Match>> matches;
+    int refCount;
+
+    // A new record with refCount 0, filled from the file's path and entry.
+    static FileResult* Create(const wchar_t* path, const WIN32_FIND_DATAW& entry);
+    void AddRef() { ++refCount; }
+    void Release();
+
+private:
+    FileResult() = default;
+    ~FileResult() = default;
+};
+
+// Drive and directory of a full path, ending with a backslash (empty when the
+// path has no directory part). Never truncated: a path that fits 260
+// characters gives a location that fits too.
+void SplitLocation(const wchar_t* path, wchar_t (&location)[kPathChars]);

@@ -1,0 +1,144 @@
+// StartSearch and the per-file job.
+#include "search/Searcher.h"
+
+#include <algorithm>
+#include <cwchar>
+
+#include "converters/ConverterList.h"
+#include "resource.h"
+#include "search/FileJob.h"
+#include "search/FoldText.h"
+#include "search/Matcher.h"
+#include "search/RegexMatcher.h"
+#include "search/ResourceText.h"
+#include "search/ScopedHandle.h"
+#include "search/SearchRecords.h"
+#include "search/SearchResultSink.h"
+
+Searcher::Searcher() = default;
+Searcher::~Searcher() = default;
+
+bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverters) {
+    if (!newRequest || !newConverters || !newRequest->sink)
+        return false;
+    request = newRequest;
+    converters = newConverters;
+    request->filesSearched = 0;
+    request->filesMatched = 0;
+    request->matchCount = 0;
+    if (!request->fileNameSpec[0])
+        wcscpy(request->fileNameSpec, L"*.*");
+
+    regex.reset();
+    if (request->regex == 1) {
+        std::string description;
+        int position = 0;
+        regex = RegexMatcher::Compile(request->searchText, &description, &position);
+        if (!regex) {
+            std::wstring text;
+            if (FormatResourceText(&text, IDS_BAD_REGEX, description.c_str(), position) &&
+                showMessage) {
+                text.resize(std::min<size_t>(text.size(), 1023));  // the message's 1024-character buffer
+                showMessage(text.c_str());
+            }
+            return false;
+        }
+    }
+    Begin(request->folder, request->fileNameSpec, request->recursion);
+    request->sink->SetSearching(1);
+    return true;
+}
+
+bool Searcher::IsStopRequested() const { return request->sink->IsStopRequested(); }
+
+bool Searcher::OnEnterDirectory(const wchar_t* path) {
+    if (!request || !request->sink || IsStopRequested())
+        return false;
+    return request->sink->ShowStatus(IDS_SEARCHING_IN, path);
+}
+
+bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
+    if (!request || !converters || IsStopRequested())
+        return false;
+    request->filesSearched += 1;
+
+    FileJob job;
+    const bool pathFits = wcslen(path) < kPathChars;
+    if (request->searchText[0] && pathFits) {
+        if (DocConverter* prototype = converters->FindConverter(path))
+            job.converter = prototype->Clone();
+    }
+    if (pathFits)
+        wcscpy(job.path, path);
+    else
+        SplitLocation(path, job.path);  // the record still shows where the file is
+    job.request = request;
+    job.contextWidth = contextWidth;
+    job.entry = std::make_unique<WIN32_FIND_DATAW>(entry);
+
+    if (!IsStopRequested()) {
+        if (!request->searchText[0]) {
+            AddMatch(job, Match::Listing());
+            if (job.result)
+                job.result->status = kFileListed;
+        } else if (!pathFits) {
+            // Never opened under a truncated name.
+            AddMatch(job, Match::Failure());
+        } else {
+            ConvertAndMatch(job);
+        }
+        if (job.result) {
+            request->sink->AddResult(job.result);
+            job.result->Release();
+            job.result = nullptr;
+        }
+    }
+    return true;
+}
+
+void Searcher::ConvertAndMatch(FileJob& job) {
+    HGLOBAL block = nullptr;
+    if (job.converter) {
+        try {
+            job.converter->SetCodePage(0);
+            block = job.converter->Convert(job.path, *request);
+        } catch (...) {
+            block = nullptr;
+        }
+    }
+    if (!block) {
+        AddMatch(job, Match::Failure());
+        return;
+    }
+    ScopedGlobal owned(block);
+    GlobalLockGuard<wchar_t> text(block);
+    if (!text.Get()) {
+        AddMatch(job, Match::Failure());
+        return;
+    }
+    // The text ends at its first NUL unit or at the end of the block.
+    const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
+    size_t length = wcsnlen(text.Get(), capacity);
+    if (length == capacity) {
+        if (capacity == 0) {
+            AddMatch(job, Match::Failure());
+            return;
+        }
+        --length;  // no terminator inside the block: the last unit becomes it
+    }
+    FoldText(length, text.Get());
+    job.text = text.Get();
+    job.textLength = static_cast<int>(length);
+    MatchOutcome outcome = MatchOutcome::kCompleted;
+    try {
+        outcome = MatchText(job, regex.get());
+    } catch (...) {
+        outcome = MatchOutcome::kAbandoned;
+    }
+    job.text = nullptr;
+    job.textLength = 0;
+    // A text the expression library gave up on keeps the hits found so far;
+    // without any it is a failed file.
+    if (outcome == MatchOutcome::kAbandoned && !job.result)
+        AddMatch(job, Match::Failure());
+}

@@ -1,0 +1,46 @@
+// Carries out one search at a time: the walk, and one job per matching file.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "search/FileIterator.h"
+
+class ConverterList;
+class RegexMatcher;
+struct FileJob;
+struct SearchRequest;
+
+class Searcher : public FileIterator {
+public:
+    static constexpr int kContextWidth = 127;
+
+    Searcher();
+    ~Searcher() override;
+
+    // Shows a message to the user (the bad-regular-expression message). The
+    // engine never opens a window; its owner decides how the text is shown.
+    using MessageHandler = std::function<void(const wchar_t* text)>;
+    void SetMessageHandler(MessageHandler handler) { showMessage = std::move(handler); }
+
+    // Resets the counters, compiles a regular expression once (reporting a
+    // bad one with message 2002), begins the walk and calls SetSearching(1).
+    // False when the request is refused; the walk has then not begun.
+    bool StartSearch(SearchRequest* request, ConverterList* converters);
+
+protected:
+    bool OnEnterDirectory(const wchar_t* path) override;
+    bool OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) override;
+
+private:
+    bool IsStopRequested() const;
+    void RunJob(FileJob& job);
+    void ConvertAndMatch(FileJob& job);
+
+    SearchRequest* request = nullptr;
+    ConverterList* converters = nullptr;
+    int contextWidth = kContextWidth;
+    std::unique_ptr<RegexMatcher> regex;
+    MessageHandler showMessage;
+};

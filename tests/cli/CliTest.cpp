@@ -1,0 +1,221 @@
+// mirlock-cli.exe run as a child process over fixture trees, output compared
+// line by line; and the option parser on its own.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "cli/ConsoleOutput.h"
+#include "tests/TestFiles.h"
+
+namespace {
+
+struct RunResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out;
+    std::string err;
+};
+
+std::wstring CliPath() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    return path.substr(0, path.find_last_of(L'\\') + 1) + L"mirlock-cli.exe";
+}
+
+std::wstring Quote(const std::wstring& arg) {
+    std::wstring q = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"')
+            q.append(backslashes * 2 + 1, L'\\');
+        else
+            q.append(backslashes, L'\\');
+        backslashes = 0;
+        q += c;
+    }
+    q.append(backslashes * 2, L'\\');
+    return q + L"\"";
+}
+
+RunResult RunCli(const std::vector<std::wstring>& args) {
+    static TempDir outputs;
+    const std::wstring outPath = outputs / L"out.txt";
+    const std::wstring errPath = outputs / L"err.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, 0, nullptr);
+    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, 0, nullptr);
+    std::wstring commandLine = Quote(CliPath());
+    for (const auto& a : args)
+        commandLine += L" " + Quote(a);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi{};
+    RunResult result;
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &si, &pi)) {
+        WaitForSingleObject(pi.hProcess, 60000);
+        GetExitCodeProcess(pi.hProcess, &result.exitCode);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    result.out = ReadWholeFile(outPath);
+    result.err = ReadWholeFile(errPath);
+    return result;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class CliTest : public testing::Test {
+protected:
+    void SetUp() override {
+        // One file per directory keeps the expected order independent of the
+        // file system's enumeration order.
+        tree.WriteFile(L"alpha.txt", "first needle\nthen \x93needle\x94 again");
+        tree.WriteFile(L"sub\\empty.txt", "");
+        tree.WriteFile(L"sub\\deeper\\caps.txt", "\xFF\xFE" + Utf16Bytes(L"NEEDLE\tcaf\u00E9 \\ needle"));
+        root = Utf8(tree.Path());
+    }
+
+    TempDir tree;
+    std::string root;
+};
+
+TEST_F(CliTest, SearchPrintsFileLinesWithCountsAndSummary) {
+    const RunResult r = RunCli({L"needle", tree.Path()});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
+                                root + "alpha.txt\t2",
+                                root + "sub\\empty.txt\tread error",
+                                root + "sub\\deeper\\caps.txt\t1",
+                            }));
+    EXPECT_EQ(r.err, "Found 4 matches in 3 files.\n");
+}
+
+TEST_F(CliTest, ContextLinesAreEscaped) {
+    const RunResult r = RunCli({L"-i", L"-c", L"-q", L"needle", tree.Path() + L"sub"});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
+                                root + "sub\\empty.txt\tread error",
+                                "\t0\t-1\t",
+                                root + "sub\\deeper\\caps.txt\t2",
+                                "\t1\t7\t\xEF\xBB\xBFNEEDLE\\tcaf\xC3\xA9 \\\\ needle",
+                                "\t15\t21\t\xEF\xBB\xBFNEEDLE\\tcaf\xC3\xA9 \\\\ needle",
+                            }));
+    EXPECT_EQ(r.err, "") << "-q leaves out the summary";
+}
+
+TEST_F(CliTest, RegexListingPatternsAndLimits) {
+    RunResult r = RunCli({L"-e", L"-n", L"-m", L"1", L"-c", L"-q", L"need\\w+", tree.Path()});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "alpha.txt\t1",
+                                                      "\t6\t12\tfirst needle\\nthen \"needle\" again"}));
+
+    r = RunCli({L"-f", L"*.txt", L"", tree.Path()});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
+                                root + "alpha.txt\t-",
+                                root + "sub\\empty.txt\t-",
+                                root + "sub\\deeper\\caps.txt\t-",
+                            }));
+    EXPECT_EQ(r.err, "Found 3 matches.\n");
+
+    r = RunCli({L"-f", L"alpha*", L"absent", tree.Path()});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Found 0 matches.\n");
+
+    // A failed file is a printed line too, so the exit status is 0.
+    r = RunCli({L"absent", tree.Path()});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "sub\\empty.txt\tread error"});
+    EXPECT_EQ(r.err, "Found 1 matches.\n");
+}
+
+TEST_F(CliTest, BadRegexAndUsageErrorsExitWithTwo) {
+    RunResult r = RunCli({L"-e", L"ab(c", tree.Path()});
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("Bad regex syntax (position 4).\n", 0), 0u) << r.err;
+
+    EXPECT_EQ(RunCli({L"only-text"}).exitCode, 2u);
+    EXPECT_EQ(RunCli({L"--bogus", L"x", tree.Path()}).exitCode, 2u);
+    EXPECT_EQ(RunCli({L"-m", L"many", L"x", tree.Path()}).exitCode, 2u);
+}
+
+TEST_F(CliTest, DumpTextWritesFoldedUtf8) {
+    RunResult r = RunCli({L"--dump-text", tree / L"alpha.txt"});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.out, "first needle\nthen \"needle\" again");
+
+    r = RunCli({L"--dump-text", L"--mode", L"text", tree / L"sub\\deeper\\caps.txt"});
+    EXPECT_EQ(r.out, "\xEF\xBB\xBFNEEDLE\tcaf\xC3\xA9 \\ needle");
+
+    r = RunCli({L"--dump-text", tree / L"sub\\empty.txt"});
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_EQ(r.err, "read error\n");
+    EXPECT_EQ(RunCli({L"--dump-text", tree / L"missing.txt"}).exitCode, 2u);
+}
+
+TEST(CliOptions, DefaultsAndEveryFlag) {
+    CliOptions o;
+    std::wstring error;
+    ASSERT_TRUE(ParseCliOptions({L"t", L"C:\\f"}, &o, &error));
+    EXPECT_EQ(o.caseSensitive, 1);
+    EXPECT_EQ(o.recursion, 1);
+    EXPECT_EQ(o.maximumMatch, 999);
+    EXPECT_EQ(o.fileNameSpec, L"*.*");
+    EXPECT_EQ(o.includeHidden, 1);
+
+    CliOptions all;
+    ASSERT_TRUE(ParseCliOptions({L"--regex", L"--ignore-case", L"--no-recurse", L"--files", L"",
+                                 L"--max", L"-3", L"--mode", L"office", L"--ignore-hidden",
+                                 L"--ignore-tags", L"src", L"--context", L"--quiet", L"--", L"-x",
+                                 L"C:\\f"},
+                                &all, &error))
+        << testing::PrintToString(error);
+    EXPECT_EQ(all.regex, 1);
+    EXPECT_EQ(all.caseSensitive, 0);
+    EXPECT_EQ(all.recursion, 0);
+    EXPECT_EQ(all.fileNameSpec, L"*.*") << "an empty pattern means *.*";
+    EXPECT_EQ(all.maximumMatch, -3);
+    EXPECT_EQ(all.mode, 1);
+    EXPECT_EQ(all.includeHidden, 0);
+    EXPECT_EQ(all.ignoreTags, L"src");
+    EXPECT_TRUE(all.context && all.quiet);
+    EXPECT_EQ(all.text, L"-x");
+
+    CliOptions bad;
+    EXPECT_FALSE(ParseCliOptions({std::wstring(260, L'a'), L"C:\\"}, &bad, &error));
+    EXPECT_FALSE(ParseCliOptions({L"--mode", L"word", L"a", L"b"}, &bad, &error));
+    EXPECT_FALSE(ParseCliOptions({L"--dump-text"}, &bad, &error));
+    EXPECT_FALSE(ParseCliOptions({L"-f"}, &bad, &error));
+}
+
+TEST(ConsoleOutput, EscapesContextAndEncodesUtf8) {
+    EXPECT_EQ(EscapeContext(L"a\\b\tc\nd\re\u00E9"), "a\\\\b\\tc\\nd\\re\xC3\xA9");
+    EXPECT_EQ(ToUtf8(L"\U0001F600"), "\xF0\x9F\x98\x80");
+}
+
+}  // namespace

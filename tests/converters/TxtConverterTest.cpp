@@ -1,0 +1,140 @@
+// The plain-text converter: encodings, byte-order marks and failures.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "converters/TxtConverter.h"
+#include "search/ScopedHandle.h"
+#include "search/SearchRecords.h"
+#include "tests/TestFiles.h"
+
+namespace {
+
+struct Converted {
+    bool ok = false;
+    std::wstring text;  // up to the first NUL
+    size_t blockBytes = 0;
+};
+
+Converted ConvertFile(const std::wstring& path, int codePage = 0) {
+    TxtConverter prototype;
+    auto converter = prototype.Clone();
+    converter->SetCodePage(codePage);
+    SearchRequest request{};
+    ScopedGlobal block(converter->Convert(path.c_str(), request));
+    Converted result;
+    if (!block)
+        return result;
+    result.ok = true;
+    result.blockBytes = GlobalSize(block.Get());
+    GlobalLockGuard<wchar_t> text(block.Get());
+    result.text = text.Get();
+    return result;
+}
+
+struct EncodingCase {
+    const char* name;
+    std::string bytes;
+    std::wstring expected;
+};
+
+TEST(TxtConverter, ReadsByteOrderMarkOrAnsiCodePage) {
+    const EncodingCase cases[] = {
+        {"utf16 with BOM", "\xFF\xFE" + Utf16Bytes(L"h\u00E9\u4E2D"), L"\uFEFFh\u00E9\u4E2D"},
+        {"odd last byte", std::string("\xFF\xFEh\0i", 5), L"\uFEFFhi"},
+        {"BOM alone", "\xFF\xFE", L"\uFEFF"},
+        {"utf8 BOM read as ANSI", "\xEF\xBB\xBF" "caf\xC3\xA9", L"\u00EF\u00BB\u00BFcaf\u00C3\u00A9"},
+        {"big-endian BOM read as ANSI", std::string("\xFE\xFF\0a", 4), L"\u00FE\u00FF"},
+        {"utf16 without BOM stops after one char", Utf16Bytes(L"ab"), L"a"},
+        {"cp1252 typographic", "\x93quote\x94 \x96 \x80", L"\u201Cquote\u201D \u2013 \u20AC"},
+        {"binary up to first zero", std::string("MZ\x90\0\x03\0", 6), L"MZ\u0090"},
+        {"undefined 1252 bytes", "\x81\x8D", L"\u0081\u008D"},
+    };
+    TempDir dir;
+    int i = 0;
+    for (const EncodingCase& c : cases) {
+        const std::wstring path = dir / (L"f" + std::to_wstring(i++) + L".txt");
+        dir.WriteFile(path.substr(dir.Path().size()), c.bytes);
+        const Converted got = ConvertFile(path);
+        ASSERT_TRUE(got.ok) << c.name;
+        EXPECT_EQ(got.text, c.expected) << c.name;
+    }
+}
+
+TEST(TxtConverter, BlockHoldsTheWholeTextAndATerminator) {
+    TempDir dir;
+    dir.WriteFile(L"odd.txt", std::string("\xFF\xFE" "a\0b", 5));
+    dir.WriteFile(L"ansi.txt", "abc");
+    EXPECT_GE(ConvertFile(dir / L"odd.txt").blockBytes, 8u);
+    EXPECT_GE(ConvertFile(dir / L"ansi.txt").blockBytes, 8u);
+}
+
+TEST(TxtConverter, FailuresGiveNoBlock) {
+    TempDir dir;
+    dir.WriteFile(L"empty.txt", "");
+    EXPECT_FALSE(ConvertFile(dir / L"empty.txt").ok);
+    EXPECT_FALSE(ConvertFile(dir / L"missing.txt").ok);
+    EXPECT_FALSE(ConvertFile(dir.Path()).ok) << "a folder is no file";
+}
+
+TEST(TxtConverter, FileOfTwoGibibytesIsRefused) {
+    TempDir dir;
+    const std::wstring path = dir / L"huge.txt";
+    {
+        // A sparse file: no disk space is used.
+        ScopedKernelHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(h);
+        LARGE_INTEGER size;
+        size.QuadPart = 0x80000000LL;
+        ASSERT_TRUE(SetFilePointerEx(h.Get(), size, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(h.Get()));
+    }
+    TxtConverter converter;
+    SearchRequest request{};
+    SetLastError(0);
+    EXPECT_EQ(converter.Convert(path.c_str(), request), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+}
+
+TEST(TxtConverter, CodePageIsPerCloneAndStringsComeFromResources) {
+    TempDir dir;
+    dir.WriteFile(L"u.txt", "\xFF\xFE" + Utf16Bytes(L"x"));
+    TxtConverter prototype;
+    EXPECT_STREQ(prototype.typeName, L"TXT files");
+    EXPECT_STREQ(prototype.fileSpec, L"*.txt");
+    EXPECT_EQ(prototype.Accepts(L"C:\\anything.bin"), 1);
+    EXPECT_EQ(prototype.IsPlainText(), 1);
+
+    auto clone = prototype.Clone();
+    SearchRequest request{};
+    ScopedGlobal block(clone->Convert((dir / L"u.txt").c_str(), request));
+    ASSERT_TRUE(block);
+    EXPECT_EQ(static_cast<TxtConverter*>(clone.get())->CodePage(), TxtConverter::kUtf16);
+    EXPECT_EQ(prototype.CodePage(), 0) << "the prototype is untouched";
+    auto second = clone->Clone();
+    EXPECT_STREQ(second->typeName, L"TXT files");
+    EXPECT_EQ(static_cast<TxtConverter*>(second.get())->CodePage(), TxtConverter::kUtf16);
+
+    // UTF-8 read through an explicit code page.
+    dir.WriteFile(L"u8.txt", "caf\xC3\xA9");
+    EXPECT_EQ(ConvertFile(dir / L"u8.txt", CP_UTF8).text, L"caf\u00E9");
+}
+
+TEST(TxtConverter, ConvertMemoryGoesThroughATemporaryFile) {
+    const std::string bytes = "\xFF\xFE" + Utf16Bytes(L"from memory");
+    ScopedGlobal input(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size()));
+    {
+        GlobalLockGuard<char> data(input.Get());
+        memcpy(data.Get(), bytes.data(), bytes.size());
+    }
+    TxtConverter converter;
+    SearchRequest request{};
+    ScopedGlobal output(converter.ConvertMemory(input.Get(), request));
+    ASSERT_TRUE(output);
+    GlobalLockGuard<wchar_t> text(output.Get());
+    EXPECT_STREQ(text.Get(), L"\uFEFFfrom memory");
+    EXPECT_NE(GlobalSize(input.Get()), 0u) << "the caller keeps the input block";
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+// The fold table: one case per kind of character the search must see as ASCII.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "search/FoldText.h"
+
+namespace {
+
+std::wstring Fold(std::wstring text) {
+    FoldText(text.size(), text.data());
+    return text;
+}
+
+struct FoldCase {
+    const wchar_t* input;
+    const wchar_t* expected;
+};
+
+TEST(FoldText, TypographicAndCompatibilityCharacters) {
+    const FoldCase cases[] = {
+        {L"\u201Cquoted\u201D \u00ABguillemets\u00BB", L"\"quoted\" \"guillemets\""},
+        {L"\u2018single\u2019 \u2039x\u203A 90\u00B0", L"'single' 'x' 90'"},
+        {L"en\u2013em\u2014dash\u00ADsoft\u00B7dot", L"en-em-dash-soft-dot"},
+        {L"wait\u2026 \u3002\u3001", L"wait. .,"},
+        {L"\u00B6\u2028\u2029", L"\n\n\n"},
+        {L"a\u2003b\u200Bc\u3000d\u202Fe", L"a b c d e"},
+        {L"\u00A0", L"\u00A0"},  // no-break space is kept
+        {L"\u00A9\u00AE\u00B5", L"cru"},
+        {L"\u2122", L"\u2122"},  // not in the table
+        {L"\u00B9\u00B2\u00B3\u2074\u2079\u2070", L"123490"},
+        {L"\u2081\u2089\u2460\u2468\u2474\u2488\u3021\u3220\u3280\u24EA\u3007", L"19191111100"},
+        {L"\u24B6\u24CF\u249C\u24B5\u24D0\u24E9", L"AZazaz"},
+        {L"\u2500\u2580\u25A0\u2600\u267F", L"|#*.."},
+        {L"\u3008\u300B\u3010\u3011\u3014\u3015\uFE59\uFE5E", L"<>[]()()"},
+        {L"\uFE6B\uFE68\uFE69\uFE6A\uFE60", L"@\\$%&"},
+    };
+    for (const FoldCase& c : cases)
+        EXPECT_EQ(Fold(c.input), c.expected) << "input: " << testing::PrintToString(std::wstring(c.input));
+}
+
+TEST(FoldText, WholeFullwidthAsciiBlock) {
+    // U+FF3D..U+FF44 included: fullwidth ] ^ _ ` a b c d.
+    for (wchar_t c = 0xFF01; c <= 0xFF5E; ++c)
+        EXPECT_EQ(FoldCharacter(c), static_cast<wchar_t>(c - 0xFEE0)) << std::hex << int(c);
+    EXPECT_EQ(Fold(L"\uFF3D\uFF3E\uFF3F\uFF40\uFF41\uFF44"), L"]^_`ad");
+    // The halfwidth forms after the block stay.
+    EXPECT_EQ(Fold(L"\uFF61\uFF64\uFF65\uFF66"), L"\uFF61\uFF64\uFF65\uFF66");
+}
+
+TEST(FoldText, ControlsSurrogatesAndNoncharacters) {
+    EXPECT_EQ(Fold(std::wstring(L"a\x01\tb\nc\rd\x1F", 9)), L"a \tb\nc\rd ");
+    // An astral character (two surrogate halves) becomes two spaces.
+    EXPECT_EQ(Fold(L"x\U0001F600y"), L"x  y");
+    EXPECT_EQ(Fold(L"\uE000\uF8FE\uF8FF\uFFFD\uFFFE\uFFFF"), L"  \uF8FF\uFFFD  ");
+    EXPECT_EQ(Fold(L"\u00E9\u4E2D\u05D0"), L"\u00E9\u4E2D\u05D0");
+}
+
+TEST(FoldText, WritesTerminatorAtCountAndFoldsOnlyBefore) {
+    wchar_t text[] = L"\u201Cab\u201Dcd";
+    FoldText(3, text);
+    EXPECT_STREQ(text, L"\"ab");
+    EXPECT_EQ(text[4], L'c');
+    // NUL inside the counted range becomes a space: the caller passes the
+    // length up to the first NUL, so an embedded NUL never reaches here.
+    wchar_t withNul[] = {L'a', 0, L'b', 0};
+    FoldText(3, withNul);
+    EXPECT_STREQ(withNul, L"a b");
+}
+
+}  // namespace

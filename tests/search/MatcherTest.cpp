@@ -1,0 +1,170 @@
+// Literal and regular-expression matching, AddMatch limits and context cuts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "search/ContextCut.h"
+#include "search/FileJob.h"
+#include "search/FoldText.h"
+#include "search/Matcher.h"
+#include "search/RegexMatcher.h"
+#include "tests/RecordingSink.h"
+
+namespace {
+
+// Runs the matcher over `text` as the per-file job does and returns the
+// job's records as "start-end" strings.
+class MatcherTest : public testing::Test {
+protected:
+    MatcherTest() : sink(&request) { request = MakeRequest(L"", L"C:\\", &sink); }
+
+    std::vector<std::string> Run(std::wstring text, const std::wstring& needle,
+                                 MatchOutcome* outcome = nullptr) {
+        wcscpy(request.searchText, needle.c_str());
+        std::unique_ptr<RegexMatcher> regex;
+        if (request.regex) {
+            regex = RegexMatcher::Compile(needle.c_str(), nullptr, nullptr);
+            EXPECT_TRUE(regex) << "pattern does not compile";
+        }
+        FoldText(text.size(), text.data());
+        job = std::make_unique<FileJob>();
+        wcscpy(job->path, L"C:\\dir\\file.txt");
+        job->request = &request;
+        job->entry = std::make_unique<WIN32_FIND_DATAW>();
+        wcscpy(job->entry->cFileName, L"file.txt");
+        job->text = text.data();
+        job->textLength = static_cast<int>(text.size());
+        keptText = std::move(text);
+        job->text = keptText.data();
+        const MatchOutcome o = MatchText(*job, regex.get());
+        if (outcome)
+            *outcome = o;
+        std::vector<std::string> hits;
+        if (job->result) {
+            for (const auto& m : job->result->matches)
+                hits.push_back(std::to_string(m->start) + "-" + std::to_string(m->end));
+        }
+        return hits;
+    }
+
+    void TearDown() override {
+        if (job && job->result)
+            job->result->Release();
+    }
+
+    SearchRequest request;
+    RecordingSink sink;
+    std::unique_ptr<FileJob> job;
+    std::wstring keptText;
+};
+
+using Hits = std::vector<std::string>;
+
+TEST_F(MatcherTest, LiteralSearchFindsNonOverlappingHits) {
+    EXPECT_EQ(Run(L"aaaa", L"aa"), (Hits{"0-2", "2-4"}));
+    EXPECT_EQ(Run(L"abc abc", L"bc"), (Hits{"1-3", "5-7"}));
+    EXPECT_EQ(Run(L"nothing here", L"zzz"), Hits{});
+    EXPECT_EQ(job->result, nullptr) << "no hit, no FileResult";
+}
+
+TEST_F(MatcherTest, CaseFlagAppliesToLiteralSearchOnly) {
+    EXPECT_EQ(Run(L"Word WORD word", L"word"), (Hits{"10-14"}));
+    request.caseSensitive = 0;
+    EXPECT_EQ(Run(L"Word WORD word", L"word"), (Hits{"0-4", "5-9", "10-14"}));
+    EXPECT_EQ(Run(L"\u00C9T\u00C9 \u00E9t\u00E9", L"\u00E9t\u00E9"), (Hits{"0-3", "4-7"}));
+    request.regex = 1;
+    EXPECT_EQ(Run(L"WORD word", L"word"), (Hits{"5-9"}));
+    EXPECT_EQ(Run(L"WORD word", L"(?i)word"), (Hits{"0-4", "5-9"}));
+}
+
+TEST_F(MatcherTest, FoldedDocumentTextMatchesStraightQuotesButSearchTextIsNotFolded) {
+    EXPECT_EQ(Run(L"say \u201Chello\u201D now", L"\"hello\""), (Hits{"4-11"}));
+    EXPECT_EQ(Run(L"say \u201Chello\u201D now", L"\u201Chello"), Hits{});
+}
+
+TEST_F(MatcherTest, MaximumMatchKeepsAtLeastOneRecord) {
+    for (int limit : {0, 1}) {
+        request.maximumMatch = limit;
+        EXPECT_EQ(Run(L"x x x", L"x"), (Hits{"0-1"})) << "limit " << limit;
+        TearDown();
+        job.reset();
+    }
+    request.maximumMatch = 2;
+    EXPECT_EQ(Run(L"x x x", L"x"), (Hits{"0-1", "2-3"}));
+}
+
+TEST_F(MatcherTest, RegexRestartsTreatNewStartAsTextStart) {
+    request.regex = 1;
+    EXPECT_EQ(Run(L"colour color colr", L"colou?r"), (Hits{"0-6", "7-12"}));
+    // Each restart is the beginning of a text for ^.
+    EXPECT_EQ(Run(L"aaa", L"^a"), (Hits{"0-1", "1-2", "2-3"}));
+}
+
+TEST_F(MatcherTest, EmptyRegexMatchStepsOneCharacterFurther) {
+    request.regex = 1;
+    EXPECT_EQ(Run(L"ab", L"x*"), (Hits{"0-0", "1-1", "2-2"}));
+    EXPECT_EQ(Run(L"aXb", L"X*"), (Hits{"0-0", "1-2", "2-2", "3-3"}));
+}
+
+TEST_F(MatcherTest, AbandonedRegexKeepsEarlierHits) {
+    request.regex = 1;
+    MatchOutcome outcome;
+    const std::wstring text = L"xxy " + std::wstring(4000, L'x');
+    EXPECT_EQ(Run(text, L"(x+x+)+y", &outcome), (Hits{"0-3"}));
+    EXPECT_EQ(outcome, MatchOutcome::kAbandoned);
+}
+
+TEST_F(MatcherTest, ContextOfWorkedExamples) {
+    // A hit at 10 of length 4 in 1000 characters without line breaks.
+    std::wstring text(1000, L'a');
+    text.replace(10, 4, L"HITS");
+    EXPECT_EQ(Run(text, L"HITS"), (Hits{"10-14"}));
+    const Match& first = *job->result->matches[0];
+    EXPECT_EQ(first.contextStart, 0);
+    EXPECT_EQ(first.context, text.substr(0, 127));
+
+    // A hit at 500 of length 6 with a line feed at 470.
+    text.assign(1000, L'b');
+    text[470] = L'\n';
+    text.replace(500, 6, L"NEEDLE");
+    TearDown();
+    EXPECT_EQ(Run(text, L"NEEDLE"), (Hits{"500-506"}));
+    const Match& second = *job->result->matches[0];
+    EXPECT_EQ(second.contextStart, 471);
+    EXPECT_EQ(second.context, text.substr(471, 567 - 471));
+}
+
+TEST(ContextCut, ClipsToTextAndLongHits) {
+    const std::wstring text(300, L'z');
+    // A hit of 200 characters: the context begins at the hit and holds 127.
+    ContextSpan span = CutContext(text.c_str(), 300, 50, 250, 127);
+    EXPECT_EQ(span.begin, 50);
+    EXPECT_EQ(span.stop, 177);
+    // Near the end of the text the stop is the text length.
+    span = CutContext(text.c_str(), 300, 295, 300, 127);
+    EXPECT_EQ(span.begin, 234);
+    EXPECT_EQ(span.stop, 300);
+    // The line feed just before the hit moves the begin to the hit.
+    const std::wstring lines = L"first line\nHIT";
+    span = CutContext(lines.c_str(), 14, 11, 14, 127);
+    EXPECT_EQ(span.begin, 11);
+    EXPECT_EQ(span.stop, 14);
+}
+
+TEST_F(MatcherTest, StopRequestRefusesRecords) {
+    sink.stopRequested = true;
+    EXPECT_EQ(Run(L"x x", L"x"), Hits{});
+    EXPECT_EQ(job->result, nullptr);
+}
+
+TEST(RegexMatcher, CompileErrorCarriesDescriptionAndPosition) {
+    std::string description;
+    int position = -1;
+    EXPECT_FALSE(RegexMatcher::Compile(L"ab(cd", &description, &position));
+    EXPECT_FALSE(description.empty());
+    EXPECT_EQ(position, 5);
+    EXPECT_TRUE(RegexMatcher::Compile(L"\\w+\\s\\d", nullptr, nullptr));
+}
+
+}  // namespace

@@ -1,0 +1,292 @@
+// The folder walk and the per-file job, end to end over real folder trees.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "converters/ConverterList.h"
+#include "converters/TxtConverter.h"
+#include "search/SearchRecords.h"
+#include "search/Searcher.h"
+#include "tests/RecordingSink.h"
+#include "tests/TestFiles.h"
+
+namespace {
+
+// Counts the OnFile calls of each Step and the converter's Convert calls.
+class CountingSearcher : public Searcher {
+public:
+    int filesThisStep = 0;
+
+protected:
+    bool OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) override {
+        ++filesThisStep;
+        return Searcher::OnFile(path, entry);
+    }
+};
+
+// Throws on files named "throw*", else reads text like the plain-text converter.
+class ThrowingConverter : public TxtConverter {
+public:
+    HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override {
+        ++*converts;
+        if (wcsstr(path, L"\\throw"))
+            throw std::runtime_error("broken converter");
+        return TxtConverter::Convert(path, request);
+    }
+    std::unique_ptr<DocConverter> Clone() const override {
+        auto copy = std::make_unique<ThrowingConverter>();
+        copy->converts = converts;
+        return copy;
+    }
+    int* converts = nullptr;
+};
+
+class SearcherTest : public testing::Test {
+protected:
+    SearcherTest() : sink(&request) {
+        converters.BuildConverters(ConverterModeTextOnly);
+    }
+
+    // Runs a whole search as the message loop would; returns the step count.
+    int RunToEnd(Searcher& searcher) {
+        if (!searcher.StartSearch(&request, &converters))
+            return -1;
+        int steps = 0;
+        while (searcher.Step())
+            ++steps;
+        sink.SetSearching(0);
+        return steps;
+    }
+
+    std::vector<std::wstring> StatusLines() const {
+        std::vector<std::wstring> lines;
+        for (const auto& c : sink.calls) {
+            if (c.rfind(L"status: ", 0) == 0)
+                lines.push_back(c.substr(8));
+        }
+        return lines;
+    }
+
+    TempDir dir;
+    SearchRequest request;
+    RecordingSink sink;
+    ConverterList converters;
+};
+
+TEST_F(SearcherTest, WalksDepthFirstAnnouncingSubdirectories) {
+    dir.WriteFile(L"root.txt", "needle");
+    dir.WriteFile(L"a\\a.txt", "needle");
+    dir.WriteFile(L"a\\b\\b.txt", "needle");
+    dir.WriteFile(L"c\\c.txt", "no");
+    request = MakeRequest(L"needle", dir.Path(), &sink);
+    Searcher searcher;
+    RunToEnd(searcher);
+
+    EXPECT_EQ(StatusLines(), (std::vector<std::wstring>{
+                                 L"Searching in " + dir.Path() + L"a\\ ...",
+                                 L"Searching in " + dir.Path() + L"a\\b\\ ...",
+                                 L"Searching in " + dir.Path() + L"c\\ ...",
+                             }));
+    EXPECT_EQ(sink.Names(), (std::vector<std::wstring>{L"root.txt", L"a.txt", L"b.txt"}));
+    EXPECT_EQ(std::wstring(sink.results[2]->location), dir.Path() + L"a\\b\\");
+    EXPECT_EQ(request.filesSearched, 4);
+    EXPECT_EQ(request.filesMatched, 3);
+    EXPECT_EQ(request.matchCount, 3);
+    EXPECT_EQ(sink.calls.front(), L"searching: 1");
+}
+
+TEST_F(SearcherTest, WithoutRecursionOnlyTheFolderItself) {
+    dir.WriteFile(L"top.txt", "needle");
+    dir.WriteFile(L"sub\\deep.txt", "needle");
+    request = MakeRequest(L"needle", dir.Path(), &sink);
+    request.recursion = 0;
+    Searcher searcher;
+    RunToEnd(searcher);
+    EXPECT_TRUE(StatusLines().empty());
+    EXPECT_EQ(sink.Names(), std::vector<std::wstring>{L"top.txt"});
+}
+
+TEST_F(SearcherTest, TwoHundredFiftyFilesInThreeBatches) {
+    for (int i = 0; i < 250; ++i)
+        dir.WriteFile(L"f" + std::to_wstring(i) + L".txt", "x");
+    request = MakeRequest(L"x", dir.Path(), &sink);
+    request.recursion = 0;
+    CountingSearcher searcher;
+    ASSERT_TRUE(searcher.StartSearch(&request, &converters));
+    std::vector<int> perStep;
+    while (searcher.Step()) {
+        if (searcher.filesThisStep)
+            perStep.push_back(searcher.filesThisStep);
+        searcher.filesThisStep = 0;
+    }
+    // "." and ".." count as entries of the first batch.
+    EXPECT_EQ(perStep, (std::vector<int>{100, 102, 48}));
+    EXPECT_EQ(request.filesSearched, 250);
+    EXPECT_EQ(request.filesMatched, 250);
+}
+
+TEST_F(SearcherTest, StopAfterFiveResultsKeepsFiveAndCountersAgree) {
+    for (int i = 0; i < 12; ++i)
+        dir.WriteFile(L"f" + std::to_wstring(i) + L".txt", "x x");
+    request = MakeRequest(L"x", dir.Path(), &sink);
+    sink.stopAfterResults = 5;
+    Searcher searcher;
+    RunToEnd(searcher);
+    EXPECT_EQ(sink.results.size(), 5u);
+    EXPECT_EQ(request.filesMatched, 5);
+    EXPECT_EQ(request.matchCount, 10);
+    // The file whose job started after the stop was not counted.
+    EXPECT_EQ(request.filesSearched, 5);
+}
+
+TEST_F(SearcherTest, BadRegexShowsMessageAndReadsNoFile) {
+    dir.WriteFile(L"a.txt", "anything");
+    request = MakeRequest(L"ab(c", dir.Path(), &sink);
+    request.regex = 1;
+    std::wstring shown;
+    Searcher searcher;
+    searcher.SetMessageHandler([&](const wchar_t* text) { shown = text; });
+    EXPECT_FALSE(searcher.StartSearch(&request, &converters));
+    EXPECT_TRUE(sink.calls.empty()) << "searching state stays off";
+    EXPECT_EQ(request.filesSearched, 0);
+    EXPECT_EQ(shown.rfind(L"Bad regex syntax (position 4).\r\nThe regular expression is incorrect:\r\n \"", 0),
+              0u)
+        << testing::PrintToString(shown);
+    EXPECT_NE(shown.find(L"\"\r\n\r\nEnter a proper regular expression, and try again."),
+              std::wstring::npos);
+}
+
+TEST_F(SearcherTest, EmptySearchTextListsFilesWithoutReadingThem) {
+    dir.WriteFile(L"a.txt", "");
+    dir.WriteFile(L"b.dat", "whatever");
+    dir.WriteFile(L"s\\c.txt", "x");
+    request = MakeRequest(L"", dir.Path(), &sink);
+    wcscpy(request.fileNameSpec, L"");  // empty means *.*
+    int converts = 0;
+    ConverterList list;
+    auto throwing = std::make_unique<ThrowingConverter>();
+    throwing->converts = &converts;
+    list.Append(std::move(throwing));
+    Searcher searcher;
+    ASSERT_TRUE(searcher.StartSearch(&request, &list));
+    while (searcher.Step()) {
+    }
+    EXPECT_EQ(converts, 0);
+    ASSERT_EQ(sink.results.size(), 3u);
+    for (FileResult* r : sink.results) {
+        EXPECT_EQ(r->status, kFileListed);
+        ASSERT_EQ(r->matches.size(), 1u);
+        EXPECT_EQ(r->matches[0]->start, 0);
+        EXPECT_EQ(r->matches[0]->end, 0);
+    }
+    EXPECT_EQ(request.filesSearched, 3);
+}
+
+TEST_F(SearcherTest, FailedConversionsAreRecordedAndTheSearchGoesOn) {
+    dir.WriteFile(L"a_empty.txt", "");  // zero bytes: the plain-text reading fails
+    dir.WriteFile(L"b_fine.txt", "needle");
+    dir.WriteFile(L"throw.txt", "needle");
+    dir.WriteFile(L"z_fine.txt", "needle needle");
+    int converts = 0;
+    ConverterList list;
+    auto throwing = std::make_unique<ThrowingConverter>();
+    throwing->converts = &converts;
+    list.Append(std::move(throwing));
+    request = MakeRequest(L"needle", dir.Path(), &sink);
+    Searcher searcher;
+    ASSERT_TRUE(searcher.StartSearch(&request, &list));
+    while (searcher.Step()) {
+    }
+    std::vector<std::wstring> results;
+    for (const auto& c : sink.calls) {
+        if (c.rfind(L"result: ", 0) == 0)
+            results.push_back(c.substr(8));
+    }
+    std::sort(results.begin(), results.end());
+    EXPECT_EQ(results, (std::vector<std::wstring>{L"a_empty.txt -1 1", L"b_fine.txt 0 1",
+                                                  L"throw.txt -1 1", L"z_fine.txt 0 2"}));
+    EXPECT_EQ(converts, 4);
+}
+
+TEST_F(SearcherTest, TextEndsAtFirstNulAndAstralCharactersFoldToSpaces) {
+    // UTF-16LE with BOM: "a\U0001F600b", NUL, "needle".
+    dir.WriteFile(L"u.txt", "\xFF\xFE" + std::string("a\0=\xD8\x00\xDE" "b\0\0\0n\0e\0e\0d\0l\0e\0", 20));
+    dir.WriteFile(L"v.txt", "\xFF\xFE" + std::string("a\0=\xD8\x00\xDE" "b\0", 8));
+    request = MakeRequest(L"a  b", dir.Path(), &sink);
+    Searcher searcher;
+    RunToEnd(searcher);
+    ASSERT_EQ(sink.results.size(), 2u);
+    request = MakeRequest(L"needle", dir.Path(), &sink);
+    sink.results.clear();
+    Searcher again;
+    RunToEnd(again);
+    EXPECT_TRUE(sink.Names().empty());
+}
+
+TEST_F(SearcherTest, PathsTooLongForTheBuffersAreFailedNeverTruncated) {
+    // A folder of 200 characters, then a file name that takes the path past 259.
+    const std::wstring longDir = std::wstring(200 - dir.Path().size(), L'd');
+    const std::wstring longName = std::wstring(70, L'n') + L".txt";
+    dir.WriteFile(longDir + L"\\" + longName, "needle");
+    dir.WriteFile(longDir + L"\\short.txt", "needle");
+    request = MakeRequest(L"needle", dir.Path(), &sink);
+    Searcher searcher;
+    RunToEnd(searcher);
+    std::vector<std::wstring> results;
+    for (const auto& c : sink.calls) {
+        if (c.rfind(L"result: ", 0) == 0)
+            results.push_back(c.substr(8));
+    }
+    std::sort(results.begin(), results.end());
+    EXPECT_EQ(results,
+              (std::vector<std::wstring>{longName + L" -1 1", L"short.txt 0 1"}));
+    for (FileResult* r : sink.results)
+        EXPECT_EQ(std::wstring(r->location), dir.Path() + longDir + L"\\");
+}
+
+TEST_F(SearcherTest, NewSearchAfterAStopSearchesOnlyTheNewFolder) {
+    TempDir other;
+    for (int i = 0; i < 5; ++i)
+        dir.WriteFile(L"old" + std::to_wstring(i) + L".txt", "x");
+    other.WriteFile(L"new.txt", "x");
+    request = MakeRequest(L"x", dir.Path(), &sink);
+    sink.stopAfterResults = 1;
+    Searcher searcher;
+    RunToEnd(searcher);
+    ASSERT_EQ(sink.results.size(), 1u);
+    sink.stopAfterResults = 0;
+    request = MakeRequest(L"x", other.Path(), &sink);
+    RunToEnd(searcher);
+    EXPECT_EQ(sink.Names().back(), L"new.txt");
+    EXPECT_EQ(sink.results.size(), 2u);
+}
+
+// KeepScanning is polled every 24 collected sub-directories.
+class PollingIterator : public FileIterator {
+public:
+    int polls = 0;
+    int stopAtPoll = 0;
+
+protected:
+    bool KeepScanning() override { return ++polls != stopAtPoll; }
+};
+
+TEST_F(SearcherTest, KeepScanningEveryTwentyFourSubdirectories) {
+    for (int i = 0; i < 50; ++i)
+        dir.MakeDir(L"d" + std::to_wstring(i));
+    PollingIterator walker;
+    walker.Begin(dir.Path().c_str(), L"*.*", 1);
+    EXPECT_TRUE(walker.Step());
+    // "." and ".." poll at 0 pending, then every entry until the first
+    // directory, then at 24 and at 48.
+    EXPECT_EQ(walker.polls, 4);
+
+    PollingIterator stopping;
+    stopping.stopAtPoll = 3;
+    stopping.Begin(dir.Path().c_str(), L"*.*", 1);
+    EXPECT_FALSE(stopping.Step());
+}
+
+}  // namespace
