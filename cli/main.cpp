@@ -95,10 +95,7 @@ int DumpText(const CliOptions& o) {
         fputs("read error\n", stderr);
         return kExitError;
     }
-    const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
-    size_t length = wcsnlen(text.Get(), capacity);
-    if (length == capacity && length > 0)
-        --length;
+    const size_t length = TextBlockLength(block, text.Get());
     FoldText(length, text.Get());
     const std::string bytes = ToUtf8(text.Get(), length);
     fwrite(bytes.data(), 1, bytes.size(), stdout);

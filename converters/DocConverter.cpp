@@ -20,6 +20,12 @@ HGLOBAL AllocTextBlock(size_t bytes) {
     return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
 }
 
+size_t TextBlockLength(HGLOBAL block, const wchar_t* text) {
+    const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
+    const size_t length = wcsnlen(text, capacity);
+    return length == capacity && length > 0 ? length - 1 : length;
+}
+
 HGLOBAL DocConverter::ConvertMemory(HGLOBAL block, const SearchRequest& request) {
     wchar_t tempDir[256];
     wchar_t tempFile[MAX_PATH];

@@ -48,3 +48,7 @@ protected:
 
 // Allocates a zero-filled movable block of `bytes` bytes; null when memory is short.
 HGLOBAL AllocTextBlock(size_t bytes);
+
+// The number of units before the first NUL of a locked text block. A block
+// without any NUL loses its last unit, which then serves as the terminator.
+size_t TextBlockLength(HGLOBAL block, const wchar_t* text);

@@ -116,16 +116,11 @@ void Searcher::ConvertAndMatch(FileJob& job) {
         AddMatch(job, Match::Failure());
         return;
     }
-    // The text ends at its first NUL unit or at the end of the block.
-    const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
-    size_t length = wcsnlen(text.Get(), capacity);
-    if (length == capacity) {
-        if (capacity == 0) {
-            AddMatch(job, Match::Failure());
-            return;
-        }
-        --length;  // no terminator inside the block: the last unit becomes it
+    if (GlobalSize(block) < sizeof(wchar_t)) {
+        AddMatch(job, Match::Failure());
+        return;
     }
+    const size_t length = TextBlockLength(block, text.Get());
     FoldText(length, text.Get());
     job.text = text.Get();
     job.textLength = static_cast<int>(length);
