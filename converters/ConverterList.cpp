@@ -1,7 +1,9 @@
 // Building and querying the converter set.
 #include "converters/ConverterList.h"
 
+#include "converters/TtxConverter.h"
 #include "converters/TxtConverter.h"
+#include "converters/XliffConverter.h"
 
 ConverterList::~ConverterList() { ClearConverters(); }
 
@@ -28,6 +30,8 @@ void ConverterList::BuildConverters(int newMode) {
     // Translation formats come first, then the system-backed converters of
     // the mode; the plain-text converter, which takes every file, closes the
     // list in every mode.
+    Append(std::make_unique<TtxConverter>());
+    Append(std::make_unique<XliffConverter>());
     Append(std::make_unique<TxtConverter>());
 }
 

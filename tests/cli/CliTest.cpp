@@ -219,3 +219,31 @@ TEST(ConsoleOutput, EscapesContextAndEncodesUtf8) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliTranslationFiles, SearchesAndDumpsTtxAndXliff) {
+    TempDir tree;
+    tree.WriteFile(L"job.ttx", "\xFF\xFE" + Utf16Bytes(L"<TRADOStag><Tu><Tuv Lang=\"EN-US\">Hello world</Tuv>"
+                                                     L"<Tuv Lang=\"DE-DE\">Hallo Welt</Tuv></Tu></TRADOStag>"));
+    tree.WriteFile(L"x\\job.xlf", "<xliff><file><trans-unit><source>Hello there</source>"
+                                  "<target>Hallo da</target></trans-unit></file></xliff>");
+    const std::string root = Utf8(tree.Path());
+
+    RunResult r = RunCli({L"-q", L"Hello", tree.Path()});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "job.ttx\t1", root + "x\\job.xlf\t1"}));
+
+    r = RunCli({L"-q", L"--ignore-hidden", L"--ignore-tags", L"source", L"Hello", tree.Path()});
+    EXPECT_EQ(r.exitCode, 1u) << "source segments and source elements are left out";
+    EXPECT_EQ(r.out, "");
+
+    r = RunCli({L"--dump-text", L"--ignore-hidden", tree / L"job.ttx"});
+    EXPECT_EQ(r.out, "\xEF\xBB\xBFHallo Welt\n");
+    r = RunCli({L"--dump-text", L"--ignore-tags", L"target", tree / L"x\\job.xlf"});
+    EXPECT_EQ(r.out, "Hello there \r\n");
+    // In the text-only mode the same file is read as plain text.
+    r = RunCli({L"--dump-text", L"--mode", L"2", tree / L"x\\job.xlf"});
+    EXPECT_EQ(r.out.rfind("<xliff>", 0), 0u);
+}
+
+}  // namespace

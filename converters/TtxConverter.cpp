@@ -1,0 +1,112 @@
+// TTX conversion: the file is read as UTF-16LE, parsed as UTF-8, and the
+// selected segments are written back into the block that held the file.
+#include "converters/TtxConverter.h"
+
+#include <rapidxml/rapidxml.hpp>
+
+#include <cwchar>
+
+#include "converters/FileBlock.h"
+#include "resource.h"
+#include "search/ResourceText.h"
+#include "search/ScopedHandle.h"
+#include "search/SearchRecords.h"
+
+TtxConverter::TtxConverter() {
+    wcsncpy(typeName, LoadResourceText(IDS_TTX_TYPE_NAME).c_str(), kConverterChars - 1);
+    wcsncpy(fileSpec, LoadResourceText(IDS_TTX_FILE_SPEC).c_str(), kConverterChars - 1);
+}
+
+int TtxConverter::Accepts(const wchar_t* path) {
+    const size_t n = wcslen(path);
+    return n > 3 && _wcsicmp(path + n - 3, L"ttx") == 0;
+}
+
+std::unique_ptr<DocConverter> TtxConverter::Clone() const {
+    auto copy = std::make_unique<TtxConverter>();
+    copy->CopyStringsFrom(*this);
+    copy->sourceLanguage = sourceLanguage;
+    return copy;
+}
+
+void TtxConverter::Walk(const XmlNode* node, int includeHidden, std::string* output) {
+    bool selected = false;
+    if (node->type() == rapidxml::node_element && NameIsIgnoringCase(node, "Tuv")) {
+        if (const auto* lang = node->first_attribute("Lang")) {
+            const std::string language(lang->value(), lang->value_size());
+            if (sourceLanguage.empty())
+                sourceLanguage = language;
+            if (includeHidden || language != sourceLanguage) {
+                output->append(node->value(), node->value_size());
+                output->push_back('\n');
+                selected = true;
+            }
+        }
+    } else if (node->type() == rapidxml::node_element) {
+        if (!selectionStack.empty() && selectionStack.back()) {
+            output->append(node->value(), node->value_size());
+            output->push_back('\n');
+        }
+    }
+    selectionStack.push_back(selected);
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling())
+        Walk(child, includeHidden, output);
+    if (!selectionStack.empty())
+        selectionStack.pop_back();
+}
+
+HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request) {
+    size_t size = 0;
+    ScopedGlobal block(ReadFileIntoBlock(path, &size));
+    if (!block)
+        return nullptr;
+    const size_t blockUnits = GlobalSize(block.Get()) / sizeof(wchar_t);
+    bool malformed = false;
+    {
+        GlobalLockGuard<wchar_t> units(block.Get());
+        if (!units.Get()) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+        // Read as UTF-16LE with or without the byte-order mark, which stays in place.
+        const size_t start = size >= 2 && units.Get()[0] == 0xFEFF ? 1 : 0;
+        wchar_t* text = units.Get() + start;
+        const size_t length = wcsnlen(text, blockUnits - start);
+
+        std::string utf8;
+        if (length > 0) {
+            const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
+                                                  nullptr, 0, nullptr, nullptr);
+            utf8.resize(static_cast<size_t>(bytes));
+            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), bytes,
+                                nullptr, nullptr);
+        }
+        XmlDocument document;
+        std::string output;
+        if (!document.Parse(utf8.data())) {
+            malformed = true;  // the raw bytes are searched as they were read
+        } else {
+            output.reserve(utf8.size() / 2);
+            Walk(document.Root(), request.includeHidden, &output);
+            selectionStack.clear();
+        }
+
+        // The output is never longer than the text it came from, so it fits
+        // where the text stood.
+        const size_t room = blockUnits - start - 1;
+        int written = 0;
+        if (malformed) {
+            written = static_cast<int>(length);
+        } else if (!output.empty()) {
+            written = MultiByteToWideChar(CP_UTF8, 0, output.data(), static_cast<int>(output.size()),
+                                          text, static_cast<int>(room));
+            if (written <= 0)
+                return nullptr;
+        }
+        text[written] = 0;
+    }
+    // Set after the block is unlocked: unlocking resets the last error.
+    if (malformed)
+        SetLastError(ERROR_XML_PARSE_ERROR);
+    return block.Detach();
+}

@@ -1,0 +1,160 @@
+// XLIFF conversion: prune the ignored elements, then gather the units.
+#include "converters/XliffConverter.h"
+
+#include <rapidxml/rapidxml.hpp>
+
+#include <cstring>
+#include <cwchar>
+
+#include "converters/FileBlock.h"
+#include "search/ScopedHandle.h"
+#include "search/SearchRecords.h"
+
+namespace {
+
+bool EndsWithIgnoringCase(const wchar_t* path, size_t length, const wchar_t* suffix) {
+    const size_t n = wcslen(suffix);
+    return length >= n && _wcsicmp(path + length - n, suffix) == 0;
+}
+
+void AppendUtf8(const char* text, size_t size, std::wstring* out) {
+    if (size == 0)
+        return;
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0);
+    const size_t at = out->size();
+    out->resize(at + static_cast<size_t>(units));
+    MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), out->data() + at, units);
+}
+
+}  // namespace
+
+int XliffConverter::Accepts(const wchar_t* path) {
+    const size_t n = wcslen(path);
+    return (n >= 4 && EndsWithIgnoringCase(path, n, L"xlf")) ||
+           (n >= 6 && EndsWithIgnoringCase(path, n, L"xliff"));
+}
+
+std::unique_ptr<DocConverter> XliffConverter::Clone() const {
+    auto copy = std::make_unique<XliffConverter>();
+    copy->CopyStringsFrom(*this);
+    return copy;
+}
+
+HGLOBAL XliffConverter::Convert(const wchar_t* path, const SearchRequest& request) {
+    size_t size = 0;
+    ScopedGlobal block(ReadFileIntoBlock(path, &size));
+    if (!block)
+        return nullptr;
+    return ConvertDocument(block.Get(), request);
+}
+
+void XliffConverter::SetIgnoredNames(const wchar_t* ignoreTags) {
+    ignoredNames.clear();
+    // Names are compared with the document's UTF-8 names. Every space and
+    // tab ends a piece; empty pieces (doubled or outer separators) are
+    // dropped, since an empty name would match every text node.
+    std::string piece;
+    const size_t length = wcslen(ignoreTags);
+    std::wstring wide;
+    for (size_t i = 0; i <= length; ++i) {
+        const wchar_t c = ignoreTags[i];
+        if (c == L' ' || c == L'\t' || c == 0) {
+            if (!wide.empty()) {
+                const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(),
+                                                      static_cast<int>(wide.size()), nullptr, 0,
+                                                      nullptr, nullptr);
+                piece.assign(static_cast<size_t>(bytes), '\0');
+                WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                    piece.data(), bytes, nullptr, nullptr);
+                ignoredNames.push_back(piece);
+            }
+            wide.clear();
+        } else {
+            wide += c;
+        }
+    }
+}
+
+void XliffConverter::Prune(XmlNode* node) {
+    XmlNode* child = node->first_node();
+    while (child) {
+        XmlNode* next = child->next_sibling();
+        bool ignored = false;
+        for (const std::string& name : ignoredNames) {
+            if (child->name_size() == name.size() &&
+                memcmp(child->name(), name.data(), name.size()) == 0) {
+                ignored = true;
+                break;
+            }
+        }
+        if (ignored)
+            node->remove_node(child);
+        else
+            Prune(child);
+        child = next;
+    }
+}
+
+void XliffConverter::Collect(const XmlNode* node, std::wstring* text) {
+    if (node->type() == rapidxml::node_data) {
+        AppendUtf8(node->value(), node->value_size(), text);
+        text->push_back(L' ');
+    }
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling())
+        Collect(child, text);
+}
+
+void XliffConverter::TakeUnit(const XmlNode* unit) {
+    for (const XmlNode* child = unit->first_node(); child; child = child->next_sibling()) {
+        if (NameIs(child, "source"))
+            Collect(child, &sourceText);
+        else if (NameIs(child, "target"))
+            Collect(child, &targetText);
+    }
+}
+
+void XliffConverter::Gather(const XmlNode* node) {
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling()) {
+        if (NameIs(child, "trans-unit"))
+            TakeUnit(child);
+        else
+            Gather(child);
+    }
+}
+
+HGLOBAL XliffConverter::ConvertDocument(HGLOBAL block, const SearchRequest& request) {
+    if (!block)
+        return nullptr;
+    SetIgnoredNames(request.ignoreTags);
+
+    GlobalLockGuard<char> bytes(block);
+    if (!bytes.Get())
+        return nullptr;
+    // The parser works in place up to the first NUL, which must lie inside the block.
+    if (!memchr(bytes.Get(), 0, GlobalSize(block)))
+        return nullptr;
+    XmlDocument document;
+    if (!document.Parse(bytes.Get()))
+        return nullptr;
+
+    sourceText.clear();
+    targetText.clear();
+    XmlNode* top = document.Root()->first_node();
+    if (top) {
+        if (!ignoredNames.empty())
+            Prune(top);
+        Gather(top);
+    }
+    std::wstring result = std::move(sourceText);
+    result += L"\r\n";
+    result += targetText;
+    sourceText = std::wstring();
+    targetText = std::wstring();
+
+    HGLOBAL text = AllocTextBlock((result.size() + 1) * sizeof(wchar_t));
+    if (!text)
+        return nullptr;
+    GlobalLockGuard<wchar_t> out(text);
+    wmemcpy(out.Get(), result.c_str(), result.size() + 1);
+    return text;
+}

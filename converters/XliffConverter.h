@@ -1,0 +1,37 @@
+// XLIFF files: all source text, a line break, then all target text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "converters/DocConverter.h"
+#include "converters/XmlDocument.h"
+
+class XliffConverter : public DocConverter {
+public:
+    XliffConverter() = default;
+
+    HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override;
+    // The last three characters are "xlf" (and at least four in all), or the
+    // last five are "xliff" (and at least six), in any case.
+    int Accepts(const wchar_t* path) override;
+    std::unique_ptr<DocConverter> Clone() const override;
+
+    // Converts a block holding an XLIFF document's bytes (read as UTF-8
+    // whatever the document declares) into a text block; null on failure.
+    // The caller keeps `block`, which must end with a NUL byte.
+    HGLOBAL ConvertDocument(HGLOBAL block, const SearchRequest& request);
+
+    const std::vector<std::string>& IgnoredNames() const { return ignoredNames; }
+
+private:
+    void SetIgnoredNames(const wchar_t* ignoreTags);
+    void Prune(XmlNode* node);
+    void Gather(const XmlNode* node);
+    void TakeUnit(const XmlNode* unit);
+    static void Collect(const XmlNode* node, std::wstring* text);
+
+    std::wstring sourceText;
+    std::wstring targetText;
+    std::vector<std::string> ignoredNames;  // UTF-8, as the document's names
+};

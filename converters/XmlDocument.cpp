@@ -1,0 +1,96 @@
+// RapidXML behind the reading profile.
+#include "converters/XmlDocument.h"
+
+#include <rapidxml/rapidxml.hpp>
+
+#include <cstring>
+
+namespace {
+
+// Advances past the first occurrence of `terminator`, or to the end.
+const char* SkipPast(const char* p, const char* terminator) {
+    const char* found = strstr(p, terminator);
+    return found ? found + strlen(terminator) : p + strlen(p);
+}
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+}  // namespace
+
+bool IsXmlNestingWithin(const char* text, int maxDepth) {
+    int depth = 0;
+    const char* p = text;
+    for (;;) {
+        p = strchr(p, '<');
+        if (!p)
+            return true;
+        if (strncmp(p, "<!--", 4) == 0) {
+            p = SkipPast(p + 4, "-->");
+        } else if (strncmp(p, "<![CDATA[", 9) == 0) {
+            p = SkipPast(p + 9, "]]>");
+        } else if (p[1] == '?') {
+            p = SkipPast(p + 2, "?>");
+        } else if (p[1] == '!') {
+            // Document type: the internal subset in brackets may hold '>'.
+            int brackets = 0;
+            for (++p; *p && (*p != '>' || brackets > 0); ++p) {
+                if (*p == '[')
+                    ++brackets;
+                else if (*p == ']' && brackets > 0)
+                    --brackets;
+            }
+        } else if (p[1] == '/') {
+            if (depth > 0)
+                --depth;
+            ++p;
+        } else {
+            if (++depth > maxDepth)
+                return false;
+            char previous = 0;
+            for (++p; *p && *p != '>'; ++p) {
+                if (*p == '"' || *p == '\'') {
+                    const char* close = strchr(p + 1, *p);
+                    if (!close)
+                        return true;  // unterminated: the parser reports it
+                    p = close;
+                }
+                previous = *p;
+            }
+            if (previous == '/')
+                --depth;  // an empty element
+        }
+    }
+}
+
+XmlDocument::XmlDocument() : document(std::make_unique<rapidxml::xml_document<char>>()) {}
+XmlDocument::~XmlDocument() = default;
+
+bool XmlDocument::Parse(char* text) {
+    if (!IsXmlNestingWithin(text, kMaxXmlDepth))
+        return false;
+    try {
+        document->parse<rapidxml::parse_trim_whitespace>(text);
+        return true;
+    } catch (const rapidxml::parse_error&) {
+        document->clear();
+        return false;
+    }
+}
+
+XmlNode* XmlDocument::Root() const { return document.get(); }
+
+bool NameIs(const XmlNode* node, const char* name) {
+    const size_t n = strlen(name);
+    return node->name_size() == n && memcmp(node->name(), name, n) == 0;
+}
+
+bool NameIsIgnoringCase(const XmlNode* node, const char* name) {
+    const size_t n = strlen(name);
+    if (node->name_size() != n)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        if (AsciiLower(node->name()[i]) != AsciiLower(name[i]))
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,19 @@
+// Runs a converter over a file as the search does and returns its text.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "converters/DocConverter.h"
+#include "search/SearchRecords.h"
+
+// A request with default converter options: hidden text kept, no tags.
+SearchRequest ConverterRequest(int includeHidden = 1, const std::wstring& ignoreTags = L"");
+
+// The text before the first NUL of the converted block, or nothing when the
+// conversion failed. The converter is cloned first, like in a search.
+std::optional<std::wstring> ConvertToText(const DocConverter& prototype, const std::wstring& path,
+                                          const SearchRequest& request);
+
+// The text of a block before its first NUL; the block is freed.
+std::optional<std::wstring> TakeText(HGLOBAL block);

@@ -1,0 +1,130 @@
+// XLIFF conversion: gathering units, dropping ignored elements, the profile.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "converters/XliffConverter.h"
+#include "tests/ConvertHelper.h"
+#include "tests/TestFiles.h"
+
+namespace {
+
+std::string Xliff(const std::string& units) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\"><file><body>" +
+           units + "</body></file></xliff>";
+}
+
+class XliffTest : public testing::Test {
+protected:
+    std::optional<std::wstring> Convert(const std::string& bytes, const std::wstring& tags = L"") {
+        const std::wstring name = L"f" + std::to_wstring(++count) + L".xlf";
+        dir.WriteFile(name, bytes);
+        return ConvertToText(converter, dir / name, ConverterRequest(1, tags));
+    }
+
+    TempDir dir;
+    XliffConverter converter;
+    int count = 0;
+};
+
+const std::string kUnits =
+    "<trans-unit id=\"1\"><source>A</source><target>B</target></trans-unit>"
+    "<trans-unit id=\"2\"><source>un<g id=\"1\">bel</g>ievable</source>"
+    "<target>nicht <mrk>zu</mrk> glauben</target><note>skip me</note></trans-unit>"
+    "<trans-unit id=\"3\"><source>only source</source></trans-unit>";
+
+TEST_F(XliffTest, SourceTextLineBreakTargetText) {
+    EXPECT_EQ(Convert(Xliff("<trans-unit id=\"1\"><source>A</source><target>B</target></trans-unit>")),
+              L"A \r\nB ");
+    EXPECT_EQ(Convert(Xliff(kUnits)),
+              L"A un bel ievable only source \r\nB nicht zu glauben ");
+    EXPECT_EQ(Convert(Xliff("")), L"\r\n");
+}
+
+TEST_F(XliffTest, IgnoredElementsAreDroppedByExactName) {
+    struct Case {
+        std::wstring tags;
+        std::wstring expected;
+    } cases[] = {
+        {L"source", L"\r\nB nicht zu glauben "},
+        {L"target", L"A un bel ievable only source \r\n"},
+        {L"g mrk", L"A un ievable only source \r\nB nicht glauben "},
+        {L"Source", L"A un bel ievable only source \r\nB nicht zu glauben "},
+        // Doubled and outer separators give no empty name.
+        {L" source\t\tg ", L"\r\nB nicht zu glauben "},
+        {L"  ", L"A un bel ievable only source \r\nB nicht zu glauben "},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Convert(Xliff(kUnits), c.tags), c.expected) << testing::PrintToString(c.tags);
+
+    EXPECT_EQ(converter.Clone()->Accepts(L"x.xlf"), 1);
+    XliffConverter probe;
+    probe.ConvertDocument(nullptr, ConverterRequest(1, L"a  b"));
+    EXPECT_TRUE(probe.IgnoredNames().empty()) << "no block: nothing is read";
+}
+
+TEST_F(XliffTest, NonAsciiNamesAreMatchedInUtf8) {
+    const std::string doc = Xliff(
+        "<trans-unit><source>s <k\xC3\xA4lla>hidden</k\xC3\xA4lla></source><target>t</target>"
+        "</trans-unit>");
+    EXPECT_EQ(Convert(doc, L"k\u00E4lla"), L"s \r\nt ");
+}
+
+TEST_F(XliffTest, DocumentShapes) {
+    // A top-level trans-unit is never taken; the gathering starts below it.
+    EXPECT_EQ(Convert("<trans-unit><source>A</source></trans-unit>"), L"\r\n");
+    // No element at all.
+    EXPECT_EQ(Convert("<?xml version=\"1.0\"?>"), L"\r\n");
+    EXPECT_EQ(Convert("<?xml version=\"1.0\"?>", L"source"), L"\r\n");
+    // Units nested in a unit are not looked at.
+    EXPECT_EQ(Convert(Xliff("<trans-unit><source>A</source><trans-unit><source>N</source>"
+                            "</trans-unit></trans-unit>")),
+              L"A \r\n");
+}
+
+TEST_F(XliffTest, ReadingProfile) {
+    // CDATA is not collected; a comment splits a run in two.
+    EXPECT_EQ(Convert(Xliff("<trans-unit><source>a<![CDATA[secret]]>b</source>"
+                            "<target>foo<!-- note -->bar</target></trans-unit>")),
+              L"a b \r\nfoo bar ");
+    // Character references: decimal, hexadecimal with x; unknown entities stay.
+    EXPECT_EQ(Convert(Xliff("<trans-unit><source>caf&#233; caf&#xe9; &lt;&amp;&gt; &nbsp;"
+                            "</source></trans-unit>")),
+              L"caf\u00E9 caf\u00E9 <&> &nbsp; \r\n");
+    // Upper-case X is no hexadecimal reference: the document is malformed.
+    EXPECT_FALSE(Convert(Xliff("<trans-unit><source>&#XE9;</source></trans-unit>")));
+    // Declared 8-bit encodings are still read as UTF-8.
+    EXPECT_EQ(Convert("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><x><trans-unit>"
+                      "<source>\xC3\xA9t\xC3\xA9</source></trans-unit></x>"),
+              L"\u00E9t\u00E9 \r\n");
+    // UTF-16 files fail to parse.
+    EXPECT_FALSE(Convert("\xFF\xFE" + Utf16Bytes(L"<x><trans-unit><source>A</source></trans-unit></x>")));
+    // Closing tags are not compared.
+    EXPECT_EQ(Convert("<x><trans-unit><source>A</target></y></z>"), L"A \r\n");
+}
+
+TEST_F(XliffTest, MalformedAndDeepDocumentsFail) {
+    EXPECT_FALSE(Convert("<x><trans-unit><source>A"));
+    EXPECT_FALSE(ConvertToText(converter, dir / L"missing.xlf", ConverterRequest()));
+
+    std::string deep = "<trans-unit><source>deep</source></trans-unit>";
+    for (int i = 0; i < 2000; ++i)
+        deep = "<n>" + deep + "</n>";
+    EXPECT_EQ(Convert(deep), L"deep \r\n");
+
+    std::string million;
+    million.reserve(3000000);
+    for (int i = 0; i < 1000000; ++i)
+        million += "<a>";
+    EXPECT_FALSE(Convert(million));
+}
+
+TEST(XliffAccepts, ExtensionsWithoutDotInAnyCase) {
+    XliffConverter c;
+    for (const wchar_t* yes : {L"C:\\a.xlf", L"C:\\a.XLIFF", L"C:\\a.Xliff", L"axlf", L"axliff"})
+        EXPECT_TRUE(c.Accepts(yes)) << yes;
+    for (const wchar_t* no : {L"xlf", L"C:\\a.xlf.bak", L"xliff", L"C:\\a.xlz"})
+        EXPECT_FALSE(c.Accepts(no)) << no;
+}
+
+}  // namespace
