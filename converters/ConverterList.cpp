@@ -1,9 +1,12 @@
 // Building and querying the converter set.
 #include "converters/ConverterList.h"
 
+#include "converters/LwoConverter.h"
+#include "converters/OpenTagConverter.h"
 #include "converters/TtxConverter.h"
 #include "converters/TxtConverter.h"
 #include "converters/XliffConverter.h"
+#include "converters/XlzConverter.h"
 
 ConverterList::~ConverterList() { ClearConverters(); }
 
@@ -31,7 +34,10 @@ void ConverterList::BuildConverters(int newMode) {
     // the mode; the plain-text converter, which takes every file, closes the
     // list in every mode.
     Append(std::make_unique<TtxConverter>());
+    Append(std::make_unique<XlzConverter>());
     Append(std::make_unique<XliffConverter>());
+    Append(std::make_unique<LwoConverter>());
+    Append(std::make_unique<OpenTagConverter>());
     Append(std::make_unique<TxtConverter>());
 }
 

@@ -20,6 +20,19 @@ HGLOBAL AllocTextBlock(size_t bytes) {
     return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
 }
 
+HGLOBAL TextBlockFromString(const std::wstring& text) {
+    HGLOBAL block = AllocTextBlock((text.size() + 1) * sizeof(wchar_t));
+    if (!block)
+        return nullptr;
+    GlobalLockGuard<wchar_t> chars(block);
+    if (!chars.Get()) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    wmemcpy(chars.Get(), text.c_str(), text.size() + 1);
+    return block;
+}
+
 size_t TextBlockLength(HGLOBAL block, const wchar_t* text) {
     const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
     const size_t length = wcsnlen(text, capacity);

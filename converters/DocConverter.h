@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 struct SearchRequest;
 
@@ -48,6 +49,9 @@ protected:
 
 // Allocates a zero-filled movable block of `bytes` bytes; null when memory is short.
 HGLOBAL AllocTextBlock(size_t bytes);
+
+// A new text block holding `text` and its NUL; null when memory is short.
+HGLOBAL TextBlockFromString(const std::wstring& text);
 
 // The number of units before the first NUL of a locked text block. A block
 // without any NUL loses its last unit, which then serves as the terminator.

@@ -17,15 +17,6 @@ bool EndsWithIgnoringCase(const wchar_t* path, size_t length, const wchar_t* suf
     return length >= n && _wcsicmp(path + length - n, suffix) == 0;
 }
 
-void AppendUtf8(const char* text, size_t size, std::wstring* out) {
-    if (size == 0)
-        return;
-    const int units = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0);
-    const size_t at = out->size();
-    out->resize(at + static_cast<size_t>(units));
-    MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), out->data() + at, units);
-}
-
 }  // namespace
 
 int XliffConverter::Accepts(const wchar_t* path) {
@@ -151,10 +142,5 @@ HGLOBAL XliffConverter::ConvertDocument(HGLOBAL block, const SearchRequest& requ
     sourceText = std::wstring();
     targetText = std::wstring();
 
-    HGLOBAL text = AllocTextBlock((result.size() + 1) * sizeof(wchar_t));
-    if (!text)
-        return nullptr;
-    GlobalLockGuard<wchar_t> out(text);
-    wmemcpy(out.Get(), result.c_str(), result.size() + 1);
-    return text;
+    return TextBlockFromString(result);
 }

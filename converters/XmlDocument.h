@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 namespace rapidxml {
 template <class Ch>
@@ -43,6 +44,9 @@ public:
 private:
     std::unique_ptr<rapidxml::xml_document<char>> document;
 };
+
+// Appends UTF-8 text to a wide string.
+void AppendUtf8(const char* text, size_t size, std::wstring* out);
 
 // Names as the profile compares them: byte for byte, or ASCII letters
 // ignoring case.

@@ -1,0 +1,21 @@
+// LWO archives: the p elements of the first entry, grouped by language code.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "converters/OpenTagConverter.h"
+#include "converters/XmlDocument.h"
+
+class LwoConverter : public OpenTagConverter {
+public:
+    HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override;
+    // At least four characters, the last three "lwo" in any case.
+    int Accepts(const wchar_t* path) override;
+    std::unique_ptr<DocConverter> Clone() const override;
+
+private:
+    using TextByLanguage = std::map<std::string, std::wstring>;  // byte-wise order of the codes
+    static void Select(const XmlNode* node, TextByLanguage* texts);
+    static void Collect(const XmlNode* node, std::wstring* text);
+};

@@ -1,0 +1,22 @@
+// XLZ conversion: only the first XLIFF entry of the directory is searched.
+#include "converters/XlzConverter.h"
+
+#include "converters/ArchiveEntry.h"
+#include "converters/ZipReader.h"
+
+int XlzConverter::Accepts(const wchar_t* path) { return HasExtension3(path, L"xlz"); }
+
+std::unique_ptr<DocConverter> XlzConverter::Clone() const {
+    auto copy = std::make_unique<XlzConverter>();
+    copy->CopyStringsFrom(*this);
+    return copy;
+}
+
+HGLOBAL XlzConverter::Convert(const wchar_t* path, const SearchRequest& request) {
+    ZipReader archive;
+    if (!archive.Open(path))
+        return nullptr;
+    // "*.xlf" also matches in sub-folders; names ending in .xliff do not match.
+    ScopedGlobal block(ReadEntryIntoBlock(archive, archive.FindEntry(L"*.xlf", 0)));
+    return ConvertDocument(block.Get(), request);
+}

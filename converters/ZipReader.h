@@ -1,0 +1,74 @@
+// A minimal reader of zip archives: the central directory, entry lookup by
+// wildcard, and whole-entry reads of stored and deflated data. No ZIP64, no
+// multi-disk archives, no encryption; CRCs are not verified.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "search/ScopedHandle.h"
+
+// The bytes of one entry and a read position over them.
+class ZipEntryData {
+public:
+    // Copies min(count, size - position) bytes to `destination` and advances.
+    // False (and 0 copied) with no data, a count of 0 or the position at the end.
+    bool ReadBytes(uint32_t count, void* destination, uint32_t* copied = nullptr);
+
+    uint32_t Size() const { return size; }
+    uint32_t Position() const { return position; }
+    bool HasData() const { return hasData; }
+
+private:
+    friend class ZipReader;
+    void Assign(std::vector<uint8_t> bytes);
+
+    std::vector<uint8_t> data;
+    bool hasData = false;
+    uint32_t position = 0;
+    uint32_t size = 0;  // always the number of bytes actually held
+};
+
+class ZipReader {
+public:
+    static constexpr int kNone = -1;
+    // No deflate stream can expand its input by more than about this factor.
+    static constexpr uint64_t kMaxDeflateRatio = 1032;
+
+    ZipReader() = default;
+    ~ZipReader() { Close(); }
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
+
+    // Loads the archive's central directory; closes any archive open before.
+    bool Open(const wchar_t* path);
+    void Close();
+    bool IsOpen() const { return file.IsValid(); }
+
+    int EntryCount() const { return static_cast<int>(entries.size()); }
+
+    // Reads entry `index` whole into `out`; on failure `out` is unchanged.
+    bool ReadEntry(int index, ZipEntryData* out);
+
+    // The first entry at or after `start` whose name (OEM code page, slashes
+    // read as backslashes) matches `pattern` as a path wildcard; kNone if none.
+    int FindEntry(const wchar_t* pattern, int start) const;
+
+    // The stored name of entry `index`, slashes already turned into backslashes.
+    std::string EntryName(int index) const;
+
+private:
+    bool ReadAt(uint64_t offset, void* buffer, uint32_t count) const;
+    bool FindEndRecord(uint64_t* position, uint8_t* record) const;
+    uint32_t LocalHeaderOffset(int index) const;
+
+    ScopedKernelHandle file;
+    uint64_t fileSize = 0;
+    uint8_t endRecord[22] = {};
+    std::vector<uint8_t> directory;
+    std::vector<uint32_t> entries;  // offsets of the entries inside `directory`
+    uint32_t directoryStart = 0;
+};
