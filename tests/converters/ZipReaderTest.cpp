@@ -181,8 +181,9 @@ TEST_F(ZipReaderTest, ArchivesCutAtEveryLengthNeverCrash) {
             continue;
         for (int i = 0; i < reader.EntryCount(); ++i) {
             const std::string got = Read(i);
-            if (got != "<fail>")
+            if (got != "<fail>") {
                 EXPECT_TRUE(got == kText || got == "stored") << "cut " << cut << " entry " << i;
+            }
         }
     }
     // Every byte damaged in turn: whatever is read, nothing crashes.
