@@ -7,6 +7,7 @@
 const char kCliUsage[] =
     "usage: mirlock-cli [options] TEXT FOLDER\n"
     "       mirlock-cli --dump-text [--mode M] [--ignore-hidden] [--ignore-tags NAMES] FILE\n"
+    "       mirlock-cli --dump-rtf [--ignore-hidden] [--ignore-tags NAME] FILE\n"
     "\n"
     "  -e, --regex           TEXT is a regular expression\n"
     "  -i, --ignore-case     literal search ignores case\n"
@@ -105,15 +106,17 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             o->quiet = true;
         } else if (a == L"--dump-text") {
             o->command = CliOptions::Command::kDumpText;
+        } else if (a == L"--dump-rtf") {
+            o->command = CliOptions::Command::kDumpRtf;
         } else {
             *error = L"unknown option: " + a;
             return false;
         }
     }
 
-    if (o->command == CliOptions::Command::kDumpText) {
+    if (o->command != CliOptions::Command::kSearch) {
         if (positional.size() != 1) {
-            *error = L"--dump-text takes one FILE";
+            *error = L"--dump-text and --dump-rtf take one FILE";
             return false;
         }
         o->target = positional[0];

@@ -5,7 +5,7 @@
 #include <vector>
 
 struct CliOptions {
-    enum class Command { kSearch, kDumpText };
+    enum class Command { kSearch, kDumpText, kDumpRtf };
 
     Command command = Command::kSearch;
     std::wstring text;    // search text, may be empty

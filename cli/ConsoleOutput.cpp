@@ -26,6 +26,20 @@ std::string ToUtf8(const wchar_t* text, size_t length) {
     return out;
 }
 
+std::string ToAnsi(const std::wstring& text) {
+    std::string out;
+    if (text.empty())
+        return out;
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                      0, nullptr, nullptr);
+    if (n <= 0)
+        return out;
+    out.resize(static_cast<size_t>(n));
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
 std::string EscapeContext(const std::wstring& context) {
     std::wstring escaped;
     escaped.reserve(context.size() + 8);

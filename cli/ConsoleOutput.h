@@ -10,6 +10,9 @@ void InitConsoleOutput();
 std::string ToUtf8(const wchar_t* text, size_t length);
 inline std::string ToUtf8(const std::wstring& text) { return ToUtf8(text.data(), text.size()); }
 
+// The text in the ANSI code page, as 8-bit RTF names are written.
+std::string ToAnsi(const std::wstring& text);
+
 // Context text with backslash, TAB, LF and CR escaped.
 std::string EscapeContext(const std::wstring& context);
 

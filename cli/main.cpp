@@ -10,6 +10,7 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ConsoleSink.h"
 #include "converters/ConverterList.h"
+#include "converters/Rtfpars.h"
 #include "search/FoldText.h"
 #include "search/ScopedHandle.h"
 #include "search/SearchRecords.h"
@@ -103,6 +104,37 @@ int DumpText(const CliOptions& o) {
     return kExitFound;
 }
 
+// The text the RTF reader makes of FILE with the options the Office
+// converter host passes: no-proof letters and struck text always dropped,
+// hidden text only when asked, the tag text as the one source-style name.
+int DumpRtf(const CliOptions& o) {
+    ScopedFile file(_wfopen(o.target.c_str(), L"rb"));
+    std::string bytes;
+    if (file) {
+        char buffer[1 << 16];
+        size_t got = 0;
+        while ((got = fread(buffer, 1, sizeof buffer, file.Get())) > 0)
+            bytes.append(buffer, got);
+    }
+    if (!file || ferror(file.Get())) {
+        fputs("read error\n", stderr);
+        return kExitError;
+    }
+    RtfReaderContext context;
+    context.ignoreHidden = o.includeHidden == 0;
+    context.dropNoProofLetters = true;
+    context.dropStruckText = true;
+    if (!o.ignoreTags.empty()) {
+        const std::string name = ToAnsi(o.ignoreTags);
+        context.sourceStyleNames.push_back(name);
+    }
+    ReadRtf(context, bytes.c_str());
+    const std::string text = ToUtf8(context.output);
+    fwrite(text.data(), 1, text.size(), stdout);
+    fflush(stdout);
+    return kExitFound;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -117,5 +149,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (options.command == CliOptions::Command::kDumpText)
         return DumpText(options);
+    if (options.command == CliOptions::Command::kDumpRtf)
+        return DumpRtf(options);
     return RunSearch(options);
 }

@@ -247,3 +247,21 @@ TEST(CliTranslationFiles, SearchesAndDumpsTtxAndXliff) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliRtf, DumpRtfUsesTheOfficeHostOptions) {
+    TempDir dir;
+    dir.WriteFile(L"doc.rtf",
+                  "{\\rtf1{\\stylesheet{\\s1 Src;}}{\\s1 source}T\\'e9xt {\\v hid}{\\strike s}{\\noproof np1}\\par}");
+    RunResult r = RunCli({L"--dump-rtf", dir / L"doc.rtf"});
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.out, "sourceT\xC3\xA9xt hid1\n");
+    r = RunCli({L"--dump-rtf", L"--ignore-hidden", L"--ignore-tags", L"Src", dir / L"doc.rtf"});
+    EXPECT_EQ(r.out, " T\xC3\xA9xt 1\n");
+    r = RunCli({L"--dump-rtf", dir / L"none.rtf"});
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_EQ(r.err, "read error\n");
+}
+
+}  // namespace
