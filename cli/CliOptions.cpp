@@ -19,6 +19,7 @@ const char kCliUsage[] =
     "      --ignore-tags S   leave text tagged S out\n"
     "  -c, --context         print every match with its context\n"
     "  -q, --quiet           no summary line\n"
+    "      --stats           files, bytes, seconds and peak memory on stderr\n"
     "TEXT may be \"\": the files are listed and none is read.\n";
 
 namespace {
@@ -104,6 +105,8 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             o->context = true;
         } else if (a == L"-q" || a == L"--quiet") {
             o->quiet = true;
+        } else if (a == L"--stats") {
+            o->stats = true;
         } else if (a == L"--dump-text") {
             o->command = CliOptions::Command::kDumpText;
         } else if (a == L"--dump-rtf") {

@@ -20,6 +20,7 @@ struct CliOptions {
     std::wstring ignoreTags;
     bool context = false;
     bool quiet = false;
+    bool stats = false;
 };
 
 // Parses the arguments after the program name. On a usage error returns

@@ -1,5 +1,6 @@
 // mirlock-cli: the search engine driven to the end from the console.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -39,7 +40,37 @@ bool FullPath(const std::wstring& path, wchar_t (&out)[kPathChars]) {
     return n > 0 && n < kPathChars;
 }
 
+// Counts the bytes of the files the search reads, for --stats.
+class MeasuringSearcher : public Searcher {
+public:
+    unsigned long long bytesRead = 0;
+
+protected:
+    bool OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) override {
+        const bool goOn = Searcher::OnFile(path, entry);
+        if (entry.cFileName[0])
+            bytesRead += (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+        return goOn;
+    }
+};
+
+void PrintStats(const SearchRequest& request, unsigned long long bytes, ULONGLONG startTicks) {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    const double seconds =
+        static_cast<double>(now.QuadPart - static_cast<LONGLONG>(startTicks)) / frequency.QuadPart;
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    K32GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    fprintf(stderr, "files searched: %d\nbytes read: %llu\nseconds: %.3f\npeak working set: %llu\n",
+            request.filesSearched, request.searchText[0] ? bytes : 0ULL, seconds,
+            static_cast<unsigned long long>(memory.PeakWorkingSetSize));
+}
+
 int RunSearch(const CliOptions& o) {
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
     SearchRequest request;
     FillRequest(o, &request);
     if (!FullPath(o.target, request.folder)) {
@@ -51,7 +82,7 @@ int RunSearch(const CliOptions& o) {
     ConsoleSink sink(&request, o.context, o.quiet);
     request.sink = &sink;
 
-    Searcher searcher;
+    MeasuringSearcher searcher;
     searcher.SetMessageHandler([](const wchar_t* text) {
         // Message formatting ends lines with CR LF; the console's lines end with LF.
         std::wstring message;
@@ -67,6 +98,8 @@ int RunSearch(const CliOptions& o) {
     }
     sink.SetSearching(0);
     fflush(stdout);
+    if (o.stats)
+        PrintStats(request, searcher.bytesRead, static_cast<ULONGLONG>(start.QuadPart));
     return sink.LinesPrinted() > 0 ? kExitFound : kExitNone;
 }
 

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "search/ScopedHandle.h"
+#include "search/TextScan.h"
 
 int DocConverter::Load(const wchar_t*) { return 1; }
 int DocConverter::IsAvailable() { return 1; }
@@ -35,7 +36,7 @@ HGLOBAL TextBlockFromString(const std::wstring& text) {
 
 size_t TextBlockLength(HGLOBAL block, const wchar_t* text) {
     const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
-    const size_t length = wcsnlen(text, capacity);
+    const size_t length = FindNul(text, capacity);
     return length == capacity && length > 0 ? length - 1 : length;
 }
 

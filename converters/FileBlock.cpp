@@ -1,22 +1,73 @@
 // One open, one size check, one allocation, one read.
 #include "converters/FileBlock.h"
 
+#include <new>
+
 #include "converters/DocConverter.h"
 #include "search/ScopedHandle.h"
 
-HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size) {
-    ScopedKernelHandle file(
+namespace {
+
+// Opens `path` and checks its size against the 4 GiB bound.
+bool OpenForReading(const wchar_t* path, ScopedKernelHandle* file, unsigned long long* size) {
+    file->Reset(
         CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return nullptr;
+    if (!*file)
+        return false;
     LARGE_INTEGER fileSize;
-    if (!GetFileSizeEx(file.Get(), &fileSize))
-        return nullptr;
+    if (!GetFileSizeEx(file->Get(), &fileSize))
+        return false;
     if (fileSize.QuadPart < 0 || fileSize.QuadPart > 0xFFFFFFFFLL) {
         SetLastError(ERROR_FILE_TOO_LARGE);
-        return nullptr;
+        return false;
     }
-    const unsigned long long n = static_cast<unsigned long long>(fileSize.QuadPart);
+    *size = static_cast<unsigned long long>(fileSize.QuadPart);
+    return true;
+}
+
+bool ReadAll(HANDLE file, BYTE* data, unsigned long long n) {
+    unsigned long long done = 0;
+    while (done < n) {
+        const DWORD chunk = static_cast<DWORD>(n - done > 0x40000000ULL ? 0x40000000ULL : n - done);
+        DWORD got = 0;
+        if (!ReadFile(file, data + done, chunk, &got, nullptr))
+            return false;
+        if (got == 0) {
+            SetLastError(ERROR_HANDLE_EOF);  // the file shrank while it was read
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadFileIntoBuffer(const wchar_t* path, std::vector<char>* buffer, size_t* size) {
+    ScopedKernelHandle file;
+    unsigned long long n = 0;
+    if (!OpenForReading(path, &file, &n))
+        return false;
+    try {
+        if (buffer->size() < n + 2)
+            buffer->resize(static_cast<size_t>(n + 2));
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    if (!ReadAll(file.Get(), reinterpret_cast<BYTE*>(buffer->data()), n))
+        return false;
+    (*buffer)[n] = 0;
+    (*buffer)[n + 1] = 0;
+    *size = static_cast<size_t>(n);
+    return true;
+}
+
+HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size) {
+    ScopedKernelHandle file;
+    unsigned long long n = 0;
+    if (!OpenForReading(path, &file, &n))
+        return nullptr;
     const unsigned long long blockBytes = 2 * n + 2;
     ScopedGlobal block(blockBytes <= 0xFFFFFFFFULL ? AllocTextBlock(blockBytes) : nullptr);
     if (!block) {
@@ -29,18 +80,8 @@ HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         }
-        unsigned long long done = 0;
-        while (done < n) {
-            const DWORD chunk = static_cast<DWORD>(n - done > 0x40000000ULL ? 0x40000000ULL : n - done);
-            DWORD got = 0;
-            if (!ReadFile(file.Get(), data.Get() + done, chunk, &got, nullptr))
-                return nullptr;
-            if (got == 0) {
-                SetLastError(ERROR_HANDLE_EOF);  // the file shrank while it was read
-                return nullptr;
-            }
-            done += got;
-        }
+        if (!ReadAll(file.Get(), data.Get(), n))
+            return nullptr;
     }
     *size = static_cast<size_t>(n);
     return block.Detach();

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <vector>
 
 // Opens `path` for reading (existing file, no sharing) and reads its n bytes
 // into a new movable, zero-filled block of 2n + 2 bytes, room for the file
@@ -12,3 +13,8 @@
 // ERROR_NOT_ENOUGH_MEMORY when 2n + 2 bytes are not to be had (or do not fit
 // in 32 bits), the read's own when the read fails or comes up short.
 HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size);
+
+// The same rules, but the n bytes go into `buffer` (grown as needed and kept
+// by the caller for the next file), followed by two zero bytes. Reusing one
+// buffer spares a fresh allocation, and its page faults, for every file.
+bool ReadFileIntoBuffer(const wchar_t* path, std::vector<char>* buffer, size_t* size);

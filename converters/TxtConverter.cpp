@@ -2,79 +2,132 @@
 // code-page conversion.
 #include "converters/TxtConverter.h"
 
-#include <cstdio>
+#include <cstring>
 #include <cwchar>
+#include <new>
+#include <vector>
 
 #include "resource.h"
 #include "search/ResourceText.h"
 #include "search/ScopedHandle.h"
 
 TxtConverter::TxtConverter() {
-    const std::wstring name = LoadResourceText(IDS_TXT_TYPE_NAME);
-    const std::wstring spec = LoadResourceText(IDS_TXT_FILE_SPEC);
-    wcsncpy(typeName, name.c_str(), kConverterChars - 1);
-    wcsncpy(fileSpec, spec.c_str(), kConverterChars - 1);
+    wcsncpy(typeName, LoadResourceText(IDS_TXT_TYPE_NAME).c_str(), kConverterChars - 1);
+    wcsncpy(fileSpec, LoadResourceText(IDS_TXT_FILE_SPEC).c_str(), kConverterChars - 1);
 }
+
+// A clone copies the strings instead of loading them again: one clone is
+// made for every file searched.
+TxtConverter::TxtConverter(const TxtConverter& other) : DocConverter(other), codePage(other.codePage) {}
 
 int TxtConverter::Accepts(const wchar_t*) { return 1; }
 int TxtConverter::IsPlainText() { return 1; }
 void TxtConverter::SetCodePage(int value) { codePage = value; }
 
 std::unique_ptr<DocConverter> TxtConverter::Clone() const {
-    auto copy = std::make_unique<TxtConverter>();
-    copy->CopyStringsFrom(*this);
-    copy->codePage = codePage;
-    return copy;
+    return std::unique_ptr<DocConverter>(new TxtConverter(*this));
 }
 
+namespace {
+
+bool ReadExactly(HANDLE file, void* buffer, size_t bytes) {
+    auto* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < bytes) {
+        const DWORD chunk = static_cast<DWORD>(bytes - done > 0x40000000 ? 0x40000000 : bytes - done);
+        DWORD got = 0;
+        if (!ReadFile(file, out + done, chunk, &got, nullptr))
+            return false;
+        if (got == 0) {
+            SetLastError(ERROR_HANDLE_EOF);  // the file shrank while it was read
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+// The bytes of 8-bit files are read into one buffer that lives as long as
+// the thread and grows to the largest file, instead of a new block per file.
+std::vector<char>& ScratchBuffer() {
+    thread_local std::vector<char> buffer;
+    return buffer;
+}
+
+}  // namespace
+
 HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
-    ScopedFile file(_wfopen(path, L"rb"));
+    // Shared like a C runtime open for reading, so that files that other
+    // programs hold open can still be searched.
+    ScopedKernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
         return nullptr;
-    if (_fseeki64(file.Get(), 0, SEEK_END) != 0)
+    LARGE_INTEGER fileSize;
+    if (!GetFileSizeEx(file.Get(), &fileSize))
         return nullptr;
-    const long long size = _ftelli64(file.Get());
-    if (size < 0 || size >= kMaxFileBytes) {
+    if (fileSize.QuadPart < 0 || fileSize.QuadPart >= kMaxFileBytes) {
         SetLastError(ERROR_FILE_TOO_LARGE);
         return nullptr;
     }
-    _fseeki64(file.Get(), 0, SEEK_SET);
+    const size_t bytes = static_cast<size_t>(fileSize.QuadPart);
 
-    const size_t bytes = static_cast<size_t>(size);
-    ScopedGlobal raw(AllocTextBlock((bytes + 1) / 2 * 2 + 2));
-    if (!raw) {
+    // The first two bytes decide: FF FE is UTF-16LE, read straight into the result.
+    unsigned char mark[2] = {};
+    DWORD got = 0;
+    if (bytes >= 2 && (!ReadFile(file.Get(), mark, 2, &got, nullptr) || got != 2))
+        return nullptr;
+    if (bytes >= 2 && mark[0] == 0xFF && mark[1] == 0xFE)
+        codePage = kUtf16;
+
+    if (codePage == kUtf16) {
+        ScopedGlobal block(AllocTextBlock((bytes + 1) / 2 * 2 + 2));
+        if (!block) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+        {
+            GlobalLockGuard<unsigned char> data(block.Get());
+            if (!data.Get())
+                return nullptr;
+            const size_t head = bytes >= 2 ? 2 : 0;
+            memcpy(data.Get(), mark, head);
+            if (!ReadExactly(file.Get(), data.Get() + head, bytes - head))
+                return nullptr;
+        }
+        return block.Detach();
+    }
+
+    std::vector<char>& raw = ScratchBuffer();
+    try {
+        if (raw.size() < bytes)
+            raw.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    const size_t head = bytes >= 2 ? 2 : 0;
+    memcpy(raw.data(), mark, head);
+    if (!ReadExactly(file.Get(), raw.data() + head, bytes - head))
+        return nullptr;
+    file.Reset();
+
+    ScopedGlobal text(AllocTextBlock(bytes * 2 + 2));
+    if (!text) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     {
-        GlobalLockGuard<unsigned char> data(raw.Get());
-        if (!data.Get())
-            return nullptr;
-        // A short read (file shrunk, device error) is a failure, never a
-        // truncated text reported as success.
-        if (bytes && fread(data.Get(), 1, bytes, file.Get()) != bytes) {
-            SetLastError(ERROR_READ_FAULT);
-            return nullptr;
-        }
-        file.Reset();
-        if (bytes >= 2 && data.Get()[0] == 0xFF && data.Get()[1] == 0xFE)
-            codePage = kUtf16;
-        if (codePage == kUtf16)
-            return raw.Detach();  // the lock guard unlocks it on the way out
-
-        ScopedGlobal text(AllocTextBlock(bytes * 2 + 2));
-        if (!text) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return nullptr;
-        }
         GlobalLockGuard<wchar_t> chars(text.Get());
         if (!chars.Get())
             return nullptr;
-        const int converted =
-            MultiByteToWideChar(static_cast<UINT>(codePage), 0, reinterpret_cast<LPCSTR>(data.Get()),
-                                static_cast<int>(bytes), chars.Get(), static_cast<int>(bytes));
+        // Flags 0: characters not valid in the code page do not fail the
+        // conversion. A file of zero bytes fails here, as it should.
+        const int converted = MultiByteToWideChar(static_cast<UINT>(codePage), 0, raw.data(),
+                                                  static_cast<int>(bytes), chars.Get(),
+                                                  static_cast<int>(bytes));
         if (converted == 0)
             return nullptr;
-        return text.Detach();
     }
+    return text.Detach();
 }

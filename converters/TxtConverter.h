@@ -9,6 +9,8 @@ public:
     static constexpr long long kMaxFileBytes = 0x7FFFFFFFLL;
 
     TxtConverter();
+    TxtConverter(const TxtConverter& other);
+    TxtConverter& operator=(const TxtConverter&) = delete;
 
     HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override;
     int Accepts(const wchar_t* path) override;

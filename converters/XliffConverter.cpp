@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "converters/FileBlock.h"
+#include "converters/Utf8Text.h"
 #include "search/ScopedHandle.h"
 #include "search/SearchRecords.h"
 
@@ -32,11 +33,11 @@ std::unique_ptr<DocConverter> XliffConverter::Clone() const {
 }
 
 HGLOBAL XliffConverter::Convert(const wchar_t* path, const SearchRequest& request) {
+    thread_local std::vector<char> buffer;
     size_t size = 0;
-    ScopedGlobal block(ReadFileIntoBlock(path, &size));
-    if (!block)
+    if (!ReadFileIntoBuffer(path, &buffer, &size))
         return nullptr;
-    return ConvertDocument(block.Get(), request);
+    return ConvertBytes(buffer.data(), request);
 }
 
 void XliffConverter::SetIgnoredNames(const wchar_t* ignoreTags) {
@@ -86,10 +87,13 @@ void XliffConverter::Prune(XmlNode* node) {
     }
 }
 
-void XliffConverter::Collect(const XmlNode* node, std::wstring* text) {
+void XliffConverter::Collect(const XmlNode* node, std::string* text) {
     if (node->type() == rapidxml::node_data) {
-        AppendUtf8(node->value(), node->value_size(), text);
-        text->push_back(L' ');
+        // Each run ends with a space, which also ends any broken UTF-8
+        // sequence at its end: converting the whole text at once gives what
+        // converting each run would.
+        text->append(node->value(), node->value_size());
+        text->push_back(' ');
     }
     for (const XmlNode* child = node->first_node(); child; child = child->next_sibling())
         Collect(child, text);
@@ -116,16 +120,19 @@ void XliffConverter::Gather(const XmlNode* node) {
 HGLOBAL XliffConverter::ConvertDocument(HGLOBAL block, const SearchRequest& request) {
     if (!block)
         return nullptr;
-    SetIgnoredNames(request.ignoreTags);
-
     GlobalLockGuard<char> bytes(block);
     if (!bytes.Get())
         return nullptr;
     // The parser works in place up to the first NUL, which must lie inside the block.
     if (!memchr(bytes.Get(), 0, GlobalSize(block)))
         return nullptr;
+    return ConvertBytes(bytes.Get(), request);
+}
+
+HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) {
+    SetIgnoredNames(request.ignoreTags);
     XmlDocument document;
-    if (!document.Parse(bytes.Get()))
+    if (!document.Parse(bytes))
         return nullptr;
 
     sourceText.clear();
@@ -136,11 +143,24 @@ HGLOBAL XliffConverter::ConvertDocument(HGLOBAL block, const SearchRequest& requ
             Prune(top);
         Gather(top);
     }
-    std::wstring result = std::move(sourceText);
-    result += L"\r\n";
-    result += targetText;
-    sourceText = std::wstring();
-    targetText = std::wstring();
-
-    return TextBlockFromString(result);
+    // Source text, a line break, target text, straight into the result block.
+    const size_t sourceUnits = Utf16Length(sourceText.data(), sourceText.size());
+    const size_t targetUnits = Utf16Length(targetText.data(), targetText.size());
+    HGLOBAL result = AllocTextBlock((sourceUnits + 2 + targetUnits + 1) * sizeof(wchar_t));
+    if (result) {
+        GlobalLockGuard<wchar_t> out(result);
+        if (!out.Get()) {
+            GlobalFree(result);
+            return nullptr;
+        }
+        wchar_t* p = out.Get();
+        p += Utf8ToUtf16(sourceText.data(), sourceText.size(), p, sourceUnits);
+        *p++ = L'\r';
+        *p++ = L'\n';
+        p += Utf8ToUtf16(targetText.data(), targetText.size(), p, targetUnits);
+        *p = 0;
+    }
+    sourceText = std::string();
+    targetText = std::string();
+    return result;
 }

@@ -22,6 +22,13 @@ public:
     // The caller keeps `block`, which must end with a NUL byte.
     HGLOBAL ConvertDocument(HGLOBAL block, const SearchRequest& request);
 
+protected:
+    // The document conversion over NUL-terminated bytes that the parser may
+    // change in place.
+    HGLOBAL ConvertBytes(char* bytes, const SearchRequest& request);
+
+public:
+
     const std::vector<std::string>& IgnoredNames() const { return ignoredNames; }
 
 private:
@@ -29,9 +36,11 @@ private:
     void Prune(XmlNode* node);
     void Gather(const XmlNode* node);
     void TakeUnit(const XmlNode* unit);
-    static void Collect(const XmlNode* node, std::wstring* text);
+    static void Collect(const XmlNode* node, std::string* text);
 
-    std::wstring sourceText;
-    std::wstring targetText;
+    // Gathered as UTF-8 and converted once: one conversion per document
+    // instead of one per text run.
+    std::string sourceText;
+    std::string targetText;
     std::vector<std::string> ignoredNames;  // UTF-8, as the document's names
 };

@@ -7,7 +7,12 @@
 #include "search/FoldText.h"
 
 #include <array>
+#include <climits>
 #include <cstdint>
+
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -150,7 +155,25 @@ wchar_t FoldCharacter(wchar_t c) {
 
 void FoldText(size_t count, wchar_t* text) {
     text[count] = 0;
-    for (size_t i = 0; i < count; ++i) {
+    size_t i = 0;
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+    // Printable ASCII (U+0020 to U+007E) folds to itself: skip eight such
+    // units at a time, look the rest up.
+    const __m128i low = _mm_set1_epi16(0x20);
+    const __m128i high = _mm_set1_epi16(0x7E);
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 8 <= count) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i outside = _mm_or_si128(_mm_subs_epu16(block, high), _mm_subs_epu16(low, block));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(outside, zero)) == 0xFFFF) {
+            i += 8;
+            continue;
+        }
+        for (const size_t stop = i + 8; i < stop; ++i)
+            text[i] = static_cast<wchar_t>(kFoldTable[static_cast<uint16_t>(text[i])]);
+    }
+#endif
+    for (; i < count; ++i) {
         const auto u = static_cast<uint32_t>(text[i]);
         if (u < 0x10000)
             text[i] = static_cast<wchar_t>(kFoldTable[u]);

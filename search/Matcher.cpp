@@ -10,6 +10,7 @@
 #include "search/ContextCut.h"
 #include "search/FileJob.h"
 #include "search/RegexMatcher.h"
+#include "search/TextScan.h"
 #include "search/SearchRecords.h"
 #include "search/SearchResultSink.h"
 
@@ -43,7 +44,8 @@ void MatchLiteral(FileJob& job) {
     const bool exact = job.request->caseSensitive != 0;
     const wchar_t* from = job.text;
     for (;;) {
-        const wchar_t* hit = exact ? wcsstr(from, needle) : StrStrIW(from, needle);
+        const wchar_t* hit = exact ? FindLiteral(from, job.text + job.textLength, needle, needleLength)
+                                   : StrStrIW(from, needle);
         if (!hit)
             return;
         const int start = static_cast<int>(hit - job.text);

@@ -1,0 +1,184 @@
+#!/usr/bin/env python3
+"""Builds the benchmark corpora, deterministically (fixed seed).
+
+  P  about 256 MB of prose in about 2,000 files: mostly code page 1252 with
+     typographic quotes and dashes, about a tenth UTF-16LE with a byte-order mark
+  S  20,000 small files of 2 to 8 KB in a tree six levels deep
+  X  translation files: about 1,000 XLIFF, 200 XLZ and 200 TTX files
+
+The rare word appears in about 1 % of the files of each corpus.
+"""
+import io
+import os
+import random
+import sys
+import zipfile
+
+RARE = "quorrazyx"
+SEED = 20261207
+
+SYLLABLES = ["ka", "lo", "ren", "ti", "mar", "sel", "do", "vin", "tra", "pe", "los", "qua", "ber",
+             "ni", "sto", "gal", "fe", "ur", "an", "mo", "ris", "tel", "va", "cho", "pri", "den"]
+COMMON = ["the", "of", "and", "to", "in", "is", "that", "for", "it", "with", "as", "was", "on",
+          "colour", "color", "colours", "translation", "file", "project", "term", "review"]
+GERMAN = ["der", "die", "das", "und", "über", "Größe", "schön", "Straße", "für", "Übersetzung",
+          "Farbe", "Datei", "Prüfung", "weiß", "größer", "Äpfel"]
+
+
+def make_words(rng, count):
+    words = set()
+    while len(words) < count:
+        words.add("".join(rng.choice(SYLLABLES) for _ in range(rng.randint(1, 4))))
+    return sorted(words)
+
+
+def make_sentences(rng, words, count, extra=COMMON):
+    pool = []
+    for _ in range(count):
+        n = rng.randint(6, 22)
+        chosen = [rng.choice(extra) if rng.random() < 0.35 else rng.choice(words) for _ in range(n)]
+        chosen[0] = chosen[0].capitalize()
+        s = " ".join(chosen)
+        r = rng.random()
+        if r < 0.12:
+            s = s.replace(" ", " \u201c", 1) + "\u201d"
+        elif r < 0.2:
+            s = s.replace(" ", " \u2013 ", 1)
+        elif r < 0.25:
+            s = s + " \u2018quoted\u2019"
+        pool.append(s + (". " if rng.random() < 0.85 else ".\r\n"))
+    return pool
+
+
+def text_of_size(rng, pool, size):
+    parts, total = [], 0
+    while total < size:
+        chunk = rng.choices(pool, k=64)
+        parts.extend(chunk)
+        total += sum(len(c) for c in chunk)
+    return "".join(parts)
+
+
+def with_rare(rng, text):
+    # One to three occurrences at sentence boundaries.
+    for _ in range(rng.randint(1, 3)):
+        at = text.find(". ", rng.randrange(len(text)))
+        if at < 0:
+            at = 0
+        text = text[:at + 2] + "The " + RARE + " turns up here. " + text[at + 2:]
+    return text
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def build_p(root, rng, pool):
+    count = 2000
+    rare = set(rng.sample(range(count), count // 100))
+    for i in range(count):
+        size = int(rng.lognormvariate(11.36, 0.8))  # median about 80 KB
+        size = max(4096, min(size, 2_000_000))
+        text = text_of_size(rng, pool, size)
+        if i in rare:
+            text = with_rare(rng, text)
+        folder = os.path.join(root, "P", "set%02d" % (i % 20))
+        if i % 10 == 3:
+            write(os.path.join(folder, "doc%04d.txt" % i), b"\xff\xfe" + text.encode("utf-16-le"))
+        else:
+            write(os.path.join(folder, "doc%04d.txt" % i), text.encode("cp1252", "replace"))
+
+
+def build_s(root, rng, pool):
+    dirs = [""]
+    level = [""]
+    for depth in range(6):
+        level = [os.path.join(d, "d%d_%d" % (depth, k)) for d in level for k in range(3)]
+        dirs.extend(level)
+    count = 20000
+    rare = set(rng.sample(range(count), count // 100))
+    for i in range(count):
+        text = text_of_size(rng, pool, rng.randint(2048, 8192 - 200))
+        if i in rare:
+            text = with_rare(rng, text)
+        data = text.encode("cp1252", "replace")[:8192]
+        write(os.path.join(root, "S", rng.choice(dirs), "f%05d.txt" % i), data)
+
+
+def xml_escape(s):
+    return s.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+
+
+def units(rng, pool, german, size, rare):
+    parts, total, n = [], 0, 0
+    while total < size:
+        n += 1
+        src = rng.choice(pool).strip()
+        tgt = rng.choice(german).strip()
+        if rare and n == 3:
+            src = src + " " + RARE
+        u = ('<trans-unit id="%d"><source>%s</source><target state="translated">%s</target>'
+             "</trans-unit>\n" % (n, xml_escape(src), xml_escape(tgt)))
+        parts.append(u)
+        total += len(u)
+    return "".join(parts)
+
+
+def xliff_document(body):
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n<xliff version="1.2">'
+            '<file original="doc.docx" source-language="en-US" target-language="de-DE" datatype="x-docx">'
+            "<body>\n" + body + "</body></file></xliff>\n")
+
+
+def build_x(root, rng, pool, german):
+    n_xliff, n_xlz, n_ttx = 1000, 200, 200
+    total = n_xliff + n_xlz + n_ttx
+    rare = set(rng.sample(range(total), total // 100))
+    k = 0
+    for i in range(n_xliff):
+        body = units(rng, pool, german, int(rng.uniform(50_000, 220_000)), k in rare)
+        write(os.path.join(root, "X", "xliff", "f%04d.xlf" % i), xliff_document(body).encode("utf-8"))
+        k += 1
+    for i in range(n_xlz):
+        body = units(rng, pool, german, int(rng.uniform(100_000, 300_000)), k in rare)
+        buf = io.BytesIO()
+        with zipfile.ZipFile(buf, "w", zipfile.ZIP_DEFLATED) as z:
+            z.writestr("skeleton.skl", "<skeleton/>")
+            z.writestr("content.xlf", xliff_document(body))
+        write(os.path.join(root, "X", "xlz", "p%04d.xlz" % i), buf.getvalue())
+        k += 1
+    for i in range(n_ttx):
+        parts, size, n = [], int(rng.uniform(60_000, 200_000)), 0
+        while size > 0:
+            n += 1
+            src = xml_escape(rng.choice(pool).strip() + (" " + RARE if k in rare and n == 2 else ""))
+            tgt = xml_escape(rng.choice(german).strip())
+            tu = ('<Tu MatchPercent="0"><Tuv Lang="EN-US">%s</Tuv><Tuv Lang="DE-DE">%s</Tuv></Tu>'
+                  '<ut Type="start" Style="external">&lt;cf&gt;</ut>\n' % (src, tgt))
+            parts.append(tu)
+            size -= len(tu)
+        doc = ('<TRADOStag Version="2.0"><FrontMatter><ToolSettings CreationTool="Bench"/></FrontMatter>'
+               "<Body><Raw>\n" + "".join(parts) + "</Raw></Body></TRADOStag>\n")
+        write(os.path.join(root, "X", "ttx", "t%04d.ttx" % i), b"\xff\xfe" + doc.encode("utf-16-le"))
+        k += 1
+
+
+def main():
+    root = sys.argv[1]
+    which = sys.argv[2] if len(sys.argv) > 2 else "PSX"
+    rng = random.Random(SEED)
+    words = make_words(rng, 3000)
+    pool = make_sentences(rng, words, 20000)
+    german = make_sentences(rng, words, 5000, GERMAN)
+    if "P" in which:
+        build_p(root, random.Random(SEED + 1), pool)
+    if "S" in which:
+        build_s(root, random.Random(SEED + 2), pool)
+    if "X" in which:
+        build_x(root, random.Random(SEED + 3), pool, german)
+
+
+if __name__ == "__main__":
+    main()

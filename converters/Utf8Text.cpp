@@ -1,0 +1,127 @@
+// A strict decoder for the common case, the system converter for the rest.
+#include "converters/Utf8Text.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr size_t kInvalid = static_cast<size_t>(-1);
+
+// Units of well-formed UTF-8 (no overlong forms, no surrogates, nothing past
+// U+10FFFF), or kInvalid.
+size_t CountWellFormed(const unsigned char* s, size_t n) {
+    size_t units = 0;
+    size_t i = 0;
+    while (i < n) {
+#if defined(__SSE2__)
+        while (i + 16 <= n &&
+               _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i))) == 0) {
+            i += 16;
+            units += 16;
+        }
+        if (i >= n)
+            break;
+#endif
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            ++i;
+            ++units;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            if (i + 1 >= n || (s[i + 1] & 0xC0) != 0x80)
+                return kInvalid;
+            i += 2;
+            ++units;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            if (i + 2 >= n || (s[i + 1] & 0xC0) != 0x80 || (s[i + 2] & 0xC0) != 0x80)
+                return kInvalid;
+            const unsigned c = ((b & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+            if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
+                return kInvalid;
+            i += 3;
+            ++units;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            if (i + 3 >= n || (s[i + 1] & 0xC0) != 0x80 || (s[i + 2] & 0xC0) != 0x80 ||
+                (s[i + 3] & 0xC0) != 0x80)
+                return kInvalid;
+            const unsigned c = ((b & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) |
+                               ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);
+            if (c < 0x10000 || c > 0x10FFFF)
+                return kInvalid;
+            i += 4;
+            units += 2;
+        } else {
+            return kInvalid;
+        }
+    }
+    return units;
+}
+
+// Decodes input that CountWellFormed accepted.
+void DecodeWellFormed(const unsigned char* s, size_t n, wchar_t* out) {
+    size_t i = 0;
+    while (i < n) {
+#if defined(__SSE2__)
+        while (i + 16 <= n) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            if (_mm_movemask_epi8(bytes) != 0)
+                break;
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+            i += 16;
+            out += 16;
+        }
+        if (i >= n)
+            break;
+#endif
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            *out++ = static_cast<wchar_t>(b);
+            ++i;
+        } else if (b < 0xE0) {
+            *out++ = static_cast<wchar_t>(((b & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
+            i += 2;
+        } else if (b < 0xF0) {
+            *out++ = static_cast<wchar_t>(((b & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) |
+                                          (s[i + 2] & 0x3Fu));
+            i += 3;
+        } else {
+            const unsigned c = (((b & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) |
+                                ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu)) - 0x10000;
+            *out++ = static_cast<wchar_t>(0xD800 + (c >> 10));
+            *out++ = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+            i += 4;
+        }
+    }
+}
+
+}  // namespace
+
+size_t Utf16Length(const char* text, size_t size) {
+    if (size == 0 || size > 0x7FFFFFFF)
+        return 0;
+    const size_t units = CountWellFormed(reinterpret_cast<const unsigned char*>(text), size);
+    if (units != kInvalid)
+        return units;
+    return static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0));
+}
+
+size_t Utf8ToUtf16(const char* text, size_t size, wchar_t* out, size_t capacity) {
+    if (size == 0 || size > 0x7FFFFFFF || capacity > 0x7FFFFFFF)
+        return 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    const size_t units = CountWellFormed(bytes, size);
+    if (units == kInvalid)
+        return static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), out,
+                                                       static_cast<int>(capacity)));
+    if (units > capacity)
+        return 0;
+    DecodeWellFormed(bytes, size, out);
+    return units;
+}

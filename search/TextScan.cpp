@@ -1,0 +1,63 @@
+// SSE2 where wchar_t is a UTF-16 unit (Windows); plain loops elsewhere.
+#include "search/TextScan.h"
+
+#include <climits>
+#include <cstring>
+#include <cwchar>
+
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+#include <emmintrin.h>
+#define MIRLOCK_SSE2 1
+#endif
+
+size_t FindNul(const wchar_t* text, size_t capacity) {
+    size_t i = 0;
+#ifdef MIRLOCK_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= capacity; i += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(block, zero));
+        if (mask)
+            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+    }
+#endif
+    for (; i < capacity; ++i) {
+        if (!text[i])
+            return i;
+    }
+    return capacity;
+}
+
+const wchar_t* FindLiteral(const wchar_t* begin, const wchar_t* end, const wchar_t* needle,
+                           size_t needleLength) {
+    if (needleLength == 0 || begin > end || static_cast<size_t>(end - begin) < needleLength)
+        return nullptr;
+    const wchar_t* const lastStart = end - needleLength;  // the last position a hit may begin
+    const wchar_t first = needle[0];
+    const wchar_t last = needle[needleLength - 1];
+    const wchar_t* p = begin;
+#ifdef MIRLOCK_SSE2
+    // Compare the first and the last unit of the needle at eight positions at
+    // once; only positions where both agree are compared in full.
+    const __m128i firstSplat = _mm_set1_epi16(static_cast<short>(first));
+    const __m128i lastSplat = _mm_set1_epi16(static_cast<short>(last));
+    for (; lastStart - p >= 8; p += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + needleLength - 1));
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, firstSplat), _mm_cmpeq_epi16(b, lastSplat))));
+        while (mask) {
+            const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+            const wchar_t* candidate = p + bit / 2;
+            if (wmemcmp(candidate, needle, needleLength) == 0)
+                return candidate;
+            mask &= ~(3u << bit);
+        }
+    }
+#endif
+    for (; p <= lastStart; ++p) {
+        if (*p == first && p[needleLength - 1] == last && wmemcmp(p, needle, needleLength) == 0)
+            return p;
+    }
+    return nullptr;
+}

@@ -1,0 +1,13 @@
+// Scanning primitives of the hot path: finding the terminator and finding a
+// literal, several characters per step. Pure, no Windows headers.
+#pragma once
+
+#include <cstddef>
+
+// Index of the first NUL in text[0..capacity), or capacity when there is none.
+size_t FindNul(const wchar_t* text, size_t capacity);
+
+// The first occurrence of needle[0..needleLength) in [begin, end), compared
+// unit for unit (the semantics of wcsstr), or null. needleLength >= 1.
+const wchar_t* FindLiteral(const wchar_t* begin, const wchar_t* end, const wchar_t* needle,
+                           size_t needleLength);
