@@ -123,7 +123,7 @@ int DumpText(const CliOptions& o) {
             block = nullptr;
         }
     }
-    ScopedGlobal owned(block);
+    ScopedTextBlock owned(block);
     GlobalLockGuard<wchar_t> text(block);
     if (!text.Get()) {
         fputs("read error\n", stderr);

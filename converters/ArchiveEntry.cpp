@@ -10,7 +10,7 @@ HGLOBAL ReadEntryIntoBlock(ZipReader& archive, int index) {
     ZipEntryData entry;
     if (index < 0 || !archive.ReadEntry(index, &entry))
         return nullptr;
-    ScopedGlobal block(AllocTextBlock(static_cast<size_t>(entry.Size()) + 1));
+    ScopedTextBlock block(AllocTextBlock(static_cast<size_t>(entry.Size()) + 1));
     if (!block)
         return nullptr;
     {

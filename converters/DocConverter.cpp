@@ -1,7 +1,9 @@
 // Base behaviour shared by every converter.
 #include "converters/DocConverter.h"
 
+#include <cstring>
 #include <cwchar>
+#include <utility>
 
 #include "search/ScopedHandle.h"
 #include "search/TextScan.h"
@@ -17,21 +19,83 @@ void DocConverter::CopyStringsFrom(const DocConverter& other) {
     wmemcpy(libraryPath, other.libraryPath, kConverterChars);
 }
 
-HGLOBAL AllocTextBlock(size_t bytes) {
-    return GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+namespace {
+
+class TextBlockPool {
+public:
+    ~TextBlockPool() {
+        if (spare)
+            GlobalFree(spare);
+    }
+
+    HGLOBAL Alloc(size_t bytes) {
+        HGLOBAL block = nullptr;
+        if (spare && GlobalSize(spare) >= bytes) {
+            // Only the part the last writer asked for can hold anything but zeros.
+            if (void* data = GlobalLock(spare)) {
+                memset(data, 0, spareDirty);
+                GlobalUnlock(spare);
+                block = std::exchange(spare, nullptr);
+            }
+        }
+        if (!block)
+            block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes ? bytes : 1);
+        if (block) {
+            lastHandedOut = block;
+            lastRequested = bytes;
+        }
+        return block;
+    }
+
+    void Free(HGLOBAL block) {
+        const size_t size = GlobalSize(block);
+        const size_t dirty = block == lastHandedOut ? lastRequested : size;
+        if (block == lastHandedOut)
+            lastHandedOut = nullptr;
+        if (spare && GlobalSize(spare) >= size) {
+            GlobalFree(block);
+            return;
+        }
+        if (spare)
+            GlobalFree(spare);
+        spare = block;
+        spareDirty = dirty < size ? dirty : size;
+    }
+
+private:
+    HGLOBAL spare = nullptr;
+    size_t spareDirty = 0;
+    HGLOBAL lastHandedOut = nullptr;
+    size_t lastRequested = 0;
+};
+
+TextBlockPool& Pool() {
+    thread_local TextBlockPool pool;
+    return pool;
+}
+
+}  // namespace
+
+HGLOBAL AllocTextBlock(size_t bytes) { return Pool().Alloc(bytes); }
+
+void FreeTextBlock(HGLOBAL block) {
+    if (block)
+        Pool().Free(block);
 }
 
 HGLOBAL TextBlockFromString(const std::wstring& text) {
     HGLOBAL block = AllocTextBlock((text.size() + 1) * sizeof(wchar_t));
     if (!block)
         return nullptr;
-    GlobalLockGuard<wchar_t> chars(block);
-    if (!chars.Get()) {
-        GlobalFree(block);
-        return nullptr;
+    {
+        GlobalLockGuard<wchar_t> chars(block);
+        if (chars.Get()) {
+            wmemcpy(chars.Get(), text.c_str(), text.size() + 1);
+            return block;
+        }
     }
-    wmemcpy(chars.Get(), text.c_str(), text.size() + 1);
-    return block;
+    FreeTextBlock(block);
+    return nullptr;
 }
 
 size_t TextBlockLength(HGLOBAL block, const wchar_t* text) {

@@ -69,7 +69,7 @@ HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size) {
     if (!OpenForReading(path, &file, &n))
         return nullptr;
     const unsigned long long blockBytes = 2 * n + 2;
-    ScopedGlobal block(blockBytes <= 0xFFFFFFFFULL ? AllocTextBlock(blockBytes) : nullptr);
+    ScopedTextBlock block(blockBytes <= 0xFFFFFFFFULL ? AllocTextBlock(blockBytes) : nullptr);
     if (!block) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

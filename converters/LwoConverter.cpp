@@ -40,7 +40,7 @@ HGLOBAL LwoConverter::Convert(const wchar_t* path, const SearchRequest&) {
     ZipReader archive;
     if (!archive.Open(path))
         return nullptr;
-    ScopedGlobal block(ReadEntryIntoBlock(archive, 0));
+    ScopedTextBlock block(ReadEntryIntoBlock(archive, 0));
     archive.Close();
     if (!block)
         return nullptr;

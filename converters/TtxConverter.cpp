@@ -57,7 +57,7 @@ void TtxConverter::Walk(const XmlNode* node, int includeHidden, std::string* out
 
 HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request) {
     size_t size = 0;
-    ScopedGlobal block(ReadFileIntoBlock(path, &size));
+    ScopedTextBlock block(ReadFileIntoBlock(path, &size));
     if (!block)
         return nullptr;
     const size_t blockUnits = GlobalSize(block.Get()) / sizeof(wchar_t);

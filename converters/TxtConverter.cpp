@@ -81,7 +81,7 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
         codePage = kUtf16;
 
     if (codePage == kUtf16) {
-        ScopedGlobal block(AllocTextBlock((bytes + 1) / 2 * 2 + 2));
+        ScopedTextBlock block(AllocTextBlock((bytes + 1) / 2 * 2 + 2));
         if (!block) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
@@ -112,7 +112,7 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
         return nullptr;
     file.Reset();
 
-    ScopedGlobal text(AllocTextBlock(bytes * 2 + 2));
+    ScopedTextBlock text(AllocTextBlock(bytes * 2 + 2));
     if (!text) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

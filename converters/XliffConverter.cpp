@@ -150,7 +150,7 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
     if (result) {
         GlobalLockGuard<wchar_t> out(result);
         if (!out.Get()) {
-            GlobalFree(result);
+            FreeTextBlock(result);
             return nullptr;
         }
         wchar_t* p = out.Get();

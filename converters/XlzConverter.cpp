@@ -17,6 +17,6 @@ HGLOBAL XlzConverter::Convert(const wchar_t* path, const SearchRequest& request)
     if (!archive.Open(path))
         return nullptr;
     // "*.xlf" also matches in sub-folders; names ending in .xliff do not match.
-    ScopedGlobal block(ReadEntryIntoBlock(archive, archive.FindEntry(L"*.xlf", 0)));
+    ScopedTextBlock block(ReadEntryIntoBlock(archive, archive.FindEntry(L"*.xlf", 0)));
     return ConvertDocument(block.Get(), request);
 }

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "converters/ConverterList.h"
+#include "converters/DocConverter.h"
 #include "resource.h"
 #include "search/FileJob.h"
 #include "search/FoldText.h"
@@ -110,7 +111,7 @@ void Searcher::ConvertAndMatch(FileJob& job) {
         AddMatch(job, Match::Failure());
         return;
     }
-    ScopedGlobal owned(block);
+    ScopedTextBlock owned(block);
     GlobalLockGuard<wchar_t> text(block);
     if (!text.Get()) {
         AddMatch(job, Match::Failure());
