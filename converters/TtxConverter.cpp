@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "converters/FileBlock.h"
+#include "converters/Utf8Text.h"
 #include "resource.h"
 #include "search/ResourceText.h"
 #include "search/ScopedHandle.h"
@@ -73,16 +74,12 @@ HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         wchar_t* text = units.Get() + start;
         const size_t length = wcsnlen(text, blockUnits - start);
 
-        std::string utf8;
-        if (length > 0) {
-            const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
-                                                  nullptr, 0, nullptr, nullptr);
-            utf8.resize(static_cast<size_t>(bytes));
-            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), bytes,
-                                nullptr, nullptr);
-        }
+        // The UTF-8 copy and the output reuse the thread's buffers.
+        thread_local std::string utf8;
+        thread_local std::string output;
+        Utf16ToUtf8(text, length, &utf8);
+        output.clear();
         XmlDocument document;
-        std::string output;
         if (!document.Parse(utf8.data())) {
             malformed = true;  // the raw bytes are searched as they were read
         } else {
@@ -98,8 +95,12 @@ HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         if (malformed) {
             written = static_cast<int>(length);
         } else if (!output.empty()) {
-            written = MultiByteToWideChar(CP_UTF8, 0, output.data(), static_cast<int>(output.size()),
-                                          text, static_cast<int>(room));
+            if (output.size() <= room) {
+                written = static_cast<int>(Utf8ToUtf16Bounded(output.data(), output.size(), text));
+            } else {
+                written = MultiByteToWideChar(CP_UTF8, 0, output.data(),
+                                              static_cast<int>(output.size()), text, static_cast<int>(room));
+            }
             if (written <= 0)
                 return nullptr;
         }

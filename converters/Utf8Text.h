@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // The number of UTF-16 units that `text` converts to; 0 for empty input.
 size_t Utf16Length(const char* text, size_t size);
@@ -11,3 +12,11 @@ size_t Utf16Length(const char* text, size_t size);
 // a time; anything else goes to the system's converter, whose replacement of
 // broken sequences is the rule.
 size_t Utf8ToUtf16(const char* text, size_t size, wchar_t* out, size_t capacity);
+
+// UTF-16 to UTF-8 with the results of WideCharToMultiByte(CP_UTF8, 0):
+// `out` is replaced by the encoding of text[0..length).
+void Utf16ToUtf8(const wchar_t* text, size_t length, std::string* out);
+
+// The same in one pass, for an output of at least `size` units (UTF-8 never
+// gives more units than bytes, broken sequences included).
+size_t Utf8ToUtf16Bounded(const char* text, size_t size, wchar_t* out);

@@ -135,6 +135,13 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
     if (!document.Parse(bytes))
         return nullptr;
 
+    // The gathered texts reuse the thread's buffers: a clone lives for one
+    // file only, and growing fresh strings for every file costs more than
+    // the gathering itself.
+    thread_local std::string sourceBuffer;
+    thread_local std::string targetBuffer;
+    sourceText.swap(sourceBuffer);
+    targetText.swap(targetBuffer);
     sourceText.clear();
     targetText.clear();
     XmlNode* top = document.Root()->first_node();
@@ -143,24 +150,25 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
             Prune(top);
         Gather(top);
     }
-    // Source text, a line break, target text, straight into the result block.
-    const size_t sourceUnits = Utf16Length(sourceText.data(), sourceText.size());
-    const size_t targetUnits = Utf16Length(targetText.data(), targetText.size());
-    HGLOBAL result = AllocTextBlock((sourceUnits + 2 + targetUnits + 1) * sizeof(wchar_t));
+    // Source text, a line break, target text, straight into the result
+    // block; a UTF-8 byte never gives more than one unit.
+    HGLOBAL result = AllocTextBlock((sourceText.size() + 2 + targetText.size() + 1) * sizeof(wchar_t));
     if (result) {
         GlobalLockGuard<wchar_t> out(result);
-        if (!out.Get()) {
-            FreeTextBlock(result);
-            return nullptr;
+        if (out.Get()) {
+            wchar_t* p = out.Get();
+            p += Utf8ToUtf16Bounded(sourceText.data(), sourceText.size(), p);
+            *p++ = L'\r';
+            *p++ = L'\n';
+            p += Utf8ToUtf16Bounded(targetText.data(), targetText.size(), p);
+            *p = 0;
         }
-        wchar_t* p = out.Get();
-        p += Utf8ToUtf16(sourceText.data(), sourceText.size(), p, sourceUnits);
-        *p++ = L'\r';
-        *p++ = L'\n';
-        p += Utf8ToUtf16(targetText.data(), targetText.size(), p, targetUnits);
-        *p = 0;
     }
-    sourceText = std::string();
-    targetText = std::string();
+    sourceText.swap(sourceBuffer);
+    targetText.swap(targetBuffer);
+    if (result && GlobalSize(result) == 0) {
+        FreeTextBlock(result);
+        return nullptr;
+    }
     return result;
 }

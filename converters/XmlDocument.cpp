@@ -5,7 +5,12 @@
 
 #include <rapidxml/rapidxml.hpp>
 
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -17,14 +22,38 @@ const char* SkipPast(const char* p, const char* terminator) {
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
+// The next '<' or the terminating NUL, sixteen bytes at a time.
+const char* NextTagOrEnd(const char* p) {
+#if defined(__SSE2__)
+    const __m128i open = _mm_set1_epi8('<');
+    const __m128i zero = _mm_setzero_si128();
+    // Aligned loads never cross into a page that the text does not touch.
+    while (reinterpret_cast<uintptr_t>(p) & 15) {
+        if (*p == '<' || *p == 0)
+            return p;
+        ++p;
+    }
+    for (;; p += 16) {
+        const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, zero)));
+        if (mask)
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#else
+    while (*p && *p != '<')
+        ++p;
+    return p;
+#endif
+}
+
 }  // namespace
 
 bool IsXmlNestingWithin(const char* text, int maxDepth) {
     int depth = 0;
     const char* p = text;
     for (;;) {
-        p = strchr(p, '<');
-        if (!p)
+        p = NextTagOrEnd(p);
+        if (!*p)
             return true;
         if (strncmp(p, "<!--", 4) == 0) {
             p = SkipPast(p + 4, "-->");

@@ -33,6 +33,19 @@ bool Fits(uint64_t offset, uint64_t count, uint64_t size) {
 
 }  // namespace
 
+// Inflated entries reuse the memory of the last one: fresh pages for every
+// archive cost more than the copy they hold.
+std::vector<uint8_t>& SpareEntryBuffer() {
+    thread_local std::vector<uint8_t> spare;
+    return spare;
+}
+
+ZipEntryData::~ZipEntryData() {
+    std::vector<uint8_t>& spare = SpareEntryBuffer();
+    if (data.capacity() > spare.capacity())
+        spare.swap(data);
+}
+
 bool ZipEntryData::ReadBytes(uint32_t count, void* destination, uint32_t* copied) {
     if (copied)
         *copied = 0;
@@ -208,18 +221,25 @@ bool ZipReader::ReadEntry(int index, ZipEntryData* out) {
     // A header or descriptor may not claim more bytes than the file holds.
     if (!Fits(dataStart, compressedSize, fileSize))
         return false;
-    std::vector<uint8_t> compressed(compressedSize);
-    if (compressedSize && !ReadAt(dataStart, compressed.data(), compressedSize))
-        return false;
-
     if (method == 0) {
         // Stored: the data are the bytes read, whatever the other size says.
-        out->Assign(std::move(compressed));
+        std::vector<uint8_t> stored(compressedSize);
+        if (compressedSize && !ReadAt(dataStart, stored.data(), compressedSize))
+            return false;
+        out->Assign(std::move(stored));
         return true;
     }
+    // The compressed bytes go into a buffer that the thread keeps.
+    thread_local std::vector<uint8_t> compressed;
+    if (compressed.size() < compressedSize)
+        compressed.resize(compressedSize);
+    if (compressedSize && !ReadAt(dataStart, compressed.data(), compressedSize))
+        return false;
     if (uncompressedSize > static_cast<uint64_t>(compressedSize) * kMaxDeflateRatio + 64)
         return false;  // no deflate stream of this size can produce that much
-    std::vector<uint8_t> inflated(std::max<uint32_t>(uncompressedSize, 1));
+    std::vector<uint8_t> inflated = std::move(SpareEntryBuffer());
+    SpareEntryBuffer() = std::vector<uint8_t>();
+    inflated.resize(std::max<uint32_t>(uncompressedSize, 1));
     z_stream stream{};
     if (inflateInit2(&stream, -15) != Z_OK)
         return false;

@@ -14,6 +14,11 @@
 // The bytes of one entry and a read position over them.
 class ZipEntryData {
 public:
+    ZipEntryData() = default;
+    ~ZipEntryData();
+    ZipEntryData(const ZipEntryData&) = delete;
+    ZipEntryData& operator=(const ZipEntryData&) = delete;
+
     // Copies min(count, size - position) bytes to `destination` and advances.
     // False (and 0 copied) with no data, a count of 0 or the position at the end.
     bool ReadBytes(uint32_t count, void* destination, uint32_t* copied = nullptr);
@@ -26,7 +31,7 @@ private:
     friend class ZipReader;
     void Assign(std::vector<uint8_t> bytes);
 
-    std::vector<uint8_t> data;
+    std::vector<uint8_t> data;  // handed back to the thread's spare when done
     bool hasData = false;
     uint32_t position = 0;
     uint32_t size = 0;  // always the number of bytes actually held
