@@ -2,11 +2,11 @@
 #include "search/Matcher.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <cwchar>
 
 #include "converters/DocConverter.h"
+#include "search/CaseInsensitiveFinder.h"
 #include "search/ContextCut.h"
 #include "search/FileJob.h"
 #include "search/RegexMatcher.h"
@@ -38,14 +38,20 @@ bool AddMatch(FileJob& job, std::unique_ptr<Match> match) {
 
 namespace {
 
-void MatchLiteral(FileJob& job) {
+void MatchLiteral(FileJob& job, const CaseInsensitiveFinder* ignoringCase) {
     const wchar_t* needle = job.request->searchText;
     const int needleLength = static_cast<int>(wcslen(needle));
     const bool exact = job.request->caseSensitive != 0;
+    std::unique_ptr<CaseInsensitiveFinder> own;
+    if (!exact && !ignoringCase) {
+        own = std::make_unique<CaseInsensitiveFinder>(needle);
+        ignoringCase = own.get();
+    }
+    const wchar_t* const end = job.text + job.textLength;
     const wchar_t* from = job.text;
     for (;;) {
-        const wchar_t* hit = exact ? FindLiteral(from, job.text + job.textLength, needle, needleLength)
-                                   : StrStrIW(from, needle);
+        const wchar_t* hit = exact ? FindLiteral(from, end, needle, needleLength)
+                                   : ignoringCase->Find(from, end);
         if (!hit)
             return;
         const int start = static_cast<int>(hit - job.text);
@@ -86,9 +92,10 @@ MatchOutcome MatchRegex(FileJob& job, const RegexMatcher& regex) {
 
 }  // namespace
 
-MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex) {
+MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex,
+                       const CaseInsensitiveFinder* ignoringCase) {
     if (regex)
         return MatchRegex(job, *regex);
-    MatchLiteral(job);
+    MatchLiteral(job, ignoringCase);
     return MatchOutcome::kCompleted;
 }

@@ -6,6 +6,7 @@
 struct FileJob;
 struct Match;
 class RegexMatcher;
+class CaseInsensitiveFinder;
 
 // Takes ownership of `match` and attaches it to the job's FileResult, creating
 // that on the first record and cutting the hit's context. Returns whether the
@@ -16,7 +17,10 @@ bool AddMatch(FileJob& job, std::unique_ptr<Match> match);
 enum class MatchOutcome { kCompleted, kAbandoned };
 
 // Searches the job's whole text for request->searchText: literally (exact or
-// case-insensitive) or, when `regex` is given, with that compiled expression.
-// kAbandoned when the expression library gave up on the text; the records
-// added before that stay.
-MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex);
+// case-insensitive, with the hits of wcsstr and StrStrIW) or, when `regex`
+// is given, with that compiled expression. `ignoringCase` is the prepared
+// case-insensitive search, made here when it is not given. kAbandoned when
+// the expression library gave up on the text; the records added before
+// that stay.
+MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex,
+                       const CaseInsensitiveFinder* ignoringCase = nullptr);

@@ -7,6 +7,7 @@
 #include "converters/ConverterList.h"
 #include "converters/DocConverter.h"
 #include "resource.h"
+#include "search/CaseInsensitiveFinder.h"
 #include "search/FileJob.h"
 #include "search/FoldText.h"
 #include "search/Matcher.h"
@@ -31,6 +32,9 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
         wcscpy(request->fileNameSpec, L"*.*");
 
     regex.reset();
+    ignoringCase.reset();
+    if (request->regex != 1 && !request->caseSensitive && request->searchText[0])
+        ignoringCase = std::make_unique<CaseInsensitiveFinder>(request->searchText);
     if (request->regex == 1) {
         std::string description;
         int position = 0;
@@ -127,7 +131,7 @@ void Searcher::ConvertAndMatch(FileJob& job) {
     job.textLength = static_cast<int>(length);
     MatchOutcome outcome = MatchOutcome::kCompleted;
     try {
-        outcome = MatchText(job, regex.get());
+        outcome = MatchText(job, regex.get(), ignoringCase.get());
     } catch (...) {
         outcome = MatchOutcome::kAbandoned;
     }

@@ -9,6 +9,7 @@
 
 class ConverterList;
 class RegexMatcher;
+class CaseInsensitiveFinder;
 struct FileJob;
 struct SearchRequest;
 
@@ -42,5 +43,6 @@ private:
     ConverterList* converters = nullptr;
     int contextWidth = kContextWidth;
     std::unique_ptr<RegexMatcher> regex;
+    std::unique_ptr<CaseInsensitiveFinder> ignoringCase;
     MessageHandler showMessage;
 };

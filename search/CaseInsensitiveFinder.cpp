@@ -1,0 +1,267 @@
+// How the system compares, as read off its sort keys (LCMapStringW with
+// LCMAP_SORTKEY | NORM_IGNORECASE) once per process:
+// - a "simple" character has exactly one primary weight and no special
+//   weight; two simple characters compare equal or not as StrCmpNIW says for
+//   the pair, which is asked once per needle character;
+// - an "ignorable" character has no primary and no special weight (U+FEFF,
+//   combining marks): it vanishes from a comparison;
+// - a "special" character has a special weight (hyphen, apostrophe);
+// - an "expanding" character has more than one primary weight (æ, ß, most
+//   ideographs);
+// - a "contextual" character changes the weight of the one before it (a
+//   combining mark adds its diacritic, the prolonged sound mark repeats the
+//   vowel).
+// A window of simple characters matches exactly when each character equals
+// the needle's at its place. Any window that holds another kind of character
+// is compared with StrCmpNIW itself, unless it cannot match: a needle of
+// simple characters has as many primary weights as characters, so a window
+// with an ignorable or special character and no expanding one never equals it.
+#include "search/CaseInsensitiveFinder.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <mutex>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+enum Kind : uint8_t { kSimple, kIgnorable, kSpecial, kExpanding, kContextual };
+
+struct CharTable {
+    uint8_t kind[0x10000];
+    uint16_t firstWeight[0x10000];  // first two bytes of the primary weights, 0 if none
+    std::vector<uint16_t> byWeight;  // simple characters ordered by firstWeight
+};
+
+const CharTable& Table() {
+    static CharTable* table = nullptr;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        table = new CharTable();
+        const LCID locale = GetThreadLocale();
+        BYTE key[512];
+        for (unsigned c = 0; c < 0x10000; ++c) {
+            const wchar_t ch = static_cast<wchar_t>(c);
+            const int n = LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, &ch, 1,
+                                       reinterpret_cast<LPWSTR>(key), sizeof key);
+            // Four sections ended by 01 (primary, diacritic, case, extra), then
+            // the special weights up to the closing 00. Weights are never 01.
+            int primaryEnd = 0;
+            while (primaryEnd < n && key[primaryEnd] != 1)
+                ++primaryEnd;
+            int separators = 0;
+            int specialStart = n;
+            for (int i = 0; i < n; ++i) {
+                if (key[i] == 1 && ++separators == 4) {
+                    specialStart = i + 1;
+                    break;
+                }
+            }
+            const bool hasSpecial = specialStart < n && key[specialStart] != 0;
+            const bool hasDiacritic = primaryEnd + 1 < n && key[primaryEnd + 1] != 1;
+            uint8_t kind;
+            if (n <= 0 || c == 0)
+                kind = kExpanding;  // unknown: always compared by the system
+            else if (hasSpecial)
+                kind = kSpecial;
+            else if (primaryEnd == 0)
+                kind = hasDiacritic ? kContextual : kIgnorable;
+            else if (primaryEnd == 2)
+                kind = kSimple;
+            else
+                kind = kExpanding;
+            table->kind[c] = kind;
+            table->firstWeight[c] =
+                primaryEnd >= 2 ? static_cast<uint16_t>((key[0] << 8) | key[1]) : 0;
+            if (kind == kSimple)
+                table->byWeight.push_back(static_cast<uint16_t>(c));
+        }
+        // Some characters take their weight from the one before them (the
+        // prolonged sound mark repeats a vowel): their sort key alone does not
+        // tell how they compare, so the system always decides for them.
+        const wchar_t probes[] = {L'a', L'o', L'\u039f', L'\u30a2', L'\u304b'};
+        for (unsigned c = 1; c < 0x10000; ++c) {
+            if (table->kind[c] != kSimple)
+                continue;
+            for (wchar_t probe : probes) {
+                const wchar_t pair[2] = {probe, static_cast<wchar_t>(c)};
+                const wchar_t twice[2] = {probe, probe};
+                if (static_cast<wchar_t>(c) != probe && StrCmpNIW(pair, twice, 2) == 0) {
+                    table->kind[c] = kContextual;
+                    break;
+                }
+            }
+        }
+        table->byWeight.erase(std::remove_if(table->byWeight.begin(), table->byWeight.end(),
+                                             [](uint16_t c) { return table->kind[c] != kSimple; }),
+                              table->byWeight.end());
+        std::stable_sort(table->byWeight.begin(), table->byWeight.end(), [](uint16_t a, uint16_t b) {
+            return table->firstWeight[a] < table->firstWeight[b];
+        });
+    });
+    return *table;
+}
+
+}  // namespace
+
+CaseInsensitiveFinder::CaseInsensitiveFinder(const wchar_t* text) : needle(text) {
+    const CharTable& t = Table();
+    for (wchar_t c : needle) {
+        if (t.kind[static_cast<uint16_t>(c)] == kSpecial)
+            needleHasSpecial = true;
+    }
+    bool needleHasContextual = false;
+    for (wchar_t c : needle) {
+        if (t.kind[static_cast<uint16_t>(c)] == kContextual)
+            needleHasContextual = true;
+    }
+    // With a contextual character in the needle no character of it stands
+    // for itself alone: every window is left to the system.
+    while (!needleHasContextual && simplePrefix < needle.size() &&
+           t.kind[static_cast<uint16_t>(needle[simplePrefix])] == kSimple)
+        ++simplePrefix;
+
+    // The units equal to each prefix character: simple characters with the
+    // same first weight, confirmed one by one with the system's comparison.
+    for (size_t k = 0; k < simplePrefix; ++k) {
+        std::vector<uint64_t> bits(0x10000 / 64, 0);
+        const wchar_t s = needle[k];
+        const uint16_t weight = t.firstWeight[static_cast<uint16_t>(s)];
+        auto range = std::equal_range(t.byWeight.begin(), t.byWeight.end(), static_cast<uint16_t>(0),
+                                      [&](uint16_t a, uint16_t b) {
+                                          const uint16_t wa = a ? t.firstWeight[a] : weight;
+                                          const uint16_t wb = b ? t.firstWeight[b] : weight;
+                                          return wa < wb;
+                                      });
+        for (auto it = range.first; it != range.second; ++it) {
+            const wchar_t x = static_cast<wchar_t>(*it);
+            if (StrCmpNIW(&x, &s, 1) == 0)
+                bits[*it / 64] |= 1ULL << (*it % 64);
+        }
+        equalSets.push_back(std::move(bits));
+    }
+
+    // Where a matching window may begin.
+    isStart.assign(0x10000, 0);
+    const uint16_t firstWeight = t.firstWeight[static_cast<uint16_t>(needle[0])];
+    for (unsigned c = 0; c < 0x10000; ++c) {
+        bool start;
+        switch (t.kind[c]) {
+        case kSimple:
+            // A simple first character has the needle's first weight (a
+            // combining mark after it may still change its accent).
+            start = firstWeight == 0 || t.firstWeight[c] == firstWeight;
+            break;
+        case kExpanding:
+            // Its first weight opens the window's weights.
+            start = firstWeight == 0 || t.firstWeight[c] == firstWeight;
+            break;
+        case kSpecial:
+            start = needleHasSpecial || simplePrefix < needle.size();
+            break;
+        case kContextual:
+            start = true;
+            break;
+        default:
+            start = true;  // an ignorable one leaves the window to what follows
+            break;
+        }
+        isStart[c] = start;
+    }
+    int ascii = 0;
+    for (unsigned c = 0; c < 0x80 && ascii <= 4; ++c) {
+        if (isStart[c]) {
+            if (ascii < 4)
+                asciiStarts[ascii] = static_cast<wchar_t>(c);
+            ++ascii;
+        }
+    }
+    asciiStartCount = ascii <= 4 ? ascii : -1;
+}
+
+CaseInsensitiveFinder::~CaseInsensitiveFinder() = default;
+
+bool CaseInsensitiveFinder::InSet(size_t position, wchar_t c) const {
+    const auto u = static_cast<uint16_t>(c);
+    return (equalSets[position][u / 64] >> (u % 64)) & 1;
+}
+
+bool CaseInsensitiveFinder::Verify(const wchar_t* window) const {
+    return StrCmpNIW(window, needle.c_str(), static_cast<int>(needle.size())) == 0;
+}
+
+bool CaseInsensitiveFinder::Check(const wchar_t* window) const {
+    const CharTable& t = Table();
+    const size_t length = needle.size();
+    if (simplePrefix == length) {
+        // A needle of simple characters: a window of simple characters
+        // matches when each equals the needle's at its place; an expanding
+        // or contextual one needs the system; an ignorable or special one
+        // alone leaves too few weights or one too many.
+        bool mismatch = false;
+        bool verify = false;
+        bool other = false;
+        for (size_t k = 0; k < length; ++k) {
+            const uint8_t kind = t.kind[static_cast<uint16_t>(window[k])];
+            if (kind == kSimple)
+                mismatch = mismatch || !InSet(k, window[k]);
+            else if (kind == kExpanding || kind == kContextual)
+                verify = true;
+            else
+                other = true;
+        }
+        if (verify)
+            return Verify(window);
+        return !other && !mismatch;
+    }
+    // Otherwise the simple prefix rejects what nothing can change, and the
+    // system decides the rest.
+    for (size_t k = 0; k < simplePrefix; ++k) {
+        if (t.kind[static_cast<uint16_t>(window[k])] != kSimple)
+            break;
+        if (!InSet(k, window[k])) {
+            if (k + 1 < length && t.kind[static_cast<uint16_t>(window[k + 1])] == kContextual)
+                break;
+            return false;
+        }
+    }
+    return Verify(window);
+}
+
+const wchar_t* CaseInsensitiveFinder::Find(const wchar_t* begin, const wchar_t* end) const {
+    const size_t length = needle.size();
+    if (length == 0 || begin > end || static_cast<size_t>(end - begin) < length)
+        return nullptr;
+    const wchar_t* const lastStart = end - length;
+    const uint8_t* starts = isStart.data();
+    const wchar_t* p = begin;
+    while (p <= lastStart) {
+#if defined(__SSE2__)
+        if (asciiStartCount >= 0) {
+            // Skip eight units at a time while they are ASCII and none may begin a match.
+            const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+            while (lastStart - p >= 8) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                __m128i hit = _mm_cmpeq_epi16(_mm_and_si128(block, high), _mm_setzero_si128());
+                hit = _mm_xor_si128(hit, _mm_set1_epi16(-1));  // non-ASCII units
+                for (int i = 0; i < asciiStartCount; ++i)
+                    hit = _mm_or_si128(hit, _mm_cmpeq_epi16(block, _mm_set1_epi16(static_cast<short>(asciiStarts[i]))));
+                if (_mm_movemask_epi8(hit))
+                    break;
+                p += 8;
+            }
+        }
+#endif
+        const wchar_t* stop = std::min(lastStart + 1, p + 8);
+        for (; p < stop; ++p) {
+            if (starts[static_cast<uint16_t>(*p)] && Check(p))
+                return p;
+        }
+    }
+    return nullptr;
+}

@@ -1,0 +1,35 @@
+// Case-insensitive substring search with exactly the hits of StrStrIW, which
+// compares every window with the system's linguistic comparison (StrCmpNIW)
+// and is far too slow to call at every position.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CaseInsensitiveFinder {
+public:
+    // Prepares the search for `needle` (not empty).
+    explicit CaseInsensitiveFinder(const wchar_t* needle);
+    ~CaseInsensitiveFinder();
+
+    // The first window of [begin, end) that StrCmpNIW finds equal to the
+    // needle, or null.
+    const wchar_t* Find(const wchar_t* begin, const wchar_t* end) const;
+
+    size_t Length() const { return needle.size(); }
+
+private:
+    bool Verify(const wchar_t* window) const;
+    bool Check(const wchar_t* window) const;
+    bool InSet(size_t position, wchar_t c) const;
+
+    std::wstring needle;
+    size_t simplePrefix = 0;       // leading needle characters that compare one to one
+    bool needleHasSpecial = false;  // a character with a special weight (hyphen, apostrophe)
+    std::vector<uint8_t> isStart;  // per unit: may a matching window begin here
+    std::vector<std::vector<uint64_t>> equalSets;  // per prefix position: bitmap of equal units
+    wchar_t asciiStarts[4] = {};
+    int asciiStartCount = -1;  // -1: too many for the vector scan
+};
