@@ -84,14 +84,14 @@ const CharTable& Table() {
         // Some characters take their weight from the one before them (the
         // prolonged sound mark repeats a vowel): their sort key alone does not
         // tell how they compare, so the system always decides for them.
-        const wchar_t probes[] = {L'a', L'o', L'\u039f', L'\u30a2', L'\u304b'};
+        const wchar_t probes[] = {L'a', L'o', L'\u30a2'};
         for (unsigned c = 1; c < 0x10000; ++c) {
             if (table->kind[c] != kSimple)
                 continue;
             for (wchar_t probe : probes) {
                 const wchar_t pair[2] = {probe, static_cast<wchar_t>(c)};
                 const wchar_t twice[2] = {probe, probe};
-                if (static_cast<wchar_t>(c) != probe && StrCmpNIW(pair, twice, 2) == 0) {
+                if (StrCmpNIW(pair, twice, 2) == 0 && StrCmpNIW(pair + 1, twice, 1) != 0) {
                     table->kind[c] = kContextual;
                     break;
                 }
@@ -173,8 +173,9 @@ CaseInsensitiveFinder::CaseInsensitiveFinder(const wchar_t* text) : needle(text)
         }
         isStart[c] = start;
     }
+    // Controls are ignorable; they are caught by one range test in the scan.
     int ascii = 0;
-    for (unsigned c = 0; c < 0x80 && ascii <= 4; ++c) {
+    for (unsigned c = 0x20; c < 0x80 && ascii <= 4; ++c) {
         if (isStart[c]) {
             if (ascii < 4)
                 asciiStarts[ascii] = static_cast<wchar_t>(c);
@@ -182,6 +183,21 @@ CaseInsensitiveFinder::CaseInsensitiveFinder(const wchar_t* text) : needle(text)
         }
     }
     asciiStartCount = ascii <= 4 ? ascii : -1;
+
+    // For a needle of simple characters a window of ASCII letters also ends
+    // with a unit equal to the needle's last one.
+    asciiEndCount = -1;
+    if (simplePrefix == needle.size()) {
+        int ends = 0;
+        for (unsigned c = 0x20; c < 0x80 && ends <= 4; ++c) {
+            if (InSet(needle.size() - 1, static_cast<wchar_t>(c))) {
+                if (ends < 4)
+                    asciiEnds[ends] = static_cast<wchar_t>(c);
+                ++ends;
+            }
+        }
+        asciiEndCount = ends <= 4 ? ends : -1;
+    }
 }
 
 CaseInsensitiveFinder::~CaseInsensitiveFinder() = default;
@@ -243,15 +259,27 @@ const wchar_t* CaseInsensitiveFinder::Find(const wchar_t* begin, const wchar_t* 
     while (p <= lastStart) {
 #if defined(__SSE2__)
         if (asciiStartCount >= 0) {
-            // Skip eight units at a time while they are ASCII and none may begin a match.
+            // Skip eight positions at a time while no window there can match:
+            // its first unit (and, when known, its last) is ASCII and not
+            // one that a matching window can have there.
             const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+            const __m128i space = _mm_set1_epi16(0x20);
+            const __m128i zero = _mm_setzero_si128();
+            const __m128i ones = _mm_set1_epi16(-1);
+            auto mayMatch = [&](const wchar_t* at, const wchar_t* units, int count) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+                // Lanes that are not plain ASCII: above U+007F or below U+0020.
+                __m128i lanes = _mm_xor_si128(_mm_cmpeq_epi16(_mm_and_si128(block, high), zero), ones);
+                lanes = _mm_or_si128(lanes, _mm_xor_si128(_mm_cmpeq_epi16(_mm_subs_epu16(space, block), zero), ones));
+                for (int i = 0; i < count; ++i)
+                    lanes = _mm_or_si128(lanes, _mm_cmpeq_epi16(block, _mm_set1_epi16(static_cast<short>(units[i]))));
+                return lanes;
+            };
             while (lastStart - p >= 8) {
-                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-                __m128i hit = _mm_cmpeq_epi16(_mm_and_si128(block, high), _mm_setzero_si128());
-                hit = _mm_xor_si128(hit, _mm_set1_epi16(-1));  // non-ASCII units
-                for (int i = 0; i < asciiStartCount; ++i)
-                    hit = _mm_or_si128(hit, _mm_cmpeq_epi16(block, _mm_set1_epi16(static_cast<short>(asciiStarts[i]))));
-                if (_mm_movemask_epi8(hit))
+                __m128i lanes = mayMatch(p, asciiStarts, asciiStartCount);
+                if (asciiEndCount >= 0)
+                    lanes = _mm_and_si128(lanes, mayMatch(p + length - 1, asciiEnds, asciiEndCount));
+                if (_mm_movemask_epi8(lanes))
                     break;
                 p += 8;
             }

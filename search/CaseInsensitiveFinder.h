@@ -32,4 +32,6 @@ private:
     std::vector<std::vector<uint64_t>> equalSets;  // per prefix position: bitmap of equal units
     wchar_t asciiStarts[4] = {};
     int asciiStartCount = -1;  // -1: too many for the vector scan
+    wchar_t asciiEnds[4] = {};
+    int asciiEndCount = -1;
 };

@@ -128,6 +128,25 @@ TEST(CaseInsensitiveFinder, LigaturesAndIgnorablesCloseTogether) {
     }
 }
 
+TEST(CaseInsensitiveFinder, MostlyAsciiTextsWithRareOddCharacters) {
+    // Long runs of ASCII take the vector scan; the odd characters between
+    // them (ligatures, ignorable and combining marks, controls) must still
+    // be looked at.
+    const std::wstring odd = L"\u00e6\u00c6\u00df\ufeff\u0301\u00ad\t\n\u30fc\u0130\u0131";
+    const std::wstring letters = L"aeAEbsStTxX -'";
+    std::mt19937 random(2024);
+    for (int round = 0; round < 400; ++round) {
+        std::wstring text;
+        for (size_t i = 0, n = 200 + random() % 400; i < n; ++i)
+            text += random() % 12 ? letters[random() % letters.size()] : odd[random() % odd.size()];
+        std::wstring needle;
+        for (size_t i = 0, n = 2 + random() % 3; i < n; ++i)
+            needle += letters[random() % 8];
+        ASSERT_EQ(HitsOfFinder(text, needle), HitsOfStrStrIW(text, needle))
+            << "needle " << testing::PrintToString(needle) << " text " << testing::PrintToString(text);
+    }
+}
+
 TEST(CaseInsensitiveFinder, LongAsciiTextsUseTheFastScan) {
     std::wstring text(100000, L'x');
     text.replace(77777, 9, L"QuOrRaZyX");
