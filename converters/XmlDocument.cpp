@@ -22,25 +22,29 @@ const char* SkipPast(const char* p, const char* terminator) {
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
-// The next '<' or the terminating NUL, sixteen bytes at a time.
-const char* NextTagOrEnd(const char* p) {
+// The first of the bytes `a`, `b`, `c` or the terminating NUL, sixteen bytes
+// at a time. Aligned loads never reach into a page the text does not touch.
+const char* NextOf(const char* p, char a, char b, char c) {
 #if defined(__SSE2__)
-    const __m128i open = _mm_set1_epi8('<');
-    const __m128i zero = _mm_setzero_si128();
-    // Aligned loads never cross into a page that the text does not touch.
     while (reinterpret_cast<uintptr_t>(p) & 15) {
-        if (*p == '<' || *p == 0)
+        if (*p == a || *p == b || *p == c || *p == 0)
             return p;
         ++p;
     }
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    const __m128i vc = _mm_set1_epi8(c);
+    const __m128i zero = _mm_setzero_si128();
     for (;; p += 16) {
         const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, open), _mm_cmpeq_epi8(block, zero)));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)),
+                                         _mm_or_si128(_mm_cmpeq_epi8(block, vc), _mm_cmpeq_epi8(block, zero)));
+        const int mask = _mm_movemask_epi8(hit);
         if (mask)
             return p + __builtin_ctz(static_cast<unsigned>(mask));
     }
 #else
-    while (*p && *p != '<')
+    while (*p && *p != a && *p != b && *p != c)
         ++p;
     return p;
 #endif
@@ -52,43 +56,51 @@ bool IsXmlNestingWithin(const char* text, int maxDepth) {
     int depth = 0;
     const char* p = text;
     for (;;) {
-        p = NextTagOrEnd(p);
+        p = NextOf(p, '<', '<', '<');
         if (!*p)
             return true;
-        if (strncmp(p, "<!--", 4) == 0) {
-            p = SkipPast(p + 4, "-->");
-        } else if (strncmp(p, "<![CDATA[", 9) == 0) {
-            p = SkipPast(p + 9, "]]>");
-        } else if (p[1] == '?') {
-            p = SkipPast(p + 2, "?>");
-        } else if (p[1] == '!') {
-            // Document type: the internal subset in brackets may hold '>'.
-            int brackets = 0;
-            for (++p; *p && (*p != '>' || brackets > 0); ++p) {
-                if (*p == '[')
-                    ++brackets;
-                else if (*p == ']' && brackets > 0)
-                    --brackets;
-            }
-        } else if (p[1] == '/') {
+        switch (p[1]) {
+        case '/':
             if (depth > 0)
                 --depth;
-            ++p;
-        } else {
+            p += 2;
+            break;
+        case '?':
+            p = SkipPast(p + 2, "?>");
+            break;
+        case '!':
+            if (strncmp(p, "<!--", 4) == 0) {
+                p = SkipPast(p + 4, "-->");
+            } else if (strncmp(p, "<![CDATA[", 9) == 0) {
+                p = SkipPast(p + 9, "]]>");
+            } else {
+                // Document type: the internal subset in brackets may hold '>'.
+                int brackets = 0;
+                for (++p; *p && (*p != '>' || brackets > 0); ++p) {
+                    if (*p == '[')
+                        ++brackets;
+                    else if (*p == ']' && brackets > 0)
+                        --brackets;
+                }
+            }
+            break;
+        default: {
             if (++depth > maxDepth)
                 return false;
-            char previous = 0;
-            for (++p; *p && *p != '>'; ++p) {
-                if (*p == '"' || *p == '\'') {
-                    const char* close = strchr(p + 1, *p);
-                    if (!close)
-                        return true;  // unterminated: the parser reports it
-                    p = close;
-                }
-                previous = *p;
+            // To the end of the tag, over quoted attribute values.
+            for (++p;;) {
+                p = NextOf(p, '>', '"', '\'');
+                if (*p == '>' || !*p)
+                    break;
+                const char* close = strchr(p + 1, *p);
+                if (!close)
+                    return true;  // unterminated: the parser reports it
+                p = close + 1;
             }
-            if (previous == '/')
+            if (*p == '>' && p[-1] == '/')
                 --depth;  // an empty element
+            break;
+        }
         }
     }
 }
