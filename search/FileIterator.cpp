@@ -76,8 +76,17 @@ bool FileIterator::CollectSubdirectories() {
         const std::wstring query = std::wstring(currentDir) + L"*.*";
         WIN32_FIND_DATAW entry;
         ScopedFindHandle find(FindFirstFileW(query.c_str(), &entry));
+        top.replay = find && wcscmp(pattern, L"*.*") == 0;
         if (find) {
             for (;;) {
+                if (top.replay) {
+                    if (top.entries.size() < kMaxReplayedEntries) {
+                        top.entries.push_back(entry);
+                    } else {
+                        top.replay = false;
+                        top.entries = std::vector<WIN32_FIND_DATAW>();
+                    }
+                }
                 if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                     !IsDotOrDotDot(entry.cFileName)) {
                     std::wstring sub = std::wstring(currentDir) + entry.cFileName + L'\\';
@@ -85,11 +94,15 @@ bool FileIterator::CollectSubdirectories() {
                     if (sub.size() < kPathChars)
                         top.pendingDirs.push_back(std::move(sub));
                 }
-                if (top.pendingDirs.size() % kKeepScanningEvery == 0 && !KeepScanning())
+                if (top.pendingDirs.size() % kKeepScanningEvery == 0 && !KeepScanning()) {
+                    top.replay = false;
                     return false;
+                }
                 if (!FindNextFileW(find.Get(), &entry)) {
-                    if (GetLastError() != ERROR_NO_MORE_FILES)
+                    if (GetLastError() != ERROR_NO_MORE_FILES) {
+                        top.replay = false;
                         return false;
+                    }
                     break;
                 }
             }
@@ -101,6 +114,19 @@ bool FileIterator::CollectSubdirectories() {
 
 void FileIterator::OpenFileEnumeration() {
     DirectoryFrame& top = *stack.back();
+    if (top.replay) {
+        // The entries read while collecting sub-directories, first one in place.
+        top.next = 0;
+        if (top.entries.empty()) {
+            top.enumeration = INVALID_HANDLE_VALUE;
+            walkState = kChooseDirectory;
+            return;
+        }
+        top.entry = top.entries[0];
+        top.next = 1;
+        top.enumeration = INVALID_HANDLE_VALUE;  // nothing to close
+        return;
+    }
     const std::wstring query = std::wstring(currentDir) + pattern;
     PVOID redirection = nullptr;
     const BOOL redirectionOff = Wow64DisableWow64FsRedirection(&redirection);
@@ -112,9 +138,20 @@ void FileIterator::OpenFileEnumeration() {
         walkState = kChooseDirectory;
 }
 
+// The next entry of the directory into top.entry; false at the end.
+static bool NextEntry(DirectoryFrame& top) {
+    if (top.replay) {
+        if (top.next >= top.entries.size())
+            return false;
+        top.entry = top.entries[top.next++];
+        return true;
+    }
+    return FindNextFileW(top.enumeration, &top.entry) != 0;
+}
+
 bool FileIterator::EnumerateFiles() {
     DirectoryFrame& top = *stack.back();
-    if (top.enumeration == INVALID_HANDLE_VALUE) {
+    if (top.enumeration == INVALID_HANDLE_VALUE && !top.replay) {
         walkState = kChooseDirectory;
         return true;
     }
@@ -125,9 +162,12 @@ bool FileIterator::EnumerateFiles() {
             if (!OnFile(path.c_str(), top.entry))
                 result = false;
         }
-        if (!FindNextFileW(top.enumeration, &top.entry)) {
-            FindClose(top.enumeration);
+        if (!NextEntry(top)) {
+            if (!top.replay && top.enumeration != INVALID_HANDLE_VALUE)
+                FindClose(top.enumeration);
             top.enumeration = INVALID_HANDLE_VALUE;
+            top.replay = false;
+            top.entries = std::vector<WIN32_FIND_DATAW>();
             walkState = kChooseDirectory;
             return result;
         }

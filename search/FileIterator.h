@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "search/SearchRecords.h"
 
@@ -15,6 +16,13 @@ struct DirectoryFrame {
     std::wstring returnPath;               // currentDir to restore on pop
     WIN32_FIND_DATAW entry = {};
     HANDLE enumeration = nullptr;  // 0 until the file enumeration is opened
+
+    // With the pattern "*.*" the collection of sub-directories has already
+    // read every entry in enumeration order: the file step replays them
+    // instead of enumerating the directory a second time.
+    std::vector<WIN32_FIND_DATAW> entries;
+    bool replay = false;
+    size_t next = 0;
 
     DirectoryFrame() = default;
     ~DirectoryFrame();
@@ -26,6 +34,7 @@ class FileIterator {
 public:
     static constexpr int kBatchEntries = 102;     // directory entries per Step
     static constexpr int kKeepScanningEvery = 24;  // sub-directories between polls
+    static constexpr size_t kMaxReplayedEntries = 1 << 16;  // larger directories are enumerated twice
 
     enum WalkState : int {
         kChooseDirectory = 0,
