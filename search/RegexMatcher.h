@@ -22,6 +22,10 @@ public:
     SearchResult Search(const wchar_t* first, const wchar_t* last, const wchar_t** matchBegin,
                         const wchar_t** matchEnd) const;
 
+    // The literal text every match begins with, when the pattern shows one
+    // plainly; empty otherwise.
+    const std::wstring& LiteralPrefix() const;
+
 private:
     struct Impl;
     explicit RegexMatcher(std::unique_ptr<Impl> impl);

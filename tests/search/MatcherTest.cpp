@@ -1,6 +1,7 @@
 // Literal and regular-expression matching, AddMatch limits and context cuts.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,54 @@ TEST(RegexMatcher, CompileErrorCarriesDescriptionAndPosition) {
     EXPECT_FALSE(description.empty());
     EXPECT_EQ(position, 5);
     EXPECT_TRUE(RegexMatcher::Compile(L"\\w+\\s\\d", nullptr, nullptr));
+}
+
+}  // namespace
+
+namespace {
+
+// Every hit of `pattern` in `text`, walked as the matcher walks it.
+std::vector<std::pair<size_t, size_t>> RegexHits(const RegexMatcher& regex, const std::wstring& text) {
+    std::vector<std::pair<size_t, size_t>> hits;
+    const wchar_t* from = text.c_str();
+    const wchar_t* end = text.c_str() + text.size();
+    for (;;) {
+        const wchar_t* b = nullptr;
+        const wchar_t* e = nullptr;
+        if (regex.Search(from, end, &b, &e) != RegexMatcher::SearchResult::kFound)
+            return hits;
+        hits.emplace_back(b - text.c_str(), e - text.c_str());
+        if (e == end)
+            return hits;
+        from = e == b ? e + 1 : e;
+    }
+}
+
+TEST(RegexMatcher, LiteralPrefixSkipsAheadWithoutChangingHits) {
+    // "(?:...)" around a pattern means the same and turns the prefix off.
+    const std::wstring patterns[] = {L"ab",        L"ab\\w+",      L"colou?r\\s+\\w+", L"ab\\b",
+                                     L"ab\\B",     L"ab$",         L"ab.{0,3}b",       L"ab c",
+                                     L"ab\\n",     L"ab(?=a)",     L"abb*",            L"ab{2}",
+                                     L"ba\\s*$",   L"aa\\ba",      L"ab+",             L"ab(?<=b)a"};
+    const std::wstring alphabet = L"aabbc \nXcolour";
+    std::mt19937 random(99);
+    for (const std::wstring& pattern : patterns) {
+        auto fast = RegexMatcher::Compile(pattern.c_str(), nullptr, nullptr);
+        auto plain = RegexMatcher::Compile((L"(?:" + pattern + L")").c_str(), nullptr, nullptr);
+        ASSERT_TRUE(fast && plain) << testing::PrintToString(pattern);
+        EXPECT_TRUE(plain->LiteralPrefix().empty());
+        for (int round = 0; round < 200; ++round) {
+            std::wstring text;
+            for (size_t i = 0, n = random() % 80; i < n; ++i)
+                text += alphabet[random() % alphabet.size()];
+            ASSERT_EQ(RegexHits(*fast, text), RegexHits(*plain, text))
+                << testing::PrintToString(pattern) << " in " << testing::PrintToString(text);
+        }
+    }
+    EXPECT_EQ(RegexMatcher::Compile(L"colou?r\\s+\\w+", nullptr, nullptr)->LiteralPrefix(), L"colo");
+    EXPECT_EQ(RegexMatcher::Compile(L"ab|cd", nullptr, nullptr)->LiteralPrefix(), L"");
+    EXPECT_EQ(RegexMatcher::Compile(L"(?i)abc", nullptr, nullptr)->LiteralPrefix(), L"");
+    EXPECT_EQ(RegexMatcher::Compile(L"ab\\Gc", nullptr, nullptr)->LiteralPrefix(), L"");
 }
 
 }  // namespace
