@@ -28,12 +28,16 @@ public:
             GlobalFree(spare);
     }
 
-    HGLOBAL Alloc(size_t bytes) {
+    HGLOBAL Alloc(size_t bytes, bool writerFills) {
         HGLOBAL block = nullptr;
         if (spare && GlobalSize(spare) >= bytes) {
-            // Only the part the last writer asked for can hold anything but zeros.
-            if (void* data = GlobalLock(spare)) {
-                memset(data, 0, spareDirty);
+            // Only the part the last writer asked for can hold anything but
+            // zeros; a writer that fills its part needs only what lies beyond.
+            if (auto* data = static_cast<char*>(GlobalLock(spare))) {
+                if (!writerFills)
+                    memset(data, 0, spareDirty);
+                else if (spareDirty > bytes)
+                    memset(data + bytes, 0, spareDirty - bytes);
                 GlobalUnlock(spare);
                 block = std::exchange(spare, nullptr);
             }
@@ -76,7 +80,9 @@ TextBlockPool& Pool() {
 
 }  // namespace
 
-HGLOBAL AllocTextBlock(size_t bytes) { return Pool().Alloc(bytes); }
+HGLOBAL AllocTextBlock(size_t bytes) { return Pool().Alloc(bytes, false); }
+
+HGLOBAL AllocFilledTextBlock(size_t bytes) { return Pool().Alloc(bytes, true); }
 
 void FreeTextBlock(HGLOBAL block) {
     if (block)

@@ -53,6 +53,11 @@ protected:
 // short. The writer stays within the `bytes` it asked for.
 HGLOBAL AllocTextBlock(size_t bytes);
 
+// The same for a writer that fills every byte of the `bytes` it asked for
+// (up to and including the terminating NUL) and zeroes the rest itself: a
+// reused block is then not cleared first.
+HGLOBAL AllocFilledTextBlock(size_t bytes);
+
 // Frees a block made by AllocTextBlock (or GlobalAlloc). The thread keeps the
 // largest freed block and hands it out again, zeroed, so that every file
 // does not pay for fresh pages; under Wine those cost ten times a memset.

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "converters/SingleByteCodePage.h"
 #include "resource.h"
 #include "search/ResourceText.h"
 #include "search/ScopedHandle.h"
@@ -112,7 +113,7 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
         return nullptr;
     file.Reset();
 
-    ScopedTextBlock text(AllocTextBlock(bytes * 2 + 2));
+    ScopedTextBlock text(AllocFilledTextBlock(bytes * 2 + 2));
     if (!text) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -123,11 +124,19 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
             return nullptr;
         // Flags 0: characters not valid in the code page do not fail the
         // conversion. A file of zero bytes fails here, as it should.
-        const int converted = MultiByteToWideChar(static_cast<UINT>(codePage), 0, raw.data(),
-                                                  static_cast<int>(bytes), chars.Get(),
-                                                  static_cast<int>(bytes));
+        const SingleByteCodePage* table = SingleByteCodePage::For(static_cast<UINT>(codePage));
+        int converted = 0;
+        if (table && bytes > 0) {
+            table->Convert(raw.data(), bytes, chars.Get());
+            converted = static_cast<int>(bytes);
+        } else {
+            converted = MultiByteToWideChar(static_cast<UINT>(codePage), 0, raw.data(),
+                                            static_cast<int>(bytes), chars.Get(), static_cast<int>(bytes));
+        }
         if (converted == 0)
             return nullptr;
+        // The block was not cleared: zero what follows the text.
+        memset(chars.Get() + converted, 0, (bytes - static_cast<size_t>(converted)) * 2 + 2);
     }
     return text.Detach();
 }

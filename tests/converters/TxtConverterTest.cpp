@@ -138,3 +138,71 @@ TEST(TxtConverter, ConvertMemoryGoesThroughATemporaryFile) {
 }
 
 }  // namespace
+
+#include <random>
+
+#include "converters/SingleByteCodePage.h"
+
+namespace {
+
+TEST(SingleByteCodePage, SameUnitsAsTheSystemConversion) {
+    std::mt19937 random(7);
+    for (UINT codePage : {0u, 1252u, 437u, 1251u, 1253u, 850u}) {
+        const SingleByteCodePage* table = SingleByteCodePage::For(codePage);
+        ASSERT_NE(table, nullptr) << codePage;
+        // Every byte value, then random buffers of lengths around the vector width.
+        std::string bytes;
+        for (int b = 0; b < 256; ++b)
+            bytes += static_cast<char>(b);
+        for (int round = 0; round < 20; ++round) {
+            std::string more(1 + random() % 70, '\0');
+            for (char& c : more)
+                c = static_cast<char>(random() % 3 ? 'a' + random() % 26 : random() % 256);
+            bytes += more;
+        }
+        std::wstring mine(bytes.size(), L'\0'), system(bytes.size(), L'\0');
+        table->Convert(bytes.data(), bytes.size(), mine.data());
+        MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), system.data(),
+                            static_cast<int>(system.size()));
+        EXPECT_EQ(mine, system) << codePage;
+    }
+    EXPECT_EQ(SingleByteCodePage::For(CP_UTF8), nullptr) << "not a single-byte code page";
+    EXPECT_EQ(SingleByteCodePage::For(932), nullptr) << "double-byte code page";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TextBlockPool, ReusedBlocksComeBackZeroFilled) {
+    for (int round = 0; round < 3; ++round) {
+        HGLOBAL first = AllocTextBlock(1 << 20);
+        ASSERT_NE(first, nullptr);
+        {
+            GlobalLockGuard<char> data(first);
+            memset(data.Get(), 0x5A, 1 << 20);
+        }
+        FreeTextBlock(first);
+        // A smaller request may get the same block back: all of it is zero.
+        HGLOBAL second = AllocTextBlock(1000);
+        ASSERT_NE(second, nullptr);
+        {
+            GlobalLockGuard<char> data(second);
+            const size_t size = GlobalSize(second);
+            ASSERT_GE(size, 1000u);
+            EXPECT_EQ(std::string(data.Get(), size), std::string(size, '\0'));
+            memset(data.Get(), 0x5A, 1000);
+        }
+        FreeTextBlock(second);
+        // A writer that fills its part gets zeros beyond it.
+        HGLOBAL third = AllocFilledTextBlock(500);
+        {
+            GlobalLockGuard<char> data(third);
+            const size_t size = GlobalSize(third);
+            EXPECT_EQ(std::string(data.Get() + 500, size - 500), std::string(size - 500, '\0'));
+        }
+        FreeTextBlock(third);
+    }
+}
+
+}  // namespace

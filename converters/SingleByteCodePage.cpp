@@ -1,0 +1,60 @@
+// Tables are built on first use and kept for the life of the process.
+#include "converters/SingleByteCodePage.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+const SingleByteCodePage* SingleByteCodePage::For(UINT codePage) {
+    static std::mutex lock;
+    static std::map<UINT, std::unique_ptr<SingleByteCodePage>> tables;
+    const UINT actual = codePage == CP_ACP ? GetACP() : codePage;
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = tables.find(actual);
+    if (it != tables.end())
+        return it->second.get();
+    std::unique_ptr<SingleByteCodePage> table;
+    CPINFO info;
+    if (GetCPInfo(actual, &info) && info.MaxCharSize == 1) {
+        table = std::make_unique<SingleByteCodePage>();
+        bool ok = true;
+        for (int b = 0; b < 256 && ok; ++b) {
+            const char byte = static_cast<char>(b);
+            ok = MultiByteToWideChar(actual, 0, &byte, 1, &table->units[b], 1) == 1;
+        }
+        if (ok) {
+            table->asciiIsIdentity = true;
+            for (int b = 0; b < 128; ++b)
+                table->asciiIsIdentity = table->asciiIsIdentity && table->units[b] == static_cast<wchar_t>(b);
+        } else {
+            table.reset();
+        }
+    }
+    return (tables[actual] = std::move(table)).get();
+}
+
+void SingleByteCodePage::Convert(const char* bytes, size_t size, wchar_t* out) const {
+    size_t i = 0;
+#if defined(__SSE2__)
+    if (asciiIsIdentity) {
+        const __m128i zero = _mm_setzero_si128();
+        while (i + 16 <= size) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            if (_mm_movemask_epi8(block) == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(block, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(block, zero));
+                i += 16;
+                continue;
+            }
+            for (const size_t stop = i + 16; i < stop; ++i)
+                out[i] = units[static_cast<unsigned char>(bytes[i])];
+        }
+    }
+#endif
+    for (; i < size; ++i)
+        out[i] = units[static_cast<unsigned char>(bytes[i])];
+}

@@ -1,0 +1,22 @@
+// Conversion from a single-byte code page by table, with the results of
+// MultiByteToWideChar(codePage, 0): in such a code page every byte stands
+// for one character on its own, so the system is asked once per byte value.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+class SingleByteCodePage {
+public:
+    // The table of `codePage` (0 is the ANSI code page), or null when the
+    // code page is not a single-byte one or cannot be read.
+    static const SingleByteCodePage* For(UINT codePage);
+
+    // Converts `size` bytes to as many units.
+    void Convert(const char* bytes, size_t size, wchar_t* out) const;
+
+private:
+    wchar_t units[256];
+    bool asciiIsIdentity = false;
+};
