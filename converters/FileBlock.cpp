@@ -25,23 +25,25 @@ bool OpenForReading(const wchar_t* path, ScopedKernelHandle* file, unsigned long
     return true;
 }
 
-bool ReadAll(HANDLE file, BYTE* data, unsigned long long n) {
+}  // namespace
+
+bool ReadExactly(HANDLE file, void* buffer, unsigned long long bytes) {
+    auto* data = static_cast<BYTE*>(buffer);
     unsigned long long done = 0;
-    while (done < n) {
-        const DWORD chunk = static_cast<DWORD>(n - done > 0x40000000ULL ? 0x40000000ULL : n - done);
+    while (done < bytes) {
+        const DWORD chunk =
+            static_cast<DWORD>(bytes - done > 0x40000000ULL ? 0x40000000ULL : bytes - done);
         DWORD got = 0;
         if (!ReadFile(file, data + done, chunk, &got, nullptr))
             return false;
         if (got == 0) {
-            SetLastError(ERROR_HANDLE_EOF);  // the file shrank while it was read
+            SetLastError(ERROR_HANDLE_EOF);
             return false;
         }
         done += got;
     }
     return true;
 }
-
-}  // namespace
 
 bool ReadFileIntoBuffer(const wchar_t* path, std::vector<char>* buffer, size_t* size) {
     ScopedKernelHandle file;
@@ -55,7 +57,7 @@ bool ReadFileIntoBuffer(const wchar_t* path, std::vector<char>* buffer, size_t* 
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }
-    if (!ReadAll(file.Get(), reinterpret_cast<BYTE*>(buffer->data()), n))
+    if (!ReadExactly(file.Get(), buffer->data(), n))
         return false;
     (*buffer)[n] = 0;
     (*buffer)[n + 1] = 0;
@@ -80,7 +82,7 @@ HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         }
-        if (!ReadAll(file.Get(), data.Get(), n))
+        if (!ReadExactly(file.Get(), data.Get(), n))
             return nullptr;
     }
     *size = static_cast<size_t>(n);

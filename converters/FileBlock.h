@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <vector>
 
+// Reads exactly `bytes` bytes; false with the read's error, or
+// ERROR_HANDLE_EOF when the file ends first (it shrank while it was read).
+bool ReadExactly(HANDLE file, void* buffer, unsigned long long bytes);
+
 // Opens `path` for reading (existing file, no sharing) and reads its n bytes
 // into a new movable, zero-filled block of 2n + 2 bytes, room for the file
 // read as UTF-16 or widened later. Null on failure, with the last error set:

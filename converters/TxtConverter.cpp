@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "converters/FileBlock.h"
 #include "converters/SingleByteCodePage.h"
 #include "resource.h"
 #include "search/ResourceText.h"
@@ -30,23 +31,6 @@ std::unique_ptr<DocConverter> TxtConverter::Clone() const {
 }
 
 namespace {
-
-bool ReadExactly(HANDLE file, void* buffer, size_t bytes) {
-    auto* out = static_cast<char*>(buffer);
-    size_t done = 0;
-    while (done < bytes) {
-        const DWORD chunk = static_cast<DWORD>(bytes - done > 0x40000000 ? 0x40000000 : bytes - done);
-        DWORD got = 0;
-        if (!ReadFile(file, out + done, chunk, &got, nullptr))
-            return false;
-        if (got == 0) {
-            SetLastError(ERROR_HANDLE_EOF);  // the file shrank while it was read
-            return false;
-        }
-        done += got;
-    }
-    return true;
-}
 
 // The bytes of 8-bit files are read into one buffer that lives as long as
 // the thread and grows to the largest file, instead of a new block per file.

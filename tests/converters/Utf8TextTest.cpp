@@ -1,0 +1,68 @@
+// The UTF-8 and UTF-16 conversions against the system converters, broken
+// input included.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <random>
+#include <string>
+
+#include "converters/Utf8Text.h"
+
+namespace {
+
+std::wstring SystemDecode(const std::string& bytes) {
+    std::wstring out(bytes.size(), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(),
+                                      static_cast<int>(out.size()));
+    out.resize(n > 0 ? n : 0);
+    return out;
+}
+
+std::wstring MineDecode(const std::string& bytes) {
+    std::wstring out(bytes.size(), L'\0');
+    out.resize(Utf8ToUtf16Bounded(bytes.data(), bytes.size(), out.data()));
+    return out;
+}
+
+TEST(Utf8Text, DecodesLikeTheSystemWhateverTheBytes) {
+    const std::string cases[] = {
+        "plain ASCII that is longer than sixteen bytes",
+        "caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D \xF0\x9F\x98\x80 end",
+        "\xC3",                  // cut short
+        "\xE2\x82 x",            // cut short before ASCII
+        "\xC0\xAF overlong",     // overlong slash
+        "\xED\xA0\x80 surrogate",
+        "\xF4\x90\x80\x80 past U+10FFFF",
+        "\x80\xBF stray continuation bytes",
+        "\xFF\xFE",
+    };
+    for (const std::string& c : cases)
+        EXPECT_EQ(MineDecode(c), SystemDecode(c)) << testing::PrintToString(c);
+
+    std::mt19937 random(11);
+    const std::string pieces[] = {"a", "Z", " ", "\xC3\xA9", "\xE2\x80\x94", "\xF0\x9F\x98\x80", "\xC3", "\x80", "\xFF"};
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes;
+        for (size_t i = 0, n = random() % 40; i < n; ++i)
+            bytes += pieces[random() % (round % 2 ? 6 : 9)];  // every other round well-formed
+        ASSERT_EQ(MineDecode(bytes), SystemDecode(bytes)) << testing::PrintToString(bytes);
+    }
+}
+
+TEST(Utf8Text, EncodesLikeTheSystemLoneSurrogatesIncluded) {
+    const std::wstring cases[] = {L"", L"ascii", L"caf\u00e9 \u4e2d\u6587 \U0001F600",
+                                  std::wstring(L"lone \xD800 high"), std::wstring(L"lone \xDC00 low"),
+                                  std::wstring(L"end \xD83D")};
+    for (const std::wstring& c : cases) {
+        std::string mine;
+        Utf16ToUtf8(c.data(), c.size(), &mine);
+        std::string system(c.size() * 3, '\0');
+        const int n = WideCharToMultiByte(CP_UTF8, 0, c.data(), static_cast<int>(c.size()), system.data(),
+                                          static_cast<int>(system.size()), nullptr, nullptr);
+        system.resize(n > 0 ? n : 0);
+        EXPECT_EQ(mine, system) << testing::PrintToString(c);
+    }
+}
+
+}  // namespace
