@@ -48,8 +48,7 @@ public:
 protected:
     bool OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) override {
         const bool goOn = Searcher::OnFile(path, entry);
-        if (entry.cFileName[0])
-            bytesRead += (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+        bytesRead += (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
         return goOn;
     }
 };

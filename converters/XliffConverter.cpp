@@ -153,6 +153,7 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
     // Source text, a line break, target text, straight into the result
     // block; a UTF-8 byte never gives more than one unit.
     HGLOBAL result = AllocTextBlock((sourceText.size() + 2 + targetText.size() + 1) * sizeof(wchar_t));
+    bool written = false;
     if (result) {
         GlobalLockGuard<wchar_t> out(result);
         if (out.Get()) {
@@ -162,13 +163,14 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
             *p++ = L'\n';
             p += Utf8ToUtf16Bounded(targetText.data(), targetText.size(), p);
             *p = 0;
+            written = true;
         }
     }
     sourceText.swap(sourceBuffer);
     targetText.swap(targetBuffer);
-    if (result && GlobalSize(result) == 0) {
+    if (!written && result) {
         FreeTextBlock(result);
-        return nullptr;
+        result = nullptr;
     }
     return result;
 }
