@@ -70,8 +70,13 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
     FileJob job;
     const bool pathFits = wcslen(path) < kPathChars;
     if (request->searchText[0] && pathFits) {
-        if (DocConverter* prototype = converters->FindConverter(path))
-            job.converter = prototype->Clone();
+        // A converter that cannot even be cloned leaves the file failed.
+        try {
+            if (DocConverter* prototype = converters->FindConverter(path))
+                job.converter = prototype->Clone();
+        } catch (...) {
+            job.converter.reset();
+        }
     }
     if (pathFits)
         wcscpy(job.path, path);
