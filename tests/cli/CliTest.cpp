@@ -153,6 +153,14 @@ TEST_F(CliTest, RegexListingPatternsAndLimits) {
     EXPECT_EQ(r.err, "Found 1 matches.\n");
 }
 
+TEST_F(CliTest, StatsCountFilesAndBytes) {
+    const RunResult r = RunCli({L"-q", L"--stats", L"needle", tree.Path()});
+    EXPECT_EQ(r.exitCode, 0u);
+    // alpha.txt (32 bytes), empty.txt (0) and caps.txt (2 + 2 x 20 bytes).
+    EXPECT_EQ(r.err.rfind("files searched: 3\nbytes read: 74\nseconds: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("\npeak working set: "), std::string::npos);
+}
+
 TEST_F(CliTest, BadRegexAndUsageErrorsExitWithTwo) {
     RunResult r = RunCli({L"-e", L"ab(c", tree.Path()});
     EXPECT_EQ(r.exitCode, 2u);
