@@ -3,12 +3,13 @@
 // ever allocated.
 #include "converters/ZipReader.h"
 
-#include <shlwapi.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
+
+#include "search/ShellPath.h"
 
 namespace {
 
@@ -272,7 +273,7 @@ int ZipReader::FindEntry(const wchar_t* pattern, int start) const {
             MultiByteToWideChar(CP_OEMCP, 0, reinterpret_cast<const char*>(e + kDirectoryEntrySize),
                                 nameLength, name, MAX_PATH - 1) == 0)
             continue;
-        if (PathMatchSpecW(name, pattern))
+        if (MatchPathSpec(name, pattern))
             return i;
     }
     return kNone;

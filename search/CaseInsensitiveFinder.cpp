@@ -19,10 +19,11 @@
 #include "search/CaseInsensitiveFinder.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <algorithm>
 #include <mutex>
+
+#include "search/ShellPath.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -91,7 +92,7 @@ const CharTable& Table() {
             for (wchar_t probe : probes) {
                 const wchar_t pair[2] = {probe, static_cast<wchar_t>(c)};
                 const wchar_t twice[2] = {probe, probe};
-                if (StrCmpNIW(pair, twice, 2) == 0 && StrCmpNIW(pair + 1, twice, 1) != 0) {
+                if (CompareNoCase(pair, twice, 2) == 0 && CompareNoCase(pair + 1, twice, 1) != 0) {
                     table->kind[c] = kContextual;
                     break;
                 }
@@ -140,7 +141,7 @@ CaseInsensitiveFinder::CaseInsensitiveFinder(const wchar_t* text) : needle(text)
                                       });
         for (auto it = range.first; it != range.second; ++it) {
             const wchar_t x = static_cast<wchar_t>(*it);
-            if (StrCmpNIW(&x, &s, 1) == 0)
+            if (CompareNoCase(&x, &s, 1) == 0)
                 bits[*it / 64] |= 1ULL << (*it % 64);
         }
         equalSets.push_back(std::move(bits));
@@ -208,7 +209,7 @@ bool CaseInsensitiveFinder::InSet(size_t position, wchar_t c) const {
 }
 
 bool CaseInsensitiveFinder::Verify(const wchar_t* window) const {
-    return StrCmpNIW(window, needle.c_str(), static_cast<int>(needle.size())) == 0;
+    return CompareNoCase(window, needle.c_str(), static_cast<int>(needle.size())) == 0;
 }
 
 bool CaseInsensitiveFinder::Check(const wchar_t* window) const {

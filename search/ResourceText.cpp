@@ -6,15 +6,46 @@
 
 #include <cwchar>
 
+namespace {
+
+// Reads string `id` straight from the string table, as LoadStringW does (at
+// most 256 characters; an empty string counts as missing). The table is read
+// with the kernel's resource functions, which spares the console front end
+// loading the user-interface library at every start.
+bool LoadTableString(unsigned id, wchar_t (&buffer)[257]) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW((id >> 4) + 1), MAKEINTRESOURCEW(6));  // RT_STRING
+    if (!resource)
+        return false;
+    HGLOBAL loaded = LoadResource(module, resource);
+    const auto* p = static_cast<const WORD*>(loaded ? LockResource(loaded) : nullptr);
+    if (!p)
+        return false;
+    // A block of sixteen strings, each its length followed by its characters.
+    const WORD* const end = p + SizeofResource(module, resource) / sizeof(WORD);
+    for (unsigned i = 0; i < (id & 15); ++i) {
+        if (p >= end)
+            return false;
+        p += 1 + *p;
+    }
+    if (p >= end || *p == 0 || *p > end - p - 1)
+        return false;
+    const size_t length = *p < 256 ? *p : 256;
+    wmemcpy(buffer, reinterpret_cast<const wchar_t*>(p + 1), length);
+    buffer[length] = 0;
+    return true;
+}
+
+}  // namespace
+
 std::wstring LoadResourceText(unsigned id) {
     wchar_t buffer[257];
-    const int length = LoadStringW(GetModuleHandleW(nullptr), id, buffer, 257);
-    return std::wstring(buffer, length > 0 ? length : 0);
+    return LoadTableString(id, buffer) ? std::wstring(buffer) : std::wstring();
 }
 
 bool FormatResourceString(unsigned id, va_list* args, wchar_t* out, size_t capacity) {
     wchar_t pattern[257];
-    if (LoadStringW(GetModuleHandleW(nullptr), id, pattern, 257) <= 0 || capacity == 0)
+    if (!LoadTableString(id, pattern) || capacity == 0)
         return false;
     wchar_t* formatted = nullptr;
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER,
