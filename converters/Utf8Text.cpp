@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -12,6 +13,14 @@
 namespace {
 
 constexpr size_t kInvalid = static_cast<size_t>(-1);
+
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+bool IsAsciiBlock(const wchar_t* units) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+    const __m128i high = _mm_and_si128(block, _mm_set1_epi16(static_cast<short>(0xFF80)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) == 0xFFFF;
+}
+#endif
 
 // Decodes while it checks; kInvalid at the first ill-formed sequence.
 size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
@@ -87,6 +96,15 @@ void Utf16ToUtf8(const wchar_t* text, size_t length, std::string* out) {
     // whose replacement character is the rule.
     size_t bytes = 0;
     for (size_t i = 0; i < length; ++i) {
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+        // Eight ASCII units at a time.
+        while (i + 8 <= length && IsAsciiBlock(text + i)) {
+            bytes += 8;
+            i += 8;
+        }
+        if (i >= length)
+            break;
+#endif
         const unsigned c = static_cast<uint16_t>(text[i]);
         if (c < 0x80) {
             ++bytes;
@@ -117,6 +135,16 @@ void Utf16ToUtf8(const wchar_t* text, size_t length, std::string* out) {
     out->resize(bytes);
     auto* p = reinterpret_cast<unsigned char*>(out->data());
     for (size_t i = 0; i < length; ++i) {
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+        while (i + 8 <= length && IsAsciiBlock(text + i)) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(units, units));
+            p += 8;
+            i += 8;
+        }
+        if (i >= length)
+            break;
+#endif
         const unsigned c = static_cast<uint16_t>(text[i]);
         if (c < 0x80) {
             *p++ = static_cast<unsigned char>(c);

@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "converters/Utf8Text.h"
 
@@ -54,7 +55,17 @@ TEST(Utf8Text, EncodesLikeTheSystemLoneSurrogatesIncluded) {
     const std::wstring cases[] = {L"", L"ascii", L"caf\u00e9 \u4e2d\u6587 \U0001F600",
                                   std::wstring(L"lone \xD800 high"), std::wstring(L"lone \xDC00 low"),
                                   std::wstring(L"end \xD83D")};
-    for (const std::wstring& c : cases) {
+    std::vector<std::wstring> all(std::begin(cases), std::end(cases));
+    // Long ASCII runs (the eight-unit path) broken by other characters.
+    std::mt19937 random(5);
+    const std::wstring pieces[] = {L"plain ascii text ", L"\u00e9", L"\u4e2d", L"\U0001F600", std::wstring(1, L'\xD800'), L"x"};
+    for (int round = 0; round < 300; ++round) {
+        std::wstring text;
+        for (size_t i = 0, n = random() % 30; i < n; ++i)
+            text += pieces[random() % (round % 3 ? 4 : 6)];
+        all.push_back(text);
+    }
+    for (const std::wstring& c : all) {
         std::string mine;
         Utf16ToUtf8(c.data(), c.size(), &mine);
         std::string system(c.size() * 3, '\0');
