@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "converters/ArchiveEntry.h"
+#include "converters/Utf8Text.h"
 #include "converters/ZipReader.h"
 
 int LwoConverter::Accepts(const wchar_t* path) { return HasExtension3(path, L"lwo"); }
@@ -16,10 +17,12 @@ std::unique_ptr<DocConverter> LwoConverter::Clone() const {
     return copy;
 }
 
-void LwoConverter::Collect(const XmlNode* node, std::wstring* text) {
+void LwoConverter::Collect(const XmlNode* node, std::string* text) {
     if (node->type() == rapidxml::node_data) {
-        text->push_back(L' ');
-        AppendUtf8(node->value(), node->value_size(), text);
+        // The space before each run also ends any broken UTF-8 sequence of
+        // the run before it: one conversion gives what one per run would.
+        text->push_back(' ');
+        text->append(node->value(), node->value_size());
     }
     for (const XmlNode* child = node->first_node(); child; child = child->next_sibling())
         Collect(child, text);
@@ -54,10 +57,27 @@ HGLOBAL LwoConverter::Convert(const wchar_t* path, const SearchRequest&) {
     TextByLanguage texts;
     if (const XmlNode* top = document.Root()->first_node())
         Select(top, &texts);
-    std::wstring result;
-    for (const auto& [code, text] : texts) {
-        result += L"\r\n";
-        result += text;
+    // A line break, then the language's text, for each code; a UTF-8 byte
+    // never gives more than one unit.
+    size_t bound = 1;
+    for (const auto& [code, text] : texts)
+        bound += 2 + text.size();
+    HGLOBAL result = AllocTextBlock(bound * sizeof(wchar_t));
+    if (!result)
+        return nullptr;
+    {
+        GlobalLockGuard<wchar_t> out(result);
+        if (out.Get()) {
+            wchar_t* p = out.Get();
+            for (const auto& [code, text] : texts) {
+                *p++ = L'\r';
+                *p++ = L'\n';
+                p += Utf8ToUtf16Bounded(text.data(), text.size(), p);
+            }
+            *p = 0;
+            return result;
+        }
     }
-    return TextBlockFromString(result);
+    FreeTextBlock(result);
+    return nullptr;
 }

@@ -15,7 +15,8 @@ public:
     std::unique_ptr<DocConverter> Clone() const override;
 
 private:
-    using TextByLanguage = std::map<std::string, std::wstring>;  // byte-wise order of the codes
+    // Texts gathered in UTF-8 and converted once; codes in byte-wise order.
+    using TextByLanguage = std::map<std::string, std::string>;
     static void Select(const XmlNode* node, TextByLanguage* texts);
-    static void Collect(const XmlNode* node, std::wstring* text);
+    static void Collect(const XmlNode* node, std::string* text);
 };

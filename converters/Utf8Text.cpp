@@ -90,7 +90,7 @@ size_t Utf8ToUtf16Bounded(const char* text, size_t size, wchar_t* out) {
 
 void Utf16ToUtf8(const wchar_t* text, size_t length, std::string* out) {
     out->clear();
-    if (length == 0)
+    if (length == 0 || length > 0x7FFFFFFF)
         return;
     // Count first; a lone surrogate sends the whole text to the system,
     // whose replacement character is the rule.
@@ -121,9 +121,7 @@ void Utf16ToUtf8(const wchar_t* text, size_t length, std::string* out) {
             bytes += 3;
         }
     }
-    if (bytes == kInvalid || length > 0x7FFFFFFF) {
-        if (length > 0x7FFFFFFF)
-            return;
+    if (bytes == kInvalid) {
         const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
                                           nullptr, nullptr);
         out->resize(static_cast<size_t>(n > 0 ? n : 0));

@@ -1,8 +1,6 @@
 // RapidXML behind the reading profile.
 #include "converters/XmlDocument.h"
 
-#include <windows.h>
-
 #include <rapidxml/rapidxml.hpp>
 
 #include <cstdint>
@@ -121,15 +119,6 @@ bool XmlDocument::Parse(char* text) {
 }
 
 XmlNode* XmlDocument::Root() const { return document.get(); }
-
-void AppendUtf8(const char* text, size_t size, std::wstring* out) {
-    if (size == 0)
-        return;
-    const int units = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0);
-    const size_t at = out->size();
-    out->resize(at + static_cast<size_t>(units));
-    MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), out->data() + at, units);
-}
 
 bool NameIs(const XmlNode* node, const char* name) {
     const size_t n = strlen(name);

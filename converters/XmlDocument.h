@@ -45,9 +45,6 @@ private:
     std::unique_ptr<rapidxml::xml_document<char>> document;
 };
 
-// Appends UTF-8 text to a wide string.
-void AppendUtf8(const char* text, size_t size, std::wstring* out);
-
 // Names as the profile compares them: byte for byte, or ASCII letters
 // ignoring case.
 bool NameIs(const XmlNode* node, const char* name);

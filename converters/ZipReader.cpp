@@ -273,7 +273,7 @@ int ZipReader::FindEntry(const wchar_t* pattern, int start) const {
             MultiByteToWideChar(CP_OEMCP, 0, reinterpret_cast<const char*>(e + kDirectoryEntrySize),
                                 nameLength, name, MAX_PATH - 1) == 0)
             continue;
-        if (MatchPathSpec(name, pattern))
+        if (MatchPathPattern(name, pattern))
             return i;
     }
     return kNone;

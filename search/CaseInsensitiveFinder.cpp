@@ -133,13 +133,11 @@ CaseInsensitiveFinder::CaseInsensitiveFinder(const wchar_t* text) : needle(text)
         std::vector<uint64_t> bits(0x10000 / 64, 0);
         const wchar_t s = needle[k];
         const uint16_t weight = t.firstWeight[static_cast<uint16_t>(s)];
-        auto range = std::equal_range(t.byWeight.begin(), t.byWeight.end(), static_cast<uint16_t>(0),
-                                      [&](uint16_t a, uint16_t b) {
-                                          const uint16_t wa = a ? t.firstWeight[a] : weight;
-                                          const uint16_t wb = b ? t.firstWeight[b] : weight;
-                                          return wa < wb;
-                                      });
-        for (auto it = range.first; it != range.second; ++it) {
+        const auto first = std::partition_point(t.byWeight.begin(), t.byWeight.end(),
+                                                [&](uint16_t c) { return t.firstWeight[c] < weight; });
+        const auto last = std::partition_point(first, t.byWeight.end(),
+                                               [&](uint16_t c) { return t.firstWeight[c] == weight; });
+        for (auto it = first; it != last; ++it) {
             const wchar_t x = static_cast<wchar_t>(*it);
             if (CompareNoCase(&x, &s, 1) == 0)
                 bits[*it / 64] |= 1ULL << (*it % 64);

@@ -39,8 +39,8 @@ int CompareNoCase(const wchar_t* a, const wchar_t* b, int count) {
     return CompareStringW(GetThreadLocale(), NORM_IGNORECASE, a, count, b, count) - CSTR_EQUAL;
 }
 
-bool MatchPathSpec(const wchar_t* path, const wchar_t* spec) {
+bool MatchPathPattern(const wchar_t* path, const wchar_t* pattern) {
     if (const auto f = Library().pathMatchSpecW)
-        return f(path, spec) != FALSE;
+        return f(path, pattern) != FALSE;
     return false;
 }

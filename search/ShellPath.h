@@ -8,4 +8,4 @@ int CompareNoCase(const wchar_t* a, const wchar_t* b, int count);
 
 // PathMatchSpecW: wildcard matching of a path (case ignored, "*" crosses
 // backslashes).
-bool MatchPathSpec(const wchar_t* path, const wchar_t* spec);
+bool MatchPathPattern(const wchar_t* path, const wchar_t* pattern);

@@ -31,10 +31,10 @@ std::string Deflate(const std::string& data) {
     return out;
 }
 
-std::string BuildZip(const ZipSpec& spec) {
+std::string BuildZip(const ZipLayout& layout) {
     std::string archive;
     std::string directory;
-    for (const ZipEntrySpec& e : spec.entries) {
+    for (const ZipEntryLayout& e : layout.entries) {
         const std::string body = e.compressed ? *e.compressed
                                  : e.method == 8 ? Deflate(e.data)
                                                  : e.data;
@@ -87,13 +87,13 @@ std::string BuildZip(const ZipSpec& spec) {
     archive += directory;
     Put32(&archive, 0x06054b50);
     Put16(&archive, 0);
-    Put16(&archive, spec.startDisk);
-    Put16(&archive, static_cast<uint32_t>(spec.entries.size()));
-    Put16(&archive, static_cast<uint32_t>(spec.entries.size()));
-    Put32(&archive, spec.directorySize.value_or(static_cast<uint32_t>(directory.size())));
+    Put16(&archive, layout.startDisk);
+    Put16(&archive, static_cast<uint32_t>(layout.entries.size()));
+    Put16(&archive, static_cast<uint32_t>(layout.entries.size()));
+    Put32(&archive, layout.directorySize.value_or(static_cast<uint32_t>(directory.size())));
     Put32(&archive, directoryOffset);
-    Put16(&archive, static_cast<uint32_t>(spec.comment.size()));
-    archive += spec.comment;
-    archive += spec.trailing;
+    Put16(&archive, static_cast<uint32_t>(layout.comment.size()));
+    archive += layout.comment;
+    archive += layout.trailing;
     return archive;
 }

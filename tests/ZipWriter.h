@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-struct ZipEntrySpec {
+struct ZipEntryLayout {
     std::string name;
     std::string data;
     uint16_t method = 8;  // 0 stored, 8 deflated; any other value stores the bytes under it
@@ -18,15 +18,15 @@ struct ZipEntrySpec {
     std::optional<std::string> compressed;  // the bytes written in place of the real ones
 };
 
-struct ZipSpec {
-    std::vector<ZipEntrySpec> entries;
+struct ZipLayout {
+    std::vector<ZipEntryLayout> entries;
     std::string comment;          // the archive comment after the end record
     std::string trailing;         // bytes after the comment, not counted by it
     uint16_t startDisk = 0;
     std::optional<uint32_t> directorySize;  // what the end record claims
 };
 
-std::string BuildZip(const ZipSpec& spec);
+std::string BuildZip(const ZipLayout& layout);
 
 // Raw deflate (no zlib header) of `data`.
 std::string Deflate(const std::string& data);

@@ -32,10 +32,10 @@ std::string Nested(int levels, const std::string& inner) {
 
 class ArchiveTest : public testing::Test {
 protected:
-    std::optional<std::wstring> Convert(const DocConverter& converter, const ZipSpec& spec,
+    std::optional<std::wstring> Convert(const DocConverter& converter, const ZipLayout& layout,
                                         const std::wstring& tags = L"") {
         const std::wstring name = L"a" + std::to_wstring(++count) + L".bin";
-        dir.WriteFile(name, BuildZip(spec));
+        dir.WriteFile(name, BuildZip(layout));
         return ConvertToText(converter, dir / name, ConverterRequest(1, tags));
     }
 
@@ -45,22 +45,22 @@ protected:
 
 TEST_F(ArchiveTest, XlzSearchesTheFirstXlfEntry) {
     XlzConverter xlz;
-    ZipSpec spec;
-    spec.entries = {{"skl/skeleton.skl", "<x/>"}, {"Content/DOC.XLF", kUnit}};
-    EXPECT_EQ(Convert(xlz, spec), L"Quelle \r\nZiel ");
-    EXPECT_EQ(Convert(xlz, spec, L"source"), L"\r\nZiel ");
+    ZipLayout layout;
+    layout.entries = {{"skl/skeleton.skl", "<x/>"}, {"Content/DOC.XLF", kUnit}};
+    EXPECT_EQ(Convert(xlz, layout), L"Quelle \r\nZiel ");
+    EXPECT_EQ(Convert(xlz, layout, L"source"), L"\r\nZiel ");
 
-    spec.entries = {{"first.xlf", kUnit}, {"second.xlf", "<x><trans-unit><source>B</source></trans-unit></x>"}};
-    EXPECT_EQ(Convert(xlz, spec), L"Quelle \r\nZiel ");
+    layout.entries = {{"first.xlf", kUnit}, {"second.xlf", "<x><trans-unit><source>B</source></trans-unit></x>"}};
+    EXPECT_EQ(Convert(xlz, layout), L"Quelle \r\nZiel ");
 
-    spec.entries = {{"only.xliff", kUnit}};
-    EXPECT_FALSE(Convert(xlz, spec));
-    spec.entries = {{"empty.xlf", "", 0}};
-    EXPECT_EQ(Convert(xlz, spec), L"\r\n");
-    spec.entries = {{"bad.xlf", "<x><unclosed>"}};
-    EXPECT_FALSE(Convert(xlz, spec));
-    spec.entries = {{"deep.xlf", Nested(1000000, "")}};
-    EXPECT_FALSE(Convert(xlz, spec));
+    layout.entries = {{"only.xliff", kUnit}};
+    EXPECT_FALSE(Convert(xlz, layout));
+    layout.entries = {{"empty.xlf", "", 0}};
+    EXPECT_EQ(Convert(xlz, layout), L"\r\n");
+    layout.entries = {{"bad.xlf", "<x><unclosed>"}};
+    EXPECT_FALSE(Convert(xlz, layout));
+    layout.entries = {{"deep.xlf", Nested(1000000, "")}};
+    EXPECT_FALSE(Convert(xlz, layout));
 
     dir.WriteFile(L"plain.xlz", kUnit);
     EXPECT_FALSE(ConvertToText(xlz, dir / L"plain.xlz", ConverterRequest()));
@@ -71,31 +71,31 @@ TEST_F(ArchiveTest, XlzSearchesTheFirstXlfEntry) {
 
 TEST_F(ArchiveTest, LwoGroupsTextByLanguageCode) {
     LwoConverter lwo;
-    ZipSpec spec;
-    spec.entries = {{"doc.xml",
+    ZipLayout layout;
+    layout.entries = {{"doc.xml",
                      "<doc><p lc=\"en\">one</p><p lc=\"de\">eins <b>fett</b></p><p lc=\"en\">two</p></doc>"}};
-    EXPECT_EQ(Convert(lwo, spec), L"\r\n eins fett\r\n one two");
+    EXPECT_EQ(Convert(lwo, layout), L"\r\n eins fett\r\n one two");
 
     // Byte-wise order of the codes; de and DE differ.
-    spec.entries = {{"doc.xml", "<doc><p lc=\"de\">d</p><p lc=\"EN\">E</p><p lc=\"DE\">D</p></doc>"}};
-    EXPECT_EQ(Convert(lwo, spec), L"\r\n D\r\n E\r\n d");
+    layout.entries = {{"doc.xml", "<doc><p lc=\"de\">d</p><p lc=\"EN\">E</p><p lc=\"DE\">D</p></doc>"}};
+    EXPECT_EQ(Convert(lwo, layout), L"\r\n D\r\n E\r\n d");
 
     // Without lc nothing inside counts; a nested p belongs to the outer language;
     // P in capitals is no p but is looked into.
-    spec.entries = {{"doc.xml",
+    layout.entries = {{"doc.xml",
                      "<doc><p>none<p lc=\"en\">inner</p></p>"
                      "<p lc=\"fr\">un<p lc=\"en\">deux</p></p>"
                      "<P lc=\"xx\">caps<p lc=\"it\">uno</p></P></doc>"}};
-    EXPECT_EQ(Convert(lwo, spec), L"\r\n un deux\r\n uno");
+    EXPECT_EQ(Convert(lwo, layout), L"\r\n un deux\r\n uno");
 
-    spec.entries = {{"doc.xml", "<doc><q>no p here</q></doc>"}};
-    EXPECT_EQ(Convert(lwo, spec), L"");
-    spec.entries = {{"binary.dat", "\x01\x02 not xml <"}, {"doc.xml", "<p lc=\"en\">later</p>"}};
-    EXPECT_FALSE(Convert(lwo, spec));
-    spec.entries = {{"deep.xml", Nested(1000000, "<p lc=\"en\">x</p>")}};
-    EXPECT_FALSE(Convert(lwo, spec));
-    spec.entries = {{"deep.xml", Nested(1500, "<p lc=\"en\">x</p>")}};
-    EXPECT_EQ(Convert(lwo, spec), L"\r\n x");
+    layout.entries = {{"doc.xml", "<doc><q>no p here</q></doc>"}};
+    EXPECT_EQ(Convert(lwo, layout), L"");
+    layout.entries = {{"binary.dat", "\x01\x02 not xml <"}, {"doc.xml", "<p lc=\"en\">later</p>"}};
+    EXPECT_FALSE(Convert(lwo, layout));
+    layout.entries = {{"deep.xml", Nested(1000000, "<p lc=\"en\">x</p>")}};
+    EXPECT_FALSE(Convert(lwo, layout));
+    layout.entries = {{"deep.xml", Nested(1500, "<p lc=\"en\">x</p>")}};
+    EXPECT_EQ(Convert(lwo, layout), L"\r\n x");
 
     EXPECT_TRUE(lwo.Accepts(L"C:\\a.LWO"));
     EXPECT_FALSE(lwo.Accepts(L"C:\\a.lwo.old"));

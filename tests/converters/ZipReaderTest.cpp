@@ -17,7 +17,7 @@ protected:
         return dir / name;
     }
 
-    bool OpenArchive(const ZipSpec& spec) { return reader.Open(Write(BuildZip(spec)).c_str()); }
+    bool OpenArchive(const ZipLayout& layout) { return reader.Open(Write(BuildZip(layout)).c_str()); }
 
     // The entry's bytes, or "<fail>".
     std::string Read(int index) {
@@ -40,15 +40,15 @@ protected:
 const std::string kText = "The quick brown fox jumps over the lazy dog. The quick brown fox again.";
 
 TEST_F(ZipReaderTest, StoredDeflatedAndDescriptorEntries) {
-    ZipSpec spec;
-    spec.entries = {
+    ZipLayout layout;
+    layout.entries = {
         {"stored.txt", "plain bytes", 0},
         {"deflated.txt", kText, 8},
         {"desc/with-signature.xlf", kText, 8, 8, true},
         {"desc/no-signature.xlf", "short", 8, 8, false},
         {"desc/stored.bin", "stored with descriptor", 0, 8, true},
     };
-    ASSERT_TRUE(OpenArchive(spec));
+    ASSERT_TRUE(OpenArchive(layout));
     EXPECT_EQ(reader.EntryCount(), 5);
     EXPECT_EQ(Read(0), "plain bytes");
     EXPECT_EQ(Read(1), kText);
@@ -61,10 +61,10 @@ TEST_F(ZipReaderTest, StoredDeflatedAndDescriptorEntries) {
 }
 
 TEST_F(ZipReaderTest, FindEntryMatchesWildcardsAcrossFolders) {
-    ZipSpec spec;
-    spec.entries = {{"readme.txt", "r"}, {"sub/dir/Doc.XLF", "x"}, {"other.xliff", "y"},
+    ZipLayout layout;
+    layout.entries = {{"readme.txt", "r"}, {"sub/dir/Doc.XLF", "x"}, {"other.xliff", "y"},
                     {"second.xlf", "z"}};
-    ASSERT_TRUE(OpenArchive(spec));
+    ASSERT_TRUE(OpenArchive(layout));
     EXPECT_EQ(reader.FindEntry(L"*.xlf", 0), 1);
     EXPECT_EQ(reader.FindEntry(L"*.xlf", 2), 3);
     EXPECT_EQ(reader.FindEntry(L"sub\\*", 0), 1);
@@ -73,15 +73,15 @@ TEST_F(ZipReaderTest, FindEntryMatchesWildcardsAcrossFolders) {
 }
 
 TEST_F(ZipReaderTest, EndRecordFoundBehindAnyComment) {
-    ZipSpec spec;
-    spec.entries = {{"a.txt", "data"}};
-    spec.comment = std::string(65535, 'c');
-    ASSERT_TRUE(OpenArchive(spec));
+    ZipLayout layout;
+    layout.entries = {{"a.txt", "data"}};
+    layout.comment = std::string(65535, 'c');
+    ASSERT_TRUE(OpenArchive(layout));
     EXPECT_EQ(Read(0), "data");
     // Bytes beyond the comment, across several read chunks.
-    spec.comment = "short";
-    spec.trailing = std::string(300000, '\x50');
-    ASSERT_TRUE(OpenArchive(spec));
+    layout.comment = "short";
+    layout.trailing = std::string(300000, '\x50');
+    ASSERT_TRUE(OpenArchive(layout));
     EXPECT_EQ(Read(0), "data");
 }
 
@@ -92,26 +92,26 @@ TEST_F(ZipReaderTest, RefusedArchives) {
     EXPECT_FALSE(reader.Open((dir / L"missing.zip").c_str()));
     EXPECT_FALSE(reader.IsOpen());
 
-    ZipSpec spec;
-    spec.entries = {{"a.txt", "data"}};
-    spec.startDisk = 1;
-    EXPECT_FALSE(OpenArchive(spec)) << "non-zero start disk";
-    spec.startDisk = 0;
-    spec.directorySize = 0x7FFFFFFF;
-    EXPECT_FALSE(OpenArchive(spec)) << "directory reaching outside the file";
-    spec.directorySize = 10;
-    EXPECT_FALSE(OpenArchive(spec)) << "entry reaching outside the directory";
+    ZipLayout layout;
+    layout.entries = {{"a.txt", "data"}};
+    layout.startDisk = 1;
+    EXPECT_FALSE(OpenArchive(layout)) << "non-zero start disk";
+    layout.startDisk = 0;
+    layout.directorySize = 0x7FFFFFFF;
+    EXPECT_FALSE(OpenArchive(layout)) << "directory reaching outside the file";
+    layout.directorySize = 10;
+    EXPECT_FALSE(OpenArchive(layout)) << "entry reaching outside the directory";
 }
 
 TEST_F(ZipReaderTest, UnreadableEntriesBesideReadableOnes) {
-    ZipSpec spec;
-    spec.entries = {
+    ZipLayout layout;
+    layout.entries = {
         {"bzip2.bin", "not really", 12},
         {"secret.txt", "encrypted", 0, 1},
         {"corrupt.txt", kText, 8, 0, true, {}, {}, std::string("\xFF\xFF\xFF\xFF\xFF\xFF", 6)},
         {"fine.txt", "fine"},
     };
-    ASSERT_TRUE(OpenArchive(spec));
+    ASSERT_TRUE(OpenArchive(layout));
     EXPECT_EQ(Read(0), "<fail>");
     EXPECT_EQ(Read(1), "<fail>");
     EXPECT_EQ(Read(2), "<fail>");
@@ -136,8 +136,8 @@ TEST_F(ZipReaderTest, UnreadableEntriesBesideReadableOnes) {
 
 TEST_F(ZipReaderTest, LyingSizesAreCorruptionNotAllocations) {
     const std::string deflated = Deflate(kText);
-    ZipSpec spec;
-    spec.entries = {
+    ZipLayout layout;
+    layout.entries = {
         // Claims more compressed bytes than the file holds.
         {"toolong.txt", kText, 8, 0, true, 0x7FFFFFF0},
         // Claims 4 GB from a few dozen compressed bytes.
@@ -150,7 +150,7 @@ TEST_F(ZipReaderTest, LyingSizesAreCorruptionNotAllocations) {
         // The last entry's descriptor stands just before the directory.
         {"desc.txt", "abc", 8, 8, false, {}, {}, std::string(Deflate("abc"))},
     };
-    ASSERT_TRUE(OpenArchive(spec));
+    ASSERT_TRUE(OpenArchive(layout));
     EXPECT_EQ(Read(0), "<fail>");
     EXPECT_EQ(Read(1), "<fail>");
     const std::string cut = Read(2);
@@ -161,20 +161,20 @@ TEST_F(ZipReaderTest, LyingSizesAreCorruptionNotAllocations) {
 }
 
 TEST_F(ZipReaderTest, OverlongNamesNeverMatchOrOverflow) {
-    ZipSpec spec;
-    spec.entries = {{std::string(300, 'n') + ".xlf", "long"}, {std::string(260, 'm'), "over"},
+    ZipLayout layout;
+    layout.entries = {{std::string(300, 'n') + ".xlf", "long"}, {std::string(260, 'm'), "over"},
                     {std::string(259, 'k'), "edge"}, {"ok.xlf", "short"}};
-    ASSERT_TRUE(OpenArchive(spec));
+    ASSERT_TRUE(OpenArchive(layout));
     EXPECT_EQ(reader.FindEntry(L"*.xlf", 0), 3);
     EXPECT_EQ(reader.FindEntry(L"m*", 0), ZipReader::kNone);
     EXPECT_EQ(reader.FindEntry(L"k*", 0), 2) << "259 characters and the NUL fit";
 }
 
 TEST_F(ZipReaderTest, ArchivesCutAtEveryLengthNeverCrash) {
-    ZipSpec spec;
-    spec.entries = {{"a/one.xlf", kText, 8}, {"two.txt", "stored", 0}, {"three", kText, 8, 8}};
-    spec.comment = "comment";
-    const std::string whole = BuildZip(spec);
+    ZipLayout layout;
+    layout.entries = {{"a/one.xlf", kText, 8}, {"two.txt", "stored", 0}, {"three", kText, 8, 8}};
+    layout.comment = "comment";
+    const std::string whole = BuildZip(layout);
     for (size_t cut = 0; cut < whole.size(); cut += 3) {
         const std::wstring path = Write(whole.substr(0, cut));
         if (!reader.Open(path.c_str()))
