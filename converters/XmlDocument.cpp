@@ -1,4 +1,4 @@
-// RapidXML behind the reading profile.
+// RapidXML with the parsing rules every XML converter shares.
 #include "converters/XmlDocument.h"
 
 #include <rapidxml/rapidxml.hpp>

@@ -1,4 +1,4 @@
-// The XML reading profile shared by every XML-based converter: in-place
+// The XML parsing shared by every XML-based converter: in-place
 // parsing of NUL-terminated UTF-8 with whitespace trimming and no other flag,
 // behind a nesting bound.
 #pragma once
@@ -45,7 +45,7 @@ private:
     std::unique_ptr<rapidxml::xml_document<char>> document;
 };
 
-// Names as the profile compares them: byte for byte, or ASCII letters
+// Names as the converters compare them: byte for byte, or ASCII letters
 // ignoring case.
 bool NameIs(const XmlNode* node, const char* name);
 bool NameIsIgnoringCase(const XmlNode* node, const char* name);

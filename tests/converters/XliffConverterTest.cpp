@@ -1,4 +1,4 @@
-// XLIFF conversion: gathering units, dropping ignored elements, the profile.
+// XLIFF conversion: gathering units, dropping ignored elements, what the parser keeps.
 #include <gtest/gtest.h>
 
 #include <string>
