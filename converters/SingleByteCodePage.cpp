@@ -43,15 +43,15 @@ void SingleByteCodePage::Convert(const char* bytes, size_t size, wchar_t* out) c
     if (asciiIsIdentity) {
         const __m128i zero = _mm_setzero_si128();
         while (i + 16 <= size) {
+            // Widen sixteen bytes at once, then look up the few above 127.
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-            if (_mm_movemask_epi8(block) == 0) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(block, zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(block, zero));
-                i += 16;
-                continue;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(block, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(block, zero));
+            for (unsigned high = static_cast<unsigned>(_mm_movemask_epi8(block)); high; high &= high - 1) {
+                const unsigned at = static_cast<unsigned>(__builtin_ctz(high));
+                out[i + at] = units[static_cast<unsigned char>(bytes[i + at])];
             }
-            for (const size_t stop = i + 16; i < stop; ++i)
-                out[i] = units[static_cast<unsigned char>(bytes[i])];
+            i += 16;
         }
     }
 #endif

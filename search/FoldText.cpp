@@ -153,29 +153,66 @@ wchar_t FoldCharacter(wchar_t c) {
     return u < 0x10000 ? static_cast<wchar_t>(kFoldTable[u]) : c;
 }
 
+namespace {
+
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+// Two mask bits for each of the eight units at `text` that the table may
+// change: everything but printable ASCII, tab, line feed and carriage return.
+inline unsigned UnitsToLookUp(const wchar_t* text) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    const __m128i outside = _mm_or_si128(_mm_subs_epu16(block, _mm_set1_epi16(0x7E)),
+                                         _mm_subs_epu16(_mm_set1_epi16(0x20), block));
+    __m128i kept = _mm_cmpeq_epi16(outside, _mm_setzero_si128());
+    kept = _mm_or_si128(kept, _mm_cmpeq_epi16(block, _mm_set1_epi16(0x09)));
+    kept = _mm_or_si128(kept, _mm_cmpeq_epi16(block, _mm_set1_epi16(0x0A)));
+    kept = _mm_or_si128(kept, _mm_cmpeq_epi16(block, _mm_set1_epi16(0x0D)));
+    return static_cast<unsigned>(_mm_movemask_epi8(kept)) ^ 0xFFFFu;
+}
+#endif
+
+inline void FoldUnit(wchar_t* unit) {
+    *unit = static_cast<wchar_t>(kFoldTable[static_cast<uint16_t>(*unit)]);
+}
+
+}  // namespace
+
 void FoldText(size_t count, wchar_t* text) {
     text[count] = 0;
     size_t i = 0;
 #if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
-    // Printable ASCII (U+0020 to U+007E) folds to itself: skip eight such
-    // units at a time, look the rest up.
-    const __m128i low = _mm_set1_epi16(0x20);
-    const __m128i high = _mm_set1_epi16(0x7E);
-    const __m128i zero = _mm_setzero_si128();
-    while (i + 8 <= count) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i outside = _mm_or_si128(_mm_subs_epu16(block, high), _mm_subs_epu16(low, block));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(outside, zero)) == 0xFFFF) {
-            i += 8;
-            continue;
+    for (; i + 8 <= count; i += 8) {
+        for (unsigned mask = UnitsToLookUp(text + i); mask; mask &= mask - 1) {
+            const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+            mask &= ~(1u << bit);  // each unit has two bits; the loop clears the second
+            FoldUnit(text + i + bit / 2);
         }
-        for (const size_t stop = i + 8; i < stop; ++i)
-            text[i] = static_cast<wchar_t>(kFoldTable[static_cast<uint16_t>(text[i])]);
     }
 #endif
-    for (; i < count; ++i) {
-        const auto u = static_cast<uint32_t>(text[i]);
-        if (u < 0x10000)
-            text[i] = static_cast<wchar_t>(kFoldTable[u]);
+    for (; i < count; ++i)
+        FoldUnit(text + i);
+}
+
+size_t FoldTextToNul(wchar_t* text, size_t capacity) {
+    if (capacity == 0)
+        return 0;
+    size_t i = 0;
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+    for (; i + 8 <= capacity; i += 8) {
+        for (unsigned mask = UnitsToLookUp(text + i); mask; mask &= mask - 1) {
+            const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+            mask &= ~(1u << bit);
+            wchar_t* unit = text + i + bit / 2;
+            if (*unit == 0)
+                return static_cast<size_t>(unit - text);
+            FoldUnit(unit);
+        }
     }
+#endif
+    for (; i < capacity; ++i) {
+        if (text[i] == 0)
+            return i;
+        FoldUnit(text + i);
+    }
+    text[capacity - 1] = 0;
+    return capacity - 1;
 }

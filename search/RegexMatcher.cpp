@@ -12,11 +12,72 @@
 
 #include "search/TextScan.h"
 
-using WideRegex = boost::basic_regex<wchar_t, boost::w32_regex_traits<wchar_t>>;
+namespace {
+
+// The Windows-locale traits with the character classes read once. The
+// library asks GetStringTypeExW about every character each \w, \s or [[:x:]]
+// looks at, which costs a system call per character; the answers depend on
+// the character alone, so a table of the CT_CTYPE1 masks of all 65,536 units,
+// filled with the very same calls, gives the same result for a lookup.
+class TabledTraits : public boost::w32_regex_traits<wchar_t> {
+public:
+    using Base = boost::w32_regex_traits<wchar_t>;
+    using Impl = boost::BOOST_REGEX_DETAIL_NS::w32_regex_traits_implementation<wchar_t>;
+
+    TabledTraits() : table(TableFor(getloc())) {}
+
+    bool isctype(wchar_t c, char_class_type f) const {
+        if (!table)
+            return Base::isctype(c, f);
+        if ((f & Impl::mask_base) && (table[static_cast<unsigned short>(c)] & f & Impl::mask_base))
+            return true;
+        if ((f & Impl::mask_word) && c == L'_')
+            return true;
+        if ((f & Impl::mask_unicode) && boost::BOOST_REGEX_DETAIL_NS::is_extended(c))
+            return true;
+        if ((f & Impl::mask_vertical) &&
+            (boost::BOOST_REGEX_DETAIL_NS::is_separator(c) || c == L'\v'))
+            return true;
+        if ((f & Impl::mask_horizontal) && isctype(c, 0x0008u) && !isctype(c, Impl::mask_vertical))
+            return true;
+        return false;
+    }
+
+    locale_type imbue(locale_type l) {
+        const locale_type previous = Base::imbue(l);
+        table = TableFor(getloc());
+        return previous;
+    }
+
+    // The CT_CTYPE1 masks of every unit for the process's default locale;
+    // null for any other locale (those are asked one call at a time).
+    static const WORD* TableFor(locale_type locale) {
+        static WORD masks[65536];
+        static const locale_type tableLocale = [] {
+            const locale_type l = boost::BOOST_REGEX_DETAIL_NS::w32_get_default_locale();
+            for (unsigned c = 0; c < 65536; ++c) {
+                const wchar_t unit = static_cast<wchar_t>(c);
+                if (!GetStringTypeExW(l, CT_CTYPE1, &unit, 1, &masks[c]))
+                    masks[c] = 0;
+            }
+            return l;
+        }();
+        return locale == tableLocale ? masks : nullptr;
+    }
+
+private:
+    const WORD* table;
+};
+
+}  // namespace
+
+using WideRegex = boost::basic_regex<wchar_t, TabledTraits>;
 
 struct RegexMatcher::Impl {
     WideRegex expression;
     std::wstring prefix;
+    // Kept between searches so that its storage is reused.
+    mutable boost::match_results<const wchar_t*> results;
 };
 
 namespace {
@@ -68,13 +129,40 @@ std::unique_ptr<RegexMatcher> RegexMatcher::Compile(const wchar_t* pattern, std:
     return nullptr;
 }
 
+bool RegexMatcher::ClassesAgreeWithSystem(std::wstring* difference) {
+    static const wchar_t* const kNames[] = {
+        L"alnum", L"alpha", L"blank", L"cntrl", L"d",     L"digit", L"graph", L"h",
+        L"l",     L"lower", L"print", L"punct", L"s",     L"space", L"u",     L"unicode",
+        L"upper", L"v",     L"w",     L"word",  L"xdigit",
+    };
+    const TabledTraits tabled;
+    const TabledTraits::Base system;
+    for (const wchar_t* name : kNames) {
+        const auto mask = system.lookup_classname(name, name + wcslen(name));
+        if (mask == 0 || tabled.lookup_classname(name, name + wcslen(name)) != mask) {
+            *difference = std::wstring(L"class ") + name + L" not found";
+            return false;
+        }
+        for (unsigned c = 0; c < 65536; ++c) {
+            const auto unit = static_cast<wchar_t>(c);
+            if (tabled.isctype(unit, mask) != system.isctype(unit, mask)) {
+                wchar_t text[64];
+                swprintf(text, 64, L"class %ls, unit U+%04X", name, c);
+                *difference = text;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 const std::wstring& RegexMatcher::LiteralPrefix() const { return impl->prefix; }
 
 RegexMatcher::SearchResult RegexMatcher::Search(const wchar_t* first, const wchar_t* last,
                                                 const wchar_t** matchBegin,
                                                 const wchar_t** matchEnd) const {
     try {
-        boost::match_results<const wchar_t*> m;
+        boost::match_results<const wchar_t*>& m = impl->results;
         const std::wstring& prefix = impl->prefix;
         if (prefix.empty()) {
             if (!boost::regex_search(first, last, m, impl->expression, boost::match_default, first))

@@ -26,6 +26,12 @@ public:
     // plainly; empty otherwise.
     const std::wstring& LiteralPrefix() const;
 
+    // Compares, for every character class name the expressions accept and
+    // every UTF-16 unit, the answer of the tabled classes with the answer the
+    // library's own traits get from the system. Returns false and describes
+    // the first disagreement otherwise. For the tests.
+    static bool ClassesAgreeWithSystem(std::wstring* difference);
+
 private:
     struct Impl;
     explicit RegexMatcher(std::unique_ptr<Impl> impl);

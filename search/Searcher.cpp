@@ -130,8 +130,7 @@ void Searcher::ConvertAndMatch(FileJob& job) {
         AddMatch(job, Match::Failure());
         return;
     }
-    const size_t length = TextBlockLength(block, text.Get());
-    FoldText(length, text.Get());
+    const size_t length = FoldTextToNul(text.Get(), GlobalSize(block) / sizeof(wchar_t));
     job.text = text.Get();
     job.textLength = static_cast<int>(length);
     MatchOutcome outcome = MatchOutcome::kCompleted;

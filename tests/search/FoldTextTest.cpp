@@ -1,7 +1,10 @@
 // The fold table: one case per kind of character the search must see as ASCII.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "search/FoldText.h"
 
@@ -66,6 +69,47 @@ TEST(FoldText, WritesTerminatorAtCountAndFoldsOnlyBefore) {
     wchar_t withNul[] = {L'a', 0, L'b', 0};
     FoldText(3, withNul);
     EXPECT_STREQ(withNul, L"a b");
+}
+
+TEST(FoldText, BlockFoldingAgreesWithTheTableUnitByUnit) {
+    // Long random texts, so that the eight-unit steps and the tails are both
+    // taken, against FoldCharacter applied one unit at a time: printable ASCII,
+    // the controls that stay, the ones that do not, characters the table maps,
+    // letters it keeps, and NULs that end the text.
+    const wchar_t alphabet[] = {L'a', L'Z', L' ', L'~', 0x7F, L'\t', L'\n', L'\r', 0x01, 0x1F, 0x00B6,
+                                0x00E9, 0x2019, 0x201C, 0x2014, 0xFF21, 0xD83D, 0x4E2D, 0xFFFF, 0};
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        const size_t capacity = 1 + random() % 70;
+        std::vector<wchar_t> text(capacity);
+        const bool sparse = round % 2 == 0;  // mostly ASCII, as most texts are
+        for (wchar_t& unit : text) {
+            const size_t pick = random() % (sizeof alphabet / sizeof alphabet[0]);
+            unit = sparse && random() % 8 ? L'e' : alphabet[pick];
+            if (sparse && unit == 0 && random() % 4)
+                unit = L'n';
+        }
+        std::vector<wchar_t> expected = text;
+        size_t length = 0;
+        while (length < capacity && expected[length] != 0)
+            ++length;
+        if (length == capacity)
+            length = capacity - 1;
+        for (size_t i = 0; i < length; ++i)
+            expected[i] = FoldCharacter(expected[i]);
+        expected[length] = 0;
+
+        std::vector<wchar_t> folded = text;
+        ASSERT_EQ(FoldTextToNul(folded.data(), capacity), length) << "round " << round;
+        ASSERT_TRUE(std::equal(folded.begin(), folded.begin() + length + 1, expected.begin()))
+            << "round " << round;
+
+        std::vector<wchar_t> counted = text;
+        counted.push_back(L'x');
+        FoldText(length, counted.data());
+        ASSERT_TRUE(std::equal(counted.begin(), counted.begin() + length + 1, expected.begin()))
+            << "round " << round;
+    }
 }
 
 }  // namespace

@@ -216,4 +216,17 @@ TEST(RegexMatcher, LiteralPrefixSkipsAheadWithoutChangingHits) {
     EXPECT_EQ(RegexMatcher::Compile(L"ab\\Gc", nullptr, nullptr)->LiteralPrefix(), L"");
 }
 
+TEST(RegexMatcher, CharacterClassesAnswerAsTheSystemDoes) {
+    // Every class name against every unit: the classes are read from a table
+    // built once instead of one system call per character.
+    std::wstring difference;
+    EXPECT_TRUE(RegexMatcher::ClassesAgreeWithSystem(&difference)) << testing::PrintToString(difference);
+    // And through a compiled expression: letters of several scripts are word
+    // characters, the ideographic space and the no-break space are spaces.
+    auto regex = RegexMatcher::Compile(L"\\w+\\s\\d", nullptr, nullptr);
+    ASSERT_TRUE(regex);
+    EXPECT_EQ(RegexHits(*regex, L"x \u00E9\u00DF\u0436\u4E2D\u3000\u0663 ab\u00A0" L"7"),
+              (std::vector<std::pair<size_t, size_t>>{{2, 8}, {9, 13}}));
+}
+
 }  // namespace
