@@ -1,13 +1,14 @@
-// Reading one archive entry into a NUL-terminated global block.
+// Reading one archive entry as a NUL-terminated string.
 #pragma once
 
 #include <windows.h>
 
+class ZipEntryData;
 class ZipReader;
 
-// Reads entry `index` of the open archive into a movable, zero-filled block
-// of its size plus one byte, so that the bytes end with a NUL. Null on failure.
-HGLOBAL ReadEntryIntoBlock(ZipReader& archive, int index);
+// Reads entry `index` of the open archive into `entry` and returns its bytes
+// followed by a NUL, writable in place and owned by `entry`. Null on failure.
+char* ReadEntryText(ZipReader& archive, int index, ZipEntryData* entry);
 
 // True when `path` has at least four characters and ends with the three
 // letters `extension`, ignoring case.

@@ -28,13 +28,13 @@ public:
             GlobalFree(spare);
     }
 
-    HGLOBAL Alloc(size_t bytes, bool writerFills) {
+    HGLOBAL Alloc(size_t bytes, bool writerEndsText) {
         HGLOBAL block = nullptr;
         if (spare && GlobalSize(spare) >= bytes) {
             // Only the part the last writer asked for can hold anything but
-            // zeros; a writer that fills its part needs only what lies beyond.
+            // zeros; a writer that ends its own text needs only what lies beyond.
             if (auto* data = static_cast<char*>(GlobalLock(spare))) {
-                if (!writerFills)
+                if (!writerEndsText)
                     memset(data, 0, spareDirty);
                 else if (spareDirty > bytes)
                     memset(data + bytes, 0, spareDirty - bytes);
@@ -82,7 +82,7 @@ TextBlockPool& Pool() {
 
 HGLOBAL AllocTextBlock(size_t bytes) { return Pool().Alloc(bytes, false); }
 
-HGLOBAL AllocFilledTextBlock(size_t bytes) { return Pool().Alloc(bytes, true); }
+HGLOBAL AllocUnclearedTextBlock(size_t bytes) { return Pool().Alloc(bytes, true); }
 
 void FreeTextBlock(HGLOBAL block) {
     if (block)

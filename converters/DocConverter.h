@@ -53,10 +53,11 @@ protected:
 // short. The writer stays within the `bytes` it asked for.
 HGLOBAL AllocTextBlock(size_t bytes);
 
-// The same for a writer that fills every byte of the `bytes` it asked for
-// (up to and including the terminating NUL) and zeroes the rest itself: a
-// reused block is then not cleared first.
-HGLOBAL AllocFilledTextBlock(size_t bytes);
+// The same for a writer that puts its whole text and the terminating NUL
+// inside the `bytes` it asked for: a reused block is not cleared first, so
+// between that NUL and `bytes` an earlier text may remain (nothing reads past
+// the first NUL). Beyond `bytes` the block is zero.
+HGLOBAL AllocUnclearedTextBlock(size_t bytes);
 
 // Frees a block made by AllocTextBlock (or GlobalAlloc). The thread keeps the
 // largest freed block and hands it out again, zeroed, so that every file

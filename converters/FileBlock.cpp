@@ -1,6 +1,8 @@
 // One open, one size check, one allocation, one read.
 #include "converters/FileBlock.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "converters/DocConverter.h"
@@ -71,7 +73,7 @@ HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size) {
     if (!OpenForReading(path, &file, &n))
         return nullptr;
     const unsigned long long blockBytes = 2 * n + 2;
-    ScopedTextBlock block(blockBytes <= 0xFFFFFFFFULL ? AllocTextBlock(blockBytes) : nullptr);
+    ScopedTextBlock block(blockBytes <= 0xFFFFFFFFULL ? AllocUnclearedTextBlock(blockBytes) : nullptr);
     if (!block) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -84,6 +86,9 @@ HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size) {
         }
         if (!ReadExactly(file.Get(), data.Get(), n))
             return nullptr;
+        // The bytes end with at least one whole NUL unit, whatever the
+        // parity of n; a reused block is not cleared beyond that.
+        memset(data.Get() + n, 0, static_cast<size_t>(std::min(blockBytes - n, 4ULL)));
     }
     *size = static_cast<size_t>(n);
     return block.Detach();

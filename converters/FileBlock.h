@@ -11,8 +11,9 @@
 bool ReadExactly(HANDLE file, void* buffer, unsigned long long bytes);
 
 // Opens `path` for reading (existing file, no sharing) and reads its n bytes
-// into a new movable, zero-filled block of 2n + 2 bytes, room for the file
-// read as UTF-16 or widened later. Null on failure, with the last error set:
+// into a new movable block of 2n + 2 bytes, room for the file read as UTF-16
+// or widened later. The bytes are followed by zeros that end them both as
+// 8-bit and as UTF-16 text; the rest of the block is left as it was. Null on failure, with the last error set:
 // the open's own, ERROR_FILE_TOO_LARGE for 4 GiB or more,
 // ERROR_NOT_ENOUGH_MEMORY when 2n + 2 bytes are not to be had (or do not fit
 // in 32 bits), the read's own when the read fails or comes up short.

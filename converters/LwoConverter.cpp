@@ -43,15 +43,13 @@ HGLOBAL LwoConverter::Convert(const wchar_t* path, const SearchRequest&) {
     ZipReader archive;
     if (!archive.Open(path))
         return nullptr;
-    ScopedTextBlock block(ReadEntryIntoBlock(archive, 0));
+    ZipEntryData entry;
+    char* bytes = ReadEntryText(archive, 0, &entry);
     archive.Close();
-    if (!block)
-        return nullptr;
-    GlobalLockGuard<char> bytes(block.Get());
-    if (!bytes.Get())
+    if (!bytes)
         return nullptr;
     XmlDocument document;
-    if (!document.Parse(bytes.Get()))
+    if (!document.Parse(bytes))
         return nullptr;
 
     TextByLanguage texts;
@@ -62,7 +60,7 @@ HGLOBAL LwoConverter::Convert(const wchar_t* path, const SearchRequest&) {
     size_t bound = 1;
     for (const auto& [code, text] : texts)
         bound += 2 + text.size();
-    HGLOBAL result = AllocTextBlock(bound * sizeof(wchar_t));
+    HGLOBAL result = AllocUnclearedTextBlock(bound * sizeof(wchar_t));
     if (!result)
         return nullptr;
     {

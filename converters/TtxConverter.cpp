@@ -12,6 +12,7 @@
 #include "search/ResourceText.h"
 #include "search/ScopedHandle.h"
 #include "search/SearchRecords.h"
+#include "search/TextScan.h"
 
 TtxConverter::TtxConverter() {
     wcsncpy(typeName, LoadResourceText(IDS_TTX_TYPE_NAME).c_str(), kConverterChars - 1);
@@ -72,7 +73,7 @@ HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         // Read as UTF-16LE with or without the byte-order mark, which stays in place.
         const size_t start = size >= 2 && units.Get()[0] == 0xFEFF ? 1 : 0;
         wchar_t* text = units.Get() + start;
-        const size_t length = wcsnlen(text, blockUnits - start);
+        const size_t length = FindNul(text, blockUnits - start);
 
         // The UTF-8 copy and the output reuse the thread's buffers.
         thread_local std::string utf8;

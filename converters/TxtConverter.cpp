@@ -66,7 +66,8 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
         codePage = kUtf16;
 
     if (codePage == kUtf16) {
-        ScopedTextBlock block(AllocTextBlock((bytes + 1) / 2 * 2 + 2));
+        const size_t blockBytes = (bytes + 1) / 2 * 2 + 2;
+        ScopedTextBlock block(AllocUnclearedTextBlock(blockBytes));
         if (!block) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
@@ -79,6 +80,7 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
             memcpy(data.Get(), mark, head);
             if (!ReadExactly(file.Get(), data.Get() + head, bytes - head))
                 return nullptr;
+            memset(data.Get() + bytes, 0, blockBytes - bytes);
         }
         return block.Detach();
     }
@@ -97,7 +99,7 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
         return nullptr;
     file.Reset();
 
-    ScopedTextBlock text(AllocFilledTextBlock(bytes * 2 + 2));
+    ScopedTextBlock text(AllocUnclearedTextBlock(bytes * 2 + 2));
     if (!text) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

@@ -28,13 +28,21 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
     size_t i = 0;
     while (i < n) {
 #if defined(__SSE2__)
+        // Sixteen bytes widened at once; when some are not ASCII, only the
+        // ASCII ones before the first of them count (out never runs ahead
+        // of the bytes read, so the sixteen units stored always fit).
         while (i + 16 <= n) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            if (_mm_movemask_epi8(bytes) != 0)
-                break;
             const __m128i zero = _mm_setzero_si128();
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+            if (high != 0) {
+                const unsigned ascii = static_cast<unsigned>(__builtin_ctz(high));
+                i += ascii;
+                out += ascii;
+                break;
+            }
             i += 16;
             out += 16;
         }
@@ -77,6 +85,11 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
 }
 
 }  // namespace
+
+bool Utf8ToUtf16Strict(const char* text, size_t size, wchar_t* out, size_t* units) {
+    *units = DecodeChecked(reinterpret_cast<const unsigned char*>(text), size, out);
+    return *units != kInvalid;
+}
 
 size_t Utf8ToUtf16Bounded(const char* text, size_t size, wchar_t* out) {
     if (size == 0 || size > 0x7FFFFFFF)

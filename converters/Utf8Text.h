@@ -14,3 +14,7 @@ void Utf16ToUtf8(const wchar_t* text, size_t length, std::string* out);
 // time; anything else goes to the system's converter, whose replacement of
 // broken sequences is the rule.
 size_t Utf8ToUtf16Bounded(const char* text, size_t size, wchar_t* out);
+
+// Decodes well-formed UTF-8 only, into `out` (at least `size` units): false
+// at the first ill-formed sequence, with `out` then partly written.
+bool Utf8ToUtf16Strict(const char* text, size_t size, wchar_t* out, size_t* units);

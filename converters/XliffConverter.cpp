@@ -87,24 +87,41 @@ void XliffConverter::Prune(XmlNode* node) {
     }
 }
 
-void XliffConverter::Collect(const XmlNode* node, std::string* text) {
+void XliffConverter::Collect(const XmlNode* node, Runs* into) {
     if (node->type() == rapidxml::node_data) {
-        // Each run ends with a space, which also ends any broken UTF-8
-        // sequence at its end: converting the whole text at once gives what
-        // converting each run would.
-        text->append(node->value(), node->value_size());
-        text->push_back(' ');
+        into->runs.push_back({node->value(), node->value_size()});
+        into->bytes += node->value_size() + 1;
     }
     for (const XmlNode* child = node->first_node(); child; child = child->next_sibling())
-        Collect(child, text);
+        Collect(child, into);
+}
+
+wchar_t* XliffConverter::WriteRuns(const Runs& from, wchar_t* out) {
+    // Each run is followed by a space, which also ends any broken UTF-8
+    // sequence at its end: the runs convert one by one as their joined text
+    // would. A run the strict decoder refuses goes to the system converter
+    // together with its space.
+    std::string broken;
+    for (const TextRun& run : from.runs) {
+        size_t units = 0;
+        if (Utf8ToUtf16Strict(run.text, run.size, out, &units)) {
+            out += units;
+            *out++ = L' ';
+        } else {
+            broken.assign(run.text, run.size);
+            broken.push_back(' ');
+            out += Utf8ToUtf16Bounded(broken.data(), broken.size(), out);
+        }
+    }
+    return out;
 }
 
 void XliffConverter::TakeUnit(const XmlNode* unit) {
     for (const XmlNode* child = unit->first_node(); child; child = child->next_sibling()) {
         if (NameIs(child, "source"))
-            Collect(child, &sourceText);
+            Collect(child, &sourceRuns);
         else if (NameIs(child, "target"))
-            Collect(child, &targetText);
+            Collect(child, &targetRuns);
     }
 }
 
@@ -135,15 +152,17 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
     if (!document.Parse(bytes))
         return nullptr;
 
-    // The gathered texts reuse the thread's buffers: a clone lives for one
-    // file only, and growing fresh strings for every file costs more than
-    // the gathering itself.
-    thread_local std::string sourceBuffer;
-    thread_local std::string targetBuffer;
-    sourceText.swap(sourceBuffer);
-    targetText.swap(targetBuffer);
-    sourceText.clear();
-    targetText.clear();
+    // The run lists reuse the thread's buffers: a clone lives for one file
+    // only, and growing fresh lists for every file costs more than the
+    // gathering itself.
+    thread_local std::vector<TextRun> sourceBuffer;
+    thread_local std::vector<TextRun> targetBuffer;
+    sourceRuns.runs.swap(sourceBuffer);
+    targetRuns.runs.swap(targetBuffer);
+    sourceRuns.runs.clear();
+    targetRuns.runs.clear();
+    sourceRuns.bytes = 0;
+    targetRuns.bytes = 0;
     XmlNode* top = document.Root()->first_node();
     if (top) {
         if (!ignoredNames.empty())
@@ -152,22 +171,22 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
     }
     // Source text, a line break, target text, straight into the result
     // block; a UTF-8 byte never gives more than one unit.
-    HGLOBAL result = AllocTextBlock((sourceText.size() + 2 + targetText.size() + 1) * sizeof(wchar_t));
+    HGLOBAL result =
+        AllocUnclearedTextBlock((sourceRuns.bytes + 2 + targetRuns.bytes + 1) * sizeof(wchar_t));
     bool written = false;
     if (result) {
         GlobalLockGuard<wchar_t> out(result);
         if (out.Get()) {
-            wchar_t* p = out.Get();
-            p += Utf8ToUtf16Bounded(sourceText.data(), sourceText.size(), p);
+            wchar_t* p = WriteRuns(sourceRuns, out.Get());
             *p++ = L'\r';
             *p++ = L'\n';
-            p += Utf8ToUtf16Bounded(targetText.data(), targetText.size(), p);
+            p = WriteRuns(targetRuns, p);
             *p = 0;
             written = true;
         }
     }
-    sourceText.swap(sourceBuffer);
-    targetText.swap(targetBuffer);
+    sourceRuns.runs.swap(sourceBuffer);
+    targetRuns.runs.swap(targetBuffer);
     if (!written && result) {
         FreeTextBlock(result);
         result = nullptr;

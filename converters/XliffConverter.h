@@ -36,11 +36,21 @@ private:
     void Prune(XmlNode* node);
     void Gather(const XmlNode* node);
     void TakeUnit(const XmlNode* unit);
-    static void Collect(const XmlNode* node, std::string* text);
+    // A text node's bytes, still in the parsed document.
+    struct TextRun {
+        const char* text;
+        size_t size;
+    };
+    struct Runs {
+        std::vector<TextRun> runs;
+        size_t bytes = 0;  // the runs' sizes plus one separator each
+    };
+    static void Collect(const XmlNode* node, Runs* into);
+    static wchar_t* WriteRuns(const Runs& from, wchar_t* out);
 
-    // Gathered as UTF-8 and converted once: one conversion per document
-    // instead of one per text run.
-    std::string sourceText;
-    std::string targetText;
+    // The runs are found first and converted straight into the result,
+    // each followed by a space.
+    Runs sourceRuns;
+    Runs targetRuns;
     std::vector<std::string> ignoredNames;  // UTF-8, as the document's names
 };

@@ -17,6 +17,8 @@ HGLOBAL XlzConverter::Convert(const wchar_t* path, const SearchRequest& request)
     if (!archive.Open(path))
         return nullptr;
     // "*.xlf" also matches in sub-folders; names ending in .xliff do not match.
-    ScopedTextBlock block(ReadEntryIntoBlock(archive, archive.FindEntry(L"*.xlf", 0)));
-    return ConvertDocument(block.Get(), request);
+    // The document is parsed where it was inflated, up to its first NUL.
+    ZipEntryData entry;
+    char* text = ReadEntryText(archive, archive.FindEntry(L"*.xlf", 0), &entry);
+    return text ? ConvertBytes(text, request) : nullptr;
 }

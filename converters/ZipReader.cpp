@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "search/ShellPath.h"
@@ -58,6 +59,18 @@ bool ZipEntryData::ReadBytes(uint32_t count, void* destination, uint32_t* copied
     if (copied)
         *copied = n;
     return true;
+}
+
+char* ZipEntryData::TerminatedBytes() {
+    if (!hasData)
+        return nullptr;
+    try {
+        data.resize(size_t{size} + 1);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    data[size] = 0;
+    return reinterpret_cast<char*>(data.data());
 }
 
 void ZipEntryData::Assign(std::vector<uint8_t> bytes) {
@@ -224,7 +237,9 @@ bool ZipReader::ReadEntry(int index, ZipEntryData* out) {
         return false;
     if (method == 0) {
         // Stored: the data are the bytes read, whatever the other size says.
-        std::vector<uint8_t> stored(compressedSize);
+        std::vector<uint8_t> stored;
+        stored.reserve(size_t{compressedSize} + 1);  // room for a terminating NUL
+        stored.resize(compressedSize);
         if (compressedSize && !ReadAt(dataStart, stored.data(), compressedSize))
             return false;
         out->Assign(std::move(stored));
@@ -240,6 +255,7 @@ bool ZipReader::ReadEntry(int index, ZipEntryData* out) {
         return false;  // no deflate stream of this size can produce that much
     std::vector<uint8_t> inflated = std::move(SpareEntryBuffer());
     SpareEntryBuffer() = std::vector<uint8_t>();
+    inflated.reserve(size_t{uncompressedSize} + 1);  // room for a terminating NUL
     inflated.resize(std::max<uint32_t>(uncompressedSize, 1));
     z_stream stream{};
     if (inflateInit2(&stream, -15) != Z_OK)

@@ -23,6 +23,10 @@ public:
     // False (and 0 copied) with no data, a count of 0 or the position at the end.
     bool ReadBytes(uint32_t count, void* destination, uint32_t* copied = nullptr);
 
+    // All the bytes followed by a NUL, writable; null with no data or when
+    // memory for the NUL is short. Reading and the size are unchanged.
+    char* TerminatedBytes();
+
     uint32_t Size() const { return size; }
     uint32_t Position() const { return position; }
     bool HasData() const { return hasData; }

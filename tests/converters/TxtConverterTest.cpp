@@ -194,8 +194,8 @@ TEST(TextBlockPool, ReusedBlocksComeBackZeroFilled) {
             memset(data.Get(), 0x5A, 1000);
         }
         FreeTextBlock(second);
-        // A writer that fills its part gets zeros beyond it.
-        HGLOBAL third = AllocFilledTextBlock(500);
+        // A writer that ends its own text gets zeros beyond its part.
+        HGLOBAL third = AllocUnclearedTextBlock(500);
         {
             GlobalLockGuard<char> data(third);
             const size_t size = GlobalSize(third);

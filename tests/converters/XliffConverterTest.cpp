@@ -1,6 +1,9 @@
 // XLIFF conversion: gathering units, dropping ignored elements, what the parser keeps.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <random>
 #include <string>
 
 #include "converters/XliffConverter.h"
@@ -101,6 +104,41 @@ TEST_F(XliffTest, ReadingProfile) {
     EXPECT_FALSE(Convert("\xFF\xFE" + Utf16Bytes(L"<x><trans-unit><source>A</source></trans-unit></x>")));
     // Closing tags are not compared.
     EXPECT_EQ(Convert("<x><trans-unit><source>A</target></y></z>"), L"A \r\n");
+}
+
+TEST_F(XliffTest, BrokenUtf8ConvertsAsTheJoinedRunsWould) {
+    // Runs of well-formed and broken UTF-8 in several units and inline
+    // elements: the text is what the system converter makes of all the runs
+    // of a side joined, each followed by a space.
+    const std::string pieces[] = {"a", "Zq", "\xC3\xA9", "\xE2\x80\x94", "\xF0\x9F\x98\x80", "\xC3",
+                                  "\xE2\x82", "\x80", "\xFF", "\xED\xA0\x80", "\xC0\xAF",
+                                  "a run of ASCII that is longer than sixteen bytes"};
+    std::mt19937 random(21);
+    for (int round = 0; round < 200; ++round) {
+        std::string units, sourceRuns, targetRuns;
+        for (int unit = 0, n = 1 + random() % 4; unit < n; ++unit) {
+            std::string source, target;
+            for (std::string* side : {&source, &target}) {
+                std::string& joined = side == &source ? sourceRuns : targetRuns;
+                for (int run = 0, runs = 1 + random() % 3; run < runs; ++run) {
+                    std::string text;
+                    for (int i = 0, k = 1 + random() % 5; i < k; ++i)
+                        text += pieces[random() % std::size(pieces)];
+                    *side += run ? "<g>" + text + "</g>" : text;
+                    joined += text + " ";
+                }
+            }
+            units += "<trans-unit><source>" + source + "</source><target>" + target + "</target></trans-unit>";
+        }
+        auto decode = [](const std::string& bytes) {
+            std::wstring out(bytes.size(), L'\0');
+            out.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                           out.data(), static_cast<int>(out.size())));
+            return out;
+        };
+        ASSERT_EQ(Convert(Xliff(units)), decode(sourceRuns) + L"\r\n" + decode(targetRuns))
+            << testing::PrintToString(units);
+    }
 }
 
 TEST_F(XliffTest, MalformedAndDeepDocumentsFail) {
