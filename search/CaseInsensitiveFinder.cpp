@@ -248,6 +248,12 @@ bool CaseInsensitiveFinder::Check(const wchar_t* window) const {
     return Verify(window);
 }
 
+namespace {
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+}  // namespace
+
 const wchar_t* CaseInsensitiveFinder::Find(const wchar_t* begin, const wchar_t* end) const {
     const size_t length = needle.size();
     if (length == 0 || begin > end || static_cast<size_t>(end - begin) < length)
@@ -261,24 +267,31 @@ const wchar_t* CaseInsensitiveFinder::Find(const wchar_t* begin, const wchar_t* 
             // Skip eight positions at a time while no window there can match:
             // its first unit (and, when known, its last) is ASCII and not
             // one that a matching window can have there.
-            const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
             const __m128i space = _mm_set1_epi16(0x20);
+            const __m128i span = _mm_set1_epi16(0x7F - 0x20);
             const __m128i zero = _mm_setzero_si128();
-            const __m128i ones = _mm_set1_epi16(-1);
-            auto mayMatch = [&](const wchar_t* at, const wchar_t* units, int count) {
+            // Lanes that are plain ASCII (U+0020 to U+007F) and none of
+            // `units`: no matching window has such a unit there.
+            auto ruledOut = [&](const wchar_t* at, const wchar_t* units, int count) {
                 const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-                // Lanes that are not plain ASCII: above U+007F or below U+0020.
-                __m128i lanes = _mm_xor_si128(_mm_cmpeq_epi16(_mm_and_si128(block, high), zero), ones);
-                lanes = _mm_or_si128(lanes, _mm_xor_si128(_mm_cmpeq_epi16(_mm_subs_epu16(space, block), zero), ones));
-                for (int i = 0; i < count; ++i)
-                    lanes = _mm_or_si128(lanes, _mm_cmpeq_epi16(block, _mm_set1_epi16(static_cast<short>(units[i]))));
-                return lanes;
+                const __m128i plain =
+                    _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(block, space), span), zero);
+                __m128i hits = zero;
+                if (count == 2 && (units[0] ^ units[1]) == 0x20 && IsAsciiLetter(units[0])) {
+                    // A letter in both cases: one comparison with the case bit set.
+                    hits = _mm_cmpeq_epi16(_mm_or_si128(block, space),
+                                           _mm_set1_epi16(static_cast<short>(units[0] | 0x20)));
+                } else {
+                    for (int i = 0; i < count; ++i)
+                        hits = _mm_or_si128(hits, _mm_cmpeq_epi16(block, _mm_set1_epi16(static_cast<short>(units[i]))));
+                }
+                return _mm_andnot_si128(hits, plain);
             };
             while (lastStart - p >= 8) {
-                __m128i lanes = mayMatch(p, asciiStarts, asciiStartCount);
+                __m128i out = ruledOut(p, asciiStarts, asciiStartCount);
                 if (asciiEndCount >= 0)
-                    lanes = _mm_and_si128(lanes, mayMatch(p + length - 1, asciiEnds, asciiEndCount));
-                if (_mm_movemask_epi8(lanes))
+                    out = _mm_or_si128(out, ruledOut(p + length - 1, asciiEnds, asciiEndCount));
+                if (_mm_movemask_epi8(out) != 0xFFFF)
                     break;
                 p += 8;
             }

@@ -156,6 +156,17 @@ wchar_t FoldCharacter(wchar_t c) {
 namespace {
 
 #if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+// True when the sixteen units at `text` are all printable ASCII (U+0020 to
+// U+007E), which the table keeps as they are: the common case, tested first.
+inline bool AllPrintableAscii(const wchar_t* text) {
+    const __m128i offset = _mm_set1_epi16(0x20);
+    const __m128i span = _mm_set1_epi16(0x7E - 0x20);
+    const __m128i a = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)), offset);
+    const __m128i b = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 8)), offset);
+    const __m128i above = _mm_or_si128(_mm_subs_epu16(a, span), _mm_subs_epu16(b, span));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(above, _mm_setzero_si128())) == 0xFFFF;
+}
+
 // Two mask bits for each of the eight units at `text` that the table may
 // change: everything but printable ASCII, tab, line feed and carriage return.
 inline unsigned UnitsToLookUp(const wchar_t* text) {
@@ -181,6 +192,10 @@ void FoldText(size_t count, wchar_t* text) {
     size_t i = 0;
 #if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
     for (; i + 8 <= count; i += 8) {
+        if (i + 16 <= count && AllPrintableAscii(text + i)) {
+            i += 8;
+            continue;
+        }
         for (unsigned mask = UnitsToLookUp(text + i); mask; mask &= mask - 1) {
             const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
             mask &= ~(1u << bit);  // each unit has two bits; the loop clears the second
@@ -198,6 +213,10 @@ size_t FoldTextToNul(wchar_t* text, size_t capacity) {
     size_t i = 0;
 #if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
     for (; i + 8 <= capacity; i += 8) {
+        if (i + 16 <= capacity && AllPrintableAscii(text + i)) {
+            i += 8;
+            continue;
+        }
         for (unsigned mask = UnitsToLookUp(text + i); mask; mask &= mask - 1) {
             const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
             mask &= ~(1u << bit);
