@@ -103,11 +103,55 @@ bool IsXmlNestingWithin(const char* text, int maxDepth) {
     }
 }
 
+bool FewElementStarts(const char* text, int limit) {
+    long long starts = 0;
+    const char* p = text;
+    auto isStart = [](const char* at) { return at[1] != '/' && at[1] != '!' && at[1] != '?'; };
+#if defined(__SSE2__)
+    for (; reinterpret_cast<uintptr_t>(p) & 15; ++p) {
+        if (!*p)
+            return starts <= limit;
+        if (*p == '<' && isStart(p) && ++starts > limit)
+            return false;
+    }
+    const __m128i open = _mm_set1_epi8('<');
+    const __m128i zero = _mm_setzero_si128();
+    for (;; p += 16) {
+        const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+        unsigned opens = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, open)));
+        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
+        if (ends)
+            opens &= (1u << __builtin_ctz(ends)) - 1;  // only what comes before the NUL
+        // Each '<' followed (within the block) by '/', '!' or '?' is no start;
+        // one in the last lane is decided by the next byte, which the text
+        // still holds since no NUL came first.
+        const __m128i markup = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('/')), _mm_cmpeq_epi8(block, _mm_set1_epi8('!'))),
+            _mm_cmpeq_epi8(block, _mm_set1_epi8('?')));
+        const unsigned notStart = static_cast<unsigned>(_mm_movemask_epi8(markup)) >> 1;
+        for (unsigned found = opens & ~notStart & 0x7FFFu; found; found &= found - 1)
+            ++starts;
+        if ((opens & 0x8000u) && isStart(p + 15))
+            ++starts;
+        if (starts > limit)
+            return false;
+        if (ends)
+            return true;
+    }
+#else
+    for (; *p; ++p) {
+        if (*p == '<' && isStart(p) && ++starts > limit)
+            return false;
+    }
+    return true;
+#endif
+}
+
 XmlDocument::XmlDocument() : document(std::make_unique<rapidxml::xml_document<char>>()) {}
 XmlDocument::~XmlDocument() = default;
 
 bool XmlDocument::Parse(char* text) {
-    if (!IsXmlNestingWithin(text, kMaxXmlDepth))
+    if (!FewElementStarts(text, kMaxXmlDepth) && !IsXmlNestingWithin(text, kMaxXmlDepth))
         return false;
     try {
         document->parse<rapidxml::parse_trim_whitespace>(text);

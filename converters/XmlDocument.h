@@ -26,6 +26,11 @@ constexpr int kMaxXmlDepth = 2048;
 // too deep only for documents the parser would refuse anyway.
 bool IsXmlNestingWithin(const char* text, int maxDepth);
 
+// True when the NUL-terminated `text` holds at most `limit` places where an
+// element may start: a '<' not followed by '/', '!' or '?'. No element can
+// then nest deeper than `limit`, and the scan above is not needed.
+bool FewElementStarts(const char* text, int limit);
+
 class XmlDocument {
 public:
     XmlDocument();

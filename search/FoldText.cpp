@@ -167,13 +167,22 @@ inline bool AllPrintableAscii(const wchar_t* text) {
     return _mm_movemask_epi8(_mm_cmpeq_epi16(above, _mm_setzero_si128())) == 0xFFFF;
 }
 
+// Lanes in the two long ranges the table keeps as they are: U+0020 to U+00A0
+// and U+00C0 to U+1FFF (the letters of the Latin, Greek, Cyrillic and other
+// alphabets).
+inline __m128i KeptRanges(__m128i block) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_subs_epu16(_mm_sub_epi16(block, _mm_set1_epi16(0x20)), _mm_set1_epi16(0xA0 - 0x20));
+    const __m128i letters =
+        _mm_subs_epu16(_mm_sub_epi16(block, _mm_set1_epi16(0xC0)), _mm_set1_epi16(0x1FFF - 0xC0));
+    return _mm_or_si128(_mm_cmpeq_epi16(low, zero), _mm_cmpeq_epi16(letters, zero));
+}
+
 // Two mask bits for each of the eight units at `text` that the table may
-// change: everything but printable ASCII, tab, line feed and carriage return.
+// change: everything but the kept ranges, tab, line feed and carriage return.
 inline unsigned UnitsToLookUp(const wchar_t* text) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-    const __m128i outside = _mm_or_si128(_mm_subs_epu16(block, _mm_set1_epi16(0x7E)),
-                                         _mm_subs_epu16(_mm_set1_epi16(0x20), block));
-    __m128i kept = _mm_cmpeq_epi16(outside, _mm_setzero_si128());
+    __m128i kept = KeptRanges(block);
     kept = _mm_or_si128(kept, _mm_cmpeq_epi16(block, _mm_set1_epi16(0x09)));
     kept = _mm_or_si128(kept, _mm_cmpeq_epi16(block, _mm_set1_epi16(0x0A)));
     kept = _mm_or_si128(kept, _mm_cmpeq_epi16(block, _mm_set1_epi16(0x0D)));

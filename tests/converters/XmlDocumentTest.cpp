@@ -1,6 +1,7 @@
 // The nesting bound's pre-scan: what it counts and what it skips.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "converters/XmlDocument.h"
@@ -38,6 +39,32 @@ TEST(XmlNesting, TheBoundHoldsAtEveryAlignment) {
         const std::string text = std::string(shift, ' ') + deep;
         EXPECT_TRUE(IsXmlNestingWithin(text.c_str(), 40)) << shift;
         EXPECT_FALSE(IsXmlNestingWithin(text.c_str(), 39)) << shift;
+    }
+}
+
+TEST(XmlNesting, ElementStartCountAgreesWithACharacterByCharacterCount) {
+    // Random markup at every alignment, against a plain count of the '<'
+    // that are not followed by '/', '!' or '?'. Few starts must also mean
+    // that the full scan accepts the text at that bound.
+    const char alphabet[] = "<<</!?a>\" ";
+    std::mt19937 random(17);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(random() % 16, 'x');
+        const size_t prefix = text.size();
+        for (size_t i = 0, n = random() % 80; i < n; ++i)
+            text += alphabet[random() % (sizeof alphabet - 1)];
+        int expected = 0;
+        for (size_t i = prefix; i < text.size(); ++i) {
+            const char next = i + 1 < text.size() ? text[i + 1] : 0;
+            if (text[i] == '<' && next != '/' && next != '!' && next != '?')
+                ++expected;
+        }
+        const char* start = text.c_str() + prefix;
+        ASSERT_TRUE(FewElementStarts(start, expected)) << testing::PrintToString(std::string(start));
+        if (expected > 0) {
+            ASSERT_FALSE(FewElementStarts(start, expected - 1)) << testing::PrintToString(std::string(start));
+        }
+        ASSERT_TRUE(IsXmlNestingWithin(start, expected)) << testing::PrintToString(std::string(start));
     }
 }
 
