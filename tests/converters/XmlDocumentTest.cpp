@@ -1,5 +1,6 @@
-// The nesting bound's pre-scan: what it counts and what it skips.
+// The nesting bound's scans, what they count and what they skip; name comparison.
 #include <gtest/gtest.h>
+#include <rapidxml/rapidxml.hpp>
 
 #include <random>
 #include <string>
@@ -66,6 +67,21 @@ TEST(XmlNesting, ElementStartCountAgreesWithACharacterByCharacterCount) {
         }
         ASSERT_TRUE(IsXmlNestingWithin(start, expected)) << testing::PrintToString(std::string(start));
     }
+}
+
+TEST(XmlNames, WholeNamesOnly) {
+    std::string text = "<trans-unit/>";
+    XmlDocument document;
+    ASSERT_TRUE(document.Parse(text.data()));
+    const XmlNode* node = document.Root()->first_node();
+    ASSERT_NE(node, nullptr);
+    EXPECT_TRUE(NameIs(node, "trans-unit"));
+    EXPECT_FALSE(NameIs(node, "trans"));
+    EXPECT_FALSE(NameIs(node, "trans-units"));
+    EXPECT_FALSE(NameIs(node, "Trans-unit"));
+    EXPECT_TRUE(NameIsIgnoringCase(node, "TRANS-Unit"));
+    EXPECT_FALSE(NameIsIgnoringCase(node, "TRANS-UNI"));
+    EXPECT_FALSE(NameIsIgnoringCase(node, "TRANS-UNITS"));
 }
 
 }  // namespace
