@@ -196,8 +196,12 @@ inline void FoldUnit(wchar_t* unit) {
 
 }  // namespace
 
-void FoldText(size_t count, wchar_t* text) {
-    text[count] = 0;
+namespace {
+
+// Folds text[0..count); with kStopAtNul the first NUL unit ends the work and
+// its offset is returned, otherwise a NUL is folded like any control.
+template <bool kStopAtNul>
+size_t FoldUnits(wchar_t* text, size_t count) {
     size_t i = 0;
 #if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
     for (; i + 8 <= count; i += 8) {
@@ -208,39 +212,34 @@ void FoldText(size_t count, wchar_t* text) {
         for (unsigned mask = UnitsToLookUp(text + i); mask; mask &= mask - 1) {
             const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
             mask &= ~(1u << bit);  // each unit has two bits; the loop clears the second
-            FoldUnit(text + i + bit / 2);
-        }
-    }
-#endif
-    for (; i < count; ++i)
-        FoldUnit(text + i);
-}
-
-size_t FoldTextToNul(wchar_t* text, size_t capacity) {
-    if (capacity == 0)
-        return 0;
-    size_t i = 0;
-#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
-    for (; i + 8 <= capacity; i += 8) {
-        if (i + 16 <= capacity && AllPrintableAscii(text + i)) {
-            i += 8;
-            continue;
-        }
-        for (unsigned mask = UnitsToLookUp(text + i); mask; mask &= mask - 1) {
-            const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-            mask &= ~(1u << bit);
             wchar_t* unit = text + i + bit / 2;
-            if (*unit == 0)
+            if (kStopAtNul && *unit == 0)
                 return static_cast<size_t>(unit - text);
             FoldUnit(unit);
         }
     }
 #endif
-    for (; i < capacity; ++i) {
-        if (text[i] == 0)
+    for (; i < count; ++i) {
+        if (kStopAtNul && text[i] == 0)
             return i;
         FoldUnit(text + i);
     }
+    return count;
+}
+
+}  // namespace
+
+void FoldText(size_t count, wchar_t* text) {
+    text[count] = 0;
+    FoldUnits<false>(text, count);
+}
+
+size_t FoldTextToNul(wchar_t* text, size_t capacity) {
+    if (capacity == 0)
+        return 0;
+    const size_t length = FoldUnits<true>(text, capacity);
+    if (length < capacity)
+        return length;
     text[capacity - 1] = 0;
     return capacity - 1;
 }
