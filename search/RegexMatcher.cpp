@@ -38,7 +38,9 @@ public:
         if ((f & Impl::mask_vertical) &&
             (boost::BOOST_REGEX_DETAIL_NS::is_separator(c) || c == L'\v'))
             return true;
-        if ((f & Impl::mask_horizontal) && isctype(c, 0x0008u) && !isctype(c, Impl::mask_vertical))
+        // Horizontal space: a space character (C1_SPACE) that is no line separator.
+        if ((f & Impl::mask_horizontal) && (table[static_cast<unsigned short>(c)] & C1_SPACE) &&
+            !boost::BOOST_REGEX_DETAIL_NS::is_separator(c) && c != L'\v')
             return true;
         return false;
     }
