@@ -180,7 +180,7 @@ bool NameIsIgnoringCase(const XmlNode* node, const char* name) {
     const char* own = node->name();
     const size_t n = node->name_size();
     for (size_t i = 0; i < n; ++i) {
-        if (AsciiLower(own[i]) != AsciiLower(name[i]) || name[i] == 0)
+        if (AsciiLower(own[i]) != AsciiLower(name[i]))
             return false;
     }
     return name[n] == 0;

@@ -272,13 +272,18 @@ const wchar_t* CaseInsensitiveFinder::Find(const wchar_t* begin, const wchar_t* 
             const __m128i zero = _mm_setzero_si128();
             // Lanes that are plain ASCII (U+0020 to U+007F) and none of
             // `units`: no matching window has such a unit there.
-            auto ruledOut = [&](const wchar_t* at, const wchar_t* units, int count) {
+            // A letter in both cases is one comparison with the case bit set.
+            auto isCasePair = [](const wchar_t* units, int count) {
+                return count == 2 && (units[0] ^ units[1]) == 0x20 && IsAsciiLetter(units[0]);
+            };
+            const bool startPair = isCasePair(asciiStarts, asciiStartCount);
+            const bool endPair = isCasePair(asciiEnds, asciiEndCount);
+            auto ruledOut = [&](const wchar_t* at, const wchar_t* units, int count, bool casePair) {
                 const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
                 const __m128i plain =
                     _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(block, space), span), zero);
                 __m128i hits = zero;
-                if (count == 2 && (units[0] ^ units[1]) == 0x20 && IsAsciiLetter(units[0])) {
-                    // A letter in both cases: one comparison with the case bit set.
+                if (casePair) {
                     hits = _mm_cmpeq_epi16(_mm_or_si128(block, space),
                                            _mm_set1_epi16(static_cast<short>(units[0] | 0x20)));
                 } else {
@@ -288,9 +293,9 @@ const wchar_t* CaseInsensitiveFinder::Find(const wchar_t* begin, const wchar_t* 
                 return _mm_andnot_si128(hits, plain);
             };
             while (lastStart - p >= 8) {
-                __m128i out = ruledOut(p, asciiStarts, asciiStartCount);
+                __m128i out = ruledOut(p, asciiStarts, asciiStartCount, startPair);
                 if (asciiEndCount >= 0)
-                    out = _mm_or_si128(out, ruledOut(p + length - 1, asciiEnds, asciiEndCount));
+                    out = _mm_or_si128(out, ruledOut(p + length - 1, asciiEnds, asciiEndCount, endPair));
                 if (_mm_movemask_epi8(out) != 0xFFFF)
                     break;
                 p += 8;

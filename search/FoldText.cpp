@@ -167,11 +167,10 @@ inline __m128i KeptRanges(__m128i block) {
     return _mm_or_si128(_mm_cmpeq_epi16(low, zero), _mm_cmpeq_epi16(letters, zero));
 }
 
-// Two mask bits for each of the eight units at `text` that the table may
-// change: everything but the kept ranges, tab, line feed and carriage return.
-inline unsigned UnitsToLookUp(const wchar_t* text) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-    __m128i kept = KeptRanges(block);
+// Two mask bits for each of the eight units of `block` that the table may
+// change: everything but the kept ranges (`kept`), tab, line feed and
+// carriage return.
+inline unsigned UnitsToLookUp(__m128i block, __m128i kept) {
     kept = _mm_or_si128(kept, _mm_cmpeq_epi16(block, _mm_set1_epi16(0x09)));
     kept = _mm_or_si128(kept, _mm_cmpeq_epi16(block, _mm_set1_epi16(0x0A)));
     kept = _mm_or_si128(kept, _mm_cmpeq_epi16(block, _mm_set1_epi16(0x0D)));
@@ -183,10 +182,6 @@ inline void FoldUnit(wchar_t* unit) {
     *unit = static_cast<wchar_t>(kFoldTable[static_cast<uint16_t>(*unit)]);
 }
 
-}  // namespace
-
-namespace {
-
 // Folds text[0..count); with kStopAtNul the first NUL unit ends the work and
 // its offset is returned, otherwise a NUL is folded like any control.
 template <bool kStopAtNul>
@@ -197,11 +192,13 @@ size_t FoldUnits(wchar_t* text, size_t count) {
     // test that holds for most steps of text in any alphabet, so that the
     // loop does not branch on the letters themselves.
     for (; i + 16 <= count; i += 16) {
-        const __m128i a = KeptRanges(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)));
-        const __m128i b = KeptRanges(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8)));
-        if (_mm_movemask_epi8(_mm_and_si128(a, b)) == 0xFFFF)
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8));
+        const __m128i keptLow = KeptRanges(low);
+        const __m128i keptHigh = KeptRanges(high);
+        if (_mm_movemask_epi8(_mm_and_si128(keptLow, keptHigh)) == 0xFFFF)
             continue;
-        unsigned mask = UnitsToLookUp(text + i) | (UnitsToLookUp(text + i + 8) << 16);
+        unsigned mask = UnitsToLookUp(low, keptLow) | (UnitsToLookUp(high, keptHigh) << 16);
         for (; mask; mask &= mask - 1) {
             const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
             mask &= ~(1u << bit);  // each unit has two bits; the loop clears the second
