@@ -6,8 +6,8 @@
 #include <string>
 
 #include "cli/ConsoleOutput.h"
-#include "search/ResourceText.h"
-#include "search/SearchRecords.h"
+#include "base/ResourceText.h"
+#include "base/SearchRecords.h"
 #include "search/SearchSummary.h"
 
 bool ConsoleSink::ShowStatus(unsigned id, ...) {

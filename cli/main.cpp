@@ -13,8 +13,8 @@
 #include "converters/ConverterList.h"
 #include "converters/Rtfpars.h"
 #include "search/FoldText.h"
-#include "search/ScopedHandle.h"
-#include "search/SearchRecords.h"
+#include "base/ScopedHandle.h"
+#include "base/SearchRecords.h"
 #include "search/Searcher.h"
 
 namespace {

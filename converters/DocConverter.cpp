@@ -5,8 +5,8 @@
 #include <cwchar>
 #include <utility>
 
-#include "search/ScopedHandle.h"
-#include "search/TextScan.h"
+#include "base/ScopedHandle.h"
+#include "base/TextScan.h"
 
 int DocConverter::Load(const wchar_t*) { return 1; }
 int DocConverter::IsAvailable() { return 1; }

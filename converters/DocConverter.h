@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "search/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 struct SearchRequest;
 

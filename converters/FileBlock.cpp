@@ -6,7 +6,7 @@
 #include <new>
 
 #include "converters/DocConverter.h"
-#include "search/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "converters/FileBlock.h"
 #include "converters/Utf8Text.h"
 #include "resource.h"
-#include "search/ResourceText.h"
-#include "search/ScopedHandle.h"
-#include "search/SearchRecords.h"
-#include "search/TextScan.h"
+#include "base/ResourceText.h"
+#include "base/ScopedHandle.h"
+#include "base/SearchRecords.h"
+#include "base/TextScan.h"
 
 TtxConverter::TtxConverter() {
     wcsncpy(typeName, LoadResourceText(IDS_TTX_TYPE_NAME).c_str(), kConverterChars - 1);

@@ -10,8 +10,8 @@
 #include "converters/FileBlock.h"
 #include "converters/SingleByteCodePage.h"
 #include "resource.h"
-#include "search/ResourceText.h"
-#include "search/ScopedHandle.h"
+#include "base/ResourceText.h"
+#include "base/ScopedHandle.h"
 
 TxtConverter::TxtConverter() {
     wcsncpy(typeName, LoadResourceText(IDS_TXT_TYPE_NAME).c_str(), kConverterChars - 1);

@@ -8,8 +8,8 @@
 
 #include "converters/FileBlock.h"
 #include "converters/Utf8Text.h"
-#include "search/ScopedHandle.h"
-#include "search/SearchRecords.h"
+#include "base/ScopedHandle.h"
+#include "base/SearchRecords.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "search/ShellPath.h"
+#include "base/ShellPath.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "search/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 // The bytes of one entry and a read position over them.
 class ZipEntryData {

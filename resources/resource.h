@@ -1,6 +1,8 @@
 // Every resource identifier of the program: strings, dialogs, controls, commands.
 #pragma once
 
+#define IDC_STATIC             -1
+
 // Strings
 #define IDS_OK                 112
 #define IDS_TTX_FILE_SPEC      412
@@ -12,3 +14,79 @@
 #define IDS_SUMMARY_FOUND      454
 #define IDS_TTX_TYPE_NAME      458
 #define IDS_BAD_REGEX          2002
+
+// Strings of the window program
+#define IDS_APP_TITLE          103
+#define IDS_WINDOW_CLASS       109
+#define IDS_STOP               110
+#define IDS_SEARCH             111
+#define IDS_COLUMN_NAME        400
+#define IDS_COLUMN_MATCHES     401
+#define IDS_COLUMN_LOCATION    402
+#define IDS_COLUMN_SIZE        403
+#define IDS_COLUMN_FILE_TYPE   404
+#define IDS_COLUMN_UPDATED     405
+#define IDS_CASE_SENSITIVE     411
+#define IDS_NOT_CASE_SENSITIVE 413
+#define IDS_BROWSE_ENTRY       418
+#define IDS_SELECT_FOLDER      450
+#define IDS_WITH_SUBDIRS       460
+#define IDS_WITHOUT_SUBDIRS    461
+#define IDS_REGEX_SEARCH       462
+#define IDS_READ_ERROR         470
+#define IDS_FAILED             471
+#define IDS_ABOUT_DESCRIPTION  472
+
+// Icon, menu, accelerators and dialogs
+#define IDI_MIRLOCK            107
+#define IDR_MAINMENU           109
+#define IDR_ACCELERATORS       109
+#define IDD_ABOUT              103
+#define IDD_OPTIONS            131
+#define IDD_SEARCH_PANEL       132
+
+// Controls of the search panel
+#define IDC_SEARCH_TEXT        1012
+#define IDC_LOOK_IN            1013
+#define IDC_SUBDIRS            1005
+#define IDC_OPTIONS_GROUP      1022
+#define IDC_OPTIONS_TOGGLE     1018
+#define IDC_CASE               1004
+#define IDC_WHOLE_WORDS        1015
+#define IDC_REGEX              1003
+#define IDC_FILE_NAME          1017
+#define IDC_CONVERTERS_GROUP   1023
+#define IDC_CONVERTERS_TOGGLE  1020
+#define IDC_IGNORE_HIDDEN      1019
+#define IDC_IGNORE_TAGGED      1010
+#define IDC_TAG_TEXT           1024
+
+// Controls of the Options and About dialogs
+#define IDC_MODE_IFILTER       1026
+#define IDC_MODE_OFFICE        1025
+#define IDC_MODE_TEXT          1029
+#define IDC_MAXIMUM_MATCH      1027
+#define IDC_VERSION_LINE       1028
+
+// Child windows of the main window and the result list
+#define IDC_SPLITTER           9202
+#define IDC_RESULT_LIST        9203
+#define IDC_STATUS_BAR         9204
+#define IDC_LIST_HEADER        45055
+#define IDC_LIST_BOX           45054
+
+// Commands
+#define IDM_ABOUT              104
+#define IDM_EXIT               105
+#define IDM_SEARCH             32773
+#define IDM_OPTIONS            32775
+#define IDM_OPEN_FILE          32779
+#define IDM_CONTEXT            32784
+#define IDM_STATUS_BAR         32786
+#define IDM_CUT                32791
+#define IDM_COPY               32792
+#define IDM_PASTE              32793
+#define IDM_DELETE             32794
+#define IDM_SELECT_ALL         32801
+#define IDM_UNDO               32805
+#define IDM_COPY_PATH          32807

@@ -23,7 +23,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "search/ShellPath.h"
+#include "base/ShellPath.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -2,7 +2,7 @@
 // batches, then descend into the sub-directories one after another.
 #include "search/FileIterator.h"
 
-#include "search/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 #include <cwchar>
 

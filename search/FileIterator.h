@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "search/SearchRecords.h"
+#include "base/SearchRecords.h"
 
 struct DirectoryFrame {
     std::deque<std::wstring> pendingDirs;  // full paths ending with a backslash

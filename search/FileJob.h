@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "search/SearchRecords.h"
+#include "base/SearchRecords.h"
 
 class DocConverter;
 

@@ -10,8 +10,8 @@
 #include "search/ContextCut.h"
 #include "search/FileJob.h"
 #include "search/RegexMatcher.h"
-#include "search/TextScan.h"
-#include "search/SearchRecords.h"
+#include "base/TextScan.h"
+#include "base/SearchRecords.h"
 #include "search/SearchResultSink.h"
 
 FileJob::FileJob() = default;

@@ -10,7 +10,7 @@
 #include <cwchar>
 #include <stdexcept>
 
-#include "search/TextScan.h"
+#include "base/TextScan.h"
 
 namespace {
 

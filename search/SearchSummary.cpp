@@ -2,7 +2,7 @@
 #include "search/SearchSummary.h"
 
 #include "resource.h"
-#include "search/ResourceText.h"
+#include "base/ResourceText.h"
 
 std::wstring FormatSearchSummary(int filesSearched, int filesMatched, int matchCount) {
     std::wstring text;

@@ -12,9 +12,9 @@
 #include "search/FoldText.h"
 #include "search/Matcher.h"
 #include "search/RegexMatcher.h"
-#include "search/ResourceText.h"
-#include "search/ScopedHandle.h"
-#include "search/SearchRecords.h"
+#include "base/ResourceText.h"
+#include "base/ScopedHandle.h"
+#include "base/SearchRecords.h"
 #include "search/SearchResultSink.h"
 
 Searcher::Searcher() = default;

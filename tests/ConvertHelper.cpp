@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "search/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 SearchRequest ConverterRequest(int includeHidden, const std::wstring& ignoreTags) {
     SearchRequest r{};

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "converters/DocConverter.h"
-#include "search/SearchRecords.h"
+#include "base/SearchRecords.h"
 
 // A request with default converter options: hidden text kept, no tags.
 SearchRequest ConverterRequest(int includeHidden = 1, const std::wstring& ignoreTags = L"");

@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <cwchar>
 
-#include "search/ResourceText.h"
+#include "base/ResourceText.h"
 
 RecordingSink::~RecordingSink() {
     for (FileResult* r : results)

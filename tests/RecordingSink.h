@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "search/SearchRecords.h"
+#include "base/SearchRecords.h"
 #include "search/SearchResultSink.h"
 
 class RecordingSink : public SearchResultSink {

@@ -5,7 +5,7 @@
 
 #include "converters/ConverterList.h"
 #include "converters/TxtConverter.h"
-#include "search/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 namespace {
 

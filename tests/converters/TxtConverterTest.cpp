@@ -4,8 +4,8 @@
 #include <string>
 
 #include "converters/TxtConverter.h"
-#include "search/ScopedHandle.h"
-#include "search/SearchRecords.h"
+#include "base/ScopedHandle.h"
+#include "base/SearchRecords.h"
 #include "tests/TestFiles.h"
 
 namespace {

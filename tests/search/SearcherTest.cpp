@@ -7,7 +7,7 @@
 
 #include "converters/ConverterList.h"
 #include "converters/TxtConverter.h"
-#include "search/SearchRecords.h"
+#include "base/SearchRecords.h"
 #include "search/Searcher.h"
 #include "tests/RecordingSink.h"
 #include "tests/TestFiles.h"

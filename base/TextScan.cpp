@@ -1,5 +1,5 @@
 // SSE2 where wchar_t is a UTF-16 unit (Windows); plain loops elsewhere.
-#include "search/TextScan.h"
+#include "base/TextScan.h"
 
 #include <climits>
 #include <cstring>

@@ -1,5 +1,5 @@
 // Late binding to shlwapi.dll.
-#include "search/ShellPath.h"
+#include "base/ShellPath.h"
 
 #include <windows.h>
 

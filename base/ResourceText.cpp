@@ -1,6 +1,6 @@
 // String resources come from the executable that runs (window program,
 // console front end or test), each of which links the same resource script.
-#include "search/ResourceText.h"
+#include "base/ResourceText.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // Construction and reference counting of the search records.
-#include "search/SearchRecords.h"
+#include "base/SearchRecords.h"
 
 #include <cwchar>
 
