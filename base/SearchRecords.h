@@ -26,6 +26,9 @@ struct SearchRequest {
     int filesSearched;
     int filesMatched;
     int matchCount;
+    // A hit counts only where neither the character before it nor the one
+    // after it is a letter, a digit or an underscore.
+    int wholeWords;
 };
 
 // One hit, a failure record (end == -1) or a listing record (start == end == 0

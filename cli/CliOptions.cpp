@@ -11,6 +11,7 @@ const char kCliUsage[] =
     "\n"
     "  -e, --regex           TEXT is a regular expression\n"
     "  -i, --ignore-case     literal search ignores case\n"
+    "  -w, --word            whole words only: no letter, digit or _ just before or after a hit\n"
     "  -n, --no-recurse      do not search sub-directories\n"
     "  -f, --files PATTERN   file-name pattern (default *.*)\n"
     "  -m, --max N           at most N matches per file (default 999)\n"
@@ -76,6 +77,8 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             o->regex = 1;
         } else if (a == L"-i" || a == L"--ignore-case") {
             o->caseSensitive = 0;
+        } else if (a == L"-w" || a == L"--word") {
+            o->wholeWords = 1;
         } else if (a == L"-n" || a == L"--no-recurse") {
             o->recursion = 0;
         } else if (a == L"-f" || a == L"--files") {

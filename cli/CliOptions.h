@@ -12,6 +12,7 @@ struct CliOptions {
     std::wstring target;  // folder to search, or the file to dump
     int regex = 0;
     int caseSensitive = 1;
+    int wholeWords = 0;
     int recursion = 1;
     std::wstring fileNameSpec = L"*.*";
     int maximumMatch = 999;

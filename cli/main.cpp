@@ -32,6 +32,7 @@ void FillRequest(const CliOptions& o, SearchRequest* request) {
     request->recursion = o.recursion;
     request->regex = o.regex;
     request->caseSensitive = o.caseSensitive;
+    request->wholeWords = o.wholeWords;
     request->maximumMatch = o.maximumMatch;
 }
 

@@ -31,6 +31,7 @@ bool FileIterator::OnEnterDirectory(const wchar_t*) { return true; }
 bool FileIterator::OnLeaveDirectory() { return true; }
 bool FileIterator::OnFile(const wchar_t*, const WIN32_FIND_DATAW&) { return true; }
 bool FileIterator::KeepScanning() { return true; }
+bool FileIterator::YieldAfterFile() { return false; }
 
 void FileIterator::ClearStack() { stack.clear(); }
 
@@ -157,10 +158,12 @@ bool FileIterator::EnumerateFiles() {
     }
     bool result = true;
     for (int count = 1;; ++count) {
+        bool yield = false;
         if (!(top.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             const std::wstring path = std::wstring(currentDir) + top.entry.cFileName;
             if (!OnFile(path.c_str(), top.entry))
                 result = false;
+            yield = YieldAfterFile();
         }
         if (!NextEntry(top)) {
             if (!top.replay && top.enumeration != INVALID_HANDLE_VALUE)
@@ -171,7 +174,7 @@ bool FileIterator::EnumerateFiles() {
             walkState = kChooseDirectory;
             return result;
         }
-        if (!result || count == kBatchEntries)
+        if (!result || count == kBatchEntries || yield)
             return result;
     }
 }

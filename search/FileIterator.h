@@ -66,6 +66,9 @@ protected:
     virtual bool OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry);
     // Polled while sub-directories are collected; false stops the walk.
     virtual bool KeepScanning();
+    // Asked after each file of a batch: true ends the step there, so that a
+    // front end can answer its user between two files.
+    virtual bool YieldAfterFile();
 
 private:
     bool CollectSubdirectories();

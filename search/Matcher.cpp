@@ -10,6 +10,7 @@
 #include "search/ContextCut.h"
 #include "search/FileJob.h"
 #include "search/RegexMatcher.h"
+#include "search/WholeWord.h"
 #include "base/TextScan.h"
 #include "base/SearchRecords.h"
 #include "search/SearchResultSink.h"
@@ -42,6 +43,7 @@ void MatchLiteral(FileJob& job, const CaseInsensitiveFinder* ignoringCase) {
     const wchar_t* needle = job.request->searchText;
     const int needleLength = static_cast<int>(wcslen(needle));
     const bool exact = job.request->caseSensitive != 0;
+    const bool wholeWords = job.request->wholeWords != 0;
     std::unique_ptr<CaseInsensitiveFinder> own;
     if (!exact && !ignoringCase) {
         own = std::make_unique<CaseInsensitiveFinder>(needle);
@@ -55,6 +57,10 @@ void MatchLiteral(FileJob& job, const CaseInsensitiveFinder* ignoringCase) {
         if (!hit)
             return;
         const int start = static_cast<int>(hit - job.text);
+        if (wholeWords && !IsWholeWord(job.text, job.textLength, start, start + needleLength)) {
+            from = hit + 1;  // a later, overlapping hit may still stand alone
+            continue;
+        }
         if (!AddMatch(job, Match::Hit(start, start + needleLength)))
             return;
         from = hit + needleLength;  // hits never overlap
@@ -77,6 +83,14 @@ MatchOutcome MatchRegex(FileJob& job, const RegexMatcher& regex) {
         }
         const int start = static_cast<int>(matchBegin - job.text);
         const int end = static_cast<int>(matchEnd - job.text);
+        if (job.request->wholeWords && !IsWholeWord(job.text, job.textLength, start, end)) {
+            // Search again from the next character: a later match that
+            // overlaps this one may stand alone.
+            if (matchBegin == textEnd)
+                return MatchOutcome::kCompleted;
+            from = matchBegin + 1;
+            continue;
+        }
         if (!AddMatch(job, Match::Hit(start, end)))
             return MatchOutcome::kCompleted;
         if (matchEnd == matchBegin) {

@@ -230,3 +230,25 @@ TEST(RegexMatcher, CharacterClassesAnswerAsTheSystemDoes) {
 }
 
 }  // namespace
+
+TEST_F(MatcherTest, WholeWordsLiteralAndRegex) {
+    request.wholeWords = 1;
+    using V = std::vector<std::string>;
+    // Letters of other scripts, digits and the underscore join a word; marks
+    // and punctuation do not.
+    EXPECT_EQ(Run(L"cat concat cat_ cat1 (cat) écat catß cat", L"cat"), (V{"0-3", "22-25", "37-40"}));
+    // A hit that fails does not hide a later overlapping one that stands alone.
+    EXPECT_EQ(Run(L"aaa aa", L"aa"), (V{"4-6"}));
+    EXPECT_EQ(Run(L"ab-ab", L"ab-ab"), (V{"0-5"}));
+    // A combining mark after the hit belongs to its last letter.
+    EXPECT_EQ(Run(L"cafe\x0301 cafe", L"cafe"), (V{"6-10"}));
+    request.caseSensitive = 0;
+    EXPECT_EQ(Run(L"Colour colours COLOUR", L"colour"), (V{"0-6", "15-21"}));
+    request.regex = 1;
+    EXPECT_EQ(Run(L"xab ab abx", L"ab"), (V{"4-6"}));
+    // The regular expression is tried again one character further on.
+    EXPECT_EQ(Run(L"xaaa aa", L"a+"), (V{"5-7"}));
+    EXPECT_EQ(Run(L"colours colour", L"colou?r"), (V{"8-14"}));
+    request.wholeWords = 0;
+    EXPECT_EQ(Run(L"xab ab", L"ab"), (V{"1-3", "4-6"}));
+}

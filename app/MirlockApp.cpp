@@ -1,0 +1,227 @@
+// Start-up, the message loop with the idle-time search, the sink and the
+// application commands.
+#include "app/MirlockApp.h"
+
+#include <objbase.h>
+
+#include <cstdarg>
+#include <cwchar>
+
+#include "app/RequestSummary.h"
+#include "base/ResourceText.h"
+#include "base/Settings.h"
+#include "resource.h"
+#include "search/SearchSummary.h"
+#include "ui/Dialogs.h"
+#include "ui/ResultListBox.h"
+#include "ui/SearchControls.h"
+
+namespace {
+
+constexpr size_t kStatusChars = 100;
+
+}  // namespace
+
+MirlockApp::MirlockApp() = default;
+
+MirlockApp::~MirlockApp() {
+    if (mainWindow && mainWindow->hwnd && IsWindow(mainWindow->hwnd))
+        DestroyWindow(mainWindow->hwnd);
+    mainWindow.reset();
+    converters.ClearConverters();
+    EndApplication();
+    if (comReady)
+        CoUninitialize();
+}
+
+bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newCommandLine,
+                                 int showCommand) {
+    commandLine = newCommandLine ? newCommandLine : L"";
+    instance = newInstance;
+    comReady = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    request = SearchRequest{};
+    InitializeCriticalSection(&lock);
+    lockReady = true;
+    stopEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    converters.BuildConverters(ReadSettingInt(L"ConverterSet", 0));
+    searcher.SetMessageHandler([this](const wchar_t* text) {
+        MessageBoxW(MainHandle(), text, L"Mirlock", MB_OK | MB_ICONERROR);
+    });
+    request.maximumMatch = ReadSettingInt(L"MaximumMatch", 999);
+
+    mainWindow = std::make_unique<MainWnd>(this, kMinTrackWidth, kMinTrackHeight);
+    if (!mainWindow->RegisterWindowClass(instance))
+        return false;
+    const std::wstring folder = FolderFromCommandLine(commandLine.c_str());
+    if (!mainWindow->Create(instance, folder.c_str()))
+        return false;
+    ShowWindow(mainWindow->hwnd, showCommand);
+    UpdateWindow(mainWindow->hwnd);
+    ShowRequestSummary();
+    accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    return true;
+}
+
+MirlockApp::LoopTurn MirlockApp::RunLoopTurn(int* exitCode) {
+    MSG msg;
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            *exitCode = static_cast<int>(msg.wParam);
+            return LoopTurn::kQuit;
+        }
+        HWND main = MainHandle();
+        if (main && accelerators && TranslateAcceleratorW(main, accelerators, &msg))
+            return LoopTurn::kMessage;
+        HWND panel = mainWindow ? mainWindow->PanelWindow() : nullptr;
+        if (panel && IsDialogMessageW(panel, &msg))
+            return LoopTurn::kMessage;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        return LoopTurn::kMessage;
+    }
+    if (searching) {
+        if (!searcher.Step() && request.sink)
+            request.sink->SetSearching(0);
+        return LoopTurn::kStep;
+    }
+    return LoopTurn::kIdle;
+}
+
+int MirlockApp::RunMessageLoop() {
+    int exitCode = 0;
+    for (;;) {
+        const LoopTurn turn = RunLoopTurn(&exitCode);
+        if (turn == LoopTurn::kQuit)
+            return exitCode;
+        if (turn == LoopTurn::kIdle)
+            WaitMessage();
+    }
+}
+
+void MirlockApp::EndApplication() {
+    if (lockReady) {
+        DeleteCriticalSection(&lock);
+        lockReady = false;
+    }
+    if (stopEvent) {
+        CloseHandle(stopEvent);
+        stopEvent = nullptr;
+    }
+}
+
+void MirlockApp::HandleAppCommand(int id) {
+    switch (id) {
+    case IDOK:
+    case IDM_SEARCH:
+        StartOrStopSearch();
+        break;
+    case IDCANCEL:
+        if (stopEvent)
+            SetEvent(stopEvent);
+        break;
+    case IDM_OPTIONS:
+        RunOptions();
+        break;
+    default:
+        break;
+    }
+}
+
+void MirlockApp::StartOrStopSearch() {
+    if (searching) {
+        SetEvent(stopEvent);
+        return;
+    }
+    ResetEvent(stopEvent);
+    request.sink = this;
+    SearchControls* panel = mainWindow ? mainWindow->Panel() : nullptr;
+    if (panel)
+        panel->BuildRequest(&request);
+    ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr;
+    if (list) {
+        list->SetBaseFolder(request.folder);
+        list->Clear();
+    }
+    // An empty "Look in" field would walk the root of the current drive.
+    if (!request.folder[0] || !searcher.StartSearch(&request, &converters))
+        ShowStatus(IDS_OK);
+}
+
+void MirlockApp::ShowRequestSummary() {
+    const std::wstring text = FormatRequestSummary(request);
+    if (!text.empty())
+        SetStatusLine(text.c_str());
+}
+
+void MirlockApp::SetStatusLine(const wchar_t* text) {
+    if (!mainWindow)
+        return;
+    std::wstring line = text;
+    if (line.size() > kStatusChars)
+        line.resize(kStatusChars);
+    mainWindow->SetStatusText(line.c_str());
+}
+
+bool MirlockApp::ShowStatus(unsigned id, ...) {
+    wchar_t text[kStatusChars + 1];
+    va_list args;
+    va_start(args, id);
+    const bool ok = FormatResourceString(id, &args, text, kStatusChars + 1);
+    va_end(args);
+    if (!ok)
+        return false;
+    SetStatusLine(text);
+    return !IsStopRequested();
+}
+
+bool MirlockApp::AddResult(FileResult* result) {
+    if (IsStopRequested())
+        return false;
+    EnterCriticalSection(&lock);
+    request.filesMatched += 1;
+    request.matchCount += static_cast<int>(result->matches.size());
+    result->AddRef();
+    if (ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr)
+        list->AddRow(result);
+    else
+        result->Release();
+    LeaveCriticalSection(&lock);
+    return true;
+}
+
+void MirlockApp::SetSearching(int newSearching) {
+    searching = newSearching;
+    ResetEvent(stopEvent);
+    SearchControls* panel = mainWindow ? mainWindow->Panel() : nullptr;
+    if (newSearching) {
+        if (panel)
+            panel->SetPanelBusy(true);
+        return;
+    }
+    const std::wstring summary =
+        FormatSearchSummary(request.filesSearched, request.filesMatched, request.matchCount);
+    if (!summary.empty())
+        SetStatusLine(summary.c_str());
+    if (panel)
+        panel->SetPanelBusy(false);
+    if (ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr)
+        SendMessageW(list->ListBox(), LB_SETSEL, FALSE, 0);
+}
+
+bool MirlockApp::IsStopRequested() {
+    return stopEvent && WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0;
+}
+
+void MirlockApp::RunOptions() {
+    if (searching)
+        return;
+    OptionsData data;
+    data.maximumMatch = static_cast<unsigned>(request.maximumMatch);
+    data.converterMode = converters.Mode();
+    if (RunOptionsDialog(MainHandle(), data) != IDOK)
+        return;
+    request.maximumMatch = static_cast<int>(data.maximumMatch);
+    converters.BuildConverters(data.converterMode);
+    WriteSettingInt(L"ConverterSet", converters.Mode());
+    WriteSettingInt(L"MaximumMatch", request.maximumMatch);
+}

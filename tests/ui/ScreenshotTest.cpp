@@ -1,0 +1,125 @@
+// Screenshots of the main window after a search with context lines and a
+// sorted column, at 100 % and at 200 %, saved as PNG in the build folder for a
+// person to look at.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "resource.h"
+#include "tests/PngWriter.h"
+#include "tests/TestFiles.h"
+#include "tests/ui/UiHarness.h"
+#include "ui/ResultListBox.h"
+#include "ui/Window.h"
+
+namespace {
+
+// Width and height from a PNG file's header; 0 when it is no PNG.
+SIZE PngSize(const std::wstring& path) {
+    const std::string bytes = ReadWholeFile(path);
+    if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0)
+        return {0, 0};
+    auto big32 = [&](size_t at) {
+        return (static_cast<unsigned char>(bytes[at]) << 24) | (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+               (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]);
+    };
+    return {static_cast<LONG>(big32(16)), static_cast<LONG>(big32(20))};
+}
+
+std::wstring ShotName(int dpi) { return BuildFolderFile(L"mirlock-main-" + std::to_wstring(dpi) + L"dpi.png"); }
+
+}  // namespace
+
+TEST(Screenshot, MainWindowAfterASortedSearch) {
+    RegistrySandbox registry;
+    TempDir files;
+    files.WriteFile(L"guide.txt", "Set the colour profile before printing.\r\nThe colour of each layer can be changed.");
+    files.WriteFile(L"de-DE\\ui.xlf",
+                    "<xliff version=\"1.2\"><file source-language=\"en\" target-language=\"de\"><body>"
+                    "<trans-unit id=\"1\"><source>Choose a colour</source><target>Farbe w\xC3\xA4hlen</target></trans-unit>"
+                    "<trans-unit id=\"2\"><source>Colour depth</source><target>Farbtiefe</target></trans-unit>"
+                    "</body></file></xliff>");
+    files.WriteFile(L"notes\\todo.txt", "colour, colour, colour and one more colour");
+    files.WriteFile(L"notes\\empty.txt", "");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().substr(0, files.Path().size() - 1).c_str()));
+    const int dpi = WindowDpi(ui.Main());
+    SetWindowPos(ui.Main(), nullptr, 20, 20, ScalePixels(980, dpi), ScalePixels(480, dpi), SWP_NOZORDER);
+    // The splitter dragged to a third of the new width, as a user would.
+    HWND splitter = GetDlgItem(ui.Main(), IDC_SPLITTER);
+    RECT bar{};
+    GetWindowRect(splitter, &bar);
+    POINT target = {ScalePixels(330, dpi), 0};
+    ClientToScreen(ui.Main(), &target);
+    const int x = target.x - bar.left;
+    SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 10));
+    SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(static_cast<WORD>(x), 10));
+    SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(x), 10));
+    ui.SetText(IDC_SEARCH_TEXT, L"colour");
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    CheckDlgButton(ui.Panel(), IDC_CASE, BST_UNCHECKED);
+    ASSERT_TRUE(ui.Search());
+    ASSERT_EQ(ui.List().RowCount(), 4);  // the empty file is a failed file
+    ui.List().ClickColumn(1);  // Name, descending
+    ui.List().ClickColumn(1);  // Name, ascending
+    SendMessageW(ui.List().ListBox(), LB_SETSEL, TRUE, 1);
+    ui.PumpIdle();
+    RedrawWindow(ui.Main(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ui.PumpIdle();
+
+    ASSERT_STREQ(ui.List().RowResult(1)->name, L"guide.txt");
+    EXPECT_EQ(SendMessageW(ui.List().ListBox(), LB_GETITEMHEIGHT, 1, 0),
+              ScalePixels(15, dpi) * 3 + ScalePixels(6, dpi))
+        << "two hits: room for the first line, the gap and two context lines";
+    RECT header{};
+    GetClientRect(ui.List().Header(), &header);
+    EXPECT_EQ(header.bottom, ScalePixels(18, dpi));
+    const std::wstring shot = ShotName(dpi);
+    ASSERT_TRUE(SaveWindowPng(ui.Main(), shot));
+    const SIZE size = PngSize(shot);
+    EXPECT_GT(size.cx, ScalePixels(900, dpi));
+}
+
+// The same window in a process started with 200 % set for the user.
+TEST(Screenshot, AtTwoHundredPercent) {
+    if (WindowDpi(nullptr) != 96)
+        GTEST_SKIP() << "this process is the one at 200 %";
+    HKEY desktop = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &desktop, nullptr),
+              ERROR_SUCCESS);
+    DWORD previous = 0, size = sizeof previous;
+    const bool hadValue = RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr,
+                                           reinterpret_cast<BYTE*>(&previous), &size) == ERROR_SUCCESS;
+    const DWORD dpi = 192;
+    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_filter=Screenshot.MainWindowAfterASortedSearch";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    DeleteFileW(ShotName(192).c_str());
+    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    DWORD exitCode = 1;
+    if (started) {
+        WaitForSingleObject(process.hProcess, 120000);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    if (hadValue)
+        RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous), sizeof previous);
+    else
+        RegDeleteValueW(desktop, L"LogPixels");
+    RegCloseKey(desktop);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(exitCode, 0u) << "the window test at 200 % failed";
+    const SIZE big = PngSize(ShotName(192));
+    const SIZE small = PngSize(ShotName(96));
+    EXPECT_GT(big.cx, small.cx * 19 / 10);
+}

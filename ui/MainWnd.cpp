@@ -1,0 +1,335 @@
+// Main window: creation of the panes, layout, menu states and commands.
+#include "ui/MainWnd.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "base/ResourceText.h"
+#include "base/SearchRecords.h"
+#include "resource.h"
+#include "ui/Dialogs.h"
+#include "ui/ResultListBox.h"
+#include "ui/SearchControls.h"
+#include "ui/SplitWindow.h"
+
+bool IsEditControl(HWND window) {
+    if (!window)
+        return false;
+    wchar_t name[128] = {};
+    GetClassNameW(window, name, 128);
+    return CompareStringOrdinal(name, -1, L"Edit", -1, TRUE) == CSTR_EQUAL;
+}
+
+MainWnd::MainWnd(AppCommandHandler* app, int minTrackWidth, int minTrackHeight)
+    : app(app), minTrackWidth(minTrackWidth), minTrackHeight(minTrackHeight) {}
+
+MainWnd::~MainWnd() = default;
+
+bool MainWnd::RegisterWindowClass(HINSTANCE newInstance) {
+    instance = newInstance;
+    const std::wstring name = LoadResourceText(IDS_WINDOW_CLASS);
+    wcsncpy(className, name.empty() ? L"MIRLOCK" : name.c_str(), 100);
+    WNDCLASSEXW wc{};
+    if (GetClassInfoExW(instance, className, &wc))
+        return true;
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = SharedWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MIRLOCK));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MIRLOCK), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
+    wc.lpszClassName = className;
+    return RegisterClassExW(&wc) != 0;
+}
+
+HWND MainWnd::Create(HINSTANCE newInstance, const wchar_t* commandLine) {
+    instance = newInstance;
+    const std::wstring title = LoadResourceText(IDS_APP_TITLE);
+    HWND created = CreateWindowExW(0, className, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                   0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, this);
+    if (!created)
+        return nullptr;
+    DragAcceptFiles(created, TRUE);
+    if (commandLine && commandLine[0])
+        SetLookInText(commandLine);
+    return created;
+}
+
+HWND MainWnd::PanelWindow() const { return panel ? panel->hwnd : nullptr; }
+
+void MainWnd::SetLookInText(const wchar_t* text) {
+    if (HWND p = PanelWindow())
+        SetDlgItemTextW(p, IDC_LOOK_IN, text);
+}
+
+void MainWnd::SetStatusText(const wchar_t* text) {
+    if (statusBar)
+        SetWindowTextW(statusBar, text);
+}
+
+void MainWnd::SetStatusParts() {
+    if (!statusBar)
+        return;
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    int parts[2] = {std::max<int>(0, client.right - ScalePixels(60, WindowDpi(hwnd))), client.right};
+    SendMessageW(statusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+}
+
+bool MainWnd::OnCreate(const CREATESTRUCTW*, LRESULT* result) {
+    *result = 0;
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const PaneSplit split = InitialPaneSplit(client.right, WindowDpi(hwnd));
+    font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+
+    statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP,
+                                0, 0, 0, 0, hwnd,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)),
+                                instance, nullptr);
+    SetStatusParts();
+    int available = client.bottom;
+    if (statusBar) {
+        RECT s{};
+        GetWindowRect(statusBar, &s);
+        available -= s.bottom - s.top;
+    }
+
+    panel = std::make_unique<SearchControls>(app);
+    HWND panelWindow = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SEARCH_PANEL), hwnd,
+                                          SharedDialogProc, reinterpret_cast<LPARAM>(panel.get()));
+    if (panelWindow)
+        SendMessageW(panelWindow, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+
+    resultList = std::make_unique<ResultListBox>();
+    if (!ResultListBox::RegisterWindowClass(instance) ||
+        !CreateWindowExW(0, ResultListBox::kClassName, nullptr,
+                         WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, split.barRight, 0,
+                         split.listWidth, available, hwnd,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_RESULT_LIST)), instance,
+                         resultList.get())) {
+        resultList.reset();
+        return true;  // a main window without result list and splitter
+    }
+    SendMessageW(resultList->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+
+    splitter = std::make_unique<SplitWindow>(this);
+    const RECT barRect = {split.barLeft, 0, split.barRight, available};
+    if (splitter->Create(hwnd, instance, barRect))
+        splitter->SetPanes(panelWindow, resultList->hwnd);
+    else
+        splitter.reset();
+    Relayout();
+    return true;
+}
+
+void MainWnd::Relayout() {
+    if (statusBar) {
+        SendMessageW(statusBar, WM_SIZE, 0, 0);
+        SetStatusParts();
+    }
+    if (splitter)
+        SendMessageW(splitter->hwnd, WM_SIZE, 0, 0);
+}
+
+bool MainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    *result = 0;
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(reinterpret_cast<const CREATESTRUCTW*>(lParam), result);
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return true;
+    case WM_SIZE:
+        Relayout();
+        return true;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        return true;
+    }
+    case WM_ERASEBKGND:
+        *result = 1;
+        return true;
+    case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        const int dpi = WindowDpi(hwnd);
+        info->ptMinTrackSize.x = ScalePixels(minTrackWidth, dpi);
+        info->ptMinTrackSize.y = ScalePixels(minTrackHeight, dpi);
+        info->ptMaxTrackSize.x = GetSystemMetrics(SM_CXMAXTRACK);
+        info->ptMaxTrackSize.y = GetSystemMetrics(SM_CYMAXTRACK);
+        return true;
+    }
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam));
+        return true;
+    case WM_INITMENUPOPUP:
+        if (!HIWORD(lParam))
+            UpdateMenu(LOWORD(lParam), reinterpret_cast<HMENU>(wParam));
+        return true;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return true;
+    case 0x02E0: {  // WM_DPICHANGED: take the size the system suggests
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (resultList)
+            resultList->SetShowContext(resultList->ShowsContext());  // rows measured again
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void MainWnd::OnCommand(int id) {
+    switch (id) {
+    case IDOK:
+    case IDCANCEL:
+    case IDM_SEARCH:
+    case IDM_OPTIONS:
+        if (app)
+            app->HandleAppCommand(id);
+        break;
+    case IDM_ABOUT:
+        ShowAbout();
+        break;
+    case IDM_EXIT:
+        DestroyWindow(hwnd);
+        break;
+    case IDM_OPEN_FILE:
+        if (resultList)
+            resultList->OpenCurrent();
+        break;
+    case IDM_CONTEXT:
+        if (resultList)
+            resultList->SetShowContext(!resultList->ShowsContext());
+        break;
+    case IDM_STATUS_BAR:
+        if (statusBar) {
+            ShowWindow(statusBar, IsWindowVisible(statusBar) ? SW_HIDE : SW_SHOW);
+            Relayout();
+        }
+        break;
+    case IDM_CUT:
+    case IDM_COPY:
+    case IDM_PASTE:
+    case IDM_DELETE:
+    case IDM_SELECT_ALL:
+    case IDM_UNDO:
+        EditCommand(id);
+        break;
+    case IDM_COPY_PATH:
+        if (resultList)
+            resultList->CopyPaths();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWnd::EditCommand(int id) {
+    HWND focus = GetFocus();
+    if (IsEditControl(focus)) {
+        switch (id) {
+        case IDM_CUT: SendMessageW(focus, WM_CUT, 0, 0); break;
+        case IDM_COPY: SendMessageW(focus, WM_COPY, 0, 0); break;
+        case IDM_PASTE: SendMessageW(focus, WM_PASTE, 0, 0); break;
+        case IDM_DELETE: {
+            DWORD start = 0, end = 0;
+            SendMessageW(focus, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                         reinterpret_cast<LPARAM>(&end));
+            if (start == end) {
+                // The Delete key is an accelerator: without a selection it
+                // still removes the character after the caret.
+                SendMessageW(focus, WM_KEYDOWN, VK_DELETE, 0);
+            } else {
+                SendMessageW(focus, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
+            }
+            break;
+        }
+        case IDM_SELECT_ALL: SendMessageW(focus, EM_SETSEL, 0, -1); break;
+        case IDM_UNDO: SendMessageW(focus, WM_UNDO, 0, 0); break;
+        default: break;
+        }
+        return;
+    }
+    if (resultList && resultList->IsOwnWindow(focus))
+        resultList->EditCommand(id);
+}
+
+void MainWnd::UpdateMenu(int popupIndex, HMENU menu) {
+    auto enable = [menu](int id, bool on) {
+        EnableMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
+    };
+    HWND focus = GetFocus();
+    switch (popupIndex) {
+    case 1:
+        enable(IDM_COPY_PATH, false);
+        if (resultList && resultList->IsOwnWindow(focus)) {
+            const bool any = resultList->SelectedCount() > 0;
+            for (int id : {IDM_COPY, IDM_CUT, IDM_DELETE, IDM_COPY_PATH})
+                enable(id, any);
+            enable(IDM_PASTE, false);
+            enable(IDM_UNDO, false);
+            enable(IDM_SELECT_ALL, resultList->RowCount() > 0);
+        } else if (IsEditControl(focus)) {
+            enable(IDM_PASTE, IsClipboardFormatAvailable(CF_TEXT) != 0);
+            DWORD start = 0, end = 0;
+            SendMessageW(focus, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                         reinterpret_cast<LPARAM>(&end));
+            for (int id : {IDM_COPY, IDM_CUT, IDM_DELETE})
+                enable(id, start != end);
+            enable(IDM_UNDO, SendMessageW(focus, EM_CANUNDO, 0, 0) != 0);
+        }
+        break;
+    case 2:
+        CheckMenuItem(menu, IDM_CONTEXT,
+                      MF_BYCOMMAND | (resultList && resultList->ShowsContext() ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(menu, IDM_STATUS_BAR,
+                      MF_BYCOMMAND | (statusBar && IsWindowVisible(statusBar) ? MF_CHECKED : MF_UNCHECKED));
+        break;
+    case 3:
+        enable(IDM_OPEN_FILE, resultList && resultList->SelectedCount() > 0);
+        enable(IDM_SEARCH, true);
+        enable(IDM_OPTIONS, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWnd::ShowAbout() {
+    versionText = std::make_unique<wchar_t[]>(kPathChars);
+    BuildVersionLine(versionText.get(), kPathChars);
+    RunAboutDialog(hwnd, versionText.get());
+    versionText.reset();
+}
+
+void MainWnd::OnDropFiles(HDROP drop) {
+    wchar_t path[MAX_PATH] = {};
+    const UINT n = DragQueryFileW(drop, 0, path, MAX_PATH);
+    DragFinish(drop);
+    if (n == 0 || n >= MAX_PATH)
+        return;
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        // A file stands for the folder it is in.
+        PathRemoveFileSpecW(path);
+    }
+    SetLookInText(path);
+}

@@ -1,0 +1,70 @@
+// The main window: search panel and result list side by side with a splitter
+// between them, a status bar, the menu and the routing of commands.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+
+#include "ui/Window.h"
+
+class ResultListBox;
+class SearchControls;
+class SplitWindow;
+
+// The application-level commands (start or stop a search, stop, Options),
+// carried out by the application object.
+class AppCommandHandler {
+public:
+    virtual ~AppCommandHandler() = default;
+    virtual void HandleAppCommand(int id) = 0;
+};
+
+class MainWnd : public Window {
+public:
+    MainWnd(AppCommandHandler* app, int minTrackWidth, int minTrackHeight);
+    ~MainWnd() override;
+
+    bool RegisterWindowClass(HINSTANCE instance);
+    // Creates the window; a non-empty command line becomes the "Look in" text.
+    HWND Create(HINSTANCE instance, const wchar_t* commandLine);
+
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    bool OnCreate(const CREATESTRUCTW* create, LRESULT* result) override;
+
+    void Relayout();
+    void UpdateMenu(int popupIndex, HMENU menu);
+    void SetStatusText(const wchar_t* text);
+    void SetLookInText(const wchar_t* text);
+
+    ResultListBox* ResultList() const { return resultList.get(); }
+    SearchControls* Panel() const { return panel.get(); }
+    SplitWindow* Splitter() const { return splitter.get(); }
+    HWND StatusBar() const { return statusBar; }
+    HWND PanelWindow() const;
+    AppCommandHandler* App() const { return app; }
+
+private:
+    void OnCommand(int id);
+    void EditCommand(int id);
+    void ShowAbout();
+    void OnDropFiles(HDROP drop);
+    void SetStatusParts();
+
+    AppCommandHandler* app;
+    std::unique_ptr<wchar_t[]> versionText;
+    wchar_t className[101] = {};
+    int minTrackWidth;
+    int minTrackHeight;
+    std::unique_ptr<ResultListBox> resultList;
+    HFONT font = nullptr;
+    std::unique_ptr<SplitWindow> splitter;
+    std::unique_ptr<SearchControls> panel;
+    HWND statusBar = nullptr;
+    HINSTANCE instance = nullptr;
+};
+
+// True when `window` is an edit control (the edit fields of the panel's
+// combo boxes included).
+bool IsEditControl(HWND window);

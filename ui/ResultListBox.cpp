@@ -1,0 +1,461 @@
+// The result list: rows drawn on demand from their FileResult records.
+#include "ui/ResultListBox.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "base/ResourceText.h"
+#include "base/SearchRecords.h"
+#include "resource.h"
+#include "ui/ResultCells.h"
+
+namespace {
+
+constexpr int kHeaderHeight = 18;  // pixels at 96 DPI
+
+struct ColumnSpec {
+    unsigned textId;  // 0: no text
+    int width;
+    bool right;
+};
+
+// Header items in order; item 0 is a fixed margin.
+const ColumnSpec kColumns[kColumnCount] = {
+    {0, 11, false},
+    {IDS_COLUMN_NAME, 200, false},
+    {IDS_COLUMN_LOCATION, 200, false},
+    {IDS_COLUMN_MATCHES, 80, true},
+    {IDS_COLUMN_SIZE, 80, true},
+    {IDS_COLUMN_FILE_TYPE, 80, false},
+    {IDS_COLUMN_UPDATED, 100, false},
+};
+
+// The order in which a row's cells are drawn.
+const int kDrawOrder[] = {kColumnName, kColumnMatches, kColumnLocation,
+                          kColumnSize, kColumnFileType, kColumnUpdated};
+
+// Control characters of a context line are drawn as spaces, keeping offsets.
+std::wstring PrintableContext(const std::wstring& context) {
+    std::wstring text = context;
+    for (auto& c : text) {
+        if (c < 0x20)
+            c = L' ';
+    }
+    return text;
+}
+
+}  // namespace
+
+bool ResultListBox::RegisterWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    if (GetClassInfoExW(instance, kClassName, &wc))
+        return true;
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = SharedWindowProc;
+    wc.hInstance = instance;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    return RegisterClassExW(&wc) != 0;
+}
+
+bool ResultListBox::OnCreate(const CREATESTRUCTW* create, LRESULT* result) {
+    *result = 0;
+    layout.Attach(hwnd);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const int dpi = Dpi();
+    const int headerHeight = ScalePixels(kHeaderHeight, dpi);
+    header = CreateWindowExW(0, WC_HEADERW, nullptr,
+                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | HDS_BUTTONS | HDS_DRAGDROP |
+                                 HDS_FULLDRAG,
+                             0, 0, client.right, headerHeight, hwnd,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LIST_HEADER)),
+                             create->hInstance, nullptr);
+    if (!header)
+        return true;  // a list without header and rows; nothing else fails
+    for (int i = 0; i < kColumnCount; ++i) {
+        std::wstring text = kColumns[i].textId ? LoadResourceText(kColumns[i].textId) : L"";
+        HDITEMW item{};
+        item.mask = HDI_TEXT | HDI_WIDTH | HDI_FORMAT;
+        item.pszText = text.data();
+        item.cxy = ScalePixels(kColumns[i].width, dpi);
+        item.fmt = (kColumns[i].right ? HDF_RIGHT : HDF_LEFT) | HDF_STRING;
+        SendMessageW(header, HDM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+    }
+    listBox = CreateWindowExW(0, L"ListBox", nullptr,
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP |
+                                  LBS_OWNERDRAWVARIABLE | LBS_NOTIFY | LBS_EXTENDEDSEL |
+                                  LBS_NOINTEGRALHEIGHT,
+                              0, headerHeight, client.right,
+                              std::max<int>(0, client.bottom - headerHeight), hwnd,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LIST_BOX)),
+                              create->hInstance, nullptr);
+    layout.AddChild(header, AnchorRight | StretchWidth | StretchHeight);
+    layout.AddChild(listBox, AnchorRight | AnchorBottom | StretchWidth | StretchHeight);
+    return true;
+}
+
+bool ResultListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    *result = 0;
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(reinterpret_cast<const CREATESTRUCTW*>(lParam), result);
+    case WM_SETFOCUS:
+        if (listBox)
+            SetFocus(listBox);
+        return true;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item->CtlType != ODT_LISTBOX || item->itemID == static_cast<UINT>(-1))
+            return false;
+        OnDrawItem(*item);
+        *result = TRUE;
+        return true;
+    }
+    case WM_MEASUREITEM:
+        OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        *result = TRUE;
+        return true;
+    case WM_DELETEITEM: {
+        const auto* item = reinterpret_cast<const DELETEITEMSTRUCT*>(lParam);
+        if (item->hwndItem != listBox)
+            return false;
+        if (auto* row = reinterpret_cast<FileResult*>(item->itemData))
+            row->Release();
+        *result = TRUE;
+        return true;
+    }
+    case WM_SETFONT:
+        if (header)
+            SendMessageW(header, WM_SETFONT, wParam, lParam);
+        if (listBox)
+            SendMessageW(listBox, WM_SETFONT, wParam, lParam);
+        return true;
+    case WM_NOTIFY: {
+        const auto* notify = reinterpret_cast<const NMHDR*>(lParam);
+        if (notify->hwndFrom != header || !header)
+            return false;
+        return OnHeaderNotify(notify, result);
+    }
+    case WM_COMMAND:
+        if (reinterpret_cast<HWND>(lParam) == listBox && listBox && HIWORD(wParam) == LBN_DBLCLK) {
+            SendMessageW(GetParent(hwnd), WM_COMMAND, IDM_OPEN_FILE, 0);
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void ResultListBox::OnMeasureItem(MEASUREITEMSTRUCT* item) {
+    const auto* row = reinterpret_cast<const FileResult*>(item->itemData);
+    const int dpi = Dpi();
+    item->itemHeight = row ? RowHeight(*row, showContext, dpi) : ScalePixels(kRowLineHeight, dpi);
+}
+
+void ResultListBox::OnDrawItem(const DRAWITEMSTRUCT& item) {
+    const auto* row = reinterpret_cast<const FileResult*>(item.itemData);
+    HDC dc = item.hDC;
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    const COLORREF textColor = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+    const COLORREF backColor = GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW);
+    const COLORREF oldText = SetTextColor(dc, textColor);
+    const COLORREF oldBack = SetBkColor(dc, backColor);
+    const UINT oldAlign = GetTextAlign(dc);
+    const int oldMode = SetBkMode(dc, OPAQUE);
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &item.rcItem, nullptr, 0, nullptr);
+
+    if (row) {
+        const int line = ScalePixels(kRowLineHeight, Dpi());
+        for (int column : kDrawOrder) {
+            RECT cell{};
+            if (!header || !SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(&cell)))
+                continue;
+            HDITEMW format{};
+            format.mask = HDI_FORMAT;
+            SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&format));
+            const bool right = (format.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT;
+            RECT text = {cell.left + 2, item.rcItem.top, cell.right - 2, item.rcItem.bottom};
+            if (text.right <= text.left)
+                continue;
+            UINT flags = DT_SINGLELINE | DT_NOPREFIX | DT_TOP | (right ? DT_RIGHT : DT_LEFT);
+            if (column == kColumnName)
+                flags |= DT_END_ELLIPSIS;
+            else if (column == kColumnLocation)
+                flags |= DT_PATH_ELLIPSIS;
+            RECT lineRect = text;
+            lineRect.bottom = std::min<LONG>(text.bottom, text.top + line);
+            const std::wstring cellText = CellText(*row, column, baseFolder);
+            DrawTextW(dc, cellText.c_str(), static_cast<int>(cellText.size()), &lineRect, flags);
+        }
+        DrawContextLines(dc, item.rcItem, *row, textColor);
+    }
+
+    SetTextAlign(dc, oldAlign);
+    SetBkMode(dc, oldMode);
+    SetTextColor(dc, oldText);
+    SetBkColor(dc, oldBack);
+    if (item.itemState & ODS_FOCUS)
+        DrawFocusRect(dc, &item.rcItem);
+}
+
+void ResultListBox::DrawContextLines(HDC dc, const RECT& rowRect, const FileResult& row,
+                                     COLORREF textColor) {
+    const int dpi = Dpi();
+    const int line = ScalePixels(kRowLineHeight, dpi);
+    const int x0 = LOWORD(GetDialogBaseUnits()) * dpi / 96 / 4 + ScalePixels(26, dpi);
+    int y = rowRect.top + ScalePixels(kContextGap, dpi) + line;
+    const COLORREF contextColor = GetSysColor(COLOR_GRAYTEXT);
+    SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    SetBkMode(dc, TRANSPARENT);
+    const size_t shown = std::min<size_t>(row.matches.size(), kContextLinesShown);
+    for (size_t i = 0; i < shown; ++i, y += line) {
+        const Match& m = *row.matches[i];
+        if (m.context.empty() || y >= rowRect.bottom)
+            continue;
+        const std::wstring context = PrintableContext(m.context);
+        const int length = static_cast<int>(context.size());
+        const int before = std::clamp(m.start - m.contextStart, 0, length);
+        const int hit = std::clamp(m.end - m.start, 0, length - before);
+        const struct {
+            int from, count;
+            COLORREF color;
+        } pieces[] = {{0, before, contextColor},
+                      {before, hit, textColor},
+                      {before + hit, length - before - hit, contextColor}};
+        int x = x0;
+        for (const auto& piece : pieces) {
+            if (piece.count <= 0)
+                continue;
+            SetTextColor(dc, piece.color);
+            ExtTextOutW(dc, x, y, ETO_CLIPPED, &rowRect, context.c_str() + piece.from, piece.count,
+                        nullptr);
+            SIZE extent{};
+            GetTextExtentPoint32W(dc, context.c_str() + piece.from, piece.count, &extent);
+            x += extent.cx;
+            if (x >= rowRect.right)
+                break;
+        }
+    }
+}
+
+bool ResultListBox::OnHeaderNotify(const NMHDR* notify, LRESULT* result) {
+    *result = 0;
+    switch (notify->code) {
+    case HDN_ITEMCLICKW:
+    case HDN_ITEMCLICKA: {
+        const int item = reinterpret_cast<const NMHEADERW*>(notify)->iItem;
+        if (item >= 1 && item < kColumnCount)
+            ClickColumn(item);
+        return true;
+    }
+    case HDN_BEGINTRACKW:
+    case HDN_BEGINTRACKA:
+        // The first item is a fixed margin.
+        *result = reinterpret_cast<const NMHEADERW*>(notify)->iItem == 0 ? TRUE : FALSE;
+        return true;
+    case HDN_ITEMCHANGEDW:
+    case HDN_ITEMCHANGEDA:
+    case HDN_ENDDRAG:
+        InvalidateRect(listBox, nullptr, TRUE);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ResultListBox::ClickColumn(int column) {
+    if (column < 1 || column >= kColumnCount)
+        return;
+    HDITEMW format{};
+    format.mask = HDI_FORMAT;
+    if (header && SendMessageW(header, HDM_GETITEMW, sortColumn, reinterpret_cast<LPARAM>(&format))) {
+        format.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        SendMessageW(header, HDM_SETITEMW, sortColumn, reinterpret_cast<LPARAM>(&format));
+    }
+    if (column == sortColumn)
+        sortAscending = !sortAscending;
+    else
+        sortColumn = column;
+    SortRows();
+    format = HDITEMW{};
+    format.mask = HDI_FORMAT;
+    if (header && SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&format))) {
+        format.fmt = (format.fmt & ~(HDF_SORTUP | HDF_SORTDOWN)) |
+                     (sortAscending ? HDF_SORTUP : HDF_SORTDOWN);
+        SendMessageW(header, HDM_SETITEMW, column, reinterpret_cast<LPARAM>(&format));
+    }
+    InvalidateRect(listBox, nullptr, TRUE);
+}
+
+void ResultListBox::SortRows() {
+    const int count = RowCount();
+    if (count <= 0)
+        return;
+    std::vector<FileResult*> results;
+    results.reserve(count);
+    for (int i = 0; i < count; ++i)
+        results.push_back(RowResult(i));
+    SortResults(results, sortColumn, sortAscending);
+    // The rows stay (and so does the selection); each takes its new result.
+    SendMessageW(listBox, WM_SETREDRAW, FALSE, 0);
+    const int dpi = Dpi();
+    for (int i = 0; i < count; ++i) {
+        SendMessageW(listBox, LB_SETITEMDATA, i, reinterpret_cast<LPARAM>(results[i]));
+        const int height = RowHeight(*results[i], showContext, dpi);
+        if (SendMessageW(listBox, LB_GETITEMHEIGHT, i, 0) != height)
+            SendMessageW(listBox, LB_SETITEMHEIGHT, i, height);
+    }
+    SendMessageW(listBox, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(listBox, nullptr, TRUE);
+}
+
+void ResultListBox::AddRow(FileResult* result) {
+    if (!listBox) {
+        result->Release();
+        return;
+    }
+    const LRESULT index = SendMessageW(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(result));
+    if (index == LB_ERR || index == LB_ERRSPACE)
+        result->Release();
+}
+
+void ResultListBox::Clear() {
+    if (listBox)
+        SendMessageW(listBox, LB_RESETCONTENT, 0, 0);
+}
+
+int ResultListBox::RowCount() const {
+    if (!listBox)
+        return 0;
+    const LRESULT n = SendMessageW(listBox, LB_GETCOUNT, 0, 0);
+    return n == LB_ERR ? 0 : static_cast<int>(n);
+}
+
+int ResultListBox::SelectedCount() const {
+    if (!listBox)
+        return 0;
+    const LRESULT n = SendMessageW(listBox, LB_GETSELCOUNT, 0, 0);
+    return n == LB_ERR ? 0 : static_cast<int>(n);
+}
+
+FileResult* ResultListBox::RowResult(int row) const {
+    const LRESULT data = SendMessageW(listBox, LB_GETITEMDATA, row, 0);
+    return data == LB_ERR ? nullptr : reinterpret_cast<FileResult*>(data);
+}
+
+std::vector<int> ResultListBox::SelectedRows() const {
+    std::vector<int> rows(SelectedCount());
+    if (!rows.empty()) {
+        const LRESULT n = SendMessageW(listBox, LB_GETSELITEMS, rows.size(),
+                                       reinterpret_cast<LPARAM>(rows.data()));
+        rows.resize(n == LB_ERR ? 0 : n);
+        std::sort(rows.begin(), rows.end());
+    }
+    return rows;
+}
+
+bool ResultListBox::IsOwnWindow(HWND window) const {
+    return window && (window == hwnd || window == listBox || window == header);
+}
+
+void ResultListBox::OpenCurrent() {
+    if (!listBox)
+        return;
+    const LRESULT row = SendMessageW(listBox, LB_GETCARETINDEX, 0, 0);
+    if (row == LB_ERR || row < 0 || row >= RowCount())
+        return;
+    const FileResult* result = RowResult(static_cast<int>(row));
+    if (!result)
+        return;
+    const std::wstring path = std::wstring(result->location) + result->name;
+    if (path.size() >= kPathChars)
+        return;
+    ShellExecuteW(hwnd, L"open", path.c_str(), nullptr, L".", SW_SHOWDEFAULT);
+}
+
+void ResultListBox::SetShowContext(bool show) {
+    showContext = show;
+    const int count = RowCount();
+    std::vector<FileResult*> results;
+    results.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        FileResult* r = RowResult(i);
+        r->AddRef();
+        results.push_back(r);
+    }
+    // Every row is measured again on its way back in.
+    SendMessageW(listBox, WM_SETREDRAW, FALSE, 0);
+    Clear();
+    SendMessageW(listBox, LB_INITSTORAGE, count, 0);
+    for (FileResult* r : results) {
+        r->AddRef();
+        AddRow(r);
+        r->Release();
+    }
+    SendMessageW(listBox, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(listBox, nullptr, TRUE);
+}
+
+void ResultListBox::SetClipboardText(const std::wstring& text) {
+    if (!OpenClipboard(hwnd))
+        return;  // dropped silently
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* p = GlobalLock(block)) {
+            memcpy(p, text.c_str(), bytes);
+            GlobalUnlock(block);
+            if (!SetClipboardData(CF_UNICODETEXT, block))
+                GlobalFree(block);
+        } else {
+            GlobalFree(block);
+        }
+    }
+    CloseClipboard();
+}
+
+void ResultListBox::CopyPaths() {
+    std::wstring text;
+    for (int row : SelectedRows()) {
+        if (!text.empty())
+            text += L"\r\n";
+        text += RowPathText(*RowResult(row), baseFolder);
+    }
+    if (!text.empty())
+        SetClipboardText(text);
+}
+
+void ResultListBox::EditCommand(int id) {
+    if (!listBox)
+        return;
+    if (id == IDM_SELECT_ALL) {
+        if (RowCount() > 0)
+            SendMessageW(listBox, LB_SELITEMRANGEEX, 0, RowCount() - 1);
+        return;
+    }
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty())
+        return;
+    if (id == IDM_COPY || id == IDM_CUT) {
+        std::wstring text;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (i > 0)
+                text += L"\r\n";
+            text += RowCopyText(*RowResult(rows[i]), baseFolder);
+        }
+        SetClipboardText(text);
+    }
+    if (id == IDM_DELETE || id == IDM_CUT) {
+        SendMessageW(listBox, WM_SETREDRAW, FALSE, 0);
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+            SendMessageW(listBox, LB_DELETESTRING, *it, 0);
+        SendMessageW(listBox, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(listBox, nullptr, TRUE);
+    }
+}

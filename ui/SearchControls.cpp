@@ -1,0 +1,292 @@
+// Search panel: creation, option groups, histories and the request.
+#include "ui/SearchControls.h"
+
+#include <cwchar>
+
+#include "base/ResourceText.h"
+#include "base/SearchRecords.h"
+#include "base/Settings.h"
+#include "resource.h"
+#include "ui/BrowseCombo.h"
+#include "ui/CollapsibleGroup.h"
+#include "ui/MainWnd.h"
+
+namespace {
+
+constexpr int kHistoryEntries = 10;
+
+int FontHeight(HWND window) {
+    HDC dc = GetDC(window);
+    if (!dc)
+        return 13;
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return metrics.tmHeight;
+}
+
+void ReadText(HWND control, wchar_t (&text)[kPathChars]) {
+    text[0] = 0;
+    GetWindowTextW(control, text, kPathChars);
+}
+
+}  // namespace
+
+void MoveToTopOfList(HWND combo, const wchar_t* text) {
+    const LRESULT found = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(text));
+    if (found >= 0)
+        SendMessageW(combo, CB_DELETESTRING, found, 0);
+    SendMessageW(combo, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+}
+
+SearchControls::SearchControls(AppCommandHandler* app) : app(app) {}
+SearchControls::~SearchControls() = default;
+
+bool SearchControls::OptionsExpanded() const { return optionsGroup && optionsGroup->IsExpanded(); }
+bool SearchControls::ConvertersExpanded() const {
+    return convertersGroup && convertersGroup->IsExpanded();
+}
+
+bool SearchControls::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    *result = 0;
+    switch (message) {
+    case 1:
+        OnInitialize();
+        *result = FALSE;  // the focus was given to the search field
+        return true;
+    case WM_DESTROY:
+        SaveHistory();
+        return true;
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize.x = minWidth;
+        return true;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (wParam != IDC_LOOK_IN || !lookIn || item->itemID == static_cast<UINT>(-1))
+            return false;
+        lookIn->DrawItem(*item);
+        *result = TRUE;
+        return true;
+    }
+    case WM_MEASUREITEM: {
+        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        if (wParam != IDC_LOOK_IN)
+            return false;
+        // Sent while the dialog is still being made, before the combo's object exists.
+        item->itemHeight = (item->itemID == static_cast<UINT>(-1) ? FontHeight(hwnd)
+                                                                   : GetSystemMetrics(SM_CYSMICON)) +
+                           2;
+        *result = TRUE;
+        return true;
+    }
+    case WM_SETFONT:
+        for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            SendMessageW(child, WM_SETFONT, wParam, lParam);
+        return true;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return true;
+    default:
+        return false;
+    }
+}
+
+void SearchControls::OnCommand(int id, int code) {
+    switch (id) {
+    case IDOK:
+        if (app)
+            app->HandleAppCommand(IDOK);
+        break;
+    case IDCANCEL:
+        // Escape in the panel stops a running search.
+        if (app)
+            app->HandleAppCommand(IDCANCEL);
+        break;
+    case IDC_IGNORE_TAGGED:
+        EnableTagField();
+        break;
+    case IDC_LOOK_IN:
+        if (!lookIn)
+            break;
+        if (code == CBN_DROPDOWN)
+            lookIn->OnDropDown();
+        else if (code == CBN_SELCHANGE)
+            lookIn->OnSelectionChange();
+        break;
+    case IDC_OPTIONS_TOGGLE:
+    case IDC_CONVERTERS_TOGGLE:
+        ToggleGroup(id);
+        break;
+    default:
+        break;
+    }
+}
+
+void SearchControls::EnableTagField() {
+    EnableWindow(Item(IDC_TAG_TEXT), IsDlgButtonChecked(hwnd, IDC_IGNORE_TAGGED) == BST_CHECKED);
+}
+
+void SearchControls::LoadHistory(int controlId, const wchar_t* format) {
+    for (int i = 0; i < kHistoryEntries; ++i) {
+        wchar_t text[kPathChars];
+        ReadSettingString(IndexedSettingName(format, i).c_str(), text);
+        if (text[0])
+            SendMessageW(Item(controlId), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+}
+
+void SearchControls::OnInitialize() {
+    layout.Attach(hwnd);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    minWidth = client.right;
+    layout.AddDialogItem(IDC_SEARCH_TEXT, AnchorRight | StretchWidth | StretchHeight);
+
+    lookIn = std::make_unique<BrowseCombo>(FontHeight(hwnd), GetSystemMetrics(SM_CYSMICON));
+    HWND combo = Item(IDC_LOOK_IN);
+    lookIn->Bind(combo);
+    SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), lookIn->ItemHeight(true));
+    SendMessageW(combo, CB_SETITEMHEIGHT, 0, lookIn->ItemHeight(false));
+    layout.AddDialogItem(IDC_LOOK_IN, AnchorRight | StretchWidth | StretchHeight);
+
+    for (int i = kHistoryEntries - 1; i >= 0; --i) {
+        wchar_t folder[kPathChars];
+        ReadSettingString(IndexedSettingName(L"Location%d", i).c_str(), folder);
+        if (folder[0])
+            lookIn->PutOnTop(folder);
+    }
+    lookIn->AddSpecialFolders();
+    SendMessageW(combo, CB_SETCURSEL, ReadSettingInt(L"LastLoc", 0), 0);
+
+    optionsGroup = std::make_unique<CollapsibleGroup>(hwnd, IDC_OPTIONS_GROUP, IDC_FILE_NAME);
+    layout.AddDialogItem(IDC_OPTIONS_GROUP, AnchorRight | StretchWidth);
+    layout.AddDialogItem(IDC_FILE_NAME, AnchorRight | StretchWidth);
+    layout.AddChild(optionsGroup->Line(), AnchorRight | StretchWidth);
+    LoadHistory(IDC_FILE_NAME, L"Filespec%d");
+
+    convertersGroup = std::make_unique<CollapsibleGroup>(hwnd, IDC_CONVERTERS_GROUP, IDC_TAG_TEXT);
+    layout.AddDialogItem(IDC_CONVERTERS_GROUP, AnchorRight | StretchWidth);
+    layout.AddDialogItem(IDC_TAG_TEXT, AnchorRight | StretchWidth);
+    LoadHistory(IDC_TAG_TEXT, L"Ignore%d");
+    layout.AddChild(convertersGroup->Line(), AnchorRight | StretchWidth);
+
+    CheckDlgButton(hwnd, IDC_SUBDIRS, ReadSettingInt(L"Recursion", 1) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd, IDC_REGEX, ReadSettingInt(L"Regex", 0) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd, IDC_CASE, ReadSettingInt(L"Case", 1) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd, IDC_WHOLE_WORDS,
+                   ReadSettingInt(L"WholeWords", 0) ? BST_CHECKED : BST_UNCHECKED);
+
+    layout.AddDialogItem(IDOK, AnchorRight);
+    SetFocus(Item(IDC_SEARCH_TEXT));
+    ShowWindow(hwnd, SW_SHOW);
+    ToggleGroup(IDC_OPTIONS_TOGGLE);
+    ToggleGroup(IDC_CONVERTERS_TOGGLE);
+    EnableTagField();
+}
+
+void SearchControls::ToggleGroup(int buttonId) {
+    CollapsibleGroup* group = buttonId == IDC_OPTIONS_TOGGLE      ? optionsGroup.get()
+                              : buttonId == IDC_CONVERTERS_TOGGLE ? convertersGroup.get()
+                                                                  : nullptr;
+    if (group)
+        group->Toggle();
+}
+
+void SearchControls::BuildRequest(SearchRequest* request) {
+    ReadText(Item(IDC_SEARCH_TEXT), request->searchText);
+    ReadText(Item(IDC_LOOK_IN), request->folder);
+    if (request->folder[0] && lookIn)
+        lookIn->PutOnTop(request->folder);
+    request->recursion = IsDlgButtonChecked(hwnd, IDC_SUBDIRS) == BST_CHECKED;
+    WriteSettingInt(L"Recursion", request->recursion);
+
+    if (OptionsExpanded()) {
+        ReadText(Item(IDC_FILE_NAME), request->fileNameSpec);
+        request->caseSensitive = IsDlgButtonChecked(hwnd, IDC_CASE) == BST_CHECKED;
+        request->regex = IsDlgButtonChecked(hwnd, IDC_REGEX) == BST_CHECKED;
+        request->wholeWords = IsDlgButtonChecked(hwnd, IDC_WHOLE_WORDS) == BST_CHECKED;
+        WriteSettingInt(L"Case", request->caseSensitive);
+        WriteSettingInt(L"Regex", request->regex);
+        WriteSettingInt(L"WholeWords", request->wholeWords);
+        WriteSettingInt(L"FormatMode", request->formatMode);
+        if (request->fileNameSpec[0])
+            MoveToTopOfList(Item(IDC_FILE_NAME), request->fileNameSpec);
+    } else {
+        request->fileNameSpec[0] = 0;
+        request->caseSensitive = 0;
+        request->regex = 0;
+        request->wholeWords = 0;
+        request->formatMode = 0;
+    }
+
+    if (ConvertersExpanded()) {
+        ReadText(Item(IDC_TAG_TEXT), request->ignoreTags);
+        if (request->ignoreTags[0])
+            MoveToTopOfList(Item(IDC_TAG_TEXT), request->ignoreTags);
+        if (IsDlgButtonChecked(hwnd, IDC_IGNORE_TAGGED) != BST_CHECKED)
+            request->ignoreTags[0] = 0;
+        request->includeHidden = IsDlgButtonChecked(hwnd, IDC_IGNORE_HIDDEN) == BST_CHECKED ? 0 : 1;
+    } else {
+        request->ignoreTags[0] = 0;
+        request->includeHidden = 1;
+    }
+    if (!request->fileNameSpec[0])
+        wcscpy(request->fileNameSpec, L"*.*");
+}
+
+void SearchControls::SetPanelBusy(bool busy) {
+    HWND button = Item(IDOK);
+    if (busy) {
+        SetWindowTextW(button, LoadResourceText(IDS_STOP).c_str());
+        savedFocus = GetFocus();
+        for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (child != button)
+                EnableWindow(child, FALSE);
+        }
+        // The keyboard keeps a place to go: Enter or Space on "Stop".
+        if (!savedFocus || IsChild(hwnd, savedFocus))
+            SetFocus(button);
+    } else {
+        for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            EnableWindow(child, TRUE);
+        EnableTagField();
+        SetWindowTextW(button, LoadResourceText(IDS_SEARCH).c_str());
+        if (savedFocus && IsWindow(savedFocus))
+            SetFocus(savedFocus);
+    }
+}
+
+void SearchControls::SaveList(int controlId, const wchar_t* format) {
+    HWND combo = Item(controlId);
+    const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < kHistoryEntries && i < count; ++i) {
+        wchar_t text[kPathChars] = {};
+        const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0 || length >= kPathChars)
+            continue;
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        WriteSettingString(IndexedSettingName(format, i).c_str(), text);
+    }
+}
+
+void SearchControls::SaveHistory() {
+    HWND combo = Item(IDC_LOOK_IN);
+    const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < kHistoryEntries && i < count; ++i) {
+        if (SendMessageW(combo, CB_GETITEMDATA, i, 0) != BrowseCombo::kUserFolder)
+            break;
+        wchar_t text[kPathChars] = {};
+        const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0 || length >= kPathChars)
+            break;
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        WriteSettingString(IndexedSettingName(L"Location%d", i).c_str(), text);
+        WriteSettingInt(L"LastLoc", static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)));
+    }
+    SaveList(IDC_FILE_NAME, L"Filespec%d");
+    SaveList(IDC_TAG_TEXT, L"Ignore%d");
+}

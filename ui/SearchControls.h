@@ -1,0 +1,56 @@
+// The search panel: the child dialog on the left with the search text, the
+// folder, the options and the "Search"/"Stop" button. It keeps the histories
+// of its fields in the settings and fills the request at every search start.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "ui/AnchorLayout.h"
+#include "ui/Window.h"
+
+class AppCommandHandler;
+class BrowseCombo;
+class CollapsibleGroup;
+struct SearchRequest;
+
+class SearchControls : public Window {
+public:
+    explicit SearchControls(AppCommandHandler* app);
+    ~SearchControls() override;
+
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+    // Fills `request` from the controls and updates the histories and the
+    // stored options. Leaves maximumMatch alone.
+    void BuildRequest(SearchRequest* request);
+    void SetPanelBusy(bool busy);
+    void SaveHistory();
+    void ToggleGroup(int buttonId);
+
+    BrowseCombo* LookIn() const { return lookIn.get(); }
+    bool OptionsExpanded() const;
+    bool ConvertersExpanded() const;
+    int MinWidth() const { return minWidth; }
+
+private:
+    void OnInitialize();
+    void OnCommand(int id, int code);
+    void LoadHistory(int controlId, const wchar_t* format);
+    void SaveList(int controlId, const wchar_t* format);
+    void EnableTagField();
+    HWND Item(int id) const { return GetDlgItem(hwnd, id); }
+
+    AppCommandHandler* app;
+    int minWidth = 0;
+    HWND savedFocus = nullptr;
+    AnchorLayout layout;
+    std::unique_ptr<BrowseCombo> lookIn;
+    std::unique_ptr<CollapsibleGroup> optionsGroup;
+    std::unique_ptr<CollapsibleGroup> convertersGroup;
+};
+
+// Puts `text` at the top of a combo box's list, removing an entry with the
+// same text (letter case ignored), and selects it.
+void MoveToTopOfList(HWND combo, const wchar_t* text);

@@ -1,0 +1,63 @@
+// The 4-pixel bar between the search panel and the result list, dragged with
+// an inverted pattern bar; the panes change size when the button goes up.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/Window.h"
+
+class MainWnd;
+
+// The screen rectangle the cursor is kept in while dragging: the main
+// window's rectangle, its left edge moved in by the left pane's minimum
+// tracking width (its right edge first cut to the left pane's maximum, when
+// it gives one), and its right edge moved in by the right pane's minimum.
+RECT SplitterDragLimits(const RECT& mainWindowRect, int leftMinWidth, int leftMaxWidth,
+                        int rightMinWidth);
+
+// The split of a new main window: the panel takes a third of the client
+// width, the bar the next 4 pixels (at 96 DPI), the list the rest.
+struct PaneSplit {
+    int barLeft;
+    int barRight;
+    int listWidth;
+};
+PaneSplit InitialPaneSplit(int clientWidth, int dpi);
+
+class SplitWindow : public Window {
+public:
+    static constexpr const wchar_t* kClassName = L"tovansplit";
+    static constexpr int kWidth = 4;  // pixels at 96 DPI
+
+    explicit SplitWindow(MainWnd* owner) : owner(owner) {}
+    ~SplitWindow() override;
+
+    bool Create(HWND mainWindow, HINSTANCE instance, const RECT& rect);
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+    void SetPanes(HWND left, HWND right) {
+        leftPane = left;
+        rightPane = right;
+    }
+    void ApplyLayout();
+    void BeginDrag();
+    void DragTo(int x, int y);
+    void EndDrag();
+    void DrawDragBar(const RECT& rect);
+
+    const RECT& BarRect() const { return barRect; }
+    const RECT& DragLimits() const { return dragLimits; }
+    bool IsDragging() const { return dragging; }
+
+private:
+    void OnResize();
+    HWND MainWindow() const;
+
+    bool dragging = false;
+    RECT barRect{};
+    RECT dragLimits{};
+    HWND leftPane = nullptr;
+    HWND rightPane = nullptr;
+    HBRUSH dragBrush = nullptr;
+    MainWnd* owner;
+};
