@@ -116,8 +116,7 @@ void MirlockApp::HandleAppCommand(int id) {
         StartOrStopSearch();
         break;
     case IDCANCEL:
-        if (stopEvent)
-            SetEvent(stopEvent);
+        RequestStop();
         break;
     case IDM_OPTIONS:
         RunOptions();
@@ -129,10 +128,10 @@ void MirlockApp::HandleAppCommand(int id) {
 
 void MirlockApp::StartOrStopSearch() {
     if (searching) {
-        SetEvent(stopEvent);
+        RequestStop();
         return;
     }
-    ResetEvent(stopEvent);
+    ClearStop();
     request.sink = this;
     SearchControls* panel = mainWindow ? mainWindow->Panel() : nullptr;
     if (panel)
@@ -191,7 +190,7 @@ bool MirlockApp::AddResult(FileResult* result) {
 
 void MirlockApp::SetSearching(int newSearching) {
     searching = newSearching;
-    ResetEvent(stopEvent);
+    ClearStop();
     SearchControls* panel = mainWindow ? mainWindow->Panel() : nullptr;
     if (newSearching) {
         if (panel)
@@ -208,8 +207,18 @@ void MirlockApp::SetSearching(int newSearching) {
         SendMessageW(list->ListBox(), LB_SETSEL, FALSE, 0);
 }
 
-bool MirlockApp::IsStopRequested() {
-    return stopEvent && WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0;
+bool MirlockApp::IsStopRequested() { return stopSignalled.load(std::memory_order_relaxed); }
+
+void MirlockApp::RequestStop() {
+    stopSignalled = true;
+    if (stopEvent)
+        SetEvent(stopEvent);
+}
+
+void MirlockApp::ClearStop() {
+    stopSignalled = false;
+    if (stopEvent)
+        ResetEvent(stopEvent);
 }
 
 void MirlockApp::RunOptions() {

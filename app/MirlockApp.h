@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -63,6 +64,8 @@ public:
 private:
     void RunOptions();
     void SetStatusLine(const wchar_t* text);
+    void RequestStop();
+    void ClearStop();
 
     // Destroyed in the reverse order: main window, searcher, converters.
     ConverterList converters;
@@ -73,6 +76,9 @@ private:
     WindowSearcher searcher;
     std::unique_ptr<MainWnd> mainWindow;
     HANDLE stopEvent = nullptr;
+    // The event's state, kept beside it: the search asks at every hit, and
+    // under Wine every wait on a kernel object is a round trip to the server.
+    std::atomic<bool> stopSignalled{true};
     CRITICAL_SECTION lock;
     bool lockReady = false;
     HACCEL accelerators = nullptr;

@@ -11,6 +11,7 @@
 #include "base/SearchRecords.h"
 #include "resource.h"
 #include "ui/ResultCells.h"
+#include "ui/RowListBox.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ bool ResultListBox::OnCreate(const CREATESTRUCTW* create, LRESULT* result) {
     layout.Attach(hwnd);
     RECT client{};
     GetClientRect(hwnd, &client);
-    const int dpi = Dpi();
+    dpi = WindowDpi(hwnd);
     const int headerHeight = ScalePixels(kHeaderHeight, dpi);
     header = CreateWindowExW(0, WC_HEADERW, nullptr,
                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | HDS_BUTTONS | HDS_DRAGDROP |
@@ -86,7 +87,8 @@ bool ResultListBox::OnCreate(const CREATESTRUCTW* create, LRESULT* result) {
         item.fmt = (kColumns[i].right ? HDF_RIGHT : HDF_LEFT) | HDF_STRING;
         SendMessageW(header, HDM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
     }
-    listBox = CreateWindowExW(0, L"ListBox", nullptr,
+    RowListBox::RegisterWindowClass(create->hInstance);
+    listBox = CreateWindowExW(0, RowListBox::kClassName, nullptr,
                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP |
                                   LBS_OWNERDRAWVARIABLE | LBS_NOTIFY | LBS_EXTENDEDSEL |
                                   LBS_NOINTEGRALHEIGHT,
@@ -94,6 +96,11 @@ bool ResultListBox::OnCreate(const CREATESTRUCTW* create, LRESULT* result) {
                               std::max<int>(0, client.bottom - headerHeight), hwnd,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LIST_BOX)),
                               create->hInstance, nullptr);
+    rows = RowListBox::FromWindow(listBox);
+    if (rows)
+        rows->SetOwner(this);
+    else
+        listBox = nullptr;
     layout.AddChild(header, AnchorRight | StretchWidth | StretchHeight);
     layout.AddChild(listBox, AnchorRight | AnchorBottom | StretchWidth | StretchHeight);
     return true;
@@ -104,31 +111,13 @@ bool ResultListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     switch (message) {
     case WM_CREATE:
         return OnCreate(reinterpret_cast<const CREATESTRUCTW*>(lParam), result);
+    case 0x02E3:  // WM_DPICHANGED_AFTERPARENT
+        dpi = WindowDpi(hwnd);
+        return false;
     case WM_SETFOCUS:
         if (listBox)
             SetFocus(listBox);
         return true;
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item->CtlType != ODT_LISTBOX || item->itemID == static_cast<UINT>(-1))
-            return false;
-        OnDrawItem(*item);
-        *result = TRUE;
-        return true;
-    }
-    case WM_MEASUREITEM:
-        OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-        *result = TRUE;
-        return true;
-    case WM_DELETEITEM: {
-        const auto* item = reinterpret_cast<const DELETEITEMSTRUCT*>(lParam);
-        if (item->hwndItem != listBox)
-            return false;
-        if (auto* row = reinterpret_cast<FileResult*>(item->itemData))
-            row->Release();
-        *result = TRUE;
-        return true;
-    }
     case WM_SETFONT:
         if (header)
             SendMessageW(header, WM_SETFONT, wParam, lParam);
@@ -152,13 +141,17 @@ bool ResultListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     }
 }
 
-void ResultListBox::OnMeasureItem(MEASUREITEMSTRUCT* item) {
-    const auto* row = reinterpret_cast<const FileResult*>(item->itemData);
-    const int dpi = Dpi();
-    item->itemHeight = row ? RowHeight(*row, showContext, dpi) : ScalePixels(kRowLineHeight, dpi);
+int ResultListBox::MeasureRow(ULONG_PTR data) {
+    const auto* row = reinterpret_cast<const FileResult*>(data);
+    return row ? RowHeight(*row, showContext, dpi) : ScalePixels(kRowLineHeight, dpi);
 }
 
-void ResultListBox::OnDrawItem(const DRAWITEMSTRUCT& item) {
+void ResultListBox::DeleteRow(ULONG_PTR data) {
+    if (auto* row = reinterpret_cast<FileResult*>(data))
+        row->Release();
+}
+
+void ResultListBox::DrawRow(const DRAWITEMSTRUCT& item) {
     const auto* row = reinterpret_cast<const FileResult*>(item.itemData);
     HDC dc = item.hDC;
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
@@ -295,7 +288,7 @@ void ResultListBox::ClickColumn(int column) {
 
 void ResultListBox::SortRows() {
     const int count = RowCount();
-    if (count <= 0)
+    if (count <= 0 || !rows)
         return;
     std::vector<FileResult*> results;
     results.reserve(count);
@@ -303,39 +296,28 @@ void ResultListBox::SortRows() {
         results.push_back(RowResult(i));
     SortResults(results, sortColumn, sortAscending);
     // The rows stay (and so does the selection); each takes its new result.
-    SendMessageW(listBox, WM_SETREDRAW, FALSE, 0);
-    const int dpi = Dpi();
+    rows->SetRedraw(false);
     for (int i = 0; i < count; ++i) {
-        SendMessageW(listBox, LB_SETITEMDATA, i, reinterpret_cast<LPARAM>(results[i]));
-        const int height = RowHeight(*results[i], showContext, dpi);
-        if (SendMessageW(listBox, LB_GETITEMHEIGHT, i, 0) != height)
-            SendMessageW(listBox, LB_SETITEMHEIGHT, i, height);
+        rows->SetData(i, reinterpret_cast<ULONG_PTR>(results[i]));
+        rows->SetHeight(i, RowHeight(*results[i], showContext, dpi));
     }
-    SendMessageW(listBox, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(listBox, nullptr, TRUE);
+    rows->SetRedraw(true);
 }
 
 void ResultListBox::AddRow(FileResult* result) {
-    if (!listBox) {
+    if (!rows) {
         result->Release();
         return;
     }
-    const LRESULT index = SendMessageW(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(result));
-    if (index == LB_ERR || index == LB_ERRSPACE)
-        result->Release();
+    rows->Add(reinterpret_cast<ULONG_PTR>(result));
 }
 
 void ResultListBox::Clear() {
-    if (listBox)
-        SendMessageW(listBox, LB_RESETCONTENT, 0, 0);
+    if (rows)
+        rows->DeleteAll();
 }
 
-int ResultListBox::RowCount() const {
-    if (!listBox)
-        return 0;
-    const LRESULT n = SendMessageW(listBox, LB_GETCOUNT, 0, 0);
-    return n == LB_ERR ? 0 : static_cast<int>(n);
-}
+int ResultListBox::RowCount() const { return rows ? rows->Count() : 0; }
 
 int ResultListBox::SelectedCount() const {
     if (!listBox)
@@ -345,19 +327,17 @@ int ResultListBox::SelectedCount() const {
 }
 
 FileResult* ResultListBox::RowResult(int row) const {
-    const LRESULT data = SendMessageW(listBox, LB_GETITEMDATA, row, 0);
-    return data == LB_ERR ? nullptr : reinterpret_cast<FileResult*>(data);
+    return rows && rows->IsRow(row) ? reinterpret_cast<FileResult*>(rows->Data(row)) : nullptr;
 }
 
 std::vector<int> ResultListBox::SelectedRows() const {
-    std::vector<int> rows(SelectedCount());
-    if (!rows.empty()) {
-        const LRESULT n = SendMessageW(listBox, LB_GETSELITEMS, rows.size(),
-                                       reinterpret_cast<LPARAM>(rows.data()));
-        rows.resize(n == LB_ERR ? 0 : n);
-        std::sort(rows.begin(), rows.end());
+    std::vector<int> selected(SelectedCount());
+    if (!selected.empty()) {
+        const LRESULT n = SendMessageW(listBox, LB_GETSELITEMS, selected.size(),
+                                       reinterpret_cast<LPARAM>(selected.data()));
+        selected.resize(n == LB_ERR ? 0 : n);
     }
-    return rows;
+    return selected;  // ascending
 }
 
 bool ResultListBox::IsOwnWindow(HWND window) const {
@@ -381,6 +361,8 @@ void ResultListBox::OpenCurrent() {
 
 void ResultListBox::SetShowContext(bool show) {
     showContext = show;
+    if (!rows)
+        return;
     const int count = RowCount();
     std::vector<FileResult*> results;
     results.reserve(count);
@@ -390,16 +372,14 @@ void ResultListBox::SetShowContext(bool show) {
         results.push_back(r);
     }
     // Every row is measured again on its way back in.
-    SendMessageW(listBox, WM_SETREDRAW, FALSE, 0);
+    rows->SetRedraw(false);
     Clear();
-    SendMessageW(listBox, LB_INITSTORAGE, count, 0);
     for (FileResult* r : results) {
         r->AddRef();
         AddRow(r);
         r->Release();
     }
-    SendMessageW(listBox, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(listBox, nullptr, TRUE);
+    rows->SetRedraw(true);
 }
 
 void ResultListBox::SetClipboardText(const std::wstring& text) {
@@ -451,11 +431,6 @@ void ResultListBox::EditCommand(int id) {
         }
         SetClipboardText(text);
     }
-    if (id == IDM_DELETE || id == IDM_CUT) {
-        SendMessageW(listBox, WM_SETREDRAW, FALSE, 0);
-        for (auto it = rows.rbegin(); it != rows.rend(); ++it)
-            SendMessageW(listBox, LB_DELETESTRING, *it, 0);
-        SendMessageW(listBox, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(listBox, nullptr, TRUE);
-    }
+    if (id == IDM_DELETE || id == IDM_CUT)
+        SendMessageW(listBox, LB_DELETESELECTED, 0, 0);  // the highest row first
 }

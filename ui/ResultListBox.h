@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "ui/AnchorLayout.h"
+#include "ui/RowListBox.h"
 #include "ui/Window.h"
 
 struct FileResult;
 
-class ResultListBox : public Window {
+class ResultListBox : public Window, private RowOwner {
 public:
     static constexpr const wchar_t* kClassName = L"tvMirlockResultList";
 
@@ -54,19 +55,22 @@ public:
     HWND ListBox() const { return listBox; }
 
 private:
-    void OnDrawItem(const DRAWITEMSTRUCT& item);
+    int MeasureRow(ULONG_PTR data) override;
+    void DrawRow(const DRAWITEMSTRUCT& item) override;
+    void DeleteRow(ULONG_PTR data) override;
     void DrawContextLines(HDC dc, const RECT& row, const FileResult& result, COLORREF textColor);
-    void OnMeasureItem(MEASUREITEMSTRUCT* item);
     bool OnHeaderNotify(const NMHDR* header, LRESULT* result);
     void SortRows();
     void SetClipboardText(const std::wstring& text);
-    int Dpi() const { return WindowDpi(hwnd); }
+    int Dpi() const { return dpi; }
 
     const wchar_t* baseFolder = nullptr;
     HWND header = nullptr;
     HWND listBox = nullptr;
+    RowListBox* rows = nullptr;  // the list box's object
     AnchorLayout layout;
     bool showContext = true;
     int sortColumn = 0;
     bool sortAscending = false;
+    int dpi = 96;  // read once: asking costs a call into the system for every row
 };

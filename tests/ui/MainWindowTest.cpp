@@ -623,3 +623,71 @@ TEST_F(MainWindowTest, FoldersFromTheCommandLineDropsAndTheBrowser) {
     EXPECT_EQ(ComboEntries(lookIn)[0], folder);
     EXPECT_EQ(SendMessageW(lookIn, CB_GETITEMDATA, 0, 0), BrowseCombo::kUserFolder);
 }
+
+TEST_F(MainWindowTest, ListSelectionScrollingWithMouseAndKeys) {
+    for (int i = 0; i < 60; ++i) {
+        wchar_t name[32];
+        swprintf(name, 32, L"f%02d.txt", i);
+        files.WriteFile(name, Repeat("term ", 1 + i % 5));
+    }
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(WithoutSlash(files.Path()).c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"term");
+    ASSERT_TRUE(ui.Search());
+    ASSERT_EQ(ui.List().RowCount(), 60);
+    ui.List().ClickColumn(1);
+    ui.List().ClickColumn(1);  // names ascending
+    HWND list = ui.List().ListBox();
+    auto click = [&](int row, WPARAM keys) {
+        RECT r{};
+        SendMessageW(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
+        const LPARAM at = MAKELPARAM(20, (r.top + r.bottom) / 2);
+        SendMessageW(list, WM_LBUTTONDOWN, keys | MK_LBUTTON, at);
+        SendMessageW(list, WM_LBUTTONUP, keys, at);
+    };
+    auto selected = [&] { return ui.List().SelectedRows(); };
+    click(1, 0);
+    click(3, MK_SHIFT);
+    click(5, MK_CONTROL);
+    EXPECT_EQ(selected(), (std::vector<int>{1, 2, 3, 5}));
+    EXPECT_EQ(SendMessageW(list, LB_GETCARETINDEX, 0, 0), 5);
+    click(5, MK_CONTROL);
+    EXPECT_EQ(selected(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(GetFocus(), list);
+
+    // Keys: arrows move the selection, Shift extends it from the anchor.
+    ui.Keys({VK_DOWN});
+    EXPECT_EQ(selected(), (std::vector<int>{6}));
+    ui.Keys({VK_SHIFT, VK_DOWN});
+    ui.Keys({VK_SHIFT, VK_DOWN});
+    EXPECT_EQ(selected(), (std::vector<int>{6, 7, 8}));
+    ui.Keys({VK_SHIFT, VK_UP});
+    EXPECT_EQ(selected(), (std::vector<int>{6, 7}));
+    // End scrolls the last row into view; Home back to the top.
+    ui.Keys({VK_END});
+    EXPECT_EQ(selected(), (std::vector<int>{59}));
+    RECT client{}, last{};
+    GetClientRect(list, &client);
+    SendMessageW(list, LB_GETITEMRECT, 59, reinterpret_cast<LPARAM>(&last));
+    EXPECT_GT(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
+    EXPECT_LE(last.bottom, client.bottom);
+    EXPECT_GE(last.top, 0);
+    ui.Keys({VK_HOME});
+    EXPECT_EQ(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
+    // Page Down moves by about a screen; the wheel scrolls without selecting.
+    ui.Keys({VK_NEXT});
+    const int paged = static_cast<int>(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
+    EXPECT_GT(paged, 3);
+    EXPECT_LT(paged, 59);
+    ui.Keys({VK_HOME});
+    SendMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA * 3)), 0);
+    EXPECT_GT(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
+    EXPECT_EQ(selected(), (std::vector<int>{0}));
+    // Select all, then Delete: every row goes, and the window stays usable.
+    ui.Keys({VK_CONTROL, 'A'});
+    EXPECT_EQ(ui.List().SelectedCount(), 60);
+    ui.Keys({VK_DELETE});
+    EXPECT_EQ(ui.List().RowCount(), 0);
+    EXPECT_EQ(SendMessageW(list, LB_GETCARETINDEX, 0, 0), -1);
+    ui.Keys({VK_DOWN});  // nothing to move to
+}
