@@ -80,7 +80,14 @@ MirlockApp::LoopTurn MirlockApp::RunLoopTurn(int* exitCode) {
         return LoopTurn::kMessage;
     }
     if (searching) {
-        if (!searcher.Step() && request.sink)
+        // Steps until the slice's time is up, then the queue again: input
+        // waits at most one slice and one file.
+        const ULONGLONG sliceStart = GetTickCount64();
+        bool more;
+        do {
+            more = searcher.Step();
+        } while (more && !StepTimeIsUp(sliceStart, GetTickCount64()));
+        if (!more && request.sink)
             request.sink->SetSearching(0);
         return LoopTurn::kStep;
     }
@@ -149,16 +156,16 @@ void MirlockApp::StartOrStopSearch() {
 void MirlockApp::ShowRequestSummary() {
     const std::wstring text = FormatRequestSummary(request);
     if (!text.empty())
-        SetStatusLine(text.c_str());
+        SetStatusLine(text.c_str(), true);
 }
 
-void MirlockApp::SetStatusLine(const wchar_t* text) {
+void MirlockApp::SetStatusLine(const wchar_t* text, bool now) {
     if (!mainWindow)
         return;
     std::wstring line = text;
     if (line.size() > kStatusChars)
         line.resize(kStatusChars);
-    mainWindow->SetStatusText(line.c_str());
+    mainWindow->SetStatusText(line.c_str(), now);
 }
 
 bool MirlockApp::ShowStatus(unsigned id, ...) {
@@ -169,7 +176,7 @@ bool MirlockApp::ShowStatus(unsigned id, ...) {
     va_end(args);
     if (!ok)
         return false;
-    SetStatusLine(text);
+    SetStatusLine(text, !searching);  // progress may wait for the next refresh
     return !IsStopRequested();
 }
 
@@ -200,7 +207,7 @@ void MirlockApp::SetSearching(int newSearching) {
     const std::wstring summary =
         FormatSearchSummary(request.filesSearched, request.filesMatched, request.matchCount);
     if (!summary.empty())
-        SetStatusLine(summary.c_str());
+        SetStatusLine(summary.c_str(), true);
     if (panel)
         panel->SetPanelBusy(false);
     if (ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr)

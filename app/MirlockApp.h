@@ -15,11 +15,28 @@
 #include "search/Searcher.h"
 #include "ui/MainWnd.h"
 
-// The searcher of the window program ends each step after one file, so that
-// the window answers its user between two files.
+// The loop looks at its queue again after a slice of this many milliseconds
+// of the walk, and a step ends after the file during which the time ran out:
+// the window answers its user between two files. (Looking after every step,
+// or every file, cost more than the files themselves on a tree of small
+// files: under Wine each look at the message queue is a call into the server.)
+constexpr ULONGLONG kStepMilliseconds = 10;
+inline bool StepTimeIsUp(ULONGLONG stepStart, ULONGLONG now) {
+    return now - stepStart >= kStepMilliseconds;
+}
+
 class WindowSearcher : public Searcher {
+public:
+    bool Step() {
+        stepStart = GetTickCount64();
+        return FileIterator::Step();
+    }
+
 protected:
-    bool YieldAfterFile() override { return true; }
+    bool YieldAfterFile() override { return StepTimeIsUp(stepStart, GetTickCount64()); }
+
+private:
+    ULONGLONG stepStart = 0;
 };
 
 class MirlockApp : public SearchResultSink, public AppCommandHandler {
@@ -37,8 +54,9 @@ public:
     bool InitApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand);
 
     // One turn of the loop, never waiting: a message through the
-    // accelerators, the panel's navigation and dispatch; else one Step of a
-    // running search (and the end of the search when the walk is over).
+    // accelerators, the panel's navigation and dispatch; else a slice of
+    // Steps of a running search, up to kStepMilliseconds (and the end of the
+    // search when the walk is over).
     enum class LoopTurn { kMessage, kStep, kIdle, kQuit };
     LoopTurn RunLoopTurn(int* exitCode);
     // The message loop until the quit message; returns its exit code.
@@ -63,7 +81,9 @@ public:
 
 private:
     void RunOptions();
-    void SetStatusLine(const wchar_t* text);
+    // Progress texts (`now` false) may wait for the status bar's next
+    // refresh; the request summary and the end-of-search line show at once.
+    void SetStatusLine(const wchar_t* text, bool now);
     void RequestStop();
     void ClearStop();
 

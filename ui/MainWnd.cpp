@@ -71,9 +71,27 @@ void MainWnd::SetLookInText(const wchar_t* text) {
         SetDlgItemTextW(p, IDC_LOOK_IN, text);
 }
 
-void MainWnd::SetStatusText(const wchar_t* text) {
-    if (statusBar)
-        SetWindowTextW(statusBar, text);
+namespace {
+constexpr UINT_PTR kStatusTimerId = 1;
+}
+
+void MainWnd::SetStatusText(const wchar_t* text, bool immediate) {
+    if (!statusBar)
+        return;
+    const ULONGLONG now = GetTickCount64();
+    if (!immediate && now - lastStatusTick < kStatusRefreshMs) {
+        pendingStatus = text;
+        if (!statusTimer)
+            statusTimer = SetTimer(hwnd, kStatusTimerId, kStatusRefreshMs, nullptr) != 0;
+        return;
+    }
+    if (statusTimer) {
+        KillTimer(hwnd, kStatusTimerId);
+        statusTimer = false;
+    }
+    pendingStatus.clear();
+    lastStatusTick = now;
+    SetWindowTextW(statusBar, text);
 }
 
 void MainWnd::SetStatusParts() {
@@ -177,6 +195,17 @@ bool MainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
         if (!HIWORD(lParam))
             UpdateMenu(LOWORD(lParam), reinterpret_cast<HMENU>(wParam));
         return true;
+    case WM_TIMER:
+        if (wParam == kStatusTimerId) {
+            KillTimer(hwnd, kStatusTimerId);
+            statusTimer = false;
+            if (!pendingStatus.empty()) {
+                const std::wstring text = pendingStatus;
+                SetStatusText(text.c_str(), true);
+            }
+            return true;
+        }
+        return false;
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return true;

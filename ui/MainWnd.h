@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <string>
 
 #include "ui/Window.h"
 
@@ -35,7 +36,11 @@ public:
 
     void Relayout();
     void UpdateMenu(int popupIndex, HMENU menu);
-    void SetStatusText(const wchar_t* text);
+    // Shows `text` in the status bar's first part. A text that is not
+    // `immediate` replaces the shown one at most every kStatusRefreshMs, so
+    // that a fast walk does not spend its time repainting the status bar.
+    static constexpr UINT kStatusRefreshMs = 100;
+    void SetStatusText(const wchar_t* text, bool immediate = true);
     void SetLookInText(const wchar_t* text);
 
     ResultListBox* ResultList() const { return resultList.get(); }
@@ -63,6 +68,9 @@ private:
     std::unique_ptr<SearchControls> panel;
     HWND statusBar = nullptr;
     HINSTANCE instance = nullptr;
+    std::wstring pendingStatus;
+    bool statusTimer = false;
+    ULONGLONG lastStatusTick = 0;
 };
 
 // True when `window` is an edit control (the edit fields of the panel's

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/MirlockApp.h"
 #include "app/RequestSummary.h"
 #include "base/SearchRecords.h"
 #include "search/SearchSummary.h"
@@ -173,6 +174,11 @@ TEST(AppTexts, SummaryAndRequestLines) {
     EXPECT_EQ(FormatRequestSummary(request),
               L"Searching files of type *.xlf, with sub-directories. The search string is "
               L"interpreted as a regular expression.");
+
+    // A step of the walk ends after the file during which its time ran out.
+    EXPECT_FALSE(StepTimeIsUp(1000, 1000));
+    EXPECT_FALSE(StepTimeIsUp(1000, 1000 + kStepMilliseconds - 1));
+    EXPECT_TRUE(StepTimeIsUp(1000, 1000 + kStepMilliseconds));
 
     EXPECT_EQ(FolderFromCommandLine(L"\"C:\\My Projects\\de-DE\""), L"C:\\My Projects\\de-DE");
     EXPECT_EQ(FolderFromCommandLine(L"C:\\plain"), L"C:\\plain");
