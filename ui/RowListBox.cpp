@@ -53,11 +53,7 @@ LRESULT CALLBACK RowListBox::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     return result;
 }
 
-int RowListBox::ClientHeight() const {
-    RECT r{};
-    GetClientRect(hwnd, &r);
-    return r.bottom;
-}
+int RowListBox::ClientHeight() const { return clientHeight; }
 
 const std::vector<int>& RowListBox::Tops() {
     tops.resize(rows.size() + 1);
@@ -82,10 +78,8 @@ int RowListBox::RowAt(int y) {
 }
 
 RECT RowListBox::RowRect(int index) {
-    RECT client{};
-    GetClientRect(hwnd, &client);
     const auto& t = Tops();
-    return {0, t[index] - scrollY, client.right, t[index + 1] - scrollY};
+    return {0, t[index] - scrollY, clientWidth, t[index + 1] - scrollY};
 }
 
 int RowListBox::Measure(int index, ULONG_PTR data) {
@@ -368,8 +362,6 @@ void RowListBox::OnKeyDown(WPARAM key) {
 }
 
 void RowListBox::Paint(HDC dc, const RECT& area) {
-    RECT client{};
-    GetClientRect(hwnd, &client);
     // Drawn into a bitmap first, so that a repainted row never flickers.
     HDC memory = CreateCompatibleDC(dc);
     const int width = area.right - area.left, height = area.bottom - area.top;
@@ -422,9 +414,18 @@ LRESULT RowListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ERASEBKGND:
         return 1;
-    case WM_CREATE:
+    case WM_CREATE: {
         dpi = WindowDpi(hwnd);
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        clientWidth = create->cx;
+        clientHeight = create->cy;
+        RECT r{};
+        if (GetClientRect(hwnd, &r)) {
+            clientWidth = r.right;
+            clientHeight = r.bottom;
+        }
         return 0;
+    }
     case WM_TIMER:
         if (wParam == kScrollBarTimer && redraw)
             UpdateScrollBar();
@@ -433,6 +434,8 @@ LRESULT RowListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         dpi = WindowDpi(hwnd);
         return 0;
     case WM_SIZE:
+        clientHeight = HIWORD(lParam);
+        clientWidth = LOWORD(lParam);
         if (redraw) {
             UpdateScrollBar();
             InvalidateRect(hwnd, nullptr, FALSE);

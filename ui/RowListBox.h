@@ -103,4 +103,6 @@ private:
     int wheelRemainder = 0;
     int dpi = 96;
     bool scrollBarPending = false;
+    int clientWidth = 0;  // kept from WM_SIZE: rows arrive faster than the system answers
+    int clientHeight = 0;
 };
