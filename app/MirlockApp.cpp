@@ -72,6 +72,8 @@ MirlockApp::LoopTurn MirlockApp::RunLoopTurn(int* exitCode) {
         HWND main = MainHandle();
         if (main && accelerators && TranslateAcceleratorW(main, accelerators, &msg))
             return LoopTurn::kMessage;
+        if (mainWindow && mainWindow->TranslatePaneKey(msg))
+            return LoopTurn::kMessage;
         HWND panel = mainWindow ? mainWindow->PanelWindow() : nullptr;
         if (panel && IsDialogMessageW(panel, &msg))
             return LoopTurn::kMessage;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
@@ -147,6 +148,55 @@ bool MainWnd::OnCreate(const CREATESTRUCTW*, LRESULT* result) {
     else
         splitter.reset();
     Relayout();
+    return true;
+}
+
+namespace {
+
+// The panel's controls that Tab stops at, in tab order.
+std::vector<HWND> TabStops(HWND panel) {
+    std::vector<HWND> stops;
+    for (HWND c = GetWindow(panel, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        const LONG style = GetWindowLongW(c, GWL_STYLE);
+        if ((style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED))
+            stops.push_back(c);
+    }
+    return stops;
+}
+
+}  // namespace
+
+bool MainWnd::TranslatePaneKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || !resultList || !panel || !panel->hwnd)
+        return false;
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0)
+        return false;
+    HWND focus = GetFocus();
+    HWND panelWindow = panel->hwnd;
+    const bool inList = resultList->IsOwnWindow(focus);
+    if (msg.wParam == VK_RETURN && focus == resultList->ListBox()) {
+        resultList->OpenCurrent();
+        return true;
+    }
+    if (msg.wParam != VK_TAB)
+        return false;
+    const bool back = GetKeyState(VK_SHIFT) < 0;
+    const std::vector<HWND> stops = TabStops(panelWindow);
+    if (stops.empty())
+        return false;
+    if (inList) {
+        SetFocus(back ? stops.back() : stops.front());
+        return true;
+    }
+    // The panel's own control that holds the focus (a combo box for its edit field).
+    HWND control = focus;
+    while (control && GetParent(control) != panelWindow)
+        control = GetParent(control);
+    if (!control)
+        return false;
+    if (control != (back ? stops.front() : stops.back()))
+        return false;
+    SetFocus(resultList->ListBox());
     return true;
 }
 

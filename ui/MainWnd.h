@@ -35,6 +35,11 @@ public:
     bool OnCreate(const CREATESTRUCTW* create, LRESULT* result) override;
 
     void Relayout();
+    // Keys that move between the two panes or act on the list, taken before
+    // the panel's dialog navigation: Tab past the panel's last control (or
+    // Shift+Tab before its first) goes to the result list and back; Enter in
+    // the list opens the current file. True when the key was used.
+    bool TranslatePaneKey(const MSG& msg);
     void UpdateMenu(int popupIndex, HMENU menu);
     // Shows `text` in the status bar's first part. A text that is not
     // `immediate` replaces the shown one at most every kStatusRefreshMs, so

@@ -684,6 +684,24 @@ TEST_F(MainWindowTest, ListSelectionScrollingWithMouseAndKeys) {
     SendMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA * 3)), 0);
     EXPECT_GT(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
     EXPECT_EQ(selected(), (std::vector<int>{0}));
+    // Tab leaves the list for the panel's first control; Shift+Tab from
+    // there comes back, and so does Tab from the panel's last control.
+    SetFocus(list);
+    ui.Keys({VK_TAB});
+    EXPECT_TRUE(IsChild(ui.Control(IDC_SEARCH_TEXT), GetFocus()) || GetFocus() == ui.Control(IDC_SEARCH_TEXT));
+    ui.Keys({VK_SHIFT, VK_TAB});
+    EXPECT_EQ(GetFocus(), list);
+    SetFocus(ui.Control(IDOK));
+    ui.Keys({VK_TAB});
+    EXPECT_EQ(GetFocus(), list);
+    ui.Keys({VK_SHIFT, VK_TAB});
+    EXPECT_EQ(GetFocus(), ui.Control(IDOK));
+    // Within the panel, Tab still moves from control to control.
+    SetFocus(ui.Control(IDC_SEARCH_TEXT));
+    ui.Keys({VK_TAB});
+    EXPECT_TRUE(GetFocus() == ui.Control(IDC_LOOK_IN) || IsChild(ui.Control(IDC_LOOK_IN), GetFocus()));
+    SetFocus(list);
+
     // Select all, then Delete: every row goes, and the window stays usable.
     ui.Keys({VK_CONTROL, 'A'});
     EXPECT_EQ(ui.List().SelectedCount(), 60);
