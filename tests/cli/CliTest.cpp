@@ -153,6 +153,17 @@ TEST_F(CliTest, RegexListingPatternsAndLimits) {
     EXPECT_EQ(r.err, "Found 1 matches.\n");
 }
 
+TEST_F(CliTest, WholeWordsOnly) {
+    tree.WriteFile(L"words\\w.txt", "needles needle_x (needle) xneedle NEEDLE");
+    RunResult r = RunCli({L"-w", L"-c", L"-q", L"needle", tree.Path() + L"words"});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
+                                root + "words\\w.txt\t1",
+                                "\t18\t24\tneedles needle_x (needle) xneedle NEEDLE",
+                            }));
+    r = RunCli({L"--word", L"-e", L"-q", L"(?i)ne+dle", tree.Path() + L"words"});
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "words\\w.txt\t2"});
+}
+
 TEST_F(CliTest, StatsCountFilesAndBytes) {
     const RunResult r = RunCli({L"-q", L"--stats", L"needle", tree.Path()});
     EXPECT_EQ(r.exitCode, 0u);
@@ -195,16 +206,18 @@ TEST(CliOptions, DefaultsAndEveryFlag) {
     EXPECT_EQ(o.maximumMatch, 999);
     EXPECT_EQ(o.fileNameSpec, L"*.*");
     EXPECT_EQ(o.includeHidden, 1);
+    EXPECT_EQ(o.wholeWords, 0);
 
     CliOptions all;
     ASSERT_TRUE(ParseCliOptions({L"--regex", L"--ignore-case", L"--no-recurse", L"--files", L"",
                                  L"--max", L"-3", L"--mode", L"office", L"--ignore-hidden",
-                                 L"--ignore-tags", L"src", L"--context", L"--quiet", L"--", L"-x",
+                                 L"--ignore-tags", L"src", L"--context", L"--quiet", L"--word", L"--", L"-x",
                                  L"C:\\f"},
                                 &all, &error))
         << testing::PrintToString(error);
     EXPECT_EQ(all.regex, 1);
     EXPECT_EQ(all.caseSensitive, 0);
+    EXPECT_EQ(all.wholeWords, 1);
     EXPECT_EQ(all.recursion, 0);
     EXPECT_EQ(all.fileNameSpec, L"*.*") << "an empty pattern means *.*";
     EXPECT_EQ(all.maximumMatch, -3);
