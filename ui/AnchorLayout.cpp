@@ -3,16 +3,7 @@
 
 #include <commctrl.h>
 
-namespace {
-
-RECT ChildRectInParent(HWND child, HWND parent) {
-    RECT r{};
-    GetWindowRect(child, &r);
-    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-}  // namespace
+#include "ui/Window.h"
 
 RECT AnchoredRect(int flags, const RECT& current, int recordedLeft, int recordedTop,
                   int rightMargin, int bottomMargin, int parentWidth, int parentHeight) {

@@ -1,16 +1,7 @@
 // Collapsing and expanding an option group of the search panel.
 #include "ui/CollapsibleGroup.h"
 
-namespace {
-
-RECT RectInParent(HWND child, HWND parent) {
-    RECT r{};
-    GetWindowRect(child, &r);
-    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-}  // namespace
+#include "ui/Window.h"
 
 CollapsibleGroup::CollapsibleGroup(HWND panel, int groupId, int lastMemberId)
     : panel(panel), lastMemberId(lastMemberId) {
@@ -19,8 +10,8 @@ CollapsibleGroup::CollapsibleGroup(HWND panel, int groupId, int lastMemberId)
     label = toggleButton ? GetWindow(toggleButton, GW_HWNDNEXT) : nullptr;
     if (!label)
         return;
-    const RECT l = RectInParent(label, panel);
-    const RECT g = RectInParent(groupBox, panel);
+    const RECT l = ChildRectInParent(label, panel);
+    const RECT g = ChildRectInParent(groupBox, panel);
     const int x = l.right + 4;
     line = CreateWindowExW(0, L"Static", nullptr, WS_CHILD | WS_VISIBLE | WS_GROUP | SS_ETCHEDHORZ, x,
                            g.top + 6, g.right - x > 0 ? g.right - x : 0, 2, panel, nullptr,
@@ -39,8 +30,8 @@ CollapsibleGroup::CollapsibleGroup(HWND panel, int groupId, int lastMemberId)
 void CollapsibleGroup::Toggle() {
     if (!groupBox || !toggleButton)
         return;
-    const RECT g = RectInParent(groupBox, panel);
-    const RECT b = RectInParent(toggleButton, panel);
+    const RECT g = ChildRectInParent(groupBox, panel);
+    const RECT b = ChildRectInParent(toggleButton, panel);
     const int d = (g.bottom - g.top) - (b.bottom - b.top);
     int shift;
     if (expanded) {
@@ -60,7 +51,7 @@ void CollapsibleGroup::Toggle() {
         ShowWindow(line, expanded ? SW_HIDE : SW_SHOW);
     HWND last = members.empty() ? label : members.back();
     for (HWND w = GetWindow(last, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        const RECT r = RectInParent(w, panel);
+        const RECT r = ChildRectInParent(w, panel);
         SetWindowPos(w, nullptr, r.left, r.top + shift, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }

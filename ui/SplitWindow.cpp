@@ -47,8 +47,7 @@ bool SplitWindow::Create(HWND mainWindow, HINSTANCE instance, const RECT& rect) 
                                    instance, this);
     if (!created)
         return false;
-    GetWindowRect(hwnd, &barRect);
-    MapWindowPoints(HWND_DESKTOP, mainWindow, reinterpret_cast<POINT*>(&barRect), 2);
+    barRect = ChildRectInParent(hwnd, mainWindow);
     return true;
 }
 
@@ -95,8 +94,7 @@ void SplitWindow::OnResize() {
         GetWindowRect(status, &s);
         available -= s.bottom - s.top;
     }
-    GetWindowRect(hwnd, &barRect);
-    MapWindowPoints(HWND_DESKTOP, MainWindow(), reinterpret_cast<POINT*>(&barRect), 2);
+    barRect = ChildRectInParent(hwnd, MainWindow());
     barRect.bottom = barRect.top + std::max(0, available);
     ApplyLayout();
 }
@@ -108,9 +106,7 @@ void SplitWindow::ApplyLayout() {
     const int height = barRect.bottom - barRect.top;
     MoveWindow(hwnd, barRect.left, barRect.top, barRect.right - barRect.left, height, TRUE);
     if (leftPane) {
-        RECT left{};
-        GetWindowRect(leftPane, &left);
-        MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&left), 2);
+        const RECT left = ChildRectInParent(leftPane, main);
         MoveWindow(leftPane, left.left, left.top, std::max<LONG>(0, barRect.left - left.left), height,
                    TRUE);
     }
@@ -134,8 +130,7 @@ void SplitWindow::BeginDrag() {
     // left pane's minimum in it.
     SendMessageW(rightPane, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
     dragLimits = SplitterDragLimits(window, leftMin, leftMax, info.ptMinTrackSize.x);
-    GetWindowRect(hwnd, &barRect);
-    MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&barRect), 2);
+    barRect = ChildRectInParent(hwnd, main);
     DrawDragBar(barRect);
 }
 

@@ -74,6 +74,13 @@ INT_PTR CALLBACK SharedDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+RECT ChildRectInParent(HWND child, HWND parent) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 int WindowDpi(HWND hwnd) {
     // GetDpiForWindow exists from Windows 10 on; older systems answer through
     // the device context.

@@ -33,6 +33,9 @@ LRESULT CALLBACK SharedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 // WM_INITDIALOG and sees it as message 1 with no parameters.
 INT_PTR CALLBACK SharedDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+// `child`'s window rectangle in `parent`'s client coordinates.
+RECT ChildRectInParent(HWND child, HWND parent);
+
 // The dots per inch in force for `hwnd` (96 at 100 %).
 int WindowDpi(HWND hwnd);
 

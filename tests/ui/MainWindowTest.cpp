@@ -19,6 +19,7 @@
 #include "ui/ResultListBox.h"
 #include "ui/SearchControls.h"
 #include "ui/SplitWindow.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -31,12 +32,7 @@ std::string Repeat(const std::string& piece, int n) {
     return s;
 }
 
-RECT ChildRect(HWND child) {
-    RECT r{};
-    GetWindowRect(child, &r);
-    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
+RECT ChildRect(HWND child) { return ChildRectInParent(child, GetParent(child)); }
 
 std::vector<std::wstring> ComboEntries(HWND combo) {
     std::vector<std::wstring> entries;
