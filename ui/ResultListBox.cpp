@@ -111,7 +111,7 @@ bool ResultListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     switch (message) {
     case WM_CREATE:
         return OnCreate(reinterpret_cast<const CREATESTRUCTW*>(lParam), result);
-    case 0x02E3:  // WM_DPICHANGED_AFTERPARENT
+    case 0x02E2:  // WM_DPICHANGED_BEFOREPARENT: before the main window measures the rows again
         dpi = WindowDpi(hwnd);
         return false;
     case WM_SETFOCUS:

@@ -430,7 +430,7 @@ LRESULT RowListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam == kScrollBarTimer && redraw)
             UpdateScrollBar();
         return 0;
-    case 0x02E3:  // WM_DPICHANGED_AFTERPARENT
+    case 0x02E2:  // WM_DPICHANGED_BEFOREPARENT
         dpi = WindowDpi(hwnd);
         return 0;
     case WM_SIZE:

@@ -213,8 +213,13 @@ TEST_F(MainWindowTest, CutDeleteAndListedFiles) {
     EXPECT_EQ(CellText(*ui.List().RowResult(0), kColumnMatches, ui.List().BaseFolder()), L"-");
     EXPECT_EQ(RowHeights(ui), std::vector<int>(6, 15)) << "listed files have no context lines";
 
+    // Enter in the search field presses "Search".
     ui.SetText(IDC_SEARCH_TEXT, L"term");
-    ASSERT_TRUE(ui.Search());
+    SetFocus(ui.Control(IDC_SEARCH_TEXT));
+    ui.Keys({VK_RETURN});
+    ASSERT_TRUE(ui.PumpUntil([&] { return !ui.App().IsSearching(); }));
+    ui.PumpIdle();
+    EXPECT_EQ(ui.StatusText(), L"Found 6 matches.");
     ASSERT_EQ(ui.List().RowCount(), 6);
     const auto before = ui.RowNames();
     SelectRows(ui, {1, 4});  // rows 2 and 5
@@ -361,7 +366,18 @@ TEST_F(MainWindowTest, StopWhileSearching) {
     EXPECT_TRUE(ui.App().IsSearching());
     ui.Command(IDM_STATUS_BAR);
     // Options is ignored while searching: no dialog opens.
+    bool optionsOpened = false;
+    WhenDialogOpens(L"Options", [&](HWND dialog) {
+        optionsOpened = true;
+        EndDialog(dialog, IDCANCEL);
+    });
     ui.Command(IDM_OPTIONS);
+    Sleep(50);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
+        DispatchMessageW(&msg);
+    EXPECT_FALSE(optionsOpened);
+    StopWatchingDialogs();
     const int rowsAtStop = ui.List().RowCount();
     ui.Click(IDOK);  // "Stop"
     EXPECT_TRUE(ui.App().IsSearching()) << "the end is seen by the loop, not by the click";

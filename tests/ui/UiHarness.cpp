@@ -236,6 +236,8 @@ PendingDialog& Pending() {
     return pending;
 }
 
+UINT_PTR watchTimer = 0;
+
 void CALLBACK LookForDialog(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND dialog = nullptr;
     EnumThreadWindows(
@@ -255,6 +257,7 @@ void CALLBACK LookForDialog(HWND, UINT, UINT_PTR timer, DWORD) {
     if (!dialog)
         return;
     KillTimer(nullptr, timer);
+    watchTimer = 0;
     auto action = std::move(Pending().action);
     Pending().action = nullptr;
     if (action)
@@ -266,7 +269,14 @@ void CALLBACK LookForDialog(HWND, UINT, UINT_PTR timer, DWORD) {
 void WhenDialogOpens(const wchar_t* caption, std::function<void(HWND)> action) {
     Pending().caption = caption;
     Pending().action = std::move(action);
-    SetTimer(nullptr, 0, 20, LookForDialog);
+    watchTimer = SetTimer(nullptr, 0, 20, LookForDialog);
+}
+
+void StopWatchingDialogs() {
+    if (watchTimer)
+        KillTimer(nullptr, watchTimer);
+    watchTimer = 0;
+    Pending().action = nullptr;
 }
 
 std::wstring ClipboardText() {

@@ -85,6 +85,8 @@ private:
 // Runs `action` on the UI thread as soon as a modal loop (a dialog opened by
 // the code under test) is running; `action` gets the dialog's handle.
 void WhenDialogOpens(const wchar_t* caption, std::function<void(HWND)> action);
+// Forgets an action that no dialog came for.
+void StopWatchingDialogs();
 
 // The clipboard's Unicode text.
 std::wstring ClipboardText();
