@@ -635,6 +635,20 @@ TEST_F(MainWindowTest, FoldersFromTheCommandLineDropsAndTheBrowser) {
     EXPECT_EQ(SendMessageW(lookIn, CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(ComboEntries(lookIn)[0], folder);
     EXPECT_EQ(SendMessageW(lookIn, CB_GETITEMDATA, 0, 0), BrowseCombo::kUserFolder);
+
+    // The shell's own folder browser opens over the field and can be cancelled.
+    bool browserOpened = false;
+    WhenDialogOpens(L"", [&](HWND dialog) {
+        browserOpened = GetWindow(dialog, GW_OWNER) == ui.Main() || IsWindowVisible(dialog);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    SendMessageW(lookIn, CB_SETCURSEL, static_cast<int>(SendMessageW(lookIn, CB_GETCOUNT, 0, 0)) - 1, 0);
+    SendMessageW(ui.Panel(), WM_COMMAND, MAKEWPARAM(IDC_LOOK_IN, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(lookIn));
+    ui.PumpIdle();
+    StopWatchingDialogs();
+    EXPECT_TRUE(browserOpened);
+    EXPECT_EQ(ComboEntries(lookIn)[0], folder);
 }
 
 TEST_F(MainWindowTest, ListSelectionScrollingWithMouseAndKeys) {

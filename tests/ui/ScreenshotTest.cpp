@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <tuple>
 
 #include "resource.h"
 #include "tests/PngWriter.h"
@@ -122,4 +123,25 @@ TEST(Screenshot, AtTwoHundredPercent) {
     const SIZE big = PngSize(ShotName(192));
     const SIZE small = PngSize(ShotName(96));
     EXPECT_GT(big.cx, small.cx * 19 / 10);
+}
+
+// The two dialogs as they open, for a person to look at.
+TEST(Screenshot, OptionsAndAbout) {
+    RegistrySandbox registry;
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start());
+    const int dpi = WindowDpi(ui.Main());
+    for (const auto& [caption, command, file] :
+         {std::tuple{L"Options", IDM_OPTIONS, L"mirlock-options-"}, std::tuple{L"About Mirlock", IDM_ABOUT, L"mirlock-about-"}}) {
+        bool saved = false;
+        const std::wstring path = BuildFolderFile(file + std::to_wstring(dpi) + L"dpi.png");
+        WhenDialogOpens(caption, [&](HWND dialog) {
+            UpdateWindow(dialog);
+            RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            saved = SaveWindowPng(dialog, path);
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+        ui.Command(command);
+        EXPECT_TRUE(saved) << caption;
+    }
 }
