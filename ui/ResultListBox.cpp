@@ -118,6 +118,15 @@ bool ResultListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         if (listBox)
             SetFocus(listBox);
         return true;
+    case WM_DESTROY:
+        // The list box goes before this object: rows arriving now are dropped.
+        rows = nullptr;
+        return false;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != listBox || !listBox)
+            return false;
+        ShowRowMenu(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+        return true;
     case WM_SETFONT:
         if (header)
             SendMessageW(header, WM_SETFONT, wParam, lParam);
@@ -260,6 +269,54 @@ bool ResultListBox::OnHeaderNotify(const NMHDR* notify, LRESULT* result) {
     default:
         return false;
     }
+}
+
+void ResultListBox::ShowRowMenu(int x, int y) {
+    POINT at = {x, y};
+    if (x == -1 && y == -1) {
+        // From the keyboard: at the current row.
+        RECT r{};
+        const LRESULT caret = SendMessageW(listBox, LB_GETCARETINDEX, 0, 0);
+        if (caret < 0 || SendMessageW(listBox, LB_GETITEMRECT, caret, reinterpret_cast<LPARAM>(&r)) == LB_ERR)
+            GetClientRect(listBox, &r);
+        at = {r.left + 20, r.top + 8};
+        ClientToScreen(listBox, &at);
+    } else {
+        // A click on a row that is not selected selects that row alone.
+        POINT local = at;
+        ScreenToClient(listBox, &local);
+        const LRESULT hit = SendMessageW(listBox, LB_ITEMFROMPOINT, 0, MAKELPARAM(local.x, local.y));
+        const int row = LOWORD(hit);
+        if (!HIWORD(hit) && !SendMessageW(listBox, LB_GETSEL, row, 0)) {
+            SendMessageW(listBox, LB_SETSEL, FALSE, -1);
+            SendMessageW(listBox, LB_SETSEL, TRUE, row);
+            SendMessageW(listBox, LB_SETCARETINDEX, row, 0);
+        }
+    }
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    const bool any = SelectedCount() > 0;
+    const UINT state = any ? MF_ENABLED : MF_GRAYED;
+    // The texts of the main menu's items, so that both menus say the same.
+    HMENU main = GetMenu(GetAncestor(hwnd, GA_ROOT));
+    auto add = [&](int id, UINT flags) {
+        wchar_t text[128] = {};
+        GetMenuStringW(main, id, text, 128, MF_BYCOMMAND);
+        AppendMenuW(menu, MF_STRING | flags, id, text);
+    };
+    add(IDM_OPEN_FILE, state);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    add(IDM_COPY, state);
+    add(IDM_COPY_PATH, state);
+    add(IDM_CUT, state);
+    add(IDM_DELETE, state);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    add(IDM_SELECT_ALL, RowCount() > 0 ? MF_ENABLED : MF_GRAYED);
+    SetMenuDefaultItem(menu, IDM_OPEN_FILE, FALSE);
+    // The main window carries out the command, as it does for the menu bar.
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, GetAncestor(hwnd, GA_ROOT), nullptr);
+    DestroyMenu(menu);
 }
 
 void ResultListBox::ClickColumn(int column) {

@@ -61,6 +61,8 @@ private:
     void DrawContextLines(HDC dc, const RECT& row, const FileResult& result, COLORREF textColor);
     bool OnHeaderNotify(const NMHDR* header, LRESULT* result);
     void SortRows();
+    // The rows' shortcut menu at a screen point (-1, -1: from the keyboard).
+    void ShowRowMenu(int x, int y);
     void SetClipboardText(const std::wstring& text);
     int Dpi() const { return dpi; }
 

@@ -492,6 +492,9 @@ LRESULT RowListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ScrollTo(scrollY - notches * step);
         return 0;
     }
+    case WM_RBUTTONDOWN:
+        SetFocus(hwnd);
+        return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         OnButtonDown(static_cast<short>(HIWORD(lParam)), wParam, message == WM_LBUTTONDBLCLK);
@@ -551,7 +554,7 @@ LRESULT RowListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         SetHeight(static_cast<int>(wParam), LOWORD(lParam));
         return 0;
     case LB_GETSEL:
-        return IsRow(static_cast<int>(lParam)) ? rows[lParam].selected : LB_ERR;
+        return IsRow(static_cast<int>(wParam)) ? rows[wParam].selected : LB_ERR;
     case LB_SETSEL: {
         const int index = static_cast<int>(lParam);
         if (index == -1)

@@ -96,6 +96,17 @@ void SplitWindow::OnResize() {
     }
     barRect = ChildRectInParent(hwnd, MainWindow());
     barRect.bottom = barRect.top + std::max(0, available);
+    // A window made narrower than the bar's place would leave no room for
+    // the list: the bar moves left, as far as the panel's minimum width.
+    MINMAXINFO info{};
+    SendMessageW(leftPane, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    const LONG minWidth = info.ptMinTrackSize.x;
+    const LONG width = barRect.right - barRect.left;
+    const LONG maxLeft = std::max(minWidth, client.right - minWidth - width);
+    if (barRect.left > maxLeft) {
+        barRect.left = maxLeft;
+        barRect.right = maxLeft + width;
+    }
     ApplyLayout();
 }
 

@@ -496,6 +496,18 @@ TEST_F(MainWindowTest, LayoutStatusBarAndSplitter) {
     EXPECT_EQ(ChildRect(splitter).left, window.right - minWidth - origin.x);
     EXPECT_EQ(ChildRect(list).right, width);
     EXPECT_FALSE(ui.App().MainWindow()->Splitter()->IsDragging());
+
+    // A window made narrower than the bar's place keeps room for the list.
+    RECT outer{};
+    GetWindowRect(ui.Main(), &outer);
+    SetWindowPos(ui.Main(), nullptr, 0, 0, (outer.right - outer.left) - width + 600, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    ui.PumpIdle();
+    GetClientRect(ui.Main(), &client);
+    ASSERT_EQ(client.right, 600);
+    EXPECT_EQ(ChildRect(splitter).left, std::max<LONG>(minWidth, 600 - minWidth - 4));
+    EXPECT_EQ(ChildRect(list).right, 600);
+    EXPECT_GT(ChildRect(list).right - ChildRect(list).left, 0);
 }
 
 TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
@@ -727,6 +739,30 @@ TEST_F(MainWindowTest, ListSelectionScrollingWithMouseAndKeys) {
     ui.Keys({VK_TAB});
     EXPECT_TRUE(GetFocus() == ui.Control(IDC_LOOK_IN) || IsChild(ui.Control(IDC_LOOK_IN), GetFocus()));
     SetFocus(list);
+
+    // Right-click on a row that is not selected: it alone is selected and
+    // its shortcut menu offers the row commands (here Copy path, chosen
+    // with the keys).
+    {
+        SendMessageW(list, LB_SETTOPINDEX, 0, 0);
+        RECT r{};
+        SendMessageW(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r));
+        POINT at = {20, (r.top + r.bottom) / 2};
+        ClientToScreen(list, &at);
+        INPUT keys[8] = {};
+        const WORD sequence[] = {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN};
+        for (int i = 0; i < 4; ++i) {
+            keys[2 * i].type = keys[2 * i + 1].type = INPUT_KEYBOARD;
+            keys[2 * i].ki.wVk = keys[2 * i + 1].ki.wVk = sequence[i];
+            keys[2 * i + 1].ki.dwFlags = KEYEVENTF_KEYUP;
+        }
+        SetClipboardText(L"");
+        SendInput(8, keys, sizeof(INPUT));
+        SendMessageW(ui.List().hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(at.x, at.y));
+        ui.PumpIdle();
+        EXPECT_EQ(selected(), (std::vector<int>{1}));
+        EXPECT_EQ(ClipboardText(), std::wstring(L".\\") + ui.List().RowResult(1)->name);
+    }
 
     // Select all, then Delete: every row goes, and the window stays usable.
     ui.Keys({VK_CONTROL, 'A'});

@@ -1,0 +1,162 @@
+// The rows list answers the list-box messages as the system's owner-drawn,
+// variable-height list box with extended selection does.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <vector>
+
+#include "ui/RowListBox.h"
+
+namespace {
+
+// A parent that sizes rows by their data and records deletions and notices.
+struct Parent {
+    std::vector<ULONG_PTR> deleted;
+    std::vector<WORD> notices;
+    int drawn = 0;
+};
+Parent* parentState = nullptr;
+
+LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_MEASUREITEM:
+        reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight =
+            static_cast<UINT>(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemData % 100);
+        return TRUE;
+    case WM_DELETEITEM:
+        parentState->deleted.push_back(reinterpret_cast<DELETEITEMSTRUCT*>(lParam)->itemData);
+        return TRUE;
+    case WM_DRAWITEM:
+        ++parentState->drawn;
+        return TRUE;
+    case WM_COMMAND:
+        parentState->notices.push_back(HIWORD(wParam));
+        return 0;
+    default:
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+class RowListBoxTest : public testing::Test {
+protected:
+    void SetUp() override {
+        parentState = &state;
+        HINSTANCE instance = GetModuleHandleW(nullptr);
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ParentProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = L"RowListBoxTestParent";
+        RegisterClassW(&wc);
+        ASSERT_TRUE(RowListBox::RegisterWindowClass(instance));
+        parent = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                                 nullptr, instance, nullptr);
+        list = CreateWindowExW(0, RowListBox::kClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0,
+                               300, 100, parent, reinterpret_cast<HMENU>(7), instance, nullptr);
+        ASSERT_TRUE(list);
+    }
+    void TearDown() override {
+        if (IsWindow(parent))
+            DestroyWindow(parent);
+        parentState = nullptr;
+    }
+    LRESULT Send(UINT message, WPARAM w = 0, LPARAM l = 0) { return SendMessageW(list, message, w, l); }
+    int Add(ULONG_PTR data) { return static_cast<int>(Send(LB_ADDSTRING, 0, static_cast<LPARAM>(data))); }
+    RECT Rect(int row) {
+        RECT r{};
+        Send(LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
+        return r;
+    }
+    std::vector<int> Selected() {
+        std::vector<int> rows(100);
+        rows.resize(Send(LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data())));
+        return rows;
+    }
+
+    Parent state;
+    HWND parent = nullptr;
+    HWND list = nullptr;
+};
+
+}  // namespace
+
+TEST_F(RowListBoxTest, RowsHeightsAndDeletion) {
+    // Data 120 measures 20, 230 measures 30 and so on.
+    for (ULONG_PTR data : {120, 230, 340, 450, 560})
+        Add(data);
+    EXPECT_EQ(Send(LB_GETCOUNT), 5);
+    EXPECT_EQ(Send(LB_GETITEMDATA, 2), 340);
+    EXPECT_EQ(Send(LB_GETITEMHEIGHT, 1), 30);
+    EXPECT_EQ(Rect(0).top, 0);
+    EXPECT_EQ(Rect(2).top, 50);
+    EXPECT_EQ(Rect(4).top, 140);
+    RECT client{};
+    GetClientRect(list, &client);
+    EXPECT_EQ(Rect(4).right, client.right);
+    EXPECT_EQ(LOWORD(Send(LB_ITEMFROMPOINT, 0, MAKELPARAM(5, 55))), 2);
+    EXPECT_EQ(Send(LB_GETITEMDATA, 9), LB_ERR);
+
+    // A new height moves the rows below; new data changes nothing else.
+    Send(LB_SETITEMHEIGHT, 0, 5);
+    EXPECT_EQ(Rect(2).top, 35);
+    Send(LB_SETITEMDATA, 0, 777);
+    EXPECT_EQ(Send(LB_GETITEMDATA, 0), 777);
+    EXPECT_EQ(Send(LB_GETITEMHEIGHT, 0), 5);
+
+    // Deleting tells the parent which data went; the rows below move up.
+    EXPECT_EQ(Send(LB_DELETESTRING, 1), 4);
+    EXPECT_EQ(state.deleted, (std::vector<ULONG_PTR>{230}));
+    EXPECT_EQ(Send(LB_GETITEMDATA, 1), 340);
+    EXPECT_EQ(Rect(1).top, 5);
+    Send(LB_RESETCONTENT);
+    EXPECT_EQ(Send(LB_GETCOUNT), 0);
+    EXPECT_EQ(state.deleted, (std::vector<ULONG_PTR>{230, 777, 340, 450, 560}));
+    // Rows still held when the window goes are deleted too.
+    Add(101);
+    DestroyWindow(parent);
+    EXPECT_EQ(state.deleted.back(), 101u);
+}
+
+TEST_F(RowListBoxTest, SelectionCaretAndNotices) {
+    for (int i = 0; i < 30; ++i)
+        Add(110);  // ten pixels each: thirty rows do not fit
+    Send(LB_SETSEL, TRUE, 3);
+    Send(LB_SELITEMRANGEEX, 6, 8);
+    EXPECT_EQ(Selected(), (std::vector<int>{3, 6, 7, 8}));
+    EXPECT_EQ(Send(LB_GETSEL, 7), 1);
+    EXPECT_EQ(Send(LB_GETSEL, 4), 0);
+    Send(LB_SELITEMRANGEEX, 7, 6);  // reversed: deselects
+    EXPECT_EQ(Selected(), (std::vector<int>{3, 8}));
+    EXPECT_EQ(Send(LB_GETSELCOUNT), 2);
+    Send(LB_SETSEL, TRUE, -1);
+    EXPECT_EQ(Send(LB_GETSELCOUNT), 30);
+    Send(LB_SETSEL, FALSE, -1);
+
+    // A click selects one row and tells the parent; a double click too.
+    SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 25));
+    SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(5, 25));
+    EXPECT_EQ(Selected(), (std::vector<int>{2}));
+    EXPECT_EQ(Send(LB_GETCARETINDEX), 2);
+    SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 25));
+    EXPECT_EQ(state.notices, (std::vector<WORD>{LBN_SELCHANGE, LBN_DBLCLK}));
+
+    // The selected rows go together, the highest first; the caret follows.
+    Send(LB_SETSEL, TRUE, 0);
+    Send(LB_SETSEL, TRUE, 29);
+    state.deleted.clear();
+    Send(LB_SETITEMDATA, 29, 329);
+    Send(LB_SETITEMDATA, 2, 302);
+    Send(LB_SETITEMDATA, 0, 300);
+    EXPECT_EQ(Send(LB_DELETESELECTED), 27);
+    EXPECT_EQ(state.deleted, (std::vector<ULONG_PTR>{329, 302, 300}));
+    EXPECT_EQ(Send(LB_GETSELCOUNT), 0);
+    EXPECT_TRUE(Send(LB_GETCARETINDEX) >= 0 && Send(LB_GETCARETINDEX) < 27);
+
+    // Scrolling by row; the top row and the scroll bar agree.
+    Send(LB_SETTOPINDEX, 20);
+    EXPECT_EQ(Send(LB_GETTOPINDEX), 17) << "the last rows fill the view, no further";
+    EXPECT_EQ(GetScrollPos(list, SB_VERT), 170);
+    Send(LB_SETTOPINDEX, 4);
+    EXPECT_EQ(Send(LB_GETTOPINDEX), 4);
+    EXPECT_EQ(Rect(4).top, 0);
+}
