@@ -181,6 +181,9 @@ void SearchControls::OnInitialize() {
                    ReadSettingInt(L"WholeWords", 0) ? BST_CHECKED : BST_UNCHECKED);
 
     layout.AddDialogItem(IDOK, AnchorRight);
+    // The request holds 259 characters of each field: longer text cannot be typed.
+    for (int id : {IDC_SEARCH_TEXT, IDC_LOOK_IN, IDC_FILE_NAME, IDC_TAG_TEXT})
+        SendMessageW(Item(id), CB_LIMITTEXT, kPathChars - 1, 0);
     SetFocus(Item(IDC_SEARCH_TEXT));
     ShowWindow(hwnd, SW_SHOW);
     ToggleGroup(IDC_OPTIONS_TOGGLE);

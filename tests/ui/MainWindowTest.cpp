@@ -116,6 +116,9 @@ TEST_F(MainWindowTest, FirstStartWithNoSettings) {
     EXPECT_EQ(ui.Text(ui.Control(IDC_OPTIONS_TOGGLE)), L"+");
     EXPECT_FALSE(IsWindowEnabled(ui.Control(IDC_TAG_TEXT)));
     EXPECT_TRUE(IsChild(ui.Control(IDC_SEARCH_TEXT), GetFocus()));
+    // Typing stops at the 259 characters the request holds.
+    ui.Type(std::wstring(300, L'q'));
+    EXPECT_EQ(ui.Text(ui.Control(IDC_SEARCH_TEXT)).size(), 259u);
     EXPECT_EQ(ui.App().Request().maximumMatch, 999);
     EXPECT_EQ(ui.App().Converters().Mode(), 0);
     EXPECT_EQ(registry.ValueCount(), 0) << "nothing is written before a search";
