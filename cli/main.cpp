@@ -11,8 +11,9 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ConsoleSink.h"
 #include "converters/ConverterList.h"
+#include "converters/FilterLoader.h"
 #include "converters/Rtfpars.h"
-#include "search/FoldText.h"
+#include "base/FoldText.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
 #include "search/Searcher.h"
@@ -77,6 +78,10 @@ int RunSearch(const CliOptions& o) {
         fputs("mirlock-cli: FOLDER is too long\n", stderr);
         return kExitError;
     }
+    // Content filters are COM objects: the thread is a single-threaded
+    // apartment, as the window program's is. Only the filter mode needs it.
+    if (o.mode == 0)
+        InitializeComApartment();
     ConverterList converters;
     converters.BuildConverters(o.mode);
     ConsoleSink sink(&request, o.context, o.quiet);
@@ -111,6 +116,8 @@ int DumpText(const CliOptions& o) {
         fputs("read error\n", stderr);
         return kExitError;
     }
+    if (o.mode == 0)
+        InitializeComApartment();
     ConverterList converters;
     converters.BuildConverters(o.mode);
     HGLOBAL block = nullptr;

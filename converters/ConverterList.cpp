@@ -1,6 +1,7 @@
 // Building and querying the converter set.
 #include "converters/ConverterList.h"
 
+#include "converters/FilterConverter.h"
 #include "converters/LwoConverter.h"
 #include "converters/OpenTagConverter.h"
 #include "converters/TtxConverter.h"
@@ -38,7 +39,14 @@ void ConverterList::BuildConverters(int newMode) {
     Append(std::make_unique<XliffConverter>());
     Append(std::make_unique<LwoConverter>());
     Append(std::make_unique<OpenTagConverter>());
+    if (mode == ConverterModeIFilter)
+        Append(std::make_unique<FilterConverter>());
     Append(std::make_unique<TxtConverter>());
+}
+
+void ConverterList::BeginSearch() {
+    for (int i = 0; i < prototypeCount; ++i)
+        prototypes[i]->BeginSearch();
 }
 
 DocConverter* ConverterList::FindConverter(const wchar_t* path) const {

@@ -30,6 +30,8 @@ public:
 
     // The first prototype whose Accepts(path) is nonzero, or null.
     DocConverter* FindConverter(const wchar_t* path) const;
+    // Tells every prototype that a search begins.
+    void BeginSearch();
 
     int Mode() const { return mode; }
     int Count() const { return prototypeCount; }

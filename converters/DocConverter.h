@@ -38,6 +38,10 @@ public:
     // A new converter of the same class with the same settings.
     virtual std::unique_ptr<DocConverter> Clone() const = 0;
 
+    // A search begins: what a prototype remembered during the last one is
+    // forgotten.
+    virtual void BeginSearch() {}
+
     wchar_t typeName[kConverterChars] = {};
     wchar_t fileSpec[kConverterChars] = {};
     wchar_t libraryPath[kConverterChars] = {};

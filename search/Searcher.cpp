@@ -9,7 +9,7 @@
 #include "resource.h"
 #include "search/CaseInsensitiveFinder.h"
 #include "search/FileJob.h"
-#include "search/FoldText.h"
+#include "base/FoldText.h"
 #include "search/Matcher.h"
 #include "search/RegexMatcher.h"
 #include "base/ResourceText.h"
@@ -49,6 +49,7 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
             return false;
         }
     }
+    converters->BeginSearch();
     Begin(request->folder, request->fileNameSpec, request->recursion);
     request->sink->SetSearching(1);
     return true;

@@ -10,6 +10,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/ConsoleOutput.h"
+#include "tests/FilterRegistration.h"
 #include "tests/TestFiles.h"
 
 namespace {
@@ -162,6 +163,22 @@ TEST_F(CliTest, WholeWordsOnly) {
                             }));
     r = RunCli({L"--word", L"-e", L"-q", L"(?i)ne+dle", tree.Path() + L"words"});
     EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "words\\w.txt\t2"});
+}
+
+TEST_F(CliTest, ContentFiltersInTheDefaultMode) {
+    ASSERT_TRUE(RegisterTestFilter());
+    tree.WriteFile(L"filtered\\report.mtfb", "TEXT EOP find me\nVALUE secret title\nTEXT EOW and me\n");
+    tree.WriteFile(L"filtered\\plain.txt", "find me too");
+    const std::wstring folder = tree.Path() + L"filtered";
+    RunResult r = RunCli({L"-c", L"-q", L"find", folder});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "filtered\\plain.txt\t1", "\t0\t4\tfind me too",
+                                                      root + "filtered\\report.mtfb\t1", "\t2\t6\tfind me and me"}));
+    // Value chunks are not text; in the text-only mode the file is read as it stands.
+    EXPECT_EQ(RunCli({L"-q", L"secret", folder}).out, "");
+    r = RunCli({L"-q", L"--mode", L"text", L"secret", folder});
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "filtered\\report.mtfb\t1"});
+    r = RunCli({L"--dump-text", tree / L"filtered\\report.mtfb"});
+    EXPECT_EQ(r.out, "\r\nfind me and me");
 }
 
 TEST_F(CliTest, StatsCountFilesAndBytes) {

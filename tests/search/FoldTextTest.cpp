@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "search/FoldText.h"
+#include "base/FoldText.h"
 
 namespace {
 

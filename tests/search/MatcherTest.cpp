@@ -7,7 +7,7 @@
 
 #include "search/ContextCut.h"
 #include "search/FileJob.h"
-#include "search/FoldText.h"
+#include "base/FoldText.h"
 #include "search/Matcher.h"
 #include "search/RegexMatcher.h"
 #include "tests/RecordingSink.h"

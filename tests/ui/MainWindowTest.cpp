@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "tests/FilterRegistration.h"
 #include "tests/TestFiles.h"
 #include "tests/ui/UiHarness.h"
 #include "ui/BrowseCombo.h"
@@ -774,4 +775,18 @@ TEST_F(MainWindowTest, ListSelectionScrollingWithMouseAndKeys) {
     EXPECT_EQ(ui.List().RowCount(), 0);
     EXPECT_EQ(SendMessageW(list, LB_GETCARETINDEX, 0, 0), -1);
     ui.Keys({VK_DOWN});  // nothing to move to
+}
+
+TEST_F(MainWindowTest, DocumentsThroughAContentFilter) {
+    ASSERT_TRUE(RegisterTestFilter());
+    files.WriteFile(L"report.mtfb", "TEXT EOP find me\nVALUE a title with find\nTEXT EOW and find me\n");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(WithoutSlash(files.Path()).c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"find");
+    ASSERT_TRUE(ui.Search());
+    ASSERT_EQ(ui.List().RowCount(), 1);
+    const FileResult& row = *ui.List().RowResult(0);
+    EXPECT_EQ(row.matches.size(), 2u) << "the value chunk is no text";
+    EXPECT_EQ(row.matches[0]->context, L"find me and find me");
+    EXPECT_EQ(TestFilterLiveObjects(), 0);
 }

@@ -4,7 +4,7 @@
 // fold like the rest of the fullwidth ASCII block. U+FF64 and U+FF65 (halfwidth
 // ideographic comma and katakana middle dot) stay as they are, like their
 // halfwidth neighbours U+FF61 to U+FF63 and the halfwidth katakana after them.
-#include "search/FoldText.h"
+#include "base/FoldText.h"
 
 #include <array>
 #include <climits>

@@ -1,0 +1,15 @@
+// The test content filter (tests/filter), registered in the build's Wine
+// prefix for test extensions only:
+//   .mtfb  persistent handler on the extension, ThreadingModel "Both"
+//   .mtfa  the same with "Apartment", .mtfn with no ThreadingModel
+//   .mtfp  through the file type's class (a ProgID and its CLSID)
+// Registration writes the same values every time and is never undone, so
+// that test programs running side by side do not disturb each other.
+#pragma once
+
+#include <string>
+
+bool RegisterTestFilter();
+
+// Objects of the filter DLL alive in this process (-1: the DLL is not loaded).
+long TestFilterLiveObjects();

@@ -1,0 +1,239 @@
+// mirlock-test-filter.dll: a content filter for the tests (never installed
+// with the program). The file it is given is a script, one chunk a line:
+//   TEXT <break> <text>        a text chunk; <break> is EOW, EOS, EOP, EOC or NONE;
+//                              <text> is UTF-8, "\0" in it a NUL character
+//   LAST <break> <text>        the same, its text ending with FILTER_S_LAST_TEXT
+//   REPEAT <break> <n> <c>     a text chunk of n copies of character c
+//   VALUE <text>               a value chunk (a property such as a title)
+//   EMBEDDING | LINK | ACCESS  GetChunk answers FILTER_E_EMBEDDING_UNAVAILABLE,
+//                              FILTER_E_LINK_UNAVAILABLE or FILTER_E_ACCESS
+//   FAILTEXT <break> <text>    a text chunk whose second GetText fails
+//   FAILINIT                   (first line) Init fails
+//   THROW                      GetChunk throws a C++ exception
+// TestFilterLiveObjects() tells how many objects of the DLL are alive.
+#include <windows.h>
+#include <filter.h>
+#include <filterr.h>
+#include <objidl.h>
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::atomic<long> liveObjects{0};
+
+const IID kIidFilter = {0x89BCB740, 0x6119, 0x101A, {0xBC, 0xB7, 0x00, 0xDD, 0x01, 0x06, 0x55, 0xAF}};
+
+struct Chunk {
+    std::string kind;
+    CHUNK_BREAKTYPE breakType = CHUNK_NO_BREAK;
+    std::wstring text;
+};
+
+CHUNK_BREAKTYPE ParseBreak(const std::string& word) {
+    if (word == "EOW") return CHUNK_EOW;
+    if (word == "EOS") return CHUNK_EOS;
+    if (word == "EOP") return CHUNK_EOP;
+    if (word == "EOC") return CHUNK_EOC;
+    return CHUNK_NO_BREAK;
+}
+
+// UTF-8 with "\0" standing for a NUL character.
+std::wstring Widen(const std::string& text) {
+    std::wstring out;
+    size_t from = 0;
+    for (;;) {
+        const size_t nul = text.find("\\0", from);
+        const std::string piece = text.substr(from, nul == std::string::npos ? std::string::npos : nul - from);
+        if (!piece.empty()) {
+            std::wstring wide(piece.size(), L'\0');
+            const int n = MultiByteToWideChar(CP_UTF8, 0, piece.data(), static_cast<int>(piece.size()), wide.data(),
+                                              static_cast<int>(wide.size()));
+            out.append(wide.data(), n > 0 ? n : 0);
+        }
+        if (nul == std::string::npos)
+            return out;
+        out += L'\0';
+        from = nul + 2;
+    }
+}
+
+class Filter : public IFilter, public IPersistFile {
+public:
+    Filter() { ++liveObjects; }
+    virtual ~Filter() { --liveObjects; }
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIidFilter)) {
+            *out = static_cast<IFilter*>(this);
+        } else if (IsEqualIID(iid, IID_IPersistFile) || IsEqualIID(iid, IID_IPersist)) {
+            *out = static_cast<IPersistFile*>(this);
+        } else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    // IPersistFile
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE Load(LPCOLESTR path, DWORD) override {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return STG_E_FILENOTFOUND;
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            std::istringstream words(line);
+            Chunk chunk;
+            words >> chunk.kind;
+            if (chunk.kind == "FAILINIT") {
+                failInit = true;
+                continue;
+            }
+            if (chunk.kind == "TEXT" || chunk.kind == "LAST" || chunk.kind == "FAILTEXT" || chunk.kind == "REPEAT") {
+                std::string breakWord;
+                words >> breakWord;
+                chunk.breakType = ParseBreak(breakWord);
+            }
+            std::string rest;
+            std::getline(words, rest);
+            if (!rest.empty() && rest[0] == ' ')
+                rest.erase(0, 1);
+            if (chunk.kind == "REPEAT") {
+                std::istringstream spec(rest);
+                size_t n = 0;
+                char c = 'x';
+                spec >> n >> c;
+                chunk.text.assign(n, static_cast<wchar_t>(c));
+            } else {
+                chunk.text = Widen(rest);
+            }
+            if (!chunk.kind.empty())
+                chunks.push_back(chunk);
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Save(LPCOLESTR, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR*) override { return E_NOTIMPL; }
+
+    // IFilter
+    SCODE STDMETHODCALLTYPE Init(ULONG, ULONG, const FULLPROPSPEC*, ULONG* flags) override {
+        if (flags)
+            *flags = 0;
+        return failInit ? E_FAIL : S_OK;
+    }
+    SCODE STDMETHODCALLTYPE GetChunk(STAT_CHUNK* stat) override {
+        if (next >= chunks.size())
+            return FILTER_E_END_OF_CHUNKS;
+        current = &chunks[next++];
+        offset = 0;
+        textCalls = 0;
+        if (current->kind == "EMBEDDING")
+            return FILTER_E_EMBEDDING_UNAVAILABLE;
+        if (current->kind == "LINK")
+            return FILTER_E_LINK_UNAVAILABLE;
+        if (current->kind == "ACCESS")
+            return FILTER_E_ACCESS;
+        if (current->kind == "THROW")
+            throw std::runtime_error("a filter that throws");
+        *stat = STAT_CHUNK{};
+        stat->idChunk = static_cast<ULONG>(next);
+        stat->breakType = current->breakType;
+        stat->flags = current->kind == "VALUE" ? CHUNK_VALUE : CHUNK_TEXT;
+        return S_OK;
+    }
+    SCODE STDMETHODCALLTYPE GetText(ULONG* count, WCHAR* buffer) override {
+        if (!current || current->kind == "VALUE")
+            return FILTER_E_NO_TEXT;
+        if (current->kind == "FAILTEXT" && ++textCalls > 1)
+            return E_FAIL;
+        if (offset >= current->text.size() && current->kind != "FAILTEXT")
+            return FILTER_E_NO_MORE_TEXT;
+        const size_t n = std::min<size_t>(*count, current->text.size() - offset);
+        current->text.copy(buffer, n, offset);
+        offset += n;
+        *count = static_cast<ULONG>(n);
+        if (current->kind == "LAST" && offset >= current->text.size())
+            return FILTER_S_LAST_TEXT;
+        return S_OK;
+    }
+    SCODE STDMETHODCALLTYPE GetValue(PROPVARIANT**) override { return FILTER_E_NO_VALUES; }
+    SCODE STDMETHODCALLTYPE BindRegion(FILTERREGION, REFIID, void**) override { return E_NOTIMPL; }
+
+private:
+    std::atomic<ULONG> references{1};
+    std::vector<Chunk> chunks;
+    size_t next = 0;
+    Chunk* current = nullptr;
+    size_t offset = 0;
+    int textCalls = 0;
+    bool failInit = false;
+};
+
+class Factory : public IClassFactory {
+public:
+    Factory() { ++liveObjects; }
+    virtual ~Factory() { --liveObjects; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+            *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        *out = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        auto* filter = new Filter();
+        const HRESULT hr = filter->QueryInterface(iid, out);
+        filter->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    std::atomic<ULONG> references{1};
+};
+
+}  // namespace
+
+// Any class identifier the tests register for this DLL makes the same filter.
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID, REFIID iid, void** out) {
+    auto* factory = new Factory();
+    const HRESULT hr = factory->QueryInterface(iid, out);
+    factory->Release();
+    return hr;
+}
+
+// Stays loaded: the tests read its object count.
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
+
+extern "C" long TestFilterLiveObjects() { return liveObjects.load(); }
