@@ -79,8 +79,10 @@ int RunSearch(const CliOptions& o) {
         return kExitError;
     }
     // Content filters are COM objects: the thread is a single-threaded
-    // apartment, as the window program's is. Only the filter mode needs it.
-    if (o.mode == 0)
+    // apartment, as the window program's is. Only the filter mode reads
+    // files through them, and a listing reads no file (setting up COM costs
+    // a listing more than the listing itself).
+    if (o.mode == 0 && !o.text.empty())
         InitializeComApartment();
     ConverterList converters;
     converters.BuildConverters(o.mode);
