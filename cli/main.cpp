@@ -78,12 +78,11 @@ int RunSearch(const CliOptions& o) {
         fputs("mirlock-cli: FOLDER is too long\n", stderr);
         return kExitError;
     }
-    // Content filters are COM objects: the thread is a single-threaded
-    // apartment, as the window program's is. Only the filter mode reads
-    // files through them, and a listing reads no file (setting up COM costs
-    // a listing more than the listing itself).
-    if (o.mode == 0 && !o.text.empty())
-        InitializeComApartment();
+    // Content filters are COM objects: the thread becomes a single-threaded
+    // apartment, as the window program's is, before the first filter is
+    // loaded. A search that meets no file with a filter never sets up COM,
+    // which costs more than a listing of a few thousand files.
+    SetBeforeFirstFilter([] { InitializeComApartment(); });
     ConverterList converters;
     converters.BuildConverters(o.mode);
     ConsoleSink sink(&request, o.context, o.quiet);
@@ -118,8 +117,7 @@ int DumpText(const CliOptions& o) {
         fputs("read error\n", stderr);
         return kExitError;
     }
-    if (o.mode == 0)
-        InitializeComApartment();
+    SetBeforeFirstFilter([] { InitializeComApartment(); });
     ConverterList converters;
     converters.BuildConverters(o.mode);
     HGLOBAL block = nullptr;
@@ -181,6 +179,9 @@ int DumpRtf(const CliOptions& o) {
 
 int wmain(int argc, wchar_t** argv) {
     InitConsoleOutput();
+    // Messages go out as they are written: a buffered stderr was seen to be
+    // lost at exit when it is a file handed over by the parent process.
+    setvbuf(stderr, nullptr, _IONBF, 0);
     std::vector<std::wstring> args(argv + 1, argv + argc);
     CliOptions options;
     std::wstring error;

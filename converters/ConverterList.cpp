@@ -2,6 +2,7 @@
 #include "converters/ConverterList.h"
 
 #include "converters/FilterConverter.h"
+#include "converters/LibConverter.h"
 #include "converters/LwoConverter.h"
 #include "converters/OpenTagConverter.h"
 #include "converters/TtxConverter.h"
@@ -41,7 +42,26 @@ void ConverterList::BuildConverters(int newMode) {
     Append(std::make_unique<OpenTagConverter>());
     if (mode == ConverterModeIFilter)
         Append(std::make_unique<FilterConverter>());
+    if (mode == ConverterModeOffice)
+        AppendImportConverters();
     Append(std::make_unique<TxtConverter>());
+}
+
+void ConverterList::AppendImportConverters() {
+    HKEY import = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, LibConverter::kImportKey, 0, KEY_READ, &import) != ERROR_SUCCESS)
+        return;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(import, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        auto converter = std::make_unique<LibConverter>();
+        converter->FillFromRegistry(import, name);
+        if (!Append(std::move(converter)))
+            break;
+    }
+    RegCloseKey(import);
 }
 
 void ConverterList::BeginSearch() {

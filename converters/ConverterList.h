@@ -33,6 +33,12 @@ public:
     // Tells every prototype that a search begins.
     void BeginSearch();
 
+private:
+    // One converter for each import converter installed for Office.
+    void AppendImportConverters();
+
+public:
+
     int Mode() const { return mode; }
     int Count() const { return prototypeCount; }
     DocConverter* At(int index) const { return prototypes[index].get(); }

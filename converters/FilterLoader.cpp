@@ -148,8 +148,18 @@ bool ExtensionHasFilter(const std::wstring& extension) {
     return FilterClass(extension, &filterClass);
 }
 
+namespace {
+void (*beforeFirstFilter)() = nullptr;
+}
+
+void SetBeforeFirstFilter(void (*setUp)()) { beforeFirstFilter = setUp; }
+
 HRESULT LoadFilterForFile(const wchar_t* path, IUnknown** filter) {
     *filter = nullptr;
+    if (auto setUp = beforeFirstFilter) {
+        beforeFirstFilter = nullptr;
+        setUp();
+    }
     static const auto loadIFilter = Bind<LoadIFilterFn>(L"query.dll", "LoadIFilter");
     if (loadIFilter) {
         const HRESULT hr = loadIFilter(path, nullptr, reinterpret_cast<void**>(filter));

@@ -10,6 +10,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/ConsoleOutput.h"
+#include "tests/ConverterRegistration.h"
 #include "tests/FilterRegistration.h"
 #include "tests/TestFiles.h"
 
@@ -49,8 +50,13 @@ std::wstring Quote(const std::wstring& arg) {
 
 RunResult RunCli(const std::vector<std::wstring>& args) {
     static TempDir outputs;
-    const std::wstring outPath = outputs / L"out.txt";
-    const std::wstring errPath = outputs / L"err.txt";
+    // Files of their own for every run: a helper process that Wine starts on
+    // demand (the first program that sets up COM starts one) inherits the
+    // handles and keeps them open.
+    static int serial = 0;
+    ++serial;
+    const std::wstring outPath = outputs / (L"out" + std::to_wstring(serial) + L".txt");
+    const std::wstring errPath = outputs / (L"err" + std::to_wstring(serial) + L".txt");
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                              CREATE_ALWAYS, 0, nullptr);
@@ -179,6 +185,22 @@ TEST_F(CliTest, ContentFiltersInTheDefaultMode) {
     EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "filtered\\report.mtfb\t1"});
     r = RunCli({L"--dump-text", tree / L"filtered\\report.mtfb"});
     EXPECT_EQ(r.out, "\r\nfind me and me");
+}
+
+TEST_F(CliTest, ImportConvertersInTheOfficeMode) {
+    ASSERT_TRUE(RegisterTestConverters());
+    tree.WriteFile(L"office\\letter.mtc",
+                   "MTCV\n{\\rtf1\\ansi Dear colleague, {\\v hidden note} the colour {\\strike struck colour}\\par}");
+    const std::wstring folder = tree.Path() + L"office";
+    RunResult r = RunCli({L"-q", L"--mode", L"office", L"colour", folder});
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "office\\letter.mtc\t1"}) << "struck text is left out";
+    r = RunCli({L"-q", L"--mode", L"office", L"note", folder});
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "office\\letter.mtc\t1"});
+    r = RunCli({L"-q", L"--mode", L"office", L"--ignore-hidden", L"note", folder});
+    EXPECT_EQ(r.out, "");
+    r = RunCli({L"--dump-text", L"--mode", L"office", tree / L"office\\letter.mtc"});
+    EXPECT_EQ(r.out.find("struck"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Dear colleague"), std::string::npos) << r.out;
 }
 
 TEST_F(CliTest, StatsCountFilesAndBytes) {

@@ -6,6 +6,7 @@
 
 #include "converters/ConverterList.h"
 #include "converters/FilterConverter.h"
+#include "converters/LibConverter.h"
 #include "converters/LwoConverter.h"
 #include "converters/OpenTagConverter.h"
 #include "converters/TtxConverter.h"
@@ -124,6 +125,7 @@ std::string Kinds(const ConverterList& list) {
                  : t == typeid(OpenTagConverter) ? "OpenTag "
                  : t == typeid(TxtConverter)     ? "TXT "
                  : t == typeid(FilterConverter)  ? "IFilter "
+                 : t == typeid(LibConverter)     ? ""  // one per installed import converter
                                                  : "? ";
     }
     return kinds;
