@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "tests/ConverterRegistration.h"
 #include "tests/FilterRegistration.h"
 #include "tests/TestFiles.h"
 #include "tests/ui/UiHarness.h"
@@ -789,4 +790,23 @@ TEST_F(MainWindowTest, DocumentsThroughAContentFilter) {
     EXPECT_EQ(row.matches.size(), 2u) << "the value chunk is no text";
     EXPECT_EQ(row.matches[0]->context, L"find me and find me");
     EXPECT_EQ(TestFilterLiveObjects(), 0);
+}
+
+TEST_F(MainWindowTest, DocumentsThroughAnImportConverterInTheOfficeMode) {
+    ASSERT_TRUE(RegisterTestConverters());
+    registry.WriteInt(L"ConverterSet", 1);  // Options: "Microsoft Office"
+    files.WriteFile(L"letter.mtc", "MTCV\n{\\rtf1\\ansi The colour {\\v hidden colour} and {\\strike struck colour}\\par}");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(WithoutSlash(files.Path()).c_str()));
+    EXPECT_EQ(ui.App().Converters().Mode(), 1);
+    ui.SetText(IDC_SEARCH_TEXT, L"colour");
+    ASSERT_TRUE(ui.Search());
+    ASSERT_EQ(ui.List().RowCount(), 1);
+    EXPECT_EQ(ui.List().RowResult(0)->matches.size(), 2u) << "hidden text counts, struck text does not";
+    // "Ignore hidden text" in the converter options.
+    ui.Click(IDC_CONVERTERS_TOGGLE);
+    CheckDlgButton(ui.Panel(), IDC_IGNORE_HIDDEN, BST_CHECKED);
+    ASSERT_TRUE(ui.Search());
+    ASSERT_EQ(ui.List().RowCount(), 1);
+    EXPECT_EQ(ui.List().RowResult(0)->matches.size(), 1u);
 }
