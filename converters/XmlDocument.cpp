@@ -71,7 +71,8 @@ bool IsXmlNestingWithin(const char* text, int maxDepth) {
                 p = SkipPast(p + 4, "-->");
             } else if (strncmp(p, "<![CDATA[", 9) == 0) {
                 p = SkipPast(p + 9, "]]>");
-            } else {
+            } else if (strncmp(p, "<!DOCTYPE", 9) == 0 &&
+                       (p[9] == ' ' || p[9] == '\t' || p[9] == '\n' || p[9] == '\r')) {
                 // Document type: the internal subset in brackets may hold '>'.
                 int brackets = 0;
                 for (++p; *p && (*p != '>' || brackets > 0); ++p) {
@@ -80,6 +81,11 @@ bool IsXmlNestingWithin(const char* text, int maxDepth) {
                     else if (*p == ']' && brackets > 0)
                         --brackets;
                 }
+            } else {
+                // Any other declaration: the parser skips it to its first
+                // '>', brackets or not, and so must this count.
+                const char* end = strchr(p + 2, '>');
+                p = end ? end + 1 : p + strlen(p);
             }
             break;
         default: {

@@ -21,11 +21,23 @@ TEST(XmlNesting, CountsElementsAndSkipsEverythingElse) {
         {"<!DOCTYPE a [<!ELEMENT a (b)> <!ENTITY e \"<x>\">]><a><b/></a>", 2},
         {"<a>text &lt;b&gt; more</a>", 1},
         {"</x></y><a/>", 1},
+        // Declarations the parser does not know end at their first '>', brackets or not.
+        {"<a><![ x><b><c/></b></a>", 3},
+        {"<a><!ELEMENT [<b>><b><c/></b></a>", 3},
     };
     for (const Case& c : cases) {
         EXPECT_TRUE(IsXmlNestingWithin(c.xml.c_str(), c.depth)) << c.xml;
         EXPECT_FALSE(IsXmlNestingWithin(c.xml.c_str(), c.depth - 1)) << c.xml;
     }
+    // The count follows the parser past such a declaration: a million levels
+    // behind one are refused, not parsed until the stack runs out.
+    std::string hostile = "<x><![ y>";
+    for (int i = 0; i < 1000000; ++i)
+        hostile += "<a>";
+    EXPECT_FALSE(IsXmlNestingWithin(hostile.c_str(), kMaxXmlDepth));
+    XmlDocument document;
+    EXPECT_FALSE(document.Parse(hostile.data()));
+
     // Text that ends inside a tag or an attribute value is left to the parser.
     EXPECT_TRUE(IsXmlNestingWithin("<a x=\"never closed", 1));
     EXPECT_TRUE(IsXmlNestingWithin("<a", 1));
