@@ -153,11 +153,74 @@ bool FewElementStarts(const char* text, int limit) {
 #endif
 }
 
+bool HasReferenceBeyondUnicode(const char* text) {
+    // The common case, a document without numeric references: one pass that
+    // stops only at ampersands.
+    const char* p = text;
+    for (;;) {
+        p = NextOf(p, '&', '&', '&');
+        if (!*p)
+            return false;
+        if (p[1] == '#')
+            break;
+        ++p;
+    }
+    p = text;
+    for (;;) {
+        p = NextOf(p, '&', '<', '<');
+        if (!*p)
+            return false;
+        if (*p == '<') {
+            if (strncmp(p, "<!--", 4) == 0) {
+                p = SkipPast(p + 4, "-->");
+            } else if (strncmp(p, "<![CDATA[", 9) == 0) {
+                p = SkipPast(p + 9, "]]>");
+            } else if (p[1] == '?') {
+                p = SkipPast(p + 2, "?>");
+            } else if (p[1] == '!') {
+                // Declarations, the document type with its bracketed subset.
+                int brackets = 0;
+                for (p += 2; *p && (*p != '>' || brackets > 0); ++p) {
+                    if (*p == '[')
+                        ++brackets;
+                    else if (*p == ']' && brackets > 0)
+                        --brackets;
+                }
+            } else {
+                ++p;
+            }
+            continue;
+        }
+        if (p[1] != '#') {
+            ++p;
+            continue;
+        }
+        const bool hex = p[2] == 'x';
+        unsigned long long value = 0;
+        for (p += hex ? 3 : 2;; ++p) {
+            int digit = -1;
+            if (*p >= '0' && *p <= '9')
+                digit = *p - '0';
+            else if (hex && *p >= 'a' && *p <= 'f')
+                digit = *p - 'a' + 10;
+            else if (hex && *p >= 'A' && *p <= 'F')
+                digit = *p - 'A' + 10;
+            if (digit < 0)
+                break;
+            value = value * (hex ? 16 : 10) + static_cast<unsigned>(digit);
+            if (value > 0x10FFFF)
+                return true;
+        }
+    }
+}
+
 XmlDocument::XmlDocument() : document(std::make_unique<rapidxml::xml_document<char>>()) {}
 XmlDocument::~XmlDocument() = default;
 
 bool XmlDocument::Parse(char* text) {
     if (!FewElementStarts(text, kMaxXmlDepth) && !IsXmlNestingWithin(text, kMaxXmlDepth))
+        return false;
+    if (HasReferenceBeyondUnicode(text))
         return false;
     try {
         document->parse<rapidxml::parse_trim_whitespace>(text);

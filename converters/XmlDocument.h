@@ -26,6 +26,13 @@ constexpr int kMaxXmlDepth = 2048;
 // too deep only for documents the parser would refuse anyway.
 bool IsXmlNestingWithin(const char* text, int maxDepth);
 
+// True when a numeric character reference that the parser would decode (in
+// text or an attribute value, not in a comment, CDATA section, processing
+// instruction or declaration) stands for a value beyond U+10FFFF. The parser
+// adds its digits up in 32 bits on Windows, so "&#x100000041;" would come out
+// as "A": such a document is malformed.
+bool HasReferenceBeyondUnicode(const char* text);
+
 // True when the NUL-terminated `text` holds at most `limit` places where an
 // element may start: a '<' not followed by '/', '!' or '?'. No element can
 // then nest deeper than `limit`, and the scan above is not needed.

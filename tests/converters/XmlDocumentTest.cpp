@@ -81,6 +81,30 @@ TEST(XmlNesting, ElementStartCountAgreesWithACharacterByCharacterCount) {
     }
 }
 
+TEST(XmlReferences, ValuesBeyondUnicodeAreMalformed) {
+    const struct {
+        const char* xml;
+        bool parses;
+    } cases[] = {
+        {"<a>&#x100000041;</a>", false},     // 2^32 + 0x41: not "A"
+        {"<a>&#4294967361;</a>", false},     // the same in decimal
+        {"<a b='&#x110000;'/>", false},
+        {"<a>&#x10FFFF; &#65; &#x41;</a>", true},
+        {"<a><!-- &#x100000041; --><![CDATA[&#4294967361;]]><?pi &#x110000;?></a>", true},
+        {"<!DOCTYPE a [<!ENTITY e \"&#x100000041;\">]><a/>", true},
+        {"<a>&amp;#x100000041;</a>", true},  // an escaped ampersand starts no reference
+    };
+    for (const auto& c : cases) {
+        std::string text = c.xml;
+        XmlDocument document;
+        EXPECT_EQ(document.Parse(text.data()), c.parses) << c.xml;
+    }
+    std::string text = "<a>&#x41;</a>";
+    XmlDocument document;
+    ASSERT_TRUE(document.Parse(text.data()));
+    EXPECT_STREQ(document.Root()->first_node()->value(), "A");
+}
+
 TEST(XmlNames, WholeNamesOnly) {
     std::string text = "<trans-unit/>";
     XmlDocument document;
