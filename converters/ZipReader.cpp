@@ -35,6 +35,13 @@ bool Fits(uint64_t offset, uint64_t count, uint64_t size) {
 
 }  // namespace
 
+// The first buffer for an inflated entry: this many times its compressed
+// size (deflated XML rarely grows more), never more than the size it claims.
+constexpr uint64_t kFirstInflateRatio = 16;
+constexpr uint64_t kFirstInflateExtra = 64 * 1024;
+// The largest buffer kept for the next entry.
+constexpr size_t kMaxSpareBytes = 64u << 20;
+
 // Inflated entries reuse the memory of the last one: fresh pages for every
 // archive cost more than the copy they hold.
 std::vector<uint8_t>& SpareEntryBuffer() {
@@ -43,8 +50,9 @@ std::vector<uint8_t>& SpareEntryBuffer() {
 }
 
 ZipEntryData::~ZipEntryData() {
+    // A large entry's memory goes back to the system; only a bounded spare stays.
     std::vector<uint8_t>& spare = SpareEntryBuffer();
-    if (data.capacity() > spare.capacity())
+    if (data.capacity() > spare.capacity() && data.capacity() <= kMaxSpareBytes)
         spare.swap(data);
 }
 
@@ -255,22 +263,41 @@ bool ZipReader::ReadEntry(int index, ZipEntryData* out) {
         return false;  // no deflate stream of this size can produce that much
     std::vector<uint8_t> inflated = std::move(SpareEntryBuffer());
     SpareEntryBuffer() = std::vector<uint8_t>();
-    inflated.reserve(size_t{uncompressedSize} + 1);  // room for a terminating NUL
-    inflated.resize(std::max<uint32_t>(uncompressedSize, 1));
+    // Memory grows with what the stream produces, up to the size claimed: a
+    // small entry that claims gigabytes gets no gigabytes before it proves them.
+    size_t room = static_cast<size_t>(std::min<uint64_t>(
+        uncompressedSize, static_cast<uint64_t>(compressedSize) * kFirstInflateRatio + kFirstInflateExtra));
+    room = std::max<size_t>(room, 1);
+    inflated.reserve(room + 1);  // room for a terminating NUL
+    inflated.resize(room);
     z_stream stream{};
     if (inflateInit2(&stream, -15) != Z_OK)
         return false;
     stream.next_in = compressed.data();
     stream.avail_in = compressedSize;
-    stream.next_out = inflated.data();
-    stream.avail_out = static_cast<uInt>(inflated.size());
-    const int result = inflate(&stream, Z_NO_FLUSH);
+    int result = Z_OK;
+    bool grew = false;
+    for (;;) {
+        stream.next_out = inflated.data() + stream.total_out;
+        stream.avail_out = static_cast<uInt>(inflated.size() - stream.total_out);
+        result = inflate(&stream, Z_NO_FLUSH);
+        if (result != Z_OK || stream.avail_out != 0 || inflated.size() >= uncompressedSize)
+            break;
+        const size_t larger = static_cast<size_t>(
+            std::min<uint64_t>(uncompressedSize, static_cast<uint64_t>(inflated.size()) * 2));
+        inflated.reserve(larger + 1);
+        inflated.resize(larger);
+        grew = true;
+    }
     const uLong produced = stream.total_out;
     inflateEnd(&stream);
-    if (result != Z_STREAM_END && result != Z_OK)
+    // A stream that stops short (cut) keeps what it produced, as before it grew.
+    if (result != Z_STREAM_END && result != Z_OK && !(result == Z_BUF_ERROR && grew))
         return false;
     // The data are exactly the bytes the stream produced.
     inflated.resize(produced);
+    if (inflated.capacity() < produced + 1)
+        inflated.reserve(produced + 1);
     out->Assign(std::move(inflated));
     return true;
 }

@@ -28,6 +28,8 @@ public:
     char* TerminatedBytes();
 
     uint32_t Size() const { return size; }
+    // The memory held for the bytes (tests: it follows the data, not a claim).
+    size_t Capacity() const { return data.capacity(); }
     uint32_t Position() const { return position; }
     bool HasData() const { return hasData; }
 

@@ -37,6 +37,13 @@ protected:
     int count = 0;
 };
 
+std::string Repeat(const std::string& piece, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += piece;
+    return s;
+}
+
 const std::string kText = "The quick brown fox jumps over the lazy dog. The quick brown fox again.";
 
 TEST_F(ZipReaderTest, StoredDeflatedAndDescriptorEntries) {
@@ -158,6 +165,30 @@ TEST_F(ZipReaderTest, LyingSizesAreCorruptionNotAllocations) {
     EXPECT_EQ(cut, kText.substr(0, cut.size()));
     EXPECT_EQ(Read(3), "0123");
     EXPECT_EQ(Read(4), "abc");
+}
+
+TEST_F(ZipReaderTest, MemoryFollowsTheDataNotTheClaim) {
+    // Four MiB of incompressible data whose header claims 4 GiB: within the
+    // ratio a deflate stream allows, so it is inflated, into memory that
+    // grows with what arrives.
+    std::string noise(4u << 20, '\0');
+    uint32_t state = 12345;
+    for (auto& c : noise) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    ZipLayout layout;
+    layout.entries = {{"claims.bin", noise, 8, 0, true, {}, 0xFFFFFFF0u},
+                      {"honest.txt", Repeat(kText, 20000), 8, 0, true}};
+    ASSERT_TRUE(OpenArchive(layout));
+    {
+        ZipEntryData data;
+        ASSERT_TRUE(reader.ReadEntry(0, &data));
+        EXPECT_EQ(data.Size(), noise.size());
+        EXPECT_LT(data.Capacity(), size_t{256} << 20);
+    }
+    // An honest entry that grows past the first guess comes out whole.
+    EXPECT_EQ(Read(1), Repeat(kText, 20000));
 }
 
 TEST_F(ZipReaderTest, OverlongNamesNeverMatchOrOverflow) {
