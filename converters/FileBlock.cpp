@@ -52,6 +52,12 @@ bool ReadFileIntoBuffer(const wchar_t* path, std::vector<char>* buffer, size_t* 
     unsigned long long n = 0;
     if (!OpenForReading(path, &file, &n))
         return false;
+    // Its text could not be handed on: a text block of 2n + 2 bytes must fit
+    // in 32 bits. Refused before a byte is read.
+    if (2 * n + 2 > 0xFFFFFFFFULL) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+    }
     try {
         if (buffer->size() < n + 2)
             buffer->resize(static_cast<size_t>(n + 2));
@@ -65,6 +71,11 @@ bool ReadFileIntoBuffer(const wchar_t* path, std::vector<char>* buffer, size_t* 
     (*buffer)[n + 1] = 0;
     *size = static_cast<size_t>(n);
     return true;
+}
+
+void ReleaseLargeBuffer(std::vector<char>* buffer) {
+    if (buffer->capacity() > kKeptBufferBytes)
+        std::vector<char>().swap(*buffer);
 }
 
 HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size) {

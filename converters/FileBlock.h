@@ -23,3 +23,8 @@ HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size);
 // by the caller for the next file), followed by two zero bytes. Reusing one
 // buffer spares a fresh allocation, and its page faults, for every file.
 bool ReadFileIntoBuffer(const wchar_t* path, std::vector<char>* buffer, size_t* size);
+
+// A reused read buffer is kept between files up to this size; a larger one
+// goes back to the system after its file.
+constexpr size_t kKeptBufferBytes = 64u << 20;
+void ReleaseLargeBuffer(std::vector<char>* buffer);

@@ -78,6 +78,15 @@ HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         // The UTF-8 copy and the output reuse the thread's buffers.
         thread_local std::string utf8;
         thread_local std::string output;
+        // Buffers grown for a very large file go back after it.
+        struct ReleaseAfterFile {
+            ~ReleaseAfterFile() {
+                if (utf8.capacity() > kKeptBufferBytes)
+                    std::string().swap(utf8);
+                if (output.capacity() > kKeptBufferBytes)
+                    std::string().swap(output);
+            }
+        } release;
         Utf16ToUtf8(text, length, &utf8);
         output.clear();
         XmlDocument document;

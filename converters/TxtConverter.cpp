@@ -86,6 +86,11 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
     }
 
     std::vector<char>& raw = ScratchBuffer();
+    // A buffer grown for a very large file goes back after it.
+    struct ReleaseAfterFile {
+        std::vector<char>& buffer;
+        ~ReleaseAfterFile() { ReleaseLargeBuffer(&buffer); }
+    } release{raw};
     try {
         if (raw.size() < bytes)
             raw.resize(bytes);

@@ -35,9 +35,13 @@ std::unique_ptr<DocConverter> XliffConverter::Clone() const {
 HGLOBAL XliffConverter::Convert(const wchar_t* path, const SearchRequest& request) {
     thread_local std::vector<char> buffer;
     size_t size = 0;
-    if (!ReadFileIntoBuffer(path, &buffer, &size))
+    if (!ReadFileIntoBuffer(path, &buffer, &size)) {
+        ReleaseLargeBuffer(&buffer);
         return nullptr;
-    return ConvertBytes(buffer.data(), request);
+    }
+    HGLOBAL text = ConvertBytes(buffer.data(), request);
+    ReleaseLargeBuffer(&buffer);
+    return text;
 }
 
 void XliffConverter::SetIgnoredNames(const wchar_t* ignoreTags) {

@@ -157,6 +157,24 @@ TEST_F(XliffTest, MalformedAndDeepDocumentsFail) {
     EXPECT_FALSE(Convert(million));
 }
 
+TEST_F(XliffTest, FilesWhoseTextCannotFitAreRefusedUnread) {
+    // 3 GiB (sparse: nothing is written but the start): 2n + 2 bytes do not
+    // fit in 32 bits, so the file fails before a byte is read.
+    const std::wstring path = dir / L"huge.xlf";
+    dir.WriteFile(L"huge.xlf", Xliff(kUnits));
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 3LL << 30;
+    ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
+    SearchRequest request = ConverterRequest();
+    SetLastError(0);
+    EXPECT_EQ(converter.Convert(path.c_str(), request), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+    DeleteFileW(path.c_str());
+}
+
 TEST(XliffAccepts, ExtensionsWithoutDotInAnyCase) {
     XliffConverter c;
     for (const wchar_t* yes : {L"C:\\a.xlf", L"C:\\a.XLIFF", L"C:\\a.Xliff", L"axlf", L"axliff"})
