@@ -11,6 +11,7 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ConsoleSink.h"
 #include "converters/ConverterList.h"
+#include "converters/FileBlock.h"
 #include "converters/FilterLoader.h"
 #include "converters/Rtfpars.h"
 #include "base/FoldText.h"
@@ -41,19 +42,6 @@ bool FullPath(const std::wstring& path, wchar_t (&out)[kPathChars]) {
     const DWORD n = GetFullPathNameW(path.c_str(), kPathChars, out, nullptr);
     return n > 0 && n < kPathChars;
 }
-
-// Counts the bytes of the files the search reads, for --stats.
-class MeasuringSearcher : public Searcher {
-public:
-    unsigned long long bytesRead = 0;
-
-protected:
-    bool OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) override {
-        const bool goOn = Searcher::OnFile(path, entry);
-        bytesRead += (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-        return goOn;
-    }
-};
 
 void PrintStats(const SearchRequest& request, unsigned long long bytes, ULONGLONG startTicks) {
     LARGE_INTEGER now, frequency;
@@ -88,7 +76,8 @@ int RunSearch(const CliOptions& o) {
     ConsoleSink sink(&request, o.context, o.quiet);
     request.sink = &sink;
 
-    MeasuringSearcher searcher;
+    Searcher searcher;
+    const unsigned long long bytesBefore = BytesReadOnThisThread();
     searcher.SetMessageHandler([](const wchar_t* text) {
         // Message formatting ends lines with CR LF; the console's lines end with LF.
         std::wstring message;
@@ -105,7 +94,7 @@ int RunSearch(const CliOptions& o) {
     sink.SetSearching(0);
     fflush(stdout);
     if (o.stats)
-        PrintStats(request, searcher.bytesRead, static_cast<ULONGLONG>(start.QuadPart));
+        PrintStats(request, BytesReadOnThisThread() - bytesBefore, static_cast<ULONGLONG>(start.QuadPart));
     return sink.LinesPrinted() > 0 ? kExitFound : kExitNone;
 }
 

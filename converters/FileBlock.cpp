@@ -29,6 +29,11 @@ bool OpenForReading(const wchar_t* path, ScopedKernelHandle* file, unsigned long
 
 }  // namespace
 
+unsigned long long& BytesReadOnThisThread() {
+    thread_local unsigned long long bytes = 0;
+    return bytes;
+}
+
 bool ReadExactly(HANDLE file, void* buffer, unsigned long long bytes) {
     auto* data = static_cast<BYTE*>(buffer);
     unsigned long long done = 0;
@@ -43,6 +48,7 @@ bool ReadExactly(HANDLE file, void* buffer, unsigned long long bytes) {
             return false;
         }
         done += got;
+        BytesReadOnThisThread() += got;
     }
     return true;
 }

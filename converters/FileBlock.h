@@ -10,6 +10,10 @@
 // ERROR_HANDLE_EOF when the file ends first (it shrank while it was read).
 bool ReadExactly(HANDLE file, void* buffer, unsigned long long bytes);
 
+// Bytes that the converters of this thread have read from files, for the
+// console's --stats; every read of file contents adds to it.
+unsigned long long& BytesReadOnThisThread();
+
 // Opens `path` for reading (existing file, no sharing) and reads its n bytes
 // into a new movable block of 2n + 2 bytes, room for the file read as UTF-16
 // or widened later. The bytes are followed by zeros that end them both as

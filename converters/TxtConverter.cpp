@@ -62,6 +62,7 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
     DWORD got = 0;
     if (bytes >= 2 && (!ReadFile(file.Get(), mark, 2, &got, nullptr) || got != 2))
         return nullptr;
+    BytesReadOnThisThread() += got;
     if (bytes >= 2 && mark[0] == 0xFF && mark[1] == 0xFE)
         codePage = kUtf16;
 

@@ -3,6 +3,8 @@
 // ever allocated.
 #include "converters/ZipReader.h"
 
+#include "converters/FileBlock.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -112,6 +114,7 @@ bool ZipReader::ReadAt(uint64_t offset, void* buffer, uint32_t count) const {
         if (!ReadFile(file.Get(), out + done, count - done, &got, nullptr) || got == 0)
             return false;
         done += got;
+        BytesReadOnThisThread() += got;
     }
     return true;
 }

@@ -209,6 +209,20 @@ TEST_F(CliTest, StatsCountFilesAndBytes) {
     // alpha.txt (32 bytes), empty.txt (0) and caps.txt (2 + 2 x 20 bytes).
     EXPECT_EQ(r.err.rfind("files searched: 3\nbytes read: 74\nseconds: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("\npeak working set: "), std::string::npos);
+
+    // A file refused for its size (3 GiB, sparse) is searched but not read.
+    tree.WriteFile(L"big\\small.txt", "needle");
+    const std::wstring huge = tree / L"big\\huge.txt";
+    tree.WriteFile(L"big\\huge.txt", "needle");
+    HANDLE file = CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 3LL << 30;
+    ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
+    const RunResult big = RunCli({L"-q", L"--stats", L"needle", tree.Path() + L"big"});
+    EXPECT_EQ(big.err.rfind("files searched: 2\nbytes read: 6\nseconds: ", 0), 0u) << big.err;
+    DeleteFileW(huge.c_str());
 }
 
 TEST_F(CliTest, BadRegexAndUsageErrorsExitWithTwo) {
