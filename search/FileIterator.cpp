@@ -8,6 +8,19 @@
 
 namespace {
 
+DirectoryIdentity IdentityOf(const std::wstring& path) {
+    DirectoryIdentity id;
+    ScopedKernelHandle dir(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (dir && GetFileInformationByHandle(dir.Get(), &info)) {
+        id.known = true;
+        id.volume = info.dwVolumeSerialNumber;
+        id.index = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+    return id;
+}
+
 bool IsDotOrDotDot(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
@@ -34,6 +47,22 @@ bool FileIterator::KeepScanning() { return true; }
 bool FileIterator::YieldAfterFile() { return false; }
 
 void FileIterator::ClearStack() { stack.clear(); }
+
+bool FileIterator::IsOnCurrentPath(const std::wstring& path) {
+    const DirectoryIdentity target = IdentityOf(path);
+    if (!target.known)
+        return false;
+    // Frame k stands for the directory that frame k + 1 returns to; the top
+    // frame for the current directory. Identities are asked for once.
+    for (size_t k = 0; k < stack.size(); ++k) {
+        DirectoryFrame& frame = *stack[k];
+        if (!frame.identity.known)
+            frame.identity = IdentityOf(k + 1 < stack.size() ? stack[k + 1]->returnPath : std::wstring(currentDir));
+        if (frame.identity.known && frame.identity.volume == target.volume && frame.identity.index == target.index)
+            return true;
+    }
+    return false;
+}
 
 void FileIterator::Begin(const wchar_t* folder, const wchar_t* filePattern, int recurse) {
     ClearStack();
@@ -92,8 +121,10 @@ bool FileIterator::CollectSubdirectories() {
                     !IsDotOrDotDot(entry.cFileName)) {
                     std::wstring sub = std::wstring(currentDir) + entry.cFileName + L'\\';
                     // A directory whose path does not fit the buffers is not entered.
-                    if (sub.size() < kPathChars)
+                    if (sub.size() < kPathChars) {
                         top.pendingDirs.push_back(std::move(sub));
+                        top.pendingLinks.push_back((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
+                    }
                 }
                 if (top.pendingDirs.size() % kKeepScanningEvery == 0 && !KeepScanning()) {
                     top.replay = false;
@@ -186,6 +217,12 @@ bool FileIterator::ChooseDirectory() {
     if (!top.pendingDirs.empty()) {
         std::wstring next = std::move(top.pendingDirs.front());
         top.pendingDirs.pop_front();
+        const bool link = top.pendingLinks.front();
+        top.pendingLinks.pop_front();
+        // A link back to a directory on the way here is not followed: every
+        // file in the circle would be searched again and again.
+        if (link && IsOnCurrentPath(next))
+            return true;
         walkState = kCollectSubdirectories;
         auto frame = std::make_unique<DirectoryFrame>();
         frame->returnPath = currentDir;

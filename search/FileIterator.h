@@ -11,8 +11,18 @@
 
 #include "base/SearchRecords.h"
 
+// Which directory a path leads to, whatever links lie on the way.
+struct DirectoryIdentity {
+    bool known = false;
+    DWORD volume = 0;
+    ULONGLONG index = 0;
+};
+
 struct DirectoryFrame {
     std::deque<std::wstring> pendingDirs;  // full paths ending with a backslash
+    // Parallel to pendingDirs: the directory is a link (a reparse point).
+    std::deque<bool> pendingLinks;
+    DirectoryIdentity identity;  // of this frame's directory, once asked for
     std::wstring returnPath;               // currentDir to restore on pop
     WIN32_FIND_DATAW entry = {};
     HANDLE enumeration = nullptr;  // 0 until the file enumeration is opened
@@ -75,6 +85,9 @@ private:
     void OpenFileEnumeration();
     bool EnumerateFiles();
     bool ChooseDirectory();
+    // True when the linked directory `path` is one of the directories on the
+    // current path (following it would walk in a circle).
+    bool IsOnCurrentPath(const std::wstring& path);
     void ClearStack();
 
     int recursive = 0;

@@ -1,6 +1,8 @@
 // The folder walk and the per-file job, end to end over real folder trees.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -290,3 +292,27 @@ TEST_F(SearcherTest, KeepScanningEveryTwentyFourSubdirectories) {
 }
 
 }  // namespace
+
+TEST_F(SearcherTest, LinksBackToADirectoryOnTheWayAreNotFollowed) {
+    // The build makes test-fixtures\loop beside bin\ with a\tob -> b and
+    // b\toa -> a (symbolic links of the file system): a circle that the walk
+    // would follow until the paths no longer fit, searching every file in it
+    // again at each turn.
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder = self;
+    folder = folder.substr(0, folder.find_last_of(L'\\') + 1) + L"..\\test-fixtures\\loop\\";
+    wchar_t full[MAX_PATH];
+    ASSERT_GT(GetFullPathNameW(folder.c_str(), MAX_PATH, full, nullptr), 0u);
+    ASSERT_NE(GetFileAttributesW((std::wstring(full) + L"a\\tob").c_str()), INVALID_FILE_ATTRIBUTES);
+    request = MakeRequest(L"", full, &sink);
+    Searcher searcher;
+    RunToEnd(searcher);
+    std::vector<std::wstring> names;
+    for (FileResult* r : sink.results)
+        names.push_back(std::wstring(r->location).substr(wcslen(full)) + r->name);
+    std::sort(names.begin(), names.end());
+    // Each file directly, and once more through the one link that leads to
+    // it from the other folder; never through a second turn of the circle.
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"a\\f.txt", L"a\\tob\\g.txt", L"b\\g.txt", L"b\\toa\\f.txt"}));
+}
