@@ -13,7 +13,6 @@
 namespace {
 
 constexpr ULONG kTextChars = 4096;
-const IID kIidFilter = {0x89BCB740, 0x6119, 0x101A, {0xBC, 0xB7, 0x00, 0xDD, 0x01, 0x06, 0x55, 0xAF}};
 
 // Releases the filter on every path out of a conversion.
 struct FilterHolder {

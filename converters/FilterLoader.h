@@ -6,6 +6,9 @@
 
 #include <string>
 
+// The content-filter interface, by its published identifier.
+extern const IID kIidFilter;
+
 // The extension of the file name in `path`, with its dot, in lower case
 // ("" when the name has none).
 std::wstring FileExtension(const wchar_t* path);

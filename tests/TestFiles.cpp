@@ -93,3 +93,14 @@ std::string Utf8(const std::wstring& text) {
 std::string Utf16Bytes(const std::wstring& text) {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
 }
+
+bool ExtendFile(const std::wstring& path, long long bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size;
+    size.QuadPart = bytes;
+    const bool ok = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return ok;
+}

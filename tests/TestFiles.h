@@ -23,6 +23,10 @@ private:
     std::wstring root;
 };
 
+// Makes the existing file at `path` `bytes` long without writing them (a
+// sparse file where the file system allows it).
+bool ExtendFile(const std::wstring& path, long long bytes);
+
 // Reads a whole file; empty when it cannot be read.
 std::string ReadWholeFile(const std::wstring& path);
 

@@ -214,12 +214,7 @@ TEST_F(CliTest, StatsCountFilesAndBytes) {
     tree.WriteFile(L"big\\small.txt", "needle");
     const std::wstring huge = tree / L"big\\huge.txt";
     tree.WriteFile(L"big\\huge.txt", "needle");
-    HANDLE file = CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER size;
-    size.QuadPart = 3LL << 30;
-    ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
-    CloseHandle(file);
+    ASSERT_TRUE(ExtendFile(huge, 3LL << 30));
     const RunResult big = RunCli({L"-q", L"--stats", L"needle", tree.Path() + L"big"});
     EXPECT_EQ(big.err.rfind("files searched: 2\nbytes read: 6\nseconds: ", 0), 0u) << big.err;
     DeleteFileW(huge.c_str());

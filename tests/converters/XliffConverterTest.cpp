@@ -162,12 +162,7 @@ TEST_F(XliffTest, FilesWhoseTextCannotFitAreRefusedUnread) {
     // fit in 32 bits, so the file fails before a byte is read.
     const std::wstring path = dir / L"huge.xlf";
     dir.WriteFile(L"huge.xlf", Xliff(kUnits));
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER size;
-    size.QuadPart = 3LL << 30;
-    ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
-    CloseHandle(file);
+    ASSERT_TRUE(ExtendFile(path, 3LL << 30));
     SearchRequest request = ConverterRequest();
     SetLastError(0);
     EXPECT_EQ(converter.Convert(path.c_str(), request), nullptr);

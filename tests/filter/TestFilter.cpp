@@ -117,10 +117,10 @@ public:
             if (!rest.empty() && rest[0] == ' ')
                 rest.erase(0, 1);
             if (chunk.kind == "REPEAT") {
-                std::istringstream spec(rest);
+                std::istringstream counts(rest);
                 size_t n = 0;
                 char c = 'x';
-                spec >> n >> c;
+                counts >> n >> c;
                 chunk.text.assign(n, static_cast<wchar_t>(c));
             } else {
                 chunk.text = Widen(rest);
