@@ -180,8 +180,9 @@ TEST_F(LibConverterTest, ThreadsLocksAndMessagesDuringAConversion) {
     ASSERT_TRUE(window);
     std::atomic<bool> converting{true};
     std::atomic<bool> answeredWhileConverting{false};
+    // Sent at once: this thread can take it only while it waits inside the
+    // conversion (it does not look at messages before or after it).
     std::thread sender([&] {
-        Sleep(300);
         DWORD_PTR answer = 0;
         if (SendMessageTimeoutW(window, WM_APP, 0, 0, SMTO_NORMAL, 5000, &answer) && answer == 42)
             answeredWhileConverting = converting.load();
