@@ -208,6 +208,16 @@ uint32_t ZipReader::LocalHeaderOffset(int index) const {
     return Le32(directory.data() + entries[static_cast<size_t>(index)] + 42);
 }
 
+uint64_t ZipReader::NextLocalHeaderAfter(uint64_t offset) const {
+    uint64_t next = directoryStart;
+    for (int i = 0; i < EntryCount(); ++i) {
+        const uint64_t other = LocalHeaderOffset(i);
+        if (other > offset && other < next)
+            next = other;
+    }
+    return next;
+}
+
 std::string ZipReader::EntryName(int index) const {
     if (index < 0 || index >= EntryCount())
         return {};
@@ -227,10 +237,11 @@ bool ZipReader::ReadEntry(int index, ZipEntryData* out) {
     uint32_t compressedSize = Le32(header + 18);
     uint32_t uncompressedSize = Le32(header + 22);
     if (flags & 0x0008) {
-        // The sizes follow the data: the 12 bytes before the next entry's
-        // local header (or the directory), past an optional signature.
-        const uint64_t descriptorEnd =
-            index + 1 < EntryCount() ? LocalHeaderOffset(index + 1) : directoryStart;
+        // The sizes follow the data: the 12 bytes before the next local
+        // header in the file (or the directory), past an optional signature.
+        // The directory may list the entries in any order, so the next header
+        // is the nearest one after this entry's, not the next record's.
+        const uint64_t descriptorEnd = NextLocalHeaderAfter(local);
         uint8_t descriptor[kDescriptorSize];
         if (descriptorEnd < kDescriptorSize ||
             !ReadAt(descriptorEnd - kDescriptorSize, descriptor, kDescriptorSize))

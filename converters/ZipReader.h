@@ -75,6 +75,8 @@ private:
     bool ReadAt(uint64_t offset, void* buffer, uint32_t count) const;
     bool FindEndRecord(uint64_t* position, uint8_t* record) const;
     uint32_t LocalHeaderOffset(int index) const;
+    // The nearest local header offset after `offset`, or the directory's start.
+    uint64_t NextLocalHeaderAfter(uint64_t offset) const;
 
     ScopedKernelHandle file;
     uint64_t fileSize = 0;

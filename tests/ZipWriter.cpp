@@ -33,7 +33,7 @@ std::string Deflate(const std::string& data) {
 
 std::string BuildZip(const ZipLayout& layout) {
     std::string archive;
-    std::string directory;
+    std::vector<std::string> records;
     for (const ZipEntryLayout& e : layout.entries) {
         const std::string body = e.compressed ? *e.compressed
                                  : e.method == 8 ? Deflate(e.data)
@@ -65,6 +65,7 @@ std::string BuildZip(const ZipLayout& layout) {
             Put32(&archive, size);
         }
 
+        std::string directory;
         Put32(&directory, 0x02014b50);
         Put16(&directory, 20);
         Put16(&directory, 20);
@@ -82,6 +83,15 @@ std::string BuildZip(const ZipLayout& layout) {
         Put32(&directory, 0);
         Put32(&directory, offset);
         directory += e.name;
+        records.push_back(directory);
+    }
+    std::string directory;
+    if (layout.directoryOrder.empty()) {
+        for (const std::string& record : records)
+            directory += record;
+    } else {
+        for (const int index : layout.directoryOrder)
+            directory += records[static_cast<size_t>(index)];
     }
     const uint32_t directoryOffset = static_cast<uint32_t>(archive.size());
     archive += directory;

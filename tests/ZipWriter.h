@@ -24,6 +24,9 @@ struct ZipLayout {
     std::string trailing;         // bytes after the comment, not counted by it
     uint16_t startDisk = 0;
     std::optional<uint32_t> directorySize;  // what the end record claims
+    // The order of the directory's records, as indexes into `entries`; empty
+    // for the order the entries stand in the file.
+    std::vector<int> directoryOrder;
 };
 
 std::string BuildZip(const ZipLayout& layout);

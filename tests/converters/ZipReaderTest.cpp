@@ -1,7 +1,9 @@
 // The zip reader over archives written record by record, sound and broken.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "converters/ZipReader.h"
 #include "tests/TestFiles.h"
@@ -65,6 +67,30 @@ TEST_F(ZipReaderTest, StoredDeflatedAndDescriptorEntries) {
     EXPECT_EQ(reader.EntryName(2), "desc\\with-signature.xlf");
     EXPECT_EQ(Read(-1), "<fail>");
     EXPECT_EQ(Read(5), "<fail>");
+}
+
+TEST_F(ZipReaderTest, DescriptorSizesFoundWhateverTheDirectoryOrder) {
+    // Sizes only in the descriptors, as office suites write them; the same
+    // archive with its directory in file order and in another order.
+    ZipLayout layout;
+    layout.entries = {
+        {"[Content_Types].xml", kText, 8, 8, true},
+        {"word/document.xml", Repeat("body ", 300), 8, 8, true},
+        {"word/styles.xml", "styles", 8, 8, false},
+        {"docProps/app.xml", "stored", 0, 8, true},
+    };
+    for (const std::vector<int>& order : {std::vector<int>{}, std::vector<int>{3, 1, 0, 2}}) {
+        layout.directoryOrder = order;
+        ASSERT_TRUE(OpenArchive(layout));
+        std::vector<std::string> read;
+        for (int i = 0; i < reader.EntryCount(); ++i)
+            read.push_back(reader.EntryName(i) + "=" + Read(i));
+        const auto at = [&](int file) { return order.empty() ? file : static_cast<int>(std::find(order.begin(), order.end(), file) - order.begin()); };
+        EXPECT_EQ(read[static_cast<size_t>(at(0))], "[Content_Types].xml=" + kText);
+        EXPECT_EQ(read[static_cast<size_t>(at(1))], "word\\document.xml=" + Repeat("body ", 300));
+        EXPECT_EQ(read[static_cast<size_t>(at(2))], "word\\styles.xml=styles");
+        EXPECT_EQ(read[static_cast<size_t>(at(3))], "docProps\\app.xml=stored");
+    }
 }
 
 TEST_F(ZipReaderTest, FindEntryMatchesWildcardsAcrossFolders) {
