@@ -76,9 +76,13 @@ void XliffConverter::Prune(XmlNode* node) {
     while (child) {
         XmlNode* next = child->next_sibling();
         bool ignored = false;
+        // A prefixed name is also known by its local name: "note" prunes
+        // "xlf:note" too.
+        const char* local = static_cast<const char*>(memchr(child->name(), ':', child->name_size()));
+        const size_t localSize = local ? child->name_size() - static_cast<size_t>(++local - child->name()) : 0;
         for (const std::string& name : ignoredNames) {
-            if (child->name_size() == name.size() &&
-                memcmp(child->name(), name.data(), name.size()) == 0) {
+            if ((child->name_size() == name.size() && memcmp(child->name(), name.data(), name.size()) == 0) ||
+                (local && localSize == name.size() && memcmp(local, name.data(), name.size()) == 0)) {
                 ignored = true;
                 break;
             }
@@ -120,22 +124,54 @@ wchar_t* XliffConverter::WriteRuns(const Runs& from, wchar_t* out) {
     return out;
 }
 
+bool XliffConverter::IsXliffName(const XmlNode* node, const char* local) const {
+    if (NameIs(node, local))
+        return true;
+    const size_t n = node->name_size();
+    return prefix.size() < n && memcmp(node->name(), prefix.data(), prefix.size()) == 0 &&
+           strlen(local) == n - prefix.size() && memcmp(node->name() + prefix.size(), local, n - prefix.size()) == 0;
+}
+
 void XliffConverter::TakeUnit(const XmlNode* unit) {
     for (const XmlNode* child = unit->first_node(); child; child = child->next_sibling()) {
-        if (NameIs(child, "source"))
+        if (IsXliffName(child, "source"))
             Collect(child, &sourceRuns);
-        else if (NameIs(child, "target"))
+        else if (IsXliffName(child, "target"))
             Collect(child, &targetRuns);
     }
 }
 
 void XliffConverter::Gather(const XmlNode* node) {
     for (const XmlNode* child = node->first_node(); child; child = child->next_sibling()) {
-        if (NameIs(child, "trans-unit"))
+        if (child->type() != rapidxml::node_element)
+            continue;
+        if (!versionTwo && IsXliffName(child, "trans-unit")) {
             TakeUnit(child);
-        else
+        } else if (versionTwo && IsXliffName(child, "unit")) {
+            // A unit's text stands in its segments and ignorables, in order.
+            for (const XmlNode* part = child->first_node(); part; part = part->next_sibling()) {
+                if (IsXliffName(part, "segment") || IsXliffName(part, "ignorable"))
+                    TakeUnit(part);
+            }
+        } else {
             Gather(child);
+        }
     }
+}
+
+void XliffConverter::ReadRoot(const XmlNode* top) {
+    // The root's prefix, if any, is the one the document's XLIFF names carry;
+    // the root's version tells 2.0 units from 1.2 trans-units.
+    prefix.clear();
+    versionTwo = false;
+    const char* colon = static_cast<const char*>(memchr(top->name(), ':', top->name_size()));
+    const char* local = colon ? colon + 1 : top->name();
+    const size_t localSize = top->name_size() - static_cast<size_t>(local - top->name());
+    if (localSize != 5 || memcmp(local, "xliff", 5) != 0)
+        return;
+    prefix.assign(top->name(), static_cast<size_t>(local - top->name()));
+    if (const auto* version = top->first_attribute("version"))
+        versionTwo = version->value_size() >= 1 && version->value()[0] == '2';
 }
 
 HGLOBAL XliffConverter::ConvertDocument(HGLOBAL block, const SearchRequest& request) {
@@ -169,6 +205,7 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
     targetRuns.bytes = 0;
     XmlNode* top = document.Root()->first_node();
     if (top) {
+        ReadRoot(top);
         if (!ignoredNames.empty())
             Prune(top);
         Gather(top);

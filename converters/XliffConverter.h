@@ -35,6 +35,9 @@ private:
     void SetIgnoredNames(const wchar_t* ignoreTags);
     void Prune(XmlNode* node);
     void Gather(const XmlNode* node);
+    void ReadRoot(const XmlNode* top);
+    // True for the XLIFF element `local`, written bare or with the root's prefix.
+    bool IsXliffName(const XmlNode* node, const char* local) const;
     void TakeUnit(const XmlNode* unit);
     // A text node's bytes, still in the parsed document.
     struct TextRun {
@@ -53,4 +56,6 @@ private:
     Runs sourceRuns;
     Runs targetRuns;
     std::vector<std::string> ignoredNames;  // UTF-8, as the document's names
+    std::string prefix;       // "xlf:" for a root named "xlf:xliff"
+    bool versionTwo = false;  // units, segments and ignorables
 };

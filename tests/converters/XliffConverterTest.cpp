@@ -66,6 +66,40 @@ TEST_F(XliffTest, IgnoredElementsAreDroppedByExactName) {
     EXPECT_TRUE(probe.IgnoredNames().empty()) << "no block: nothing is read";
 }
 
+TEST_F(XliffTest, VersionTwoAndPrefixedDocumentsReadLikeUnits) {
+    // 2.0: units (also inside groups) hold segments and ignorables in order;
+    // notes and original data stay out.
+    const std::string two =
+        "<?xml version=\"1.0\"?><xliff xmlns=\"urn:oasis:names:tc:xliff:document:2.0\" version=\"2.0\" "
+        "srcLang=\"en\" trgLang=\"de\"><file id=\"f\"><notes><note>file note</note></notes>"
+        "<unit id=\"1\"><notes><note>unit note</note></notes><segment><source>Hello <pc id=\"1\">big</pc>"
+        "</source><target>Hallo <pc id=\"1\">gro\xC3\x9F</pc></target></segment><ignorable><source> </source>"
+        "</ignorable><segment><source>world</source><target>Welt</target></segment>"
+        "<originalData><data id=\"d1\">&lt;b&gt;</data></originalData></unit>"
+        "<group id=\"g\"><unit id=\"2\"><segment><source>grouped</source></segment></unit></group>"
+        "</file></xliff>";
+    EXPECT_EQ(Convert(two), L"Hello big world grouped \r\nHallo gro\u00DF Welt ");
+    EXPECT_EQ(Convert(two, L"pc"), L"Hello world grouped \r\nHallo Welt ");
+    EXPECT_EQ(Convert(two, L"target"), L"Hello big world grouped \r\n");
+
+    // 1.2 with every name prefixed; "note" and "g" also prune the prefixed
+    // elements, and a prefixed name in the field still works.
+    const std::string prefixed =
+        "<xlf:xliff xmlns:xlf=\"urn:oasis:names:tc:xliff:document:1.2\" version=\"1.2\"><xlf:file><xlf:body>"
+        "<xlf:trans-unit id=\"1\"><xlf:source>un<xlf:g id=\"1\">bel</xlf:g>ievable</xlf:source>"
+        "<xlf:target>nicht zu glauben</xlf:target><xlf:note>n</xlf:note></xlf:trans-unit>"
+        "</xlf:body></xlf:file></xlf:xliff>";
+    EXPECT_EQ(Convert(prefixed), L"un bel ievable \r\nnicht zu glauben ");
+    EXPECT_EQ(Convert(prefixed, L"g"), L"un ievable \r\nnicht zu glauben ");
+    EXPECT_EQ(Convert(prefixed, L"xlf:target"), L"un bel ievable \r\n");
+
+    // A 1.2 document is not read as 2.0 for holding an element named unit,
+    // and an element of another prefix is not an XLIFF name.
+    EXPECT_EQ(Convert(Xliff("<unit><segment><source>no</source></segment></unit>"
+                            "<trans-unit><source>yes</source><x:source>no</x:source></trans-unit>")),
+              L"yes \r\n");
+}
+
 TEST_F(XliffTest, NonAsciiNamesAreMatchedInUtf8) {
     const std::string doc = Xliff(
         "<trans-unit><source>s <k\xC3\xA4lla>hidden</k\xC3\xA4lla></source><target>t</target>"
