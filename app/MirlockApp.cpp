@@ -43,6 +43,7 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
     InitializeCriticalSection(&lock);
     lockReady = true;
     stopEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    converters.SetReadUtf8(ReadSettingInt(L"ReadUtf8", 0) != 0);
     converters.BuildConverters(ReadSettingInt(L"ConverterSet", 0));
     searcher.SetMessageHandler([this](const wchar_t* text) {
         MessageBoxW(MainHandle(), text, L"Mirlock", MB_OK | MB_ICONERROR);
@@ -236,10 +237,13 @@ void MirlockApp::RunOptions() {
     OptionsData data;
     data.maximumMatch = static_cast<unsigned>(request.maximumMatch);
     data.converterMode = converters.Mode();
+    data.readUtf8 = converters.ReadsUtf8();
     if (RunOptionsDialog(MainHandle(), data) != IDOK)
         return;
     request.maximumMatch = static_cast<int>(data.maximumMatch);
+    converters.SetReadUtf8(data.readUtf8);
     converters.BuildConverters(data.converterMode);
     WriteSettingInt(L"ConverterSet", converters.Mode());
+    WriteSettingInt(L"ReadUtf8", data.readUtf8 ? 1 : 0);
     WriteSettingInt(L"MaximumMatch", request.maximumMatch);
 }

@@ -6,7 +6,7 @@
 
 const char kCliUsage[] =
     "usage: mirlock-cli [options] TEXT FOLDER\n"
-    "       mirlock-cli --dump-text [--mode M] [--ignore-hidden] [--ignore-tags NAMES] FILE\n"
+    "       mirlock-cli --dump-text [--mode M] [--utf8] [--ignore-hidden] [--ignore-tags NAMES] FILE\n"
     "       mirlock-cli --dump-rtf [--ignore-hidden] [--ignore-tags NAME] FILE\n"
     "\n"
     "  -e, --regex           TEXT is a regular expression\n"
@@ -18,6 +18,7 @@ const char kCliUsage[] =
     "      --mode M          converter set: ifilter (0, default), office (1), text (2)\n"
     "      --ignore-hidden   leave hidden text out\n"
     "      --ignore-tags S   leave text tagged S out\n"
+    "      --utf8            read text files as UTF-8 when they are valid UTF-8\n"
     "  -c, --context         print every match with its context\n"
     "  -q, --quiet           no summary line\n"
     "      --stats           files, bytes, seconds and peak memory on stderr\n"
@@ -99,6 +100,8 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
                 *error = L"unknown mode: " + v;
                 return false;
             }
+        } else if (a == L"--utf8") {
+            o->readUtf8 = true;
         } else if (a == L"--ignore-hidden") {
             o->includeHidden = 0;
         } else if (a == L"--ignore-tags") {

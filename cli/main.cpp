@@ -72,6 +72,7 @@ int RunSearch(const CliOptions& o) {
     // which costs more than a listing of a few thousand files.
     SetBeforeFirstFilter([] { InitializeComApartment(); });
     ConverterList converters;
+    converters.SetReadUtf8(o.readUtf8);
     converters.BuildConverters(o.mode);
     ConsoleSink sink(&request, o.context, o.quiet);
     request.sink = &sink;
@@ -108,6 +109,7 @@ int DumpText(const CliOptions& o) {
     }
     SetBeforeFirstFilter([] { InitializeComApartment(); });
     ConverterList converters;
+    converters.SetReadUtf8(o.readUtf8);
     converters.BuildConverters(o.mode);
     HGLOBAL block = nullptr;
     if (DocConverter* prototype = converters.FindConverter(path)) {

@@ -30,6 +30,7 @@ void ConverterList::BuildConverters(int newMode) {
     mode = newMode;
     if (mode == ConverterModeTextOnly) {
         Append(std::make_unique<TxtConverter>());
+        SetReadUtf8(readUtf8);
         return;
     }
     // Translation formats come first, then the system-backed converters of
@@ -45,6 +46,15 @@ void ConverterList::BuildConverters(int newMode) {
     if (mode == ConverterModeOffice)
         AppendImportConverters();
     Append(std::make_unique<TxtConverter>());
+    SetReadUtf8(readUtf8);
+}
+
+void ConverterList::SetReadUtf8(bool on) {
+    readUtf8 = on;
+    for (int i = 0; i < prototypeCount; ++i) {
+        if (auto* text = dynamic_cast<TxtConverter*>(prototypes[i].get()))
+            text->SetReadUtf8(on);
+    }
 }
 
 void ConverterList::AppendImportConverters() {

@@ -28,6 +28,11 @@ public:
     // plain-text converter last.
     void BuildConverters(int mode);
 
+    // Whether the plain-text converter reads valid UTF-8 files as UTF-8; kept
+    // across rebuilds.
+    void SetReadUtf8(bool on);
+    bool ReadsUtf8() const { return readUtf8; }
+
     // The first prototype whose Accepts(path) is nonzero, or null.
     DocConverter* FindConverter(const wchar_t* path) const;
     // Tells every prototype that a search begins.
@@ -50,4 +55,5 @@ private:
     std::unique_ptr<DocConverter> prototypes[kMaxConverters];
     int mode = ConverterModeIFilter;
     int prototypeCount = 0;
+    bool readUtf8 = false;
 };

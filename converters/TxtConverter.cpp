@@ -9,6 +9,7 @@
 
 #include "converters/FileBlock.h"
 #include "converters/SingleByteCodePage.h"
+#include "converters/Utf8Text.h"
 #include "resource.h"
 #include "base/ResourceText.h"
 #include "base/ScopedHandle.h"
@@ -20,7 +21,8 @@ TxtConverter::TxtConverter() {
 
 // A clone copies the strings instead of loading them again: one clone is
 // made for every file searched.
-TxtConverter::TxtConverter(const TxtConverter& other) : DocConverter(other), codePage(other.codePage) {}
+TxtConverter::TxtConverter(const TxtConverter& other)
+    : DocConverter(other), codePage(other.codePage), readUtf8(other.readUtf8) {}
 
 int TxtConverter::Accepts(const wchar_t*) { return 1; }
 int TxtConverter::IsPlainText() { return 1; }
@@ -37,6 +39,22 @@ namespace {
 std::vector<char>& ScratchBuffer() {
     thread_local std::vector<char> buffer;
     return buffer;
+}
+
+// Decodes `bytes` bytes as UTF-8 into `chars` (room for bytes + 1 units,
+// zero-terminated here) when they are to be read so: after a byte-order mark
+// (broken sequences then replaced as the system does), or when they are all
+// well-formed and not all ASCII. False, with `chars` to be written anew,
+// for any other file.
+bool DecodeAsUtf8(const char* raw, size_t bytes, wchar_t* chars) {
+    size_t units = 0;
+    if (bytes >= 3 && memcmp(raw, "\xEF\xBB\xBF", 3) == 0) {
+        units = bytes > 3 ? Utf8ToUtf16Bounded(raw + 3, bytes - 3, chars) : 0;
+    } else if (!Utf8ToUtf16Strict(raw, bytes, chars, &units) || units == bytes) {
+        return false;
+    }
+    memset(chars + units, 0, (bytes - units) * 2 + 2);
+    return true;
 }
 
 }  // namespace
@@ -114,6 +132,8 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
         GlobalLockGuard<wchar_t> chars(text.Get());
         if (!chars.Get())
             return nullptr;
+        if (readUtf8 && DecodeAsUtf8(raw.data(), bytes, chars.Get()))
+            return text.Detach();
         // Flags 0: characters not valid in the code page do not fail the
         // conversion. A file of zero bytes fails here, as it should.
         const SingleByteCodePage* table = SingleByteCodePage::For(static_cast<UINT>(codePage));

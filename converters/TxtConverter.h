@@ -20,8 +20,15 @@ public:
 
     int CodePage() const { return codePage; }
 
+    // With this on, a file that starts with the UTF-8 byte-order mark, or
+    // whose bytes are all well-formed UTF-8 and not all ASCII, is read as
+    // UTF-8 (the mark left out); every other file as before.
+    void SetReadUtf8(bool on) { readUtf8 = on; }
+    bool ReadsUtf8() const { return readUtf8; }
+
     static constexpr int kUtf16 = -2;
 
 private:
     int codePage = 0;  // -2 UTF-16LE, else a Windows code page (0 = ANSI)
+    bool readUtf8 = false;
 };

@@ -66,6 +66,7 @@
 #define IDC_MODE_OFFICE        1025
 #define IDC_MODE_TEXT          1029
 #define IDC_MAXIMUM_MATCH      1027
+#define IDC_READ_UTF8          1030
 #define IDC_VERSION_LINE       1028
 
 // Child windows of the main window and the result list

@@ -44,6 +44,7 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         wchar_t number[16];
         swprintf(number, 16, L"%u", data->maximumMatch);
         SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, number);
+        CheckDlgButton(dialog, IDC_READ_UTF8, data->readUtf8 ? BST_CHECKED : BST_UNCHECKED);
         return TRUE;
     }
     case WM_COMMAND: {
@@ -53,6 +54,7 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
                                   : IsDlgButtonChecked(dialog, IDC_MODE_OFFICE) == BST_CHECKED ? 1
                                                                                               : 2;
             data->maximumMatch = ReadNumberField(dialog, IDC_MAXIMUM_MATCH);
+            data->readUtf8 = IsDlgButtonChecked(dialog, IDC_READ_UTF8) == BST_CHECKED;
             EndDialog(dialog, IDOK);
             return TRUE;
         }

@@ -8,6 +8,7 @@
 struct OptionsData {
     unsigned maximumMatch = 999;
     int converterMode = 0;  // 0 IFilter, 1 Office converters, 2 always text
+    bool readUtf8 = false;
     HWND dialog = nullptr;
 };
 

@@ -239,6 +239,14 @@ TEST_F(CliTest, DumpTextWritesFoldedUtf8) {
     r = RunCli({L"--dump-text", L"--mode", L"text", tree / L"sub\\deeper\\caps.txt"});
     EXPECT_EQ(r.out, "\xEF\xBB\xBFNEEDLE\tcaf\xC3\xA9 \\ needle");
 
+    // Valid UTF-8 is read as such only when asked; "Ãc" is the folded ANSI reading.
+    tree.WriteFile(L"sub\\utf8.txt", "caf\xC3\xA9");
+    EXPECT_EQ(RunCli({L"--dump-text", tree / L"sub\\utf8.txt"}).out, "caf\xC3\x83" "c");
+    EXPECT_EQ(RunCli({L"--dump-text", L"--utf8", tree / L"sub\\utf8.txt"}).out, "caf\xC3\xA9");
+    RunResult found = RunCli({L"--utf8", L"-f", L"utf8.txt", L"caf\u00E9", tree.Path()});
+    EXPECT_EQ(found.exitCode, 0u);
+    EXPECT_NE(found.out.find("utf8.txt"), std::string::npos) << found.out;
+
     r = RunCli({L"--dump-text", tree / L"sub\\empty.txt"});
     EXPECT_EQ(r.exitCode, 2u);
     EXPECT_EQ(r.err, "read error\n");

@@ -16,8 +16,9 @@ struct Converted {
     size_t blockBytes = 0;
 };
 
-Converted ConvertFile(const std::wstring& path, int codePage = 0) {
+Converted ConvertFile(const std::wstring& path, int codePage = 0, bool readUtf8 = false) {
     TxtConverter prototype;
+    prototype.SetReadUtf8(readUtf8);
     auto converter = prototype.Clone();
     converter->SetCodePage(codePage);
     SearchRequest request{};
@@ -58,6 +59,31 @@ TEST(TxtConverter, ReadsByteOrderMarkOrAnsiCodePage) {
         const Converted got = ConvertFile(path);
         ASSERT_TRUE(got.ok) << c.name;
         EXPECT_EQ(got.text, c.expected) << c.name;
+    }
+}
+
+TEST(TxtConverter, Utf8OptionReadsMarkedOrValidUtf8Only) {
+    const EncodingCase cases[] = {
+        {"mark left out", "\xEF\xBB\xBF" "caf\xC3\xA9", L"caf\u00E9"},
+        {"mark before broken bytes", "\xEF\xBB\xBF" "a\xC3(", L"a\uFFFD("},
+        {"mark alone", "\xEF\xBB\xBF", L""},
+        {"valid without mark", "\xE4\xB8\xAD caf\xC3\xA9 \xF0\x9F\x98\x80", L"\u4E2D caf\u00E9 \U0001F600"},
+        {"invalid stays ANSI", "caf\xE9 \xC3\xA9", L"caf\u00E9 \u00C3\u00A9"},
+        {"overlong stays ANSI", "\xC0\xAF", L"\u00C0\u00AF"},
+        {"encoded surrogate stays ANSI", "\xED\xA0\x80", L"\u00ED\u00A0\u20AC"},
+        {"pure ASCII as before", "plain text", L"plain text"},
+        {"UTF-16 mark still wins", "\xFF\xFE" + Utf16Bytes(L"\u00E9"), L"\uFEFF\u00E9"},
+    };
+    TempDir dir;
+    int i = 0;
+    for (const EncodingCase& c : cases) {
+        const std::wstring path = dir / (L"u" + std::to_wstring(i++) + L".txt");
+        dir.WriteFile(path.substr(dir.Path().size()), c.bytes);
+        const Converted got = ConvertFile(path, 0, true);
+        ASSERT_TRUE(got.ok) << c.name;
+        EXPECT_EQ(got.text, c.expected) << c.name;
+        if (i <= 4)  // the first four read otherwise with the option off, as by default
+            EXPECT_NE(ConvertFile(path).text, c.expected) << c.name;
     }
 }
 

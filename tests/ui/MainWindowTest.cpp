@@ -550,8 +550,10 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
         wchar_t number[32] = {};
         GetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, number, 32);
         EXPECT_STREQ(number, L"999");
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_READ_UTF8), BST_UNCHECKED);
         CheckRadioButton(dialog, IDC_MODE_OFFICE, IDC_MODE_TEXT, IDC_MODE_TEXT);
         SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, L"5");
+        CheckDlgButton(dialog, IDC_READ_UTF8, BST_CHECKED);
         SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     });
     ui.Keys({VK_MENU, VK_F7});
@@ -560,6 +562,8 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
     EXPECT_EQ(ui.App().Converters().Mode(), 0);
     EXPECT_FALSE(registry.HasValue(L"ConverterSet"));
     EXPECT_FALSE(registry.HasValue(L"MaximumMatch"));
+    EXPECT_FALSE(registry.HasValue(L"ReadUtf8"));
+    EXPECT_FALSE(ui.App().Converters().ReadsUtf8());
 
     // OK applies and stores both; every control lies whole inside the dialog.
     WhenDialogOpens(L"Options", [&](HWND dialog) {
@@ -575,9 +579,12 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
         }
         CheckRadioButton(dialog, IDC_MODE_OFFICE, IDC_MODE_TEXT, IDC_MODE_OFFICE);
         SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, L"50");
+        SendMessageW(GetDlgItem(dialog, IDC_READ_UTF8), BM_CLICK, 0, 0);
         SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
     ui.Command(IDM_OPTIONS);
+    EXPECT_TRUE(ui.App().Converters().ReadsUtf8());
+    EXPECT_EQ(registry.ReadInt(L"ReadUtf8"), 1u);
     EXPECT_EQ(ui.App().Request().maximumMatch, 50);
     EXPECT_EQ(ui.App().Converters().Mode(), 1);
     EXPECT_EQ(registry.ReadInt(L"ConverterSet"), 1u);
@@ -588,6 +595,7 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
         wchar_t number[32] = {};
         GetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, number, 32);
         EXPECT_STREQ(number, L"50");
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_READ_UTF8), BST_CHECKED);
         SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     });
     ui.Command(IDM_OPTIONS);
