@@ -4,7 +4,10 @@
 #include "converters/FilterConverter.h"
 #include "converters/LibConverter.h"
 #include "converters/LwoConverter.h"
+#include "converters/OdfConverter.h"
+#include "converters/OoxmlConverter.h"
 #include "converters/OpenTagConverter.h"
+#include "converters/TmxConverter.h"
 #include "converters/TtxConverter.h"
 #include "converters/TxtConverter.h"
 #include "converters/XliffConverter.h"
@@ -41,10 +44,14 @@ void ConverterList::BuildConverters(int newMode) {
     Append(std::make_unique<XliffConverter>());
     Append(std::make_unique<LwoConverter>());
     Append(std::make_unique<OpenTagConverter>());
+    Append(std::make_unique<TmxConverter>());
     if (mode == ConverterModeIFilter)
         Append(std::make_unique<FilterConverter>());
     if (mode == ConverterModeOffice)
         AppendImportConverters();
+    // Office documents that no installed component took.
+    Append(std::make_unique<OoxmlConverter>());
+    Append(std::make_unique<OdfConverter>());
     Append(std::make_unique<TxtConverter>());
     SetReadUtf8(readUtf8);
 }

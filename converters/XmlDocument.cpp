@@ -214,16 +214,79 @@ bool HasReferenceBeyondUnicode(const char* text) {
     }
 }
 
+namespace {
+
+// Stores the first byte of every white-space-only run between '>' and '<'
+// as its marker, so that the parser keeps the run as a text node.
+// Only between the root's start tag and the last end tag: white space in
+// the prolog and after the root is no text, and the parser refuses any
+// other byte there.
+void MarkWhitespaceRuns(char* text) {
+    char* p = text;
+    for (;;) {
+        p = const_cast<char*>(NextOf(p, '<', '<', '<'));
+        if (!*p)
+            return;
+        if (p[1] == '?') {
+            p = const_cast<char*>(SkipPast(p + 2, "?>"));
+        } else if (strncmp(p, "<!--", 4) == 0) {
+            p = const_cast<char*>(SkipPast(p + 4, "-->"));
+        } else if (p[1] == '!') {
+            // The document type, with any bracketed internal subset.
+            int brackets = 0;
+            for (p += 2; *p && (*p != '>' || brackets > 0); ++p) {
+                if (*p == '[')
+                    ++brackets;
+                else if (*p == ']' && brackets > 0)
+                    --brackets;
+            }
+        } else {
+            break;
+        }
+    }
+    char* end = p + strlen(p);
+    while (end > p && !(end[-1] == '<' && end[0] == '/'))
+        --end;
+    if (end == p)
+        return;  // no end tag: nothing but an empty root
+    const char saved = *end;
+    *end = 0;
+    for (;;) {
+        p = const_cast<char*>(NextOf(p, '>', '>', '>'));
+        if (!*p)
+            break;
+        char* run = ++p;
+        while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')
+            ++p;
+        if (p == run || *p != '<')
+            continue;
+        switch (*run) {
+        case ' ': *run = static_cast<char>(0xFF); break;
+        case '\t': *run = static_cast<char>(0xFE); break;
+        case '\n': *run = static_cast<char>(0xFD); break;
+        default: *run = static_cast<char>(0xFC); break;
+        }
+    }
+    *end = saved;
+}
+
+}  // namespace
+
 XmlDocument::XmlDocument() : document(std::make_unique<rapidxml::xml_document<char>>()) {}
 XmlDocument::~XmlDocument() = default;
 
-bool XmlDocument::Parse(char* text) {
+bool XmlDocument::Parse(char* text, XmlProfile profile) {
     if (!FewElementStarts(text, kMaxXmlDepth) && !IsXmlNestingWithin(text, kMaxXmlDepth))
         return false;
     if (HasReferenceBeyondUnicode(text))
         return false;
     try {
-        document->parse<rapidxml::parse_trim_whitespace>(text);
+        if (profile == XmlProfile::kTrimmed) {
+            document->parse<rapidxml::parse_trim_whitespace>(text);
+        } else {
+            MarkWhitespaceRuns(text);
+            document->parse<0>(text);
+        }
         return true;
     } catch (const rapidxml::parse_error&) {
         document->clear();

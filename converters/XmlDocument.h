@@ -1,6 +1,7 @@
 // The XML parsing shared by every XML-based converter: in-place
-// parsing of NUL-terminated UTF-8 with whitespace trimming and no other flag,
-// behind a nesting bound.
+// parsing of NUL-terminated UTF-8, with whitespace trimming (translation
+// files) or without (office documents) and no other flag, behind a nesting
+// bound.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +39,26 @@ bool HasReferenceBeyondUnicode(const char* text);
 // then nest deeper than `limit`, and the scan above is not needed.
 bool FewElementStarts(const char* text, int limit);
 
+// How a document's text is kept. Translation files are read trimmed: text
+// nodes lose their outer white space and white-space-only text is dropped.
+// Office documents keep every text node as written, white-space-only ones
+// included ("<w:t xml:space="preserve"> </w:t>"): the first byte of such a
+// node is stored as a marker byte (UnmarkWhitespace gives it back), since
+// the parser itself drops text that is white space only.
+enum class XmlProfile { kTrimmed, kKeepSpace };
+
+// Marker bytes never occur in UTF-8.
+inline bool IsWhitespaceMarker(char c) { return static_cast<unsigned char>(c) >= 0xFC; }
+inline char UnmarkWhitespace(char c) {
+    switch (static_cast<unsigned char>(c)) {
+    case 0xFF: return ' ';
+    case 0xFE: return '\t';
+    case 0xFD: return '\n';
+    case 0xFC: return '\r';
+    default: return c;
+    }
+}
+
 class XmlDocument {
 public:
     XmlDocument();
@@ -48,7 +69,7 @@ public:
     // Parses `text` in place; the document's names and values point into it,
     // so it must outlive the document. False on any parse error (the parser's
     // message is never shown) or when the nesting bound is passed.
-    bool Parse(char* text);
+    bool Parse(char* text, XmlProfile profile = XmlProfile::kTrimmed);
 
     // The document node.
     XmlNode* Root() const;

@@ -10,6 +10,9 @@
 #include "converters/LwoConverter.h"
 #include "converters/OpenTagConverter.h"
 #include "converters/TtxConverter.h"
+#include "converters/OdfConverter.h"
+#include "converters/OoxmlConverter.h"
+#include "converters/TmxConverter.h"
 #include "converters/TxtConverter.h"
 #include "converters/XliffConverter.h"
 #include "converters/XlzConverter.h"
@@ -123,6 +126,9 @@ std::string Kinds(const ConverterList& list) {
                  : t == typeid(XliffConverter)   ? "XLIFF "
                  : t == typeid(LwoConverter)     ? "LWO "
                  : t == typeid(OpenTagConverter) ? "OpenTag "
+                 : t == typeid(TmxConverter)     ? "TMX "
+                 : t == typeid(OoxmlConverter)   ? "OOXML "
+                 : t == typeid(OdfConverter)     ? "ODF "
                  : t == typeid(TxtConverter)     ? "TXT "
                  : t == typeid(FilterConverter)  ? "IFilter "
                  : t == typeid(LibConverter)     ? ""  // one per installed import converter
@@ -132,12 +138,13 @@ std::string Kinds(const ConverterList& list) {
 }
 
 TEST(ConverterOrder, FixedMembersPerMode) {
-    const std::string full = "TTX XLZ XLIFF LWO OpenTag TXT ";
+    // Office documents that no system component takes are read last but one.
+    const std::string full = "TTX XLZ XLIFF LWO OpenTag TMX OOXML ODF TXT ";
     for (int mode : {0, 1, 7}) {
         ConverterList list;
         list.BuildConverters(mode);
         // The content filters come in the default mode, before the plain text.
-        EXPECT_EQ(Kinds(list), mode == 0 ? "TTX XLZ XLIFF LWO OpenTag IFilter TXT " : full) << "mode " << mode;
+        EXPECT_EQ(Kinds(list), mode == 0 ? "TTX XLZ XLIFF LWO OpenTag TMX IFilter OOXML ODF TXT " : full) << "mode " << mode;
         EXPECT_EQ(list.FindConverter(L"C:\\a.xlz"), list.At(1));
         EXPECT_EQ(list.FindConverter(L"C:\\a.xlf"), list.At(2));
         EXPECT_EQ(list.FindConverter(L"C:\\a.lwo"), list.At(3));

@@ -82,8 +82,9 @@ TEST(TxtConverter, Utf8OptionReadsMarkedOrValidUtf8Only) {
         const Converted got = ConvertFile(path, 0, true);
         ASSERT_TRUE(got.ok) << c.name;
         EXPECT_EQ(got.text, c.expected) << c.name;
-        if (i <= 4)  // the first four read otherwise with the option off, as by default
+        if (i <= 4) {  // the first four read otherwise with the option off, as by default
             EXPECT_NE(ConvertFile(path).text, c.expected) << c.name;
+        }
     }
 }
 

@@ -120,4 +120,31 @@ TEST(XmlNames, WholeNamesOnly) {
     EXPECT_FALSE(NameIsIgnoringCase(node, "TRANS-UNITS"));
 }
 
+TEST(XmlKeepSpace, WhiteSpaceOnlyTextIsKeptInsideTheRootOnly) {
+    // Prolog and epilog white space, comments and a document type stay
+    // outside; inside the root every white-space-only run is a text node.
+    std::string xml =
+        "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<!-- a <comment -->\n<!DOCTYPE r [ <!ENTITY e \"x\"> ]>\n"
+        "<r a=\"1\">\n<t> </t><t>\ta b </t><t>\t</t><u/>\r\n</r>\n<!-- tail -->\n";
+    XmlDocument document;
+    ASSERT_TRUE(document.Parse(xml.data() + 3, XmlProfile::kKeepSpace));
+    const XmlNode* root = document.Root()->first_node();
+    ASSERT_NE(root, nullptr);
+    std::string texts;
+    for (const XmlNode* n = root->first_node(); n; n = n->next_sibling()) {
+        const XmlNode* data = n->type() == rapidxml::node_data ? n : n->first_node();
+        std::string value = data ? std::string(data->value(), data->value_size()) : "";
+        if (!value.empty())
+            value[0] = UnmarkWhitespace(value[0]);
+        texts += "[" + value + "]";
+    }
+    EXPECT_EQ(texts, "[\n][ ][\ta b ][\t][][\r\n]");
+
+    // The trimmed profile of the translation files is unchanged.
+    std::string trimmed = "<r>\n<t> </t><t> a b </t></r>";
+    ASSERT_TRUE(document.Parse(trimmed.data()));
+    EXPECT_EQ(document.Root()->first_node()->first_node()->first_node(), nullptr);
+    EXPECT_EQ(std::string(document.Root()->first_node()->last_node()->value()), "a b");
+}
+
 }  // namespace

@@ -1,0 +1,101 @@
+// What the office-document readers share: the parts of a zip package read
+// and parsed by name, Office Open XML relationships, names and attributes
+// compared by their local part, and the text gathered in UTF-8.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "converters/XmlDocument.h"
+#include "converters/ZipReader.h"
+
+// An element's or attribute's name without its prefix: "t" for "w:t".
+std::string_view LocalName(std::string_view name);
+std::string_view LocalName(const XmlNode* node);
+bool LocalNameIs(const XmlNode* node, std::string_view local);
+// The value of the first attribute whose local name is `local`.
+std::optional<std::string_view> AttributeOf(const XmlNode* node, std::string_view local);
+// The value of a prefixed attribute whose local name is "id" ("r:id"): the
+// relationship an element points at.
+std::optional<std::string_view> RelationshipIdOf(const XmlNode* node);
+// The first child element whose local name is `local`, or null.
+const XmlNode* ChildOf(const XmlNode* node, std::string_view local);
+
+// One parsed XML part; the document points into `bytes`.
+struct XmlPart {
+    ZipEntryData bytes;
+    XmlDocument document;
+    // The document's first element (the root), or null.
+    const XmlNode* Root() const;
+};
+
+struct Relationship {
+    std::string id;
+    std::string type;    // the full type URI
+    std::string target;  // the part name it points at, resolved ("word/header1.xml")
+};
+
+class OfficePackage {
+public:
+    bool Open(const wchar_t* path);
+
+    // Part `name` ("word/document.xml", any letter case) read and parsed
+    // with spaces kept. Null with `*failed` false when there is no such
+    // part, with `*failed` true when it cannot be read or parsed.
+    std::unique_ptr<XmlPart> ReadPart(const std::string& name, bool* failed);
+
+    // The relationships of part `name` (those of the package for ""), in the
+    // order they are written; empty when there are none. External targets
+    // are left out.
+    std::vector<Relationship> RelationshipsOf(const std::string& name, bool* failed);
+
+    // The target of the package's main-document relationship, or `fallback`.
+    std::string MainPart(const char* fallback, bool* failed);
+
+private:
+    ZipReader zip;
+    std::unordered_map<std::string, int> index;  // lower-case name with '/' -> entry
+};
+
+// A NUL-terminated UTF-16 text in UTF-8 (the tag field, compared with names).
+std::string Utf8Of(const wchar_t* text);
+
+// True when a relationship type URI ends with "/" + `kind` ("header").
+bool RelationshipIs(const Relationship& relationship, std::string_view kind);
+
+// The text gathered from a document, in UTF-8, turned into a text block at
+// the end. Bounded: a document whose text grows past the bound fails.
+class OfficeText {
+public:
+    static constexpr size_t kMaxBytes = 256u << 20;
+
+    // The document's text goes into a buffer that the thread keeps; a
+    // piece gathered on the side (a shared string) into one of its own.
+    enum class Buffer { kThread, kOwn };
+    explicit OfficeText(Buffer buffer = Buffer::kThread);
+    ~OfficeText();
+    OfficeText(const OfficeText&) = delete;
+    OfficeText& operator=(const OfficeText&) = delete;
+
+    // A text node's bytes, marker bytes turned back into white space.
+    void Append(std::string_view text);
+    void Append(char c) { out.push_back(c); }
+    void LineBreak() { out += "\r\n"; }
+    bool EndsWith(char c) const { return !out.empty() && out.back() == c; }
+    size_t Size() const { return out.size(); }
+    bool TooLarge() const { return out.size() > kMaxBytes; }
+    std::string& Bytes() { return out; }
+
+    // The text block; null when memory is short or the text too large.
+    HGLOBAL TakeBlock();
+
+private:
+    std::string own;
+    std::string& out;
+};

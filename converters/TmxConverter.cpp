@@ -1,0 +1,113 @@
+// TMX conversion: UTF-8 or UTF-16 documents, every tuv's elements (the
+// segment, and notes and properties of the variant) one line each.
+#include "converters/TmxConverter.h"
+
+#include <rapidxml/rapidxml.hpp>
+
+#include <cstring>
+
+#include "converters/ArchiveEntry.h"
+#include "converters/FileBlock.h"
+#include "converters/OfficePackage.h"
+#include "converters/Utf8Text.h"
+#include "base/SearchRecords.h"
+
+TmxConverter::TmxConverter() {
+    wcsncpy(typeName, L"TMX files", kConverterChars - 1);
+    wcsncpy(fileSpec, L"*.tmx", kConverterChars - 1);
+}
+
+int TmxConverter::Accepts(const wchar_t* path) { return HasExtension3(path, L"tmx"); }
+
+std::unique_ptr<DocConverter> TmxConverter::Clone() const {
+    auto copy = std::make_unique<TmxConverter>();
+    copy->CopyStringsFrom(*this);
+    return copy;
+}
+
+bool TmxConverter::IsIgnored(const XmlNode* element) const {
+    // By the whole name, or by the local name of a prefixed one.
+    const std::string_view name(element->name(), element->name_size());
+    const std::string_view local = LocalName(name);
+    for (const std::string& ignored : ignoredNames) {
+        if (name == ignored || local == ignored)
+            return true;
+    }
+    return false;
+}
+
+void TmxConverter::Gather(const XmlNode* node, OfficeText& text) const {
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling()) {
+        if (child->type() == rapidxml::node_data || child->type() == rapidxml::node_cdata)
+            text.Append(std::string_view(child->value(), child->value_size()));
+        else if (child->type() == rapidxml::node_element && !IsIgnored(child))
+            Gather(child, text);
+    }
+}
+
+void TmxConverter::FindVariants(const XmlNode* node, OfficeText& text) const {
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling()) {
+        if (child->type() != rapidxml::node_element || IsIgnored(child))
+            continue;
+        if (!LocalNameIs(child, "tuv")) {
+            FindVariants(child, text);
+            continue;
+        }
+        for (const XmlNode* part = child->first_node(); part; part = part->next_sibling()) {
+            if (part->type() != rapidxml::node_element || IsIgnored(part))
+                continue;
+            Gather(part, text);
+            text.LineBreak();
+        }
+    }
+}
+
+HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request) {
+    ignoredNames.clear();
+    const std::string tags = Utf8Of(request.ignoreTags);
+    for (size_t start = 0; start < tags.size();) {
+        const size_t end = std::min(tags.find_first_of(" \t", start), tags.size());
+        if (end > start)
+            ignoredNames.push_back(tags.substr(start, end - start));
+        start = end + 1;
+    }
+
+    thread_local std::vector<char> buffer;
+    thread_local std::string wide;  // a UTF-16 document in UTF-8
+    struct ReleaseAfterFile {
+        ~ReleaseAfterFile() {
+            ReleaseLargeBuffer(&buffer);
+            if (wide.capacity() > kKeptBufferBytes)
+                std::string().swap(wide);
+        }
+    } release;
+    size_t size = 0;
+    if (!ReadFileIntoBuffer(path, &buffer, &size))
+        return nullptr;
+    auto* bytes = reinterpret_cast<unsigned char*>(buffer.data());
+    char* text = buffer.data();
+    const bool littleEndian = size >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == '<' && bytes[1] == 0));
+    const bool bigEndian = size >= 2 && ((bytes[0] == 0xFE && bytes[1] == 0xFF) || (bytes[0] == 0 && bytes[1] == '<'));
+    if (littleEndian || bigEndian) {
+        // The buffer ends with two zero bytes: a whole NUL unit either way.
+        const size_t units = size / 2;
+        if (bigEndian) {
+            for (size_t i = 0; i + 1 < size; i += 2)
+                std::swap(bytes[i], bytes[i + 1]);
+        }
+        const auto* utf16 = reinterpret_cast<const wchar_t*>(buffer.data());
+        const size_t skip = utf16[0] == 0xFEFF ? 1 : 0;
+        Utf16ToUtf8(utf16 + skip, wcsnlen(utf16 + skip, units - skip), &wide);
+        text = wide.data();
+    } else if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        text += 3;
+    }
+    XmlDocument document;
+    if (!document.Parse(text, XmlProfile::kKeepSpace)) {
+        SetLastError(ERROR_XML_PARSE_ERROR);
+        return nullptr;
+    }
+    OfficeText out;
+    FindVariants(document.Root(), out);
+    return out.TakeBlock();
+}
