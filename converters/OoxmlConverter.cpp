@@ -206,6 +206,11 @@ void OoxmlConverter::Walk(const XmlNode* node, OfficeText& text) {
             continue;
         if (local == "p") {
             Paragraph(child, text);
+        } else if (local == "footnote" || local == "endnote") {
+            // The separator lines between the page and its notes are no notes.
+            const auto type = AttributeOf(child, "type");
+            if (!type || *type == "normal")
+                Walk(child, text);
         } else if (local == "r") {
             Run(child, text);
         } else if (local == "t") {

@@ -105,7 +105,7 @@ protected:
     int count = 0;
 };
 
-const std::wstring kWordTail = L"Header text\r\nFooter text\r\n\r\nA footnote\r\nA comment\r\n";
+const std::wstring kWordTail = L"Header text\r\nFooter text\r\nA footnote\r\nA comment\r\n";
 
 TEST_F(OfficeTest, WordParagraphsTablesNotesAndTextBoxes) {
     const std::string body =
@@ -383,6 +383,39 @@ TEST_F(OfficeTest, TmxVariantsInEveryEncoding) {
     EXPECT_FALSE(Convert(tmx, L"bad.tmx", "<tmx><body><tu><tuv><seg>open"));
     EXPECT_EQ(tmx.Clone()->Accepts(L"C:\\x.TmX"), 1);
     EXPECT_EQ(tmx.Accepts(L"tmx"), 0);
+}
+
+// Documents written by an office suite from tests/data/office/fixture.fod*
+// (see make-fixtures.sh there).
+TEST_F(OfficeTest, DocumentsWrittenByAnOfficeSuite) {
+    const std::wstring folder = std::wstring(MIRLOCK_TEST_DATA) + L"\\office\\fixture.";
+    auto read = [&](const wchar_t* extension, int includeHidden, const std::wstring& tags = L"") {
+        const std::wstring path = folder + extension;
+        const DocConverter& converter = OoxmlConverter::KindOf(path.c_str()) != OoxmlConverter::Kind::kNone
+                                            ? static_cast<const DocConverter&>(ooxml)
+                                            : odf;
+        return ConvertToText(converter, path, ConverterRequest(includeHidden, tags)).value_or(L"<failed>");
+    };
+    const std::wstring body =
+        L"Translation fixture\r\nPlain hidden wordsvisible end.\r\nTwo  spaces\tand a tab.\r\n";
+    const std::wstring rest = L"Source sentence\r\nCell A1\r\nCell B1\r\nCaf\u00E9 \u201Cquoted\u201D end\r\n";
+    // Word keeps notes in a part of their own; OpenDocument where they stand.
+    EXPECT_EQ(read(L"docx", 1), body + rest + L"Fixture header\r\nFootnote text\r\n");
+    EXPECT_EQ(read(L"odt", 1), body + L"Footnote text\r\n" + rest + L"Fixture header\r\n");
+    for (const wchar_t* extension : {L"docx", L"odt"}) {
+        const std::wstring text = read(extension, 0, L"Source Text");
+        EXPECT_NE(text.find(L"Plain visible end.\r\n"), std::wstring::npos) << text;
+        EXPECT_NE(text.find(L"\r\n \r\nCell A1"), std::wstring::npos) << text;
+    }
+    for (const wchar_t* extension : {L"xlsx", L"ods"}) {
+        EXPECT_EQ(read(extension, 1), L"Source\tTarget\r\nfile\tDatei\t42\r\nSecret sheet\r\n") << extension;
+        EXPECT_EQ(read(extension, 0), L"Source\tTarget\r\nfile\tDatei\t42\r\n") << extension;
+    }
+    for (const wchar_t* extension : {L"pptx", L"odp"}) {
+        EXPECT_EQ(read(extension, 1), L"First slide title\r\nHidden slide text\r\nThird slide text\r\nNotes of slide one\r\n")
+            << extension;
+        EXPECT_EQ(read(extension, 0), L"First slide title\r\nThird slide text\r\nNotes of slide one\r\n") << extension;
+    }
 }
 
 TEST(OfficeConverterList, EachFormatFindsItsReader) {
