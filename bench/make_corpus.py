@@ -5,6 +5,7 @@
      typographic quotes and dashes, about a tenth UTF-16LE with a byte-order mark
   S  20,000 small files of 2 to 8 KB in a tree six levels deep
   X  translation files: about 1,000 XLIFF, 200 XLZ and 200 TTX files
+  M  one TMX memory of about 200 MB, and the same units as one XLIFF file
 
 The rare word appears in about 1 % of the files of each corpus.
 """
@@ -165,6 +166,35 @@ def build_x(root, rng, pool, german):
         k += 1
 
 
+def build_m(root, rng, pool, german):
+    """One TMX memory of about 200 MB and an XLIFF file of the same units."""
+    size = 200_000_000
+    os.makedirs(os.path.join(root, "M", "tmx"), exist_ok=True)
+    os.makedirs(os.path.join(root, "M", "xliff"), exist_ok=True)
+    with open(os.path.join(root, "M", "tmx", "memory.tmx"), "wb") as tmx, \
+            open(os.path.join(root, "M", "xliff", "memory.xlf"), "wb") as xlf:
+        tmx.write(b'<?xml version="1.0" encoding="UTF-8"?>\n<tmx version="1.4"><header creationtool="bench" '
+                  b'srclang="en-US" datatype="plaintext" segtype="sentence" o-tmf="x" adminlang="en"/><body>\n')
+        xlf.write(xliff_document("").split("</body>")[0].encode("utf-8"))
+        total, n = 0, 0
+        while total < size:
+            tus, units_ = [], []
+            for _ in range(1000):
+                n += 1
+                src = xml_escape(rng.choice(pool).strip() + (" " + RARE if n % 100000 == 3 else ""))
+                tgt = xml_escape(rng.choice(german).strip())
+                tus.append('<tu tuid="%d"><tuv xml:lang="en-US"><seg>%s</seg></tuv><tuv xml:lang="de-DE"><seg>%s</seg>'
+                           "</tuv></tu>\n" % (n, src, tgt))
+                units_.append('<trans-unit id="%d"><source>%s</source><target>%s</target></trans-unit>\n'
+                              % (n, src, tgt))
+            block = "".join(tus).encode("utf-8")
+            tmx.write(block)
+            xlf.write("".join(units_).encode("utf-8"))
+            total += len(block)
+        tmx.write(b"</body></tmx>\n")
+        xlf.write(b"</body></file></xliff>\n")
+
+
 def main():
     root = sys.argv[1]
     which = sys.argv[2] if len(sys.argv) > 2 else "PSX"
@@ -178,6 +208,8 @@ def main():
         build_s(root, random.Random(SEED + 2), pool)
     if "X" in which:
         build_x(root, random.Random(SEED + 3), pool, german)
+    if "M" in which:
+        build_m(root, random.Random(SEED + 4), pool, german)
 
 
 if __name__ == "__main__":

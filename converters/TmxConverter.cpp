@@ -62,6 +62,91 @@ void TmxConverter::FindVariants(const XmlNode* node, OfficeText& text) const {
     }
 }
 
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The start of the next "<tu" start tag at or after `p`, or null.
+char* NextUnit(char* p) {
+    for (;; ++p) {
+        p = FindText(p, "<tu");
+        if (!p)
+            return nullptr;
+        if (IsSpace(p[3]) || p[3] == '>')
+            return p;
+    }
+}
+
+bool HoldsMarkupDeclaration(char* from, const char* to) {
+    for (char* p = from; (p = FindText(p, "<")) != nullptr && p < to; ++p) {
+        if (p[1] == '!' || p[1] == '?')
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool TmxConverter::ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) const {
+    *malformed = false;
+    for (const std::string& name : ignoredNames) {
+        if (name == "tmx" || name == "body")
+            return false;
+    }
+    // First the layout: units one after the other with white space between,
+    // none holding a comment, CDATA section or processing instruction, and
+    // no variant outside them.
+    struct Unit {
+        char* start;
+        char* end;  // one past "</tu>"
+    };
+    std::vector<Unit> units;
+    char* first = NextUnit(text);
+    if (!first)
+        return false;
+    char* p = first;
+    while (p) {
+        char* close = FindText(p, "</tu>");
+        if (!close || HoldsMarkupDeclaration(p, close))
+            return false;
+        units.push_back({p, close + 5});
+        char* next = close + 5;
+        while (IsSpace(*next))
+            ++next;
+        p = NextUnit(next);
+        if (p != next)
+            break;
+    }
+    char* tail = units.back().end;
+    if (FindText(tail, "<tu"))
+        return false;
+    std::string frame(text, first);
+    if (FindText(frame.data(), "<tuv"))
+        return false;
+    frame += tail;
+
+    // The document without its units must be sound on its own.
+    XmlDocument document;
+    if (!document.Parse(frame.data(), XmlProfile::kKeepSpace)) {
+        *malformed = true;
+        return true;
+    }
+    for (const Unit& unit : units) {
+        const char saved = *unit.end;
+        *unit.end = 0;
+        const bool parsed = document.Parse(unit.start, XmlProfile::kKeepSpace);
+        *unit.end = saved;
+        if (!parsed) {
+            *malformed = true;
+            return true;
+        }
+        FindVariants(document.Root(), out);
+        if (out.TooLarge())
+            return true;
+    }
+    return true;
+}
+
 HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request) {
     ignoredNames.clear();
     const std::string tags = Utf8Of(request.ignoreTags);
@@ -102,12 +187,18 @@ HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request)
     } else if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
         text += 3;
     }
-    XmlDocument document;
-    if (!document.Parse(text, XmlProfile::kKeepSpace)) {
+    OfficeText out;
+    out.Bytes().reserve(size);  // the text is never longer than the file
+    bool malformed = false;
+    if (!ReadUnitByUnit(text, out, &malformed)) {
+        XmlDocument document;
+        malformed = !document.Parse(text, XmlProfile::kKeepSpace);
+        if (!malformed)
+            FindVariants(document.Root(), out);
+    }
+    if (malformed) {
         SetLastError(ERROR_XML_PARSE_ERROR);
         return nullptr;
     }
-    OfficeText out;
-    FindVariants(document.Root(), out);
     return out.TakeBlock();
 }

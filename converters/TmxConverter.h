@@ -22,6 +22,13 @@ private:
     bool IsIgnored(const XmlNode* element) const;
     void FindVariants(const XmlNode* node, OfficeText& text) const;
     void Gather(const XmlNode* node, OfficeText& text) const;
+    // Reads a memory one unit at a time: each tu element parsed on its own
+    // into a small document whose memory is reused, and the rest of the
+    // document parsed once without the units, so that the memory and time
+    // of the parse no longer grow with the whole file. False, with nothing
+    // changed, when the layout does not allow it (comments or other markup
+    // between or inside units); the whole document is parsed then.
+    bool ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) const;
 
     std::vector<std::string> ignoredNames;  // UTF-8
 };

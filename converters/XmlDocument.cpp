@@ -50,6 +50,20 @@ const char* NextOf(const char* p, char a, char b, char c) {
 
 }  // namespace
 
+char* FindText(char* text, const char* needle) {
+    const size_t n = strlen(needle);
+    for (char* p = text;; ++p) {
+        p = const_cast<char*>(NextOf(p, needle[0], needle[0], needle[0]));
+        if (!*p)
+            return n == 0 ? p : nullptr;
+        size_t i = 1;
+        while (i < n && p[i] == needle[i])
+            ++i;
+        if (i == n)
+            return p;
+    }
+}
+
 bool IsXmlNestingWithin(const char* text, int maxDepth) {
     int depth = 0;
     const char* p = text;
@@ -281,6 +295,8 @@ bool XmlDocument::Parse(char* text, XmlProfile profile) {
     if (HasReferenceBeyondUnicode(text))
         return false;
     try {
+        // A document parsed again starts from an empty memory pool.
+        document->clear();
         if (profile == XmlProfile::kTrimmed) {
             document->parse<rapidxml::parse_trim_whitespace>(text);
         } else {

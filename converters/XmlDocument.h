@@ -59,6 +59,10 @@ inline char UnmarkWhitespace(char c) {
     }
 }
 
+// The first occurrence of `needle` in the NUL-terminated `text`, or null:
+// strstr, sixteen bytes at a time (the C runtime's is byte by byte).
+char* FindText(char* text, const char* needle);
+
 class XmlDocument {
 public:
     XmlDocument();

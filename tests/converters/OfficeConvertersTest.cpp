@@ -381,6 +381,21 @@ TEST_F(OfficeTest, TmxVariantsInEveryEncoding) {
     EXPECT_EQ(Convert(tmx, L"m.tmx", units, 1, L"note prop"), L"Click <b>OK</b> now\r\nJetzt  auf <br/>OK\r\ncaf\u00E9\r\n");
     EXPECT_EQ(Convert(tmx, L"m.tmx", units, 1, L"bpt ept ph prop note"), L"Click OK now\r\nJetzt  auf OK\r\ncaf\u00E9\r\n");
     EXPECT_FALSE(Convert(tmx, L"bad.tmx", "<tmx><body><tu><tuv><seg>open"));
+    // Units are read one by one where the layout allows, the whole document
+    // otherwise: the same text, and the same failures, either way.
+    std::string commented = units;
+    commented.insert(commented.find("<tu><tuv xml:lang=\"fr\">"), "<!-- </tu> <tu> -->");
+    EXPECT_EQ(Convert(tmx, L"c.tmx", commented), all);
+    std::string inner = units;
+    inner.insert(inner.find("<seg>caf"), "<?pi </tu>?>");
+    EXPECT_EQ(Convert(tmx, L"i.tmx", inner), all);
+    std::string brokenUnit = units;
+    brokenUnit.replace(brokenUnit.find("</seg></tuv></tu></body>"), 6, "<seg>");
+    EXPECT_FALSE(Convert(tmx, L"u.tmx", brokenUnit));
+    EXPECT_FALSE(Convert(tmx, L"h.tmx", "<tmx><header><body>" + units.substr(units.find("<tu "))));
+    EXPECT_EQ(Convert(tmx, L"t.tmx", units + "<tu><tuv><seg>late</seg></tuv></tu>"), all + L"late\r\n");
+    EXPECT_EQ(Convert(tmx, L"e.tmx", "<tmx><body>\n<tu>\n</tu>\n<tu> <tuv> <seg> x </seg> </tuv> </tu></body></tmx>"),
+              L" x \r\n");
     EXPECT_EQ(tmx.Clone()->Accepts(L"C:\\x.TmX"), 1);
     EXPECT_EQ(tmx.Accepts(L"tmx"), 0);
 }
