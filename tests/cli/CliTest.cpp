@@ -253,6 +253,30 @@ TEST_F(CliTest, DumpTextWritesFoldedUtf8) {
     EXPECT_EQ(RunCli({L"--dump-text", tree / L"missing.txt"}).exitCode, 2u);
 }
 
+TEST(CliOffice, DocumentsReadWithoutInstalledComponentsExceptAsText) {
+    TempDir tree;
+    const std::wstring fixtures = std::wstring(MIRLOCK_TEST_DATA) + L"\\office\\fixture.";
+    for (const wchar_t* extension : {L"docx", L"xlsx", L"odp", L"ods"}) {
+        const std::wstring name = std::wstring(L"f") + extension + L"\\fixture." + extension;
+        tree.MakeDir(std::wstring(L"f") + extension);
+        ASSERT_TRUE(CopyFileW((fixtures + extension).c_str(), (tree / name).c_str(), FALSE));
+    }
+    const std::string root = Utf8(tree.Path());
+    for (const wchar_t* mode : {L"ifilter", L"office"}) {
+        const RunResult r = RunCli({L"--mode", mode, L"-q", L"Datei", tree.Path()});
+        EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "fods\\fixture.ods\t1", root + "fxlsx\\fixture.xlsx\t1"}))
+            << Utf8(mode);
+    }
+    // Read as text, a package is compressed bytes.
+    EXPECT_EQ(RunCli({L"--mode", L"text", L"-q", L"Datei", tree.Path()}).exitCode, 1u);
+    const RunResult slides = RunCli({L"--dump-text", L"--ignore-hidden", tree / L"fodp\\fixture.odp"});
+    EXPECT_EQ(slides.exitCode, 0u);
+    EXPECT_EQ(slides.out, "First slide title\r\nThird slide text\r\nNotes of slide one\r\n");
+    const RunResult word = RunCli({L"--dump-text", L"--ignore-tags", L"Source Text", tree / L"fdocx\\fixture.docx"});
+    EXPECT_NE(word.out.find("Plain hidden wordsvisible end.\r\n"), std::string::npos) << word.out;
+    EXPECT_EQ(word.out.find("Source sentence"), std::string::npos) << word.out;
+}
+
 TEST(CliOptions, DefaultsAndEveryFlag) {
     CliOptions o;
     std::wstring error;
