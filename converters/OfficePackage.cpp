@@ -100,6 +100,7 @@ bool OfficePackage::Open(const wchar_t* path) {
     index.clear();
     if (!zip.Open(path))
         return false;
+    read.assign(static_cast<size_t>(zip.EntryCount()), false);
     for (int i = 0; i < zip.EntryCount(); ++i) {
         std::string name = LowerAscii(zip.EntryName(i));
         std::replace(name.begin(), name.end(), '\\', '/');
@@ -111,8 +112,9 @@ bool OfficePackage::Open(const wchar_t* path) {
 std::unique_ptr<XmlPart> OfficePackage::ReadPart(const std::string& name, bool* failed) {
     *failed = false;
     const auto found = index.find(LowerAscii(name));
-    if (found == index.end())
+    if (found == index.end() || read[static_cast<size_t>(found->second)])
         return nullptr;
+    read[static_cast<size_t>(found->second)] = true;
     auto part = std::make_unique<XmlPart>();
     char* bytes = zip.ReadEntry(found->second, &part->bytes) ? part->bytes.TerminatedBytes() : nullptr;
     // Parts are UTF-8 (a byte-order mark is skipped); a UTF-16 part, which

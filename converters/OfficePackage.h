@@ -47,7 +47,10 @@ public:
 
     // Part `name` ("word/document.xml", any letter case) read and parsed
     // with spaces kept. Null with `*failed` false when there is no such
-    // part, with `*failed` true when it cannot be read or parsed.
+    // part, with `*failed` true when it cannot be read or parsed. Each part
+    // is read once: asked for again (a slide listed twice, a header named by
+    // a thousand relationships), it counts as absent, so that a small
+    // document cannot make the reader parse one large part over and over.
     std::unique_ptr<XmlPart> ReadPart(const std::string& name, bool* failed);
 
     // The relationships of part `name` (those of the package for ""), in the
@@ -61,6 +64,7 @@ public:
 private:
     ZipReader zip;
     std::unordered_map<std::string, int> index;  // lower-case name with '/' -> entry
+    std::vector<bool> read;                      // by entry
 };
 
 // A NUL-terminated UTF-16 text in UTF-8 (the tag field, compared with names).

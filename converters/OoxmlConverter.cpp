@@ -366,6 +366,8 @@ bool OoxmlConverter::ConvertExcel(OfficePackage& package, OfficeText& text) {
                     text.Append('\t');
                 text.Append(value);
                 any = true;
+                if (text.TooLarge())
+                    return false;  // one shared string, named a million times
             }
             if (any)
                 text.LineBreak();

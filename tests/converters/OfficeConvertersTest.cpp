@@ -213,6 +213,15 @@ TEST_F(OfficeTest, PowerPointSlidesInOrderThenNotes) {
     EXPECT_EQ(Convert(ooxml, L"s.pptx", Package(parts)),
               L"First 1\r\nSecond\r\nline\r\nHidden slide\r\nSpeaker notes\r\nHidden notes\r\n");
     EXPECT_EQ(Convert(ooxml, L"s.ppsx", Package(parts), 0), L"First 1\r\nSecond\r\nline\r\nSpeaker notes\r\n");
+    // A slide listed again is read once: no part is parsed twice.
+    Parts again = parts;
+    std::string& list = again[1].second;
+    std::string repeated;
+    for (int i = 0; i < 1000; ++i)
+        repeated += "<p:sldId id=\"256\" r:id=\"rId2\"/>";
+    list.insert(list.find("</p:sldIdLst>"), repeated);
+    EXPECT_EQ(Convert(ooxml, L"again.pptx", Package(again)),
+              L"First 1\r\nSecond\r\nline\r\nHidden slide\r\nSpeaker notes\r\nHidden notes\r\n");
 }
 
 const char kOdfNames[] =
