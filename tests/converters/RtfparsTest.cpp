@@ -40,6 +40,8 @@ TEST(Rtfpars, TextBreaksAndSpecialCharacters) {
          L"a\tb\tc\nd-e'f'g\"h\""},
         {"symbols", "{\\rtf1 a\\~b\\\\c\\{d\\}e\\-f\\_g}", L"a b\\cdefg"},
         {"hex escapes as ISO 8859-1", "{\\rtf1 caf\\'e9 \\'93q\\'94 \\'zz}", L"caf\u00e9 \u0093q\u0094 "},
+        {"hex digits a-f and A-F", "{\\rtf1 \\'aa\\'bB\\'Cc\\'dD\\'EF\\'fa\\'Af\\'0A}",
+         L"\u00aa\u00bb\u00cc\u00dd\u00ef\u00fa\u00af\n"},
         {"an escaped zero byte would end the text early", "{\\rtf1 a\\'00b}", L"ab"},
         {"backslash space and digit", "{\\rtf1 a\\ b\\5c}", L"abc"},
         {"unknown words and emdash kept out, text kept", "{\\rtf1 \\unknownword x\\emdash y\\u8212?}", L"xy?"},
@@ -75,6 +77,11 @@ TEST(Rtfpars, HiddenStruckAndNoProofText) {
     Options keepStruck;
     keepStruck.dropStruck = false;
     EXPECT_EQ(Read("{\\rtf1 {\\strike gone}kept}", keepStruck), L"gonekept");
+
+    // A bare \strike or \v switches on, whatever number the word before had.
+    EXPECT_EQ(Read("{\\rtf1 {\\b0\\strike gone}{\\fs0\\strike gone}kept}"), L"kept");
+    EXPECT_EQ(Read("{\\rtf1 a{\\b0\\v hidden}{\\f0\\v hidden}b}", ignore), L"ab");
+    EXPECT_EQ(Read("{\\rtf1 a{\\b0\\v shown}b}"), L"ashownb");
 
     // \noproof reads the parameter the previous control word left.
     EXPECT_EQ(Read("{\\rtf1 {\\b0\\noproof ab1}|{\\b\\noproof ab1}|{\\i\\noproof x}}"), L"ab1|1|");

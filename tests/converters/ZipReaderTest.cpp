@@ -217,6 +217,23 @@ TEST_F(ZipReaderTest, MemoryFollowsTheDataNotTheClaim) {
     EXPECT_EQ(Read(1), Repeat(kText, 20000));
 }
 
+TEST_F(ZipReaderTest, TheRatioLimitAdmitsWhatDeflateCanReallyDo) {
+    // Zeros deflate at about 1,030 to 1: a real entry near the limit reads
+    // whole, and a claim just past what its compressed size allows fails.
+    const std::string zeros(8u << 20, '\0');
+    const std::string deflated = Deflate(zeros);
+    ASSERT_GT(zeros.size() / deflated.size(), 1000u);
+    const uint32_t most = static_cast<uint32_t>(deflated.size() * ZipReader::kMaxDeflateRatio + 64);
+    ZipLayout layout;
+    layout.entries = {{"zeros.bin", zeros, 8, 0, true},
+                      {"claims-most.bin", zeros, 8, 0, true, {}, most},
+                      {"claims-more.bin", zeros, 8, 0, true, {}, most + 1}};
+    ASSERT_TRUE(OpenArchive(layout));
+    EXPECT_EQ(Read(0), zeros);
+    EXPECT_EQ(Read(1), zeros);
+    EXPECT_EQ(Read(2), "<fail>");
+}
+
 TEST_F(ZipReaderTest, OverlongNamesNeverMatchOrOverflow) {
     ZipLayout layout;
     layout.entries = {{std::string(300, 'n') + ".xlf", "long"}, {std::string(260, 'm'), "over"},

@@ -42,6 +42,44 @@ TEST(FoldText, TypographicAndCompatibilityCharacters) {
         EXPECT_EQ(Fold(c.input), c.expected) << "input: " << testing::PrintToString(std::wstring(c.input));
 }
 
+TEST(FoldText, EveryRangeAtBothEnds) {
+    // The table's ranges: one target for the whole range, or (sequences) a
+    // target that counts up with the character.
+    struct Range {
+        unsigned first, last;
+        wchar_t target;
+        bool counts;
+    };
+    const Range ranges[] = {
+        {0x2000, 0x200D, L' ', false}, {0x2028, 0x2029, L'\n', false}, {0x201C, 0x201F, L'"', false},
+        {0x301D, 0x301F, L'"', false}, {0x2580, 0x259F, L'#', false},   {0x2018, 0x201B, L'\'', false},
+        {0x25A0, 0x25FF, L'*', false}, {0x2010, 0x2015, L'-', false},   {0x2024, 0x2026, L'.', false},
+        {0x2600, 0x267F, L'.', false}, {0x2020, 0x2023, L':', false},   {0x203E, 0x2040, L'_', false},
+        {0x2500, 0x257F, L'|', false}, {0x2074, 0x2079, L'4', true},    {0x2081, 0x2089, L'1', true},
+        {0x2460, 0x2468, L'1', true},  {0x2474, 0x247C, L'1', true},    {0x2488, 0x2490, L'1', true},
+        {0x3021, 0x3029, L'1', true},  {0x3220, 0x3228, L'1', true},    {0x3280, 0x3288, L'1', true},
+        {0x24B6, 0x24CF, L'A', true},  {0x249C, 0x24B5, L'a', true},    {0x24D0, 0x24E9, L'a', true},
+        {0xFF01, 0xFF5E, L'!', true},
+    };
+    for (const Range& r : ranges) {
+        const wchar_t last = r.counts ? static_cast<wchar_t>(r.target + (r.last - r.first)) : r.target;
+        EXPECT_EQ(FoldCharacter(static_cast<wchar_t>(r.first)), r.target) << std::hex << r.first;
+        EXPECT_EQ(FoldCharacter(static_cast<wchar_t>(r.last)), last) << std::hex << r.last;
+        // Through the sixteen-unit path too, with the range's end in every lane.
+        for (int lane = 0; lane < 16; ++lane) {
+            std::wstring text(40, L'x');
+            text[static_cast<size_t>(lane)] = static_cast<wchar_t>(r.last);
+            text[static_cast<size_t>(lane + 17)] = static_cast<wchar_t>(r.first);
+            const std::wstring folded = Fold(text);
+            ASSERT_EQ(folded[static_cast<size_t>(lane)], last) << std::hex << r.last << " lane " << lane;
+            ASSERT_EQ(folded[static_cast<size_t>(lane + 17)], r.target) << std::hex << r.first << " lane " << lane;
+        }
+    }
+    // Just outside: characters the table does not list stay.
+    for (unsigned c : {0x200Eu, 0x2200u, 0x2680u, 0x2700u, 0xFF00u, 0xFF5Fu, 0x3029u + 1u})
+        EXPECT_EQ(FoldCharacter(static_cast<wchar_t>(c)), static_cast<wchar_t>(c)) << std::hex << c;
+}
+
 TEST(FoldText, WholeFullwidthAsciiBlock) {
     // U+FF3D..U+FF44 included: fullwidth ] ^ _ ` a b c d.
     for (wchar_t c = 0xFF01; c <= 0xFF5E; ++c)

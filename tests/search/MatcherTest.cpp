@@ -151,6 +151,16 @@ TEST(ContextCut, ClipsToTextAndLongHits) {
     span = CutContext(lines.c_str(), 14, 11, 14, 127);
     EXPECT_EQ(span.begin, 11);
     EXPECT_EQ(span.stop, 14);
+    // A line feed on the window's first character still moves the begin past it.
+    std::wstring window(300, L'y');
+    window[100] = L'\n';
+    span = CutContext(window.c_str(), 300, 160, 168, 128);  // the window starts at 100
+    EXPECT_EQ(span.begin, 101);
+    EXPECT_EQ(span.stop, 228);
+    window[100] = L'y';
+    window[99] = L'\n';  // just outside the window: nothing moves
+    span = CutContext(window.c_str(), 300, 160, 168, 128);
+    EXPECT_EQ(span.begin, 100);
 }
 
 TEST_F(MatcherTest, StopRequestRefusesRecords) {
