@@ -49,6 +49,9 @@ bool ConsoleSink::AddResult(FileResult* result) {
             fwrite(row.data(), 1, row.size(), stdout);
         }
     }
+    // Each file's lines leave at once: whatever happens to the process later,
+    // the rows found so far are out.
+    fflush(stdout);
     ++linesPrinted;
     return true;
 }

@@ -187,6 +187,17 @@ TEST_F(CliTest, ContentFiltersInTheDefaultMode) {
     EXPECT_EQ(r.out, "\r\nfind me and me");
 }
 
+TEST_F(CliTest, RowsFoundBeforeACrashAreOut) {
+    // A filter that kills the process: the rows of the files done before it
+    // have left the program already.
+    ASSERT_TRUE(RegisterTestFilter());
+    tree.WriteFile(L"crash\\found.txt", "find me");
+    tree.WriteFile(L"crash\\later\\boom.mtfb", "CRASH\n");
+    const RunResult r = RunCli({L"-q", L"find", tree.Path() + L"crash"});
+    EXPECT_EQ(r.exitCode, 99u);
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "crash\\found.txt\t1"});
+}
+
 TEST_F(CliTest, ImportConvertersInTheOfficeMode) {
     ASSERT_TRUE(RegisterTestConverters());
     tree.WriteFile(L"office\\letter.mtc",

@@ -10,6 +10,8 @@
 //   FAILTEXT <break> <text>    a text chunk whose second GetText fails
 //   FAILINIT                   (first line) Init fails
 //   THROW                      GetChunk throws a C++ exception
+//   CRASH                      GetChunk ends the process at once (exit code 99),
+//                              as a crash would: nothing is flushed
 // TestFilterLiveObjects() tells how many objects of the DLL are alive.
 #include <windows.h>
 #include <filter.h>
@@ -154,6 +156,8 @@ public:
             return FILTER_E_ACCESS;
         if (current->kind == "THROW")
             throw std::runtime_error("a filter that throws");
+        if (current->kind == "CRASH")
+            TerminateProcess(GetCurrentProcess(), 99);
         *stat = STAT_CHUNK{};
         stat->idChunk = static_cast<ULONG>(next);
         stat->breakType = current->breakType;
