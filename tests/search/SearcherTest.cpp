@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdarg>
 
 #include <stdexcept>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "converters/ConverterList.h"
 #include "converters/TxtConverter.h"
+#include "base/ResourceText.h"
 #include "base/SearchRecords.h"
 #include "search/Searcher.h"
 #include "tests/RecordingSink.h"
@@ -141,6 +143,82 @@ TEST_F(SearcherTest, StopAfterFiveResultsKeepsFiveAndCountersAgree) {
     EXPECT_EQ(request.matchCount, 10);
     // The file whose job started after the stop was not counted.
     EXPECT_EQ(request.filesSearched, 5);
+}
+
+// Asks for a stop at the n-th call of the engine, of whatever kind.
+class StopAtCallSink : public RecordingSink {
+public:
+    using RecordingSink::RecordingSink;
+    bool ShowStatus(unsigned id, ...) override {
+        Count();
+        va_list args;
+        va_start(args, id);
+        wchar_t text[101];
+        const bool ok = FormatResourceString(id, &args, text, 101);
+        va_end(args);
+        return ok && !IsStopRequested();
+    }
+    bool AddResult(FileResult* result) override {
+        if (IsStopRequested()) {
+            ++refusedAfterStop;
+            return false;
+        }
+        const bool taken = RecordingSink::AddResult(result);
+        Count();
+        return taken;
+    }
+    int stopAtCall = 0;
+    int callsSeen = 0;
+    int refusedAfterStop = 0;
+
+private:
+    void Count() {
+        if (++callsSeen == stopAtCall)
+            stopRequested = true;
+    }
+};
+
+TEST_F(SearcherTest, AStopAtAnyPointKeepsTheRowsBeforeItAndNoneAfter) {
+    // Hits, files without hits and failures in a tree three levels deep.
+    for (int i = 0; i < 6; ++i) {
+        dir.WriteFile(L"f" + std::to_wstring(i) + L".txt", i % 3 ? "x x" : "none");
+        dir.WriteFile(L"a\\g" + std::to_wstring(i) + L".txt", "x");
+        dir.WriteFile(L"a\\b\\h" + std::to_wstring(i) + L".txt", i % 2 ? "" : "x y x x");
+    }
+    // The whole search, for the order of its rows and the number of its calls.
+    SearchRequest whole = MakeRequest(L"x", dir.Path(), nullptr);
+    StopAtCallSink full(&whole);
+    whole.sink = &full;
+    {
+        Searcher searcher;
+        ASSERT_TRUE(searcher.StartSearch(&whole, &converters));
+        while (searcher.Step()) {
+        }
+    }
+    const std::vector<std::wstring> allRows = full.Names();
+    ASSERT_GT(allRows.size(), 10u);
+    for (int k = 1; k <= full.callsSeen; ++k) {
+        SearchRequest stopped = MakeRequest(L"x", dir.Path(), nullptr);
+        StopAtCallSink sink(&stopped);
+        stopped.sink = &sink;
+        sink.stopAtCall = k;
+        Searcher searcher;
+        ASSERT_TRUE(searcher.StartSearch(&stopped, &converters));
+        int steps = 0;
+        while (searcher.Step() && ++steps < 10000) {
+        }
+        const std::vector<std::wstring> rows = sink.Names();
+        // Exactly the rows taken before the stop, in the order of the whole search.
+        ASSERT_LE(rows.size(), allRows.size()) << "stop at call " << k;
+        EXPECT_TRUE(std::equal(rows.begin(), rows.end(), allRows.begin())) << "stop at call " << k;
+        EXPECT_EQ(sink.refusedAfterStop, 0) << "no row is offered after the stop (call " << k << ")";
+        EXPECT_EQ(stopped.filesMatched, static_cast<int>(rows.size())) << "stop at call " << k;
+        int matches = 0;
+        for (FileResult* r : sink.results)
+            matches += static_cast<int>(r->matches.size());
+        EXPECT_EQ(stopped.matchCount, matches) << "stop at call " << k;
+        EXPECT_LE(sink.callsSeen, k + 1) << "the engine went on after the stop (call " << k << ")";
+    }
 }
 
 TEST_F(SearcherTest, BadRegexShowsMessageAndReadsNoFile) {
