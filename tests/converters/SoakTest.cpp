@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <psapi.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -23,6 +21,7 @@
 #include "converters/XlzConverter.h"
 #include "tests/ConvertHelper.h"
 #include "tests/FilterRegistration.h"
+#include "tests/ProcessUsage.h"
 #include "tests/TestFiles.h"
 #include "tests/ZipWriter.h"
 
@@ -31,48 +30,6 @@ namespace {
 int SoakCount() {
     const char* value = getenv("MIRLOCK_SOAK");
     return value && atoi(value) > 0 ? atoi(value) : 200;
-}
-
-struct Usage {
-    size_t heapBytes;     // busy blocks of every heap of the process
-    size_t workingSet;
-    unsigned handles;
-};
-
-// Wine answers neither GetProcessHandleCount nor PrivateUsage (both 0), so
-// the figures are taken by hand: every handle value that the system knows,
-// and every busy heap block.
-unsigned CountHandles() {
-    unsigned count = 0;
-    for (uintptr_t value = 4; value < 4 * 2048; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
-            ++count;
-    }
-    return count;
-}
-
-size_t HeapBytes() {
-    HANDLE heaps[256];
-    const DWORD n = GetProcessHeaps(256, heaps);
-    size_t bytes = 0;
-    for (DWORD i = 0; i < n && i < 256; ++i) {
-        if (!HeapLock(heaps[i]))
-            continue;
-        PROCESS_HEAP_ENTRY entry{};
-        while (HeapWalk(heaps[i], &entry)) {
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                bytes += entry.cbData;
-        }
-        HeapUnlock(heaps[i]);
-    }
-    return bytes;
-}
-
-Usage Now() {
-    PROCESS_MEMORY_COUNTERS memory{};
-    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
-    return {HeapBytes(), memory.WorkingSetSize, CountHandles()};
 }
 
 TEST(Soak, ConversionsGiveBackHandlesAndMemory) {
@@ -126,10 +83,10 @@ TEST(Soak, ConversionsGiveBackHandlesAndMemory) {
         // the filter's library): the level is taken after them.
         for (int i = 0; i < 20; ++i)
             ASSERT_EQ(once(), s.converts) << testing::PrintToString(std::wstring(s.what));
-        const Usage before = Now();
+        const ProcessUsage before = MeasureProcessUsage();
         for (int i = 0; i < count; ++i)
             once();
-        const Usage after = Now();
+        const ProcessUsage after = MeasureProcessUsage();
         ASSERT_GT(before.handles, 0u) << "the handle count is taken";
         ASSERT_GT(before.heapBytes, 0u) << "the heap is walked";
         EXPECT_LE(after.handles, before.handles) << testing::PrintToString(std::wstring(s.what));

@@ -47,16 +47,7 @@ std::vector<std::wstring> ComboEntries(HWND combo) {
     return entries;
 }
 
-// Clicks header item `item` with the mouse, as a user does.
-void ClickHeader(AppHarness& ui, int item) {
-    HWND header = ui.List().Header();
-    RECT r{};
-    SendMessageW(header, HDM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r));
-    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(header, WM_LBUTTONUP, 0, at);
-    ui.PumpIdle();
-}
+void ClickHeader(AppHarness& ui, int item) { ui.ClickHeader(item); }
 
 int HeaderSortMark(AppHarness& ui, int item) {
     HDITEMW h{};

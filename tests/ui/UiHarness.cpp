@@ -1,6 +1,8 @@
 // The window-test harness.
 #include "tests/ui/UiHarness.h"
 
+#include <commctrl.h>
+
 #include <cwchar>
 
 #include "base/SearchRecords.h"
@@ -311,4 +313,14 @@ std::wstring BuildFolderFile(const std::wstring& name) {
     std::wstring path = self;
     path = path.substr(0, path.find_last_of(L'\\'));          // bin
     return path.substr(0, path.find_last_of(L'\\') + 1) + name;  // the build folder
+}
+
+void AppHarness::ClickHeader(int item) {
+    HWND header = List().Header();
+    RECT r{};
+    SendMessageW(header, HDM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r));
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(header, WM_LBUTTONUP, 0, at);
+    PumpIdle();
 }

@@ -72,6 +72,9 @@ public:
     // Types characters into the window with the focus.
     void Type(const std::wstring& text);
 
+    // Clicks header item `item` of the result list with the mouse, as a user does.
+    void ClickHeader(int item);
+
     // The texts of the rows' Name column, in row order.
     std::vector<std::wstring> RowNames() const;
 

@@ -1,0 +1,15 @@
+// What the process holds, counted by hand: Wine answers neither
+// GetProcessHandleCount, PrivateUsage nor GetGuiResources (all 0).
+#pragma once
+
+#include <cstddef>
+
+struct ProcessUsage {
+    unsigned handles;     // kernel handles the system knows for this process
+    unsigned gdiObjects;  // GDI objects alive in the process
+    unsigned windows;     // windows of this thread, children included
+    size_t heapBytes;     // busy blocks of every heap of the process
+    size_t workingSet;
+};
+
+ProcessUsage MeasureProcessUsage();

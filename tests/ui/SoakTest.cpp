@@ -1,0 +1,102 @@
+// Long use of one window: searches over every kind of file, some stopped
+// half-way, context switches and sorts; what the process holds comes back to
+// its level after the first search. MIRLOCK_SOAK sets the number of searches
+// (the default keeps ./test quick; the runs use 200).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/MirlockApp.h"
+#include "resource.h"
+#include "tests/FilterRegistration.h"
+#include "tests/ProcessUsage.h"
+#include "tests/TestFiles.h"
+#include "tests/ZipWriter.h"
+#include "tests/ui/UiHarness.h"
+#include "ui/ResultListBox.h"
+
+namespace {
+
+TEST(WindowSoak, SearchesStopsSortsAndContextSwitchesHoldNothing) {
+    const char* soak = getenv("MIRLOCK_SOAK");
+    const int searches = soak && atoi(soak) > 0 ? atoi(soak) : 6;
+    ASSERT_TRUE(RegisterTestFilter());
+    RegistrySandbox registry;
+    TempDir files;
+    for (int d = 0; d < 6; ++d) {
+        const std::wstring folder = L"d" + std::to_wstring(d) + L"\\";
+        for (int f = 0; f < 15; ++f)
+            files.WriteFile(folder + L"t" + std::to_wstring(f) + L".txt", f % 3 ? "a hit and a hit" : "nothing");
+        files.WriteFile(folder + L"empty.txt", "");
+        files.WriteFile(folder + L"u.xlf", "<xliff version=\"1.2\"><file><body><trans-unit><source>hit</source>"
+                                           "<target>Treffer</target></trans-unit></body></file></xliff>");
+        files.WriteFile(folder + L"broken.xlf", "<xliff><file><body><trans-unit><source>hit");
+        files.WriteFile(folder + L"m.tmx", "<tmx><body><tu><tuv><seg>hit</seg></tuv></tu></body></tmx>");
+        files.WriteFile(folder + L"f.mtfb", "TEXT EOP a hit in a filtered file\n");
+        ZipLayout xlz;
+        xlz.entries = {{"c.xlf", "<xliff><file><body><trans-unit><source>hit</source></trans-unit></body></file></xliff>"}};
+        files.WriteFile(folder + L"p.xlz", BuildZip(xlz));
+        files.WriteFile(folder + L"locked.docx", "not a package");
+    }
+    const std::wstring office = std::wstring(MIRLOCK_TEST_DATA) + L"\\office\\fixture.";
+    for (const wchar_t* extension : {L"docx", L"xlsx", L"pptx", L"odt", L"ods", L"odp"})
+        CopyFileW((office + extension).c_str(), (files / (std::wstring(L"d0\\fixture.") + extension)).c_str(), FALSE);
+
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().substr(0, files.Path().size() - 1).c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"hit");
+    ASSERT_TRUE(ui.Search());
+    const int fullRows = ui.List().RowCount();
+    ASSERT_GT(fullRows, 60);
+    ui.PumpIdle();
+    // The level is taken after a first round of everything (the first sort
+    // mark and context switch keep an object each for the window's life).
+    ProcessUsage level{};
+    ProcessUsage last{};
+    ProcessUsage most{};
+    for (int i = 0; i <= searches; ++i) {
+        if (i % 4 == 3) {
+            // Stopped half-way.
+            ui.Click(IDOK);
+            int exitCode = 0;
+            while (ui.App().IsSearching() && ui.App().Request().filesSearched < 40)
+                ui.App().RunLoopTurn(&exitCode);
+            ui.Click(IDOK);
+            ASSERT_TRUE(ui.PumpUntil([&] { return !ui.App().IsSearching(); }));
+            EXPECT_LT(ui.List().RowCount(), fullRows);
+        } else {
+            ASSERT_TRUE(ui.Search());
+            EXPECT_EQ(ui.List().RowCount(), fullRows);
+        }
+        ui.Command(IDM_CONTEXT);
+        ui.ClickHeader(1 + i % 4);
+        ui.Command(IDM_CONTEXT);
+        ui.ClickHeader(1 + i % 4);
+        ui.PumpIdle();
+        last = MeasureProcessUsage();
+        if (i == 0)
+            level = most = last;
+        most.handles = std::max(most.handles, last.handles);
+        most.gdiObjects = std::max(most.gdiObjects, last.gdiObjects);
+        most.windows = std::max(most.windows, last.windows);
+        most.heapBytes = std::max(most.heapBytes, last.heapBytes);
+    }
+    ASSERT_GT(level.gdiObjects, 0u) << "GDI objects are counted";
+    ASSERT_GT(level.windows, 0u) << "windows are counted";
+    EXPECT_LE(last.handles, level.handles);
+    EXPECT_LE(last.gdiObjects, level.gdiObjects);
+    EXPECT_LE(last.windows, level.windows);
+    EXPECT_LT(static_cast<long long>(last.heapBytes) - static_cast<long long>(level.heapBytes), 512 << 10);
+    if (soak)
+        printf("%d searches (%d rows each when whole): handles %u -> %u (most %u), GDI %u -> %u (most %u), "
+               "windows %u -> %u, heap %.2f -> %.2f MB (most %.2f), working set %.1f -> %.1f MB\n",
+               searches, fullRows, level.handles, last.handles, most.handles, level.gdiObjects, last.gdiObjects,
+               most.gdiObjects, level.windows, last.windows, level.heapBytes / 1e6, last.heapBytes / 1e6,
+               most.heapBytes / 1e6, level.workingSet / 1e6, last.workingSet / 1e6);
+}
+
+}  // namespace
