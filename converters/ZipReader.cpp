@@ -258,6 +258,8 @@ bool ZipReader::ReadEntry(int index, ZipEntryData* out) {
     if (!Fits(dataStart, compressedSize, fileSize))
         return false;
     if (method == 0) {
+        if (compressedSize > ZipReader::kMaxEntryBytes)
+            return false;
         // Stored: the data are the bytes read, whatever the other size says.
         std::vector<uint8_t> stored;
         stored.reserve(size_t{compressedSize} + 1);  // room for a terminating NUL
@@ -291,20 +293,25 @@ bool ZipReader::ReadEntry(int index, ZipEntryData* out) {
     stream.avail_in = compressedSize;
     int result = Z_OK;
     bool grew = false;
+    // No entry may grow past what a text block can carry: a bomb within the
+    // ratio stops there instead of taking gigabytes.
+    const uint64_t most = std::min<uint64_t>(uncompressedSize, uint64_t{ZipReader::kMaxEntryBytes} + 1);
     for (;;) {
         stream.next_out = inflated.data() + stream.total_out;
         stream.avail_out = static_cast<uInt>(inflated.size() - stream.total_out);
         result = inflate(&stream, Z_NO_FLUSH);
-        if (result != Z_OK || stream.avail_out != 0 || inflated.size() >= uncompressedSize)
+        if (result != Z_OK || stream.avail_out != 0 || inflated.size() >= most)
             break;
         const size_t larger = static_cast<size_t>(
-            std::min<uint64_t>(uncompressedSize, static_cast<uint64_t>(inflated.size()) * 2));
+            std::min<uint64_t>(most, static_cast<uint64_t>(inflated.size()) * 2));
         inflated.reserve(larger + 1);
         inflated.resize(larger);
         grew = true;
     }
     const uLong produced = stream.total_out;
     inflateEnd(&stream);
+    if (produced > ZipReader::kMaxEntryBytes)
+        return false;
     // A stream that stops short (cut) keeps what it produced, as before it grew.
     if (result != Z_STREAM_END && result != Z_OK && !(result == Z_BUF_ERROR && grew))
         return false;

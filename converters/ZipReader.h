@@ -48,6 +48,9 @@ public:
     static constexpr int kNone = -1;
     // No deflate stream can expand its input by more than about this factor.
     static constexpr uint64_t kMaxDeflateRatio = 1032;
+    // The largest entry read: its text, two bytes a character and a NUL,
+    // must fit a text block (32-bit sizes), as a file's must.
+    static constexpr uint32_t kMaxEntryBytes = 0x7FFFFFFE;
 
     ZipReader() = default;
     ~ZipReader() { Close(); }

@@ -66,7 +66,7 @@ void TempDir::WriteFile(const std::wstring& relative, const std::string& bytes) 
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return {};

@@ -47,6 +47,15 @@ std::string ReadFile(const std::string& oemName) {
     return bytes.str();
 }
 
+// The first bytes only: a format check never reads a whole (maybe huge) file.
+std::string ReadHead(const std::string& oemName, size_t count) {
+    std::ifstream in(oemName, std::ios::binary);
+    std::string head(count, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(count));
+    head.resize(static_cast<size_t>(in.gcount()));
+    return head;
+}
+
 }  // namespace
 
 extern "C" {
@@ -59,7 +68,7 @@ __declspec(dllexport) long WINAPI InitConverter32(HWND, const char* module) {
 __declspec(dllexport) short WINAPI IsFormatCorrect32(HGLOBAL file, HGLOBAL className) {
     const std::string name = BlockText(file);
     Log("IsFormatCorrect32 " + name + " class " + std::to_string(GlobalSize(className)));
-    const std::string head = ReadFile(name).substr(0, 5);
+    const std::string head = ReadHead(name, 5);
     return head == "MTCV\n" || head == "MTCE\n" || head == "MTCS\n" ? 1 : 0;
 }
 

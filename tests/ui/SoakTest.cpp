@@ -8,11 +8,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "app/MirlockApp.h"
+#include "base/SearchRecords.h"
 #include "resource.h"
+#include "tests/ConverterRegistration.h"
 #include "tests/FilterRegistration.h"
+#include "tests/HostileFolder.h"
 #include "tests/ProcessUsage.h"
 #include "tests/TestFiles.h"
 #include "tests/ZipWriter.h"
@@ -97,6 +101,43 @@ TEST(WindowSoak, SearchesStopsSortsAndContextSwitchesHoldNothing) {
                searches, fullRows, level.handles, last.handles, most.handles, level.gdiObjects, last.gdiObjects,
                most.gdiObjects, level.windows, last.windows, level.heapBytes / 1e6, last.heapBytes / 1e6,
                most.heapBytes / 1e6, level.workingSet / 1e6, last.workingSet / 1e6);
+}
+
+}  // namespace
+
+namespace {
+
+// The console's hostile folder through the window, in every converter set:
+// the same rows, nothing crashes or hangs.
+TEST(WindowHostile, TheHostileFolderGivesItsRowsInEveryMode) {
+    ASSERT_TRUE(RegisterTestFilter());
+    ASSERT_TRUE(RegisterTestConverters());
+    TempDir dir;
+    const std::vector<HostileExpectation> expected = MakeHostileFolder(dir);
+    dir.WriteFile(L"locked.txt", "needle");
+    HANDLE locked = CreateFileW((dir / L"locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    dir.WriteFile(L"growing.txt", "needle grows");
+    for (int mode = 0; mode < 3; ++mode) {
+        RegistrySandbox registry;
+        registry.WriteInt(L"ConverterSet", static_cast<DWORD>(mode));
+        AppHarness ui;
+        ASSERT_TRUE(ui.Start(dir.Path().substr(0, dir.Path().size() - 1).c_str()));
+        ui.SetText(IDC_SEARCH_TEXT, L"needle");
+        ASSERT_TRUE(ui.Search()) << "mode " << mode;
+        std::map<std::wstring, std::string> rows;
+        for (int i = 0; i < ui.List().RowCount(); ++i) {
+            const FileResult* r = ui.List().RowResult(i);
+            rows[r->name] = r->status == kFileFailed ? "read error" : std::to_string(r->matches.size());
+        }
+        size_t withRow = 0;
+        for (const HostileExpectation& e : expected) {
+            const auto found = rows.find(e.name);
+            EXPECT_EQ(found == rows.end() ? "" : found->second, e.rows[mode]) << Utf8(e.name) << " in mode " << mode;
+            withRow += *e.rows[mode] != 0;
+        }
+        EXPECT_EQ(rows.size(), withRow) << "mode " << mode;
+    }
+    CloseHandle(locked);
 }
 
 }  // namespace
