@@ -298,7 +298,9 @@ TEST_F(OfficeTest, OpenDocumentSpreadsheetRepeatsAndHiddenSheets) {
         "<table:table-column table:number-columns-repeated=\"16384\"/>"
         "<table:table-row><table:table-cell><text:p>a</text:p></table:table-cell>"
         "<table:table-cell table:number-columns-repeated=\"3\"><text:p>b</text:p></table:table-cell>"
-        "<table:table-cell table:number-columns-repeated=\"16379\"/><table:table-cell><text:p>line 1</text:p>"
+        "<table:table-cell table:number-columns-repeated=\"0\"><text:p>z</text:p></table:table-cell>"
+        "<table:table-cell table:number-columns-repeated=\"x\"><text:p>y</text:p></table:table-cell>"
+        "<table:table-cell table:number-columns-repeated=\"16377\"/><table:table-cell><text:p>line 1</text:p>"
         "<text:p>line 2</text:p></table:table-cell></table:table-row>"
         "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell><text:p>twice</text:p></table:table-cell>"
         "</table:table-row><table:table-row table:visibility=\"collapse\"><table:table-cell><text:p>collapsed</text:p>"
@@ -309,8 +311,8 @@ TEST_F(OfficeTest, OpenDocumentSpreadsheetRepeatsAndHiddenSheets) {
         "<text:p>hidden sheet</text:p></table:table-cell></table:table-row></table:table></office:spreadsheet>";
     const std::string package = OdfPackage(automatic, body);
     EXPECT_EQ(Convert(odf, L"c.ods", package),
-              L"a\tb\tb\tb\tline 1\nline 2\r\ntwice\r\ntwice\r\ncollapsed\r\nhidden sheet\r\n");
-    EXPECT_EQ(Convert(odf, L"c.ods", package, 0), L"a\tb\tb\tb\tline 1\nline 2\r\ntwice\r\ntwice\r\n");
+              L"a\tb\tb\tb\tz\ty\tline 1\nline 2\r\ntwice\r\ntwice\r\ncollapsed\r\nhidden sheet\r\n");
+    EXPECT_EQ(Convert(odf, L"c.ods", package, 0), L"a\tb\tb\tb\tz\ty\tline 1\nline 2\r\ntwice\r\ntwice\r\n");
     // Text repeated past the bound fails the file instead of filling memory.
     const std::string bomb =
         "<office:spreadsheet><table:table><table:table-row table:number-rows-repeated=\"1048576\">"
@@ -398,6 +400,9 @@ TEST_F(OfficeTest, TmxVariantsInEveryEncoding) {
     std::string inner = units;
     inner.insert(inner.find("<seg>caf"), "<?pi </tu>?>");
     EXPECT_EQ(Convert(tmx, L"i.tmx", inner), all);
+    std::string innerComment = units;
+    innerComment.insert(innerComment.find("<seg>caf"), "<!-- </tu> -->");
+    EXPECT_EQ(Convert(tmx, L"ic.tmx", innerComment), all);
     std::string brokenUnit = units;
     brokenUnit.replace(brokenUnit.find("</seg></tuv></tu></body>"), 6, "<seg>");
     EXPECT_FALSE(Convert(tmx, L"u.tmx", brokenUnit));

@@ -76,6 +76,7 @@ TEST(TxtConverter, Utf8OptionReadsMarkedOrValidUtf8Only) {
         {"overlong stays ANSI", "\xC0\xAF", L"\u00C0\u00AF"},
         {"encoded surrogate stays ANSI", "\xED\xA0\x80", L"\u00ED\u00A0\u20AC"},
         {"pure ASCII as before", "plain text", L"plain text"},
+        {"two bytes of the mark are no mark", "\xEF\xBB" "A", L"\u00EF\u00BB" L"A"},
         {"UTF-16 mark still wins", "\xFF\xFE" + Utf16Bytes(L"\u00E9"), L"\uFEFF\u00E9"},
     };
     TempDir dir;
