@@ -3,9 +3,11 @@
 
 #include <cerrno>
 #include <cwchar>
+#include <string>
 
 const char kCliUsage[] =
     "usage: mirlock-cli [options] TEXT FOLDER\n"
+    "       mirlock-cli --help | --version\n"
     "       mirlock-cli --dump-text [--mode M] [--utf8] [--ignore-hidden] [--ignore-tags NAMES] FILE\n"
     "       mirlock-cli --dump-rtf [--ignore-hidden] [--ignore-tags NAME] FILE\n"
     "\n"
@@ -23,6 +25,11 @@ const char kCliUsage[] =
     "  -q, --quiet           no summary line\n"
     "      --stats           files, bytes, seconds and peak memory on stderr\n"
     "TEXT may be \"\": the files are listed and none is read.\n";
+
+std::string CliVersionLine() {
+    return "mirlock-cli " + std::to_string(MIRLOCK_VERSION_MAJOR) + "." + std::to_string(MIRLOCK_VERSION_MINOR) + "." +
+           std::to_string(MIRLOCK_VERSION_PATCH);
+}
 
 namespace {
 
@@ -113,6 +120,12 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             o->quiet = true;
         } else if (a == L"--stats") {
             o->stats = true;
+        } else if (a == L"-h" || a == L"--help") {
+            o->command = CliOptions::Command::kHelp;
+            return true;  // whatever else the line says
+        } else if (a == L"--version") {
+            o->command = CliOptions::Command::kVersion;
+            return true;
         } else if (a == L"--dump-text") {
             o->command = CliOptions::Command::kDumpText;
         } else if (a == L"--dump-rtf") {

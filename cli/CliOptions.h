@@ -5,7 +5,7 @@
 #include <vector>
 
 struct CliOptions {
-    enum class Command { kSearch, kDumpText, kDumpRtf };
+    enum class Command { kSearch, kDumpText, kDumpRtf, kHelp, kVersion };
 
     Command command = Command::kSearch;
     std::wstring text;    // search text, may be empty
@@ -31,3 +31,6 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* options,
                      std::wstring* error);
 
 extern const char kCliUsage[];
+
+// "mirlock-cli 0.1.0": the program and the one version of the build.
+std::string CliVersionLine();

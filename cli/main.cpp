@@ -181,6 +181,14 @@ int wmain(int argc, wchar_t** argv) {
         fputs(kCliUsage, stderr);
         return kExitError;
     }
+    if (options.command == CliOptions::Command::kHelp) {
+        fputs(kCliUsage, stdout);
+        return 0;
+    }
+    if (options.command == CliOptions::Command::kVersion) {
+        puts(CliVersionLine().c_str());
+        return 0;
+    }
     if (options.command == CliOptions::Command::kDumpText)
         return DumpText(options);
     if (options.command == CliOptions::Command::kDumpRtf)

@@ -210,6 +210,35 @@ TEST(CliOffice, DocumentsReadWithoutInstalledComponentsExceptAsText) {
     EXPECT_EQ(word.out.find("Source sentence"), std::string::npos) << word.out;
 }
 
+TEST(CliHelp, HelpAndVersionOnStdoutWithSuccess) {
+    for (const wchar_t* flag : {L"--help", L"-h"}) {
+        const RunResult r = RunCli({flag});
+        EXPECT_EQ(r.exitCode, 0u) << Utf8(flag);
+        EXPECT_EQ(r.out.rfind("usage: mirlock-cli [options] TEXT FOLDER\n", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("--utf8"), std::string::npos);
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_EQ(RunCli({L"-i", L"--help", L"x"}).exitCode, 0u) << "help wins over the rest of the line";
+    // The version is the one of the executable's version resource.
+    const RunResult r = RunCli({L"--version"});
+    EXPECT_EQ(r.exitCode, 0u);
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring cli = self;
+    cli = cli.substr(0, cli.find_last_of(L'\\') + 1) + L"mirlock-cli.exe";
+    DWORD ignored = 0;
+    std::vector<char> info(GetFileVersionInfoSizeW(cli.c_str(), &ignored));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(cli.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    const std::string expected = "mirlock-cli " + std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                 std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                 std::to_string(HIWORD(fixed->dwFileVersionLS)) + "\n";
+    EXPECT_EQ(r.out, expected);
+}
+
 TEST(CliOptions, DefaultsAndEveryFlag) {
     CliOptions o;
     std::wstring error;
