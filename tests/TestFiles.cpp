@@ -45,6 +45,9 @@ TempDir::TempDir() {
     static int counter = 0;
     root = std::wstring(temp) + L"mlt" + std::to_wstring(GetCurrentProcessId()) + L"_" +
            std::to_wstring(++counter) + L"\\";
+    // Wine reuses process ids: a folder of this name may be left from a run
+    // that was killed. It starts empty.
+    RemoveTree(root);
     MakeDirs(root.substr(0, root.size() - 1));
 }
 

@@ -376,5 +376,16 @@ int wmain(int argc, wchar_t** argv) {
         fprintf(stderr, "mirlock-fuzz: no target %s (--list names them)\n", name.c_str());
         return 1;
     }
-    return checkGuards && !GuardsCatchFaults() ? 1 : 0;
+    const int status = checkGuards && !GuardsCatchFaults() ? 1 : 0;
+    // The scratch files go with the run (a finding keeps them for a look).
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((FuzzScratchFolder() + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            DeleteFileW((FuzzScratchFolder() + L"\\" + entry.cFileName).c_str());
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryW(FuzzScratchFolder().c_str());
+    return status;
 }
