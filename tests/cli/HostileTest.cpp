@@ -33,6 +33,31 @@ TEST(Hostile, ReservedDeviceNamesAreFailedFilesNotDevices) {
                                               folder + "ok.txt\t1"}));
 }
 
+TEST(Hostile, LongNamesAndADirectoryLoop) {
+    // A path of exactly 259 characters is searched; one past it is a failed
+    // file, never a truncated name.
+    TempDir dir;
+    const std::wstring folder = std::wstring(200 - dir.Path().size(), L'd');
+    const std::wstring fits = std::wstring(259 - 200 - 1 - 4, L'f') + L".txt";
+    const std::wstring past = std::wstring(259 - 200 - 4, L'p') + L".txt";
+    dir.WriteFile(folder + L"\\" + fits, "needle");
+    dir.WriteFile(folder + L"\\" + past, "needle");
+    ASSERT_EQ((dir / (folder + L"\\" + fits)).size(), 259u);
+    RunResult r = RunCli({L"-q", L"needle", dir.Path()});
+    std::vector<std::string> rows = Lines(r.out);
+    std::sort(rows.begin(), rows.end());
+    const std::string base = Utf8(dir / folder) + "\\";
+    EXPECT_EQ(rows, (std::vector<std::string>{base + Utf8(fits) + "\t1", base + Utf8(past) + "\tread error"}));
+    // A circle of two directory links: never round the circle; each file is
+    // found in its folder and through the one link into it.
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring loop = self;
+    loop = loop.substr(0, loop.find_last_of(L'\\') + 1) + L"..\\test-fixtures\\loop";
+    r = RunCli({L"-q", L"-e", L"[xy]", loop});
+    EXPECT_EQ(Lines(r.out).size(), 4u) << r.out;
+}
+
 TEST(Hostile, EveryFileGivesItsRowInEveryMode) {
     ASSERT_TRUE(RegisterTestFilter());
     ASSERT_TRUE(RegisterTestConverters());

@@ -221,6 +221,31 @@ TEST_F(SearcherTest, AStopAtAnyPointKeepsTheRowsBeforeItAndNoneAfter) {
     }
 }
 
+// Deletes each file between the listing and the reading.
+class VanishingSearcher : public Searcher {
+protected:
+    bool OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) override {
+        if (wcsstr(path, L"vanish"))
+            DeleteFileW(path);
+        return Searcher::OnFile(path, entry);
+    }
+};
+
+TEST_F(SearcherTest, AFileThatVanishesBeforeItIsReadIsAFailedFile) {
+    dir.WriteFile(L"vanish.txt", "needle");
+    dir.WriteFile(L"stays.txt", "needle");
+    request = MakeRequest(L"needle", dir.Path(), &sink);
+    VanishingSearcher searcher;
+    RunToEnd(searcher);
+    std::vector<std::wstring> results;
+    for (const auto& c : sink.calls) {
+        if (c.rfind(L"result: ", 0) == 0)
+            results.push_back(c.substr(8));
+    }
+    std::sort(results.begin(), results.end());
+    EXPECT_EQ(results, (std::vector<std::wstring>{L"stays.txt 0 1", L"vanish.txt -1 1"}));
+}
+
 TEST_F(SearcherTest, BadRegexShowsMessageAndReadsNoFile) {
     dir.WriteFile(L"a.txt", "anything");
     request = MakeRequest(L"ab(c", dir.Path(), &sink);
