@@ -1,7 +1,7 @@
 // Installs the MSI silently in this Wine prefix, checks what it put where,
 // starts the installed program the way Explorer's "Search with Mirlock"
 // does, uninstalls silently and checks that nothing of the installer stays.
-//   mirlock-package-check MSI VERSION
+//   mirlock-package-check MSI VERSION [NEWER_MSI NEWER_VERSION]
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -65,8 +65,9 @@ bool KeyExists(HKEY root, const std::wstring& key) {
 
 const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-// The uninstall entry whose display name is "Mirlock", or "".
-std::wstring UninstallEntry() {
+// The uninstall entry whose display name is "Mirlock", or ""; `count`
+// gets the number of such entries.
+std::wstring UninstallEntry(int* count = nullptr) {
     HKEY list = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ | KEY_WOW64_64KEY, &list) != ERROR_SUCCESS)
         return L"";
@@ -76,8 +77,11 @@ std::wstring UninstallEntry() {
         DWORD length = 256;
         if (RegEnumKeyExW(list, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (RegistryString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\" + name, L"DisplayName") == L"Mirlock")
+        if (RegistryString(HKEY_LOCAL_MACHINE, std::wstring(kUninstall) + L"\\" + name, L"DisplayName") == L"Mirlock") {
             found = std::wstring(kUninstall) + L"\\" + name;
+            if (count)
+                ++*count;
+        }
     }
     RegCloseKey(list);
     return found;
@@ -160,8 +164,8 @@ std::wstring LookInOfStartedWindow(std::wstring commandLine) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        fwprintf(stderr, L"usage: mirlock-package-check MSI VERSION\n");
+    if (argc != 3 && argc != 5) {
+        fwprintf(stderr, L"usage: mirlock-package-check MSI VERSION [NEWER_MSI NEWER_VERSION]\n");
         return 2;
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -212,7 +216,18 @@ int wmain(int argc, wchar_t** argv) {
     Check(lookIn == project, L"\"Look in\" holds the folder: " + lookIn);
     Check(KeyExists(HKEY_CURRENT_USER, L"Software\\Tovan\\Mirlock"), L"the user's settings key was written");
 
-    Check(Run(L"msiexec /x \"" + msi + L"\" /qn") == 0, L"silent uninstall");
+    std::wstring installed = msi;
+    if (argc == 5) {
+        // A newer build installed over this one replaces it.
+        Check(Run(L"msiexec /i \"" + std::wstring(argv[3]) + L"\" /qn") == 0, L"silent install of a newer build");
+        int entries = 0;
+        const std::wstring newer = UninstallEntry(&entries);
+        Check(entries == 1 && RegistryString(HKEY_LOCAL_MACHINE, newer, L"DisplayVersion") == argv[4],
+              L"one entry, of the newer version " + std::wstring(argv[4]));
+        Check(Exists(folder + L"mirlock.exe"), L"the program is still there");
+        installed = argv[3];
+    }
+    Check(Run(L"msiexec /x \"" + installed + L"\" /qn") == 0, L"silent uninstall");
     Check(!Exists(folder), L"no installation folder left");
     Check(!Exists(KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Mirlock.lnk") && !Exists(KnownFolder(CSIDL_PROGRAMS) + L"\\Mirlock.lnk"),
           L"no shortcut left");
