@@ -207,17 +207,24 @@ void OdfConverter::Emit(std::string_view piece, OfficeText& text, bool collapse)
         lastWasSpace = false;
         return;
     }
-    // Runs of white space are one space; at a paragraph's start, none.
-    for (char c : piece) {
-        c = UnmarkWhitespace(c);
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+    // Runs of white space are one space; at a paragraph's start, none. The
+    // stretches between them are copied whole.
+    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || IsWhitespaceMarker(c); };
+    size_t i = 0;
+    while (i < piece.size()) {
+        if (isSpace(piece[i])) {
             if (!lastWasSpace)
                 text.Append(' ');
             lastWasSpace = true;
-        } else {
-            text.Append(c);
-            lastWasSpace = false;
+            ++i;
+            continue;
         }
+        size_t end = i + 1;
+        while (end < piece.size() && !isSpace(piece[end]))
+            ++end;
+        text.Bytes().append(piece.data() + i, end - i);
+        lastWasSpace = false;
+        i = end;
     }
 }
 

@@ -258,7 +258,7 @@ void MarkWhitespaceRuns(char* text) {
             break;
         }
     }
-    char* end = p + strlen(p);
+    char* end = const_cast<char*>(NextOf(p, 0, 0, 0));
     while (end > p && !(end[-1] == '<' && end[0] == '/'))
         --end;
     if (end == p)
