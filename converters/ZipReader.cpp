@@ -96,6 +96,8 @@ void ZipReader::Close() {
     directory.shrink_to_fit();
     entries.clear();
     entries.shrink_to_fit();
+    sortedOffsets.clear();
+    sortedOffsets.shrink_to_fit();
     fileSize = 0;
     directoryStart = 0;
 }
@@ -209,13 +211,16 @@ uint32_t ZipReader::LocalHeaderOffset(int index) const {
 }
 
 uint64_t ZipReader::NextLocalHeaderAfter(uint64_t offset) const {
-    uint64_t next = directoryStart;
-    for (int i = 0; i < EntryCount(); ++i) {
-        const uint64_t other = LocalHeaderOffset(i);
-        if (other > offset && other < next)
-            next = other;
+    // The offsets in file order, sorted once per archive: an archive of
+    // many entries with descriptors costs a search per entry, not a pass.
+    if (sortedOffsets.size() != entries.size()) {
+        sortedOffsets.clear();
+        for (int i = 0; i < EntryCount(); ++i)
+            sortedOffsets.push_back(LocalHeaderOffset(i));
+        std::sort(sortedOffsets.begin(), sortedOffsets.end());
     }
-    return next;
+    const auto next = std::upper_bound(sortedOffsets.begin(), sortedOffsets.end(), offset);
+    return next == sortedOffsets.end() || *next >= directoryStart ? directoryStart : *next;
 }
 
 std::string ZipReader::EntryName(int index) const {

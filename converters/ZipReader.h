@@ -86,5 +86,6 @@ private:
     uint8_t endRecord[22] = {};
     std::vector<uint8_t> directory;
     std::vector<uint32_t> entries;  // offsets of the entries inside `directory`
+    mutable std::vector<uint32_t> sortedOffsets;  // local header offsets in file order, made when first needed
     uint32_t directoryStart = 0;
 };
