@@ -174,6 +174,15 @@ std::string Utf8Of(const wchar_t* text) {
     return utf8;
 }
 
+std::string TargetOf(const std::vector<Relationship>& relationships, std::optional<std::string_view> id) {
+    std::string target;
+    for (const Relationship& r : relationships) {
+        if (id && r.id == *id)
+            target = r.target;  // the last of equal ids, as before
+    }
+    return target;
+}
+
 bool RelationshipIs(const Relationship& relationship, std::string_view kind) {
     const std::string_view type = relationship.type;
     return type.size() > kind.size() && type.substr(type.size() - kind.size()) == kind &&

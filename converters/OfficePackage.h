@@ -70,6 +70,9 @@ private:
 // A NUL-terminated UTF-16 text in UTF-8 (the tag field, compared with names).
 std::string Utf8Of(const wchar_t* text);
 
+// The target of the relationship whose id is `id`; empty when none is.
+std::string TargetOf(const std::vector<Relationship>& relationships, std::optional<std::string_view> id);
+
 // True when a relationship type URI ends with "/" + `kind` ("header").
 bool RelationshipIs(const Relationship& relationship, std::string_view kind);
 

@@ -321,12 +321,7 @@ bool OoxmlConverter::ConvertExcel(OfficePackage& package, OfficeText& text) {
         const auto state = AttributeOf(sheet, "state");
         if (ignoreHidden && state && (*state == "hidden" || *state == "veryHidden"))
             continue;
-        const auto id = RelationshipIdOf(sheet);
-        std::string target;
-        for (const Relationship& r : related) {
-            if (id && r.id == *id)
-                target = r.target;
-        }
+        const std::string target = TargetOf(related, RelationshipIdOf(sheet));
         if (target.empty())
             continue;
         const std::unique_ptr<XmlPart> part = package.ReadPart(target, &failed);
@@ -394,12 +389,7 @@ bool OoxmlConverter::ConvertPowerPoint(OfficePackage& package, OfficeText& text)
     for (const XmlNode* slide = list ? list->first_node() : nullptr; slide; slide = slide->next_sibling()) {
         if (slide->type() != rapidxml::node_element)
             continue;
-        const auto id = RelationshipIdOf(slide);
-        std::string target;
-        for (const Relationship& r : related) {
-            if (id && r.id == *id)
-                target = r.target;
-        }
+        const std::string target = TargetOf(related, RelationshipIdOf(slide));
         if (target.empty())
             continue;
         const std::unique_ptr<XmlPart> part = package.ReadPart(target, &failed);

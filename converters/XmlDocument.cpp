@@ -18,6 +18,19 @@ const char* SkipPast(const char* p, const char* terminator) {
     return found ? found + strlen(terminator) : p + strlen(p);
 }
 
+// From "<!" to the '>' that ends the declaration (the document type's
+// bracketed internal subset may hold others), or to the end of the text.
+const char* SkipDeclaration(const char* p) {
+    int brackets = 0;
+    for (p += 2; *p && (*p != '>' || brackets > 0); ++p) {
+        if (*p == '[')
+            ++brackets;
+        else if (*p == ']' && brackets > 0)
+            --brackets;
+    }
+    return p;
+}
+
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 // The first of the bytes `a`, `b`, `c` or the terminating NUL, sixteen bytes
@@ -192,14 +205,7 @@ bool HasReferenceBeyondUnicode(const char* text) {
             } else if (p[1] == '?') {
                 p = SkipPast(p + 2, "?>");
             } else if (p[1] == '!') {
-                // Declarations, the document type with its bracketed subset.
-                int brackets = 0;
-                for (p += 2; *p && (*p != '>' || brackets > 0); ++p) {
-                    if (*p == '[')
-                        ++brackets;
-                    else if (*p == ']' && brackets > 0)
-                        --brackets;
-                }
+                p = SkipDeclaration(p);
             } else {
                 ++p;
             }
@@ -246,14 +252,7 @@ void MarkWhitespaceRuns(char* text) {
         } else if (strncmp(p, "<!--", 4) == 0) {
             p = const_cast<char*>(SkipPast(p + 4, "-->"));
         } else if (p[1] == '!') {
-            // The document type, with any bracketed internal subset.
-            int brackets = 0;
-            for (p += 2; *p && (*p != '>' || brackets > 0); ++p) {
-                if (*p == '[')
-                    ++brackets;
-                else if (*p == ']' && brackets > 0)
-                    --brackets;
-            }
+            p = const_cast<char*>(SkipDeclaration(p));
         } else {
             break;
         }

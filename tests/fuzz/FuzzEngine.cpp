@@ -221,21 +221,6 @@ int Fuzz(const FuzzTarget& target, long long runs, double seconds, uint32_t seed
     return 0;
 }
 
-std::string ReadWhole(const wchar_t* path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    LARGE_INTEGER size{};
-    GetFileSizeEx(file, &size);
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    if (!bytes.empty())
-        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    return bytes;
-}
-
 }  // namespace
 
 // Coverage: the code under test calls this at every basic block.
@@ -249,6 +234,22 @@ extern "C" void __sanitizer_cov_trace_pc() {
 }
 
 void ReportFinding(const char* what) { Finish("differs", what); }
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file, &size);
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    if (!bytes.empty())
+        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    return bytes;
+}
+
 
 const std::wstring& FuzzScratchFolder() {
     static const std::wstring folder = [] {
@@ -366,7 +367,7 @@ int wmain(int argc, wchar_t** argv) {
         if (!replay.empty()) {
             current = &target;
             for (const std::wstring& path : replay)
-                RunOne(ReadWhole(path.c_str()), nullptr);
+                RunOne(ReadFileBytes(path), nullptr);
             printf("%s: %zu inputs replayed, no finding\n", target.name, replay.size());
             continue;
         }

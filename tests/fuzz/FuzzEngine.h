@@ -23,5 +23,8 @@ const std::vector<FuzzTarget>& FuzzTargets();
 // Ends the run with a finding: the current input is saved, `what` printed.
 [[noreturn]] void ReportFinding(const char* what);
 
+// A file's bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::wstring& path);
+
 // A folder of the fuzzer's own for the files the targets write.
 const std::wstring& FuzzScratchFolder();

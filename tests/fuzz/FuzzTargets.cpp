@@ -45,20 +45,7 @@ std::wstring WriteScratch(const wchar_t* name, const void* data, size_t size) {
     return path;
 }
 
-std::string ReadFixture(const wchar_t* name) {
-    std::string bytes;
-    const std::wstring path = std::wstring(MIRLOCK_TEST_DATA) + L"\\" + name;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    LARGE_INTEGER size{};
-    GetFileSizeEx(file, &size);
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    return bytes;
-}
+std::string ReadFixture(const wchar_t* name) { return ReadFileBytes(std::wstring(MIRLOCK_TEST_DATA) + L"\\" + name); }
 
 // Options from the first byte: hidden text kept or not, and a tag field.
 SearchRequest RequestFrom(uint8_t options) {
