@@ -33,13 +33,13 @@ bool IsOn(std::optional<std::string_view> value) {
 }
 
 // The elements whose content is never text: formatting properties (every
-// name ending in "Pr"), field instructions, deleted text, the second copy of
-// alternate content, phonetic guides.
+// name ending in "Pr"), field instructions, deleted text and the old place
+// of moved text, the second copy of alternate content, phonetic guides.
 bool IsSkipped(std::string_view local) {
     if (local.size() > 2 && local.substr(local.size() - 2) == "Pr")
         return true;
     return local == "instrText" || local == "delText" || local == "delInstrText" || local == "Fallback" ||
-           local == "fldData" || local == "rPh" || local == "sym";
+           local == "fldData" || local == "rPh" || local == "sym" || local == "moveFrom";
 }
 
 void AppendData(const XmlNode* node, std::string* to) {

@@ -115,7 +115,8 @@ TEST_F(OfficeTest, WordParagraphsTablesNotesAndTextBoxes) {
         // A field's instruction and deleted text are no text; its result is.
         Para("<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE </w:instrText></w:r>"
              "<w:r><w:t>7</w:t></w:r><w:del><w:r><w:delText>gone</w:delText></w:r></w:del>"
-             "<w:ins><w:r><w:t>-added</w:t></w:r></w:ins>") +
+             "<w:ins><w:r><w:t>-added</w:t></w:r></w:ins><w:moveFrom><w:r><w:t>-moved</w:t></w:r></w:moveFrom>"
+             "<w:moveTo><w:r><w:t>-moved</w:t></w:r></w:moveTo>") +
         // A text box, stored twice, is read once, after the paragraph that holds it.
         Para(WRun("Before ") +
              "<w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing><wps:txbx><w:txbxContent>" +
@@ -123,7 +124,7 @@ TEST_F(OfficeTest, WordParagraphsTablesNotesAndTextBoxes) {
              "<w:txbxContent>" + Para(WRun("Boxed")) + "</w:txbxContent></v:textbox></w:pict></mc:Fallback>"
              "</mc:AlternateContent></w:r>" + WRun("after")) +
         Para("");
-    EXPECT_EQ(Word(body), L"Hello world\ttabbed\r\nnext\r\ncell 1\r\ncell 2\r\n7-added\r\nBefore after\r\nBoxed\r\n\r\n" +
+    EXPECT_EQ(Word(body), L"Hello world\ttabbed\r\nnext\r\ncell 1\r\ncell 2\r\n7-added-moved\r\nBefore after\r\nBoxed\r\n\r\n" +
                               kWordTail);
     // An empty body still has its headers and notes; a main part under
     // another name is found through the package's relationships.
