@@ -138,6 +138,15 @@ TEST(Screenshot, OptionsAndAbout) {
         WhenDialogOpens(caption, [&](HWND dialog) {
             UpdateWindow(dialog);
             RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            // The last controls are painted by messages still queued.
+            for (int i = 0; i < 10; ++i) {
+                MSG msg;
+                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                    TranslateMessage(&msg);
+                    DispatchMessageW(&msg);
+                }
+                Sleep(10);
+            }
             saved = SaveWindowPng(dialog, path);
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         });
