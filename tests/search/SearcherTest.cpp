@@ -64,6 +64,17 @@ protected:
         return steps;
     }
 
+    // The "result: " calls without their prefix, sorted.
+    std::vector<std::wstring> SortedResults() const {
+        std::vector<std::wstring> results;
+        for (const auto& c : sink.calls) {
+            if (c.rfind(L"result: ", 0) == 0)
+                results.push_back(c.substr(8));
+        }
+        std::sort(results.begin(), results.end());
+        return results;
+    }
+
     std::vector<std::wstring> StatusLines() const {
         std::vector<std::wstring> lines;
         for (const auto& c : sink.calls) {
@@ -237,12 +248,7 @@ TEST_F(SearcherTest, AFileThatVanishesBeforeItIsReadIsAFailedFile) {
     request = MakeRequest(L"needle", dir.Path(), &sink);
     VanishingSearcher searcher;
     RunToEnd(searcher);
-    std::vector<std::wstring> results;
-    for (const auto& c : sink.calls) {
-        if (c.rfind(L"result: ", 0) == 0)
-            results.push_back(c.substr(8));
-    }
-    std::sort(results.begin(), results.end());
+    const std::vector<std::wstring> results = SortedResults();
     EXPECT_EQ(results, (std::vector<std::wstring>{L"stays.txt 0 1", L"vanish.txt -1 1"}));
 }
 
@@ -304,12 +310,7 @@ TEST_F(SearcherTest, FailedConversionsAreRecordedAndTheSearchGoesOn) {
     ASSERT_TRUE(searcher.StartSearch(&request, &list));
     while (searcher.Step()) {
     }
-    std::vector<std::wstring> results;
-    for (const auto& c : sink.calls) {
-        if (c.rfind(L"result: ", 0) == 0)
-            results.push_back(c.substr(8));
-    }
-    std::sort(results.begin(), results.end());
+    const std::vector<std::wstring> results = SortedResults();
     EXPECT_EQ(results, (std::vector<std::wstring>{L"a_empty.txt -1 1", L"b_fine.txt 0 1",
                                                   L"throw.txt -1 1", L"z_fine.txt 0 2"}));
     EXPECT_EQ(converts, 4);
@@ -339,12 +340,7 @@ TEST_F(SearcherTest, PathsTooLongForTheBuffersAreFailedNeverTruncated) {
     request = MakeRequest(L"needle", dir.Path(), &sink);
     Searcher searcher;
     RunToEnd(searcher);
-    std::vector<std::wstring> results;
-    for (const auto& c : sink.calls) {
-        if (c.rfind(L"result: ", 0) == 0)
-            results.push_back(c.substr(8));
-    }
-    std::sort(results.begin(), results.end());
+    const std::vector<std::wstring> results = SortedResults();
     EXPECT_EQ(results,
               (std::vector<std::wstring>{longName + L" -1 1", L"short.txt 0 1"}));
     for (FileResult* r : sink.results)
