@@ -28,6 +28,21 @@ size_t FindNul(const wchar_t* text, size_t capacity) {
     return capacity;
 }
 
+namespace {
+
+// Whether the units between the first and the last of the needle agree; the
+// two ends are compared already. Short needles are the rule, and a call into
+// the C runtime per candidate costs more than the comparison.
+inline bool MiddleAgrees(const wchar_t* candidate, const wchar_t* needle, size_t needleLength) {
+    for (size_t i = 1; i + 1 < needleLength; ++i) {
+        if (candidate[i] != needle[i])
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 const wchar_t* FindLiteral(const wchar_t* begin, const wchar_t* end, const wchar_t* needle,
                            size_t needleLength) {
     if (needleLength == 0 || begin > end || static_cast<size_t>(end - begin) < needleLength)
@@ -49,14 +64,33 @@ const wchar_t* FindLiteral(const wchar_t* begin, const wchar_t* end, const wchar
         while (mask) {
             const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
             const wchar_t* candidate = p + bit / 2;
-            if (wmemcmp(candidate, needle, needleLength) == 0)
+            if (MiddleAgrees(candidate, needle, needleLength))
                 return candidate;
             mask &= ~(3u << bit);
         }
     }
 #endif
     for (; p <= lastStart; ++p) {
-        if (*p == first && p[needleLength - 1] == last && wmemcmp(p, needle, needleLength) == 0)
+        if (*p == first && p[needleLength - 1] == last && MiddleAgrees(p, needle, needleLength))
+            return p;
+    }
+    return nullptr;
+}
+
+const wchar_t* FindLastUnit(const wchar_t* begin, const wchar_t* end, wchar_t unit) {
+    const wchar_t* p = end;
+#ifdef MIRLOCK_SSE2
+    const __m128i splat = _mm_set1_epi16(static_cast<short>(unit));
+    while (p - begin >= 8) {
+        p -= 8;
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, splat)));
+        if (mask)
+            return p + (31 - __builtin_clz(mask)) / 2;
+    }
+#endif
+    while (p > begin) {
+        if (*--p == unit)
             return p;
     }
     return nullptr;

@@ -11,3 +11,6 @@ size_t FindNul(const wchar_t* text, size_t capacity);
 // unit for unit (the semantics of wcsstr), or null. needleLength >= 1.
 const wchar_t* FindLiteral(const wchar_t* begin, const wchar_t* end, const wchar_t* needle,
                            size_t needleLength);
+
+// The last occurrence of `unit` in [begin, end), or null.
+const wchar_t* FindLastUnit(const wchar_t* begin, const wchar_t* end, wchar_t unit);

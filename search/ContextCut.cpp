@@ -1,6 +1,8 @@
 // Context cutting, pure and without Windows headers.
 #include "search/ContextCut.h"
 
+#include "base/TextScan.h"
+
 ContextSpan CutContext(const wchar_t* text, int textLength, int start, int end, int width) {
     int begin = start + (end - start) / 2 - width / 2;
     if (begin < 0)
@@ -10,12 +12,8 @@ ContextSpan CutContext(const wchar_t* text, int textLength, int start, int end, 
     int stop = begin + width;
     if (stop > textLength)
         stop = textLength;
-    for (int i = start - 1; i >= begin; --i) {
-        if (text[i] == L'\n') {
-            begin = i + 1;
-            break;
-        }
-    }
+    if (const wchar_t* lineFeed = FindLastUnit(text + begin, text + start, L'\n'))
+        begin = static_cast<int>(lineFeed - text) + 1;
     if (stop < begin)
         stop = begin;  // a hit at the very end of the text
     return {begin, stop};

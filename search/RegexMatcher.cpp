@@ -17,8 +17,10 @@ namespace {
 // The Windows-locale traits with the character classes read once. The
 // library asks GetStringTypeExW about every character each \w, \s or [[:x:]]
 // looks at, which costs a system call per character; the answers depend on
-// the character alone, so a table of the CT_CTYPE1 masks of all 65,536 units,
-// filled with the very same calls, gives the same result for a lookup.
+// the character alone, so a table filled with the very same calls gives the
+// same result for a lookup. Each entry holds the unit's CT_CTYPE1 mask with
+// the traits' own extra class bits (word, unicode, horizontal and vertical
+// space) beside it, so that any class is one test.
 class TabledTraits : public boost::w32_regex_traits<wchar_t> {
 public:
     using Base = boost::w32_regex_traits<wchar_t>;
@@ -27,22 +29,9 @@ public:
     TabledTraits() : table(TableFor(getloc())) {}
 
     bool isctype(wchar_t c, char_class_type f) const {
-        if (!table)
-            return Base::isctype(c, f);
-        if ((f & Impl::mask_base) && (table[static_cast<unsigned short>(c)] & f & Impl::mask_base))
-            return true;
-        if ((f & Impl::mask_word) && c == L'_')
-            return true;
-        if ((f & Impl::mask_unicode) && boost::BOOST_REGEX_DETAIL_NS::is_extended(c))
-            return true;
-        if ((f & Impl::mask_vertical) &&
-            (boost::BOOST_REGEX_DETAIL_NS::is_separator(c) || c == L'\v'))
-            return true;
-        // Horizontal space: a space character (C1_SPACE) that is no line separator.
-        if ((f & Impl::mask_horizontal) && (table[static_cast<unsigned short>(c)] & C1_SPACE) &&
-            !boost::BOOST_REGEX_DETAIL_NS::is_separator(c) && c != L'\v')
-            return true;
-        return false;
+        if (__builtin_expect(table == nullptr, 0))
+            return AskSystem(c, f);
+        return (table[static_cast<unsigned short>(c)] & f) != 0;
     }
 
     locale_type imbue(locale_type l) {
@@ -51,16 +40,33 @@ public:
         return previous;
     }
 
-    // The CT_CTYPE1 masks of every unit for the process's default locale;
-    // null for any other locale (those are asked one call at a time).
+    // The class bits of every unit for the process's default locale; null
+    // for any other locale (those are asked one call at a time).
     static const WORD* TableFor(locale_type locale) {
+        static_assert((Impl::mask_base | Impl::mask_word | Impl::mask_unicode | Impl::mask_horizontal |
+                       Impl::mask_vertical) <= 0xFFFF,
+                      "the class bits fit a WORD");
         static WORD masks[65536];
         static const locale_type tableLocale = [] {
-            const locale_type l = boost::BOOST_REGEX_DETAIL_NS::w32_get_default_locale();
+            using namespace boost::BOOST_REGEX_DETAIL_NS;
+            const locale_type l = w32_get_default_locale();
             for (unsigned c = 0; c < 65536; ++c) {
                 const wchar_t unit = static_cast<wchar_t>(c);
-                if (!GetStringTypeExW(l, CT_CTYPE1, &unit, 1, &masks[c]))
-                    masks[c] = 0;
+                WORD type = 0;
+                if (!GetStringTypeExW(l, CT_CTYPE1, &unit, 1, &type))
+                    type = 0;
+                WORD bits = type & Impl::mask_base;
+                if (unit == L'_')
+                    bits |= Impl::mask_word;
+                if (is_extended(unit))
+                    bits |= Impl::mask_unicode;
+                const bool vertical = is_separator(unit) || unit == L'\v';
+                if (vertical)
+                    bits |= Impl::mask_vertical;
+                // Horizontal space: a space character (C1_SPACE) that is no line separator.
+                if ((type & C1_SPACE) && !vertical)
+                    bits |= Impl::mask_horizontal;
+                masks[c] = bits;
             }
             return l;
         }();
@@ -68,6 +74,11 @@ public:
     }
 
 private:
+    // Kept out of line so that the tabled test stays small enough to inline.
+    __attribute__((noinline)) bool AskSystem(wchar_t c, char_class_type f) const {
+        return Base::isctype(c, f);
+    }
+
     const WORD* table;
 };
 

@@ -8,6 +8,7 @@
 #include "search/ContextCut.h"
 #include "search/FileJob.h"
 #include "base/FoldText.h"
+#include "base/TextScan.h"
 #include "search/Matcher.h"
 #include "search/RegexMatcher.h"
 #include "tests/RecordingSink.h"
@@ -161,6 +162,46 @@ TEST(ContextCut, ClipsToTextAndLongHits) {
     window[99] = L'\n';  // just outside the window: nothing moves
     span = CutContext(window.c_str(), 300, 160, 168, 128);
     EXPECT_EQ(span.begin, 100);
+}
+
+// The block scans against plain loops: line feeds at every offset of the
+// eight-unit steps for the context, and needles of one to five units
+// straddling the steps for the literal finder.
+TEST(TextScan, BlockScansAgreeWithPlainLoops) {
+    for (int length = 0; length <= 40; ++length) {
+        for (int lineFeed = -1; lineFeed < length; ++lineFeed) {
+            std::wstring text(static_cast<size_t>(length), L'a');
+            if (lineFeed >= 0) {
+                text[static_cast<size_t>(lineFeed)] = L'\n';  // and an earlier one in the same step or before
+                text[static_cast<size_t>(lineFeed / 2)] = L'\n';
+            }
+            for (int from = 0; from <= length; ++from) {
+                const wchar_t* found = FindLastUnit(text.data() + from, text.data() + length, L'\n');
+                int expected = -1;
+                if (lineFeed >= from)
+                    expected = lineFeed;
+                else if (lineFeed >= 0 && lineFeed / 2 >= from)
+                    expected = lineFeed / 2;
+                ASSERT_EQ(found ? static_cast<int>(found - text.data()) : -1, expected)
+                    << "length " << length << " line feed " << lineFeed << " from " << from;
+            }
+        }
+    }
+    std::mt19937 random(11);
+    for (int round = 0; round < 3000; ++round) {
+        std::wstring text(random() % 48, L' ');
+        for (wchar_t& c : text)
+            c = L"abc"[random() % 3];
+        std::wstring needle(1 + random() % 5, L' ');
+        for (wchar_t& c : needle)
+            c = L"abc"[random() % 3];
+        const size_t from = text.empty() ? 0 : random() % (text.size() + 1);
+        const wchar_t* hit =
+            FindLiteral(text.data() + from, text.data() + text.size(), needle.data(), needle.size());
+        const size_t expected = text.find(needle, from);
+        ASSERT_EQ(hit ? static_cast<size_t>(hit - text.data()) : std::wstring::npos, expected)
+            << "round " << round;
+    }
 }
 
 TEST_F(MatcherTest, StopRequestRefusesRecords) {
