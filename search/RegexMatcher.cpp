@@ -205,3 +205,18 @@ RegexMatcher::SearchResult RegexMatcher::Search(const wchar_t* first, const wcha
         return SearchResult::kAbandoned;
     }
 }
+
+RegexMatcher::SearchResult RegexMatcher::SearchPlainly(const wchar_t* first, const wchar_t* last,
+                                                       const wchar_t** matchBegin,
+                                                       const wchar_t** matchEnd) const {
+    try {
+        boost::match_results<const wchar_t*> m;
+        if (!boost::regex_search(first, last, m, impl->expression, boost::match_default, first))
+            return SearchResult::kNotFound;
+        *matchBegin = m[0].first;
+        *matchEnd = m[0].second;
+        return SearchResult::kFound;
+    } catch (const std::exception&) {
+        return SearchResult::kAbandoned;
+    }
+}

@@ -1,6 +1,7 @@
 // Literal and regular-expression matching, AddMatch limits and context cuts.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "base/TextScan.h"
 #include "search/Matcher.h"
 #include "search/RegexMatcher.h"
+#include "search/WholeWord.h"
 #include "tests/RecordingSink.h"
 
 namespace {
@@ -107,6 +109,131 @@ TEST_F(MatcherTest, EmptyRegexMatchStepsOneCharacterFurther) {
     request.regex = 1;
     EXPECT_EQ(Run(L"ab", L"x*"), (Hits{"0-0", "1-1", "2-2"}));
     EXPECT_EQ(Run(L"aXb", L"X*"), (Hits{"0-0", "1-2", "2-2", "3-3"}));
+}
+
+// The rule the matcher keeps, written out plainly: after every hit the
+// library searches anew, the character after the hit being the start of a
+// text (for anchors, word boundaries and look-behind alike); an empty hit
+// steps one character further; a hit that is no whole word (when asked)
+// is searched past from its next character.
+Hits RestartAfterEachHit(const RegexMatcher& regex, const std::wstring& text, bool wholeWords,
+                         bool* abandoned) {
+    const wchar_t* const begin = text.data();
+    const wchar_t* const last = begin + text.size();
+    const int length = static_cast<int>(text.size());
+    const wchar_t* from = begin;
+    Hits hits;
+    *abandoned = false;
+    for (;;) {
+        const wchar_t* matchBegin = nullptr;
+        const wchar_t* matchEnd = nullptr;
+        const RegexMatcher::SearchResult r = regex.SearchPlainly(from, last, &matchBegin, &matchEnd);
+        if (r != RegexMatcher::SearchResult::kFound) {
+            *abandoned = r == RegexMatcher::SearchResult::kAbandoned;
+            return hits;
+        }
+        const int start = static_cast<int>(matchBegin - begin);
+        const int end = static_cast<int>(matchEnd - begin);
+        if (wholeWords && !IsWholeWord(begin, length, start, end)) {
+            if (matchBegin == last)
+                return hits;
+            from = matchBegin + 1;
+            continue;
+        }
+        hits.push_back(std::to_string(start) + "-" + std::to_string(end));
+        if (matchEnd == matchBegin) {
+            if (matchEnd == last)
+                return hits;
+            from = matchEnd + 1;
+        } else {
+            from = matchEnd;
+        }
+    }
+}
+
+// Random expressions over a small alphabet, half of them beginning with
+// plain literals (the case the matcher's literal pre-filter takes), with
+// anchors, word boundaries, look-around, classes, groups, alternatives,
+// lazy and empty-matching quantifiers.
+std::wstring RandomExpression(std::mt19937& random) {
+    static const wchar_t* const kAtoms[] = {
+        L"a", L"b", L"c", L" ", L"_", L"\u00e9", L".", L"\\w", L"\\W", L"\\s", L"\\d", L"[ab]",
+        L"[^a\\n]", L"\\n", L"\\r", L"1", L"[[:alpha:]]", L"\\h", L"\\v", L"(?i)A"};
+    static const wchar_t* const kAssertions[] = {
+        L"^", L"$", L"\\b", L"\\B", L"\\A", L"\\z", L"\\Z", L"\\G", L"(?<=a)", L"(?<!b)",
+        L"(?<=ab)", L"(?<= )", L"(?=a)", L"(?!b)", L"\\<", L"\\>", L"(?m)^", L"(?-m)$"};
+    static const wchar_t* const kQuantifiers[] = {L"", L"", L"", L"*", L"+", L"?", L"{0}",
+                                                  L"{1,2}", L"*?", L"+?", L"??"};
+    std::wstring pattern;
+    if (random() % 2) {
+        const int literals = 2 + static_cast<int>(random() % 3);
+        for (int i = 0; i < literals; ++i)
+            pattern += L"abc "[random() % 4];
+    }
+    const int pieces = 1 + static_cast<int>(random() % 4);
+    for (int i = 0; i < pieces; ++i) {
+        switch (random() % 6) {
+        case 0:
+            pattern += kAssertions[random() % std::size(kAssertions)];
+            break;
+        case 1:
+            pattern += std::wstring(L"(") + kAtoms[random() % std::size(kAtoms)] + L"|" +
+                       kAtoms[random() % std::size(kAtoms)] + L")" +
+                       kQuantifiers[random() % std::size(kQuantifiers)];
+            break;
+        case 2:
+            pattern += std::wstring(L"(?:") + kAtoms[random() % std::size(kAtoms)] +
+                       kAssertions[random() % std::size(kAssertions)] + L")" +
+                       kQuantifiers[random() % std::size(kQuantifiers)];
+            break;
+        default:
+            pattern += std::wstring(kAtoms[random() % std::size(kAtoms)]) +
+                       kQuantifiers[random() % std::size(kQuantifiers)];
+            break;
+        }
+    }
+    return pattern;
+}
+
+TEST_F(MatcherTest, SearchGivesWhatARestartAfterEachHitGives) {
+    request.regex = 1;
+    request.maximumMatch = 100000;
+    std::mt19937 random(2024);
+    int compiled = 0, withPrefix = 0, withHits = 0;
+    for (int round = 0; round < 6000; ++round) {
+        const std::wstring pattern = RandomExpression(random);
+        const std::unique_ptr<RegexMatcher> regex = RegexMatcher::Compile(pattern.c_str(), nullptr, nullptr);
+        if (!regex)
+            continue;
+        ++compiled;
+        if (!regex->LiteralPrefix().empty())
+            ++withPrefix;
+        for (int t = 0; t < 6; ++t) {
+            std::wstring text(random() % 40, L' ');
+            for (wchar_t& c : text)
+                c = L"aabbc  _\u00e9\n\r1"[random() % 12];
+            request.wholeWords = t % 3 == 2;
+            MatchOutcome outcome = MatchOutcome::kCompleted;
+            const Hits hits = Run(text, pattern, &outcome);
+            bool abandoned = false;
+            const Hits expected = RestartAfterEachHit(*regex, keptText, request.wholeWords != 0, &abandoned);
+            ASSERT_EQ(hits, expected) << "pattern " << testing::PrintToString(pattern) << " text "
+                                      << testing::PrintToString(keptText) << " whole words "
+                                      << request.wholeWords;
+            ASSERT_EQ(outcome == MatchOutcome::kAbandoned, abandoned);
+            if (!hits.empty())
+                ++withHits;
+            if (job->result) {
+                job->result->Release();
+                job->result = nullptr;
+            }
+        }
+    }
+    // The generator must reach what it is for: expressions that compile,
+    // that take the literal pre-filter, and that find something.
+    EXPECT_GT(compiled, 5000);
+    EXPECT_GT(withPrefix, 700);
+    EXPECT_GT(withHits, 8000);
 }
 
 TEST_F(MatcherTest, AbandonedRegexKeepsEarlierHits) {
