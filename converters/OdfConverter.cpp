@@ -31,12 +31,14 @@ unsigned long CountOf(const XmlNode* node, std::string_view attribute) {
 // Elements that hold no text a reader sees: metadata, declarations, the
 // record of deleted text, templates of indexes, forms, footnote numbers.
 bool IsSkipped(std::string_view name, std::string_view local) {
-    return local == "tracked-changes" || local == "note-citation" || name == "dc:creator" || name == "dc:date" ||
-           name == "svg:title" || name == "svg:desc" || local == "forms" || local == "event-listeners" ||
-           local == "sequence-decls" || local == "variable-decls" || local == "user-field-decls" ||
-           local == "index-title-template" || local == "table-columns" || local == "table-column" ||
-           local == "named-expressions" || local == "database-ranges" ||
-           (local.size() > 7 && local.substr(local.size() - 7) == "-source");
+    return SameName(local, "tracked-changes") || SameName(local, "note-citation") ||
+           SameName(name, "dc:creator") || SameName(name, "dc:date") || SameName(name, "svg:title") ||
+           SameName(name, "svg:desc") || SameName(local, "forms") || SameName(local, "event-listeners") ||
+           SameName(local, "sequence-decls") || SameName(local, "variable-decls") ||
+           SameName(local, "user-field-decls") || SameName(local, "index-title-template") ||
+           SameName(local, "table-columns") || SameName(local, "table-column") ||
+           SameName(local, "named-expressions") || SameName(local, "database-ranges") ||
+           (local.size() > 7 && SameName(local.substr(local.size() - 7), "-source"));
 }
 
 bool EndsWithCharacter(const std::string& s, char c) { return !s.empty() && s.back() == c; }
@@ -106,15 +108,15 @@ void OdfConverter::ReadStyles(const XmlNode* container, bool automatic) {
             if (p->type() != rapidxml::node_element)
                 continue;
             const std::string_view local = LocalName(p);
-            if (local == "text-properties") {
+            if (SameName(local, "text-properties")) {
                 if (const auto display = AttributeOf(p, "display"))
-                    style.hidden = *display == "none" ? 1 : 0;
-            } else if (local == "table-properties") {
+                    style.hidden = SameName(*display, "none") ? 1 : 0;
+            } else if (SameName(local, "table-properties")) {
                 if (const auto display = AttributeOf(p, "display"))
-                    style.hidden = *display == "false" ? 1 : 0;
-            } else if (local == "drawing-page-properties") {
+                    style.hidden = SameName(*display, "false") ? 1 : 0;
+            } else if (SameName(local, "drawing-page-properties")) {
                 if (const auto visibility = AttributeOf(p, "visibility"))
-                    style.hidden = *visibility == "hidden" ? 1 : 0;
+                    style.hidden = SameName(*visibility, "hidden") ? 1 : 0;
             }
         }
         styles[std::string(*name)] = std::move(style);
@@ -185,7 +187,7 @@ HGLOBAL OdfConverter::Convert(const wchar_t* path, const SearchRequest& request)
                 continue;
             for (const XmlNode* part = page->first_node(); part; part = part->next_sibling()) {
                 const std::string_view local = part->type() == rapidxml::node_element ? LocalName(part) : "";
-                if (local.substr(0, 6) == "header" || local.substr(0, 6) == "footer")
+                if (SameName(local.substr(0, 6), "header") || SameName(local.substr(0, 6), "footer"))
                     Walk(part, text);
             }
         }
@@ -210,8 +212,11 @@ void OdfConverter::Emit(std::string_view piece, OfficeText& text, bool collapse)
     // Runs of white space are one space; at a paragraph's start, none. The
     // stretches between them are copied whole.
     auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || IsWhitespaceMarker(c); };
+    // A single plain space between two words is its own collapse, so a
+    // stretch runs on over it: most pieces are copied in one go.
+    const size_t n = piece.size();
     size_t i = 0;
-    while (i < piece.size()) {
+    while (i < n) {
         if (isSpace(piece[i])) {
             if (!lastWasSpace)
                 text.Append(' ');
@@ -220,8 +225,15 @@ void OdfConverter::Emit(std::string_view piece, OfficeText& text, bool collapse)
             continue;
         }
         size_t end = i + 1;
-        while (end < piece.size() && !isSpace(piece[end]))
-            ++end;
+        for (;;) {
+            while (end < n && !isSpace(piece[end]))
+                ++end;
+            if (end + 1 < n && piece[end] == ' ' && !isSpace(piece[end + 1])) {
+                end += 2;
+                continue;
+            }
+            break;
+        }
         text.Bytes().append(piece.data() + i, end - i);
         lastWasSpace = false;
         i = end;
@@ -240,28 +252,28 @@ void OdfConverter::Walk(const XmlNode* node, OfficeText& text) {
         const std::string_view local = LocalName(child);
         if (IsSkipped(std::string_view(child->name(), child->name_size()), local))
             continue;
-        if (local == "p" || local == "h") {
+        if (SameName(local, "p") || SameName(local, "h")) {
             Paragraph(child, text);
-        } else if (local == "span") {
+        } else if (SameName(local, "span")) {
             Span(child, text);
-        } else if (local == "s") {
+        } else if (SameName(local, "s")) {
             const unsigned long n = std::min(CountOf(child, "c"), kMaxSpaces);
             Emit(std::string(n, ' '), text, false);
             lastWasSpace = true;
-        } else if (local == "tab") {
+        } else if (SameName(local, "tab")) {
             Emit("\t", text, false);
-        } else if (local == "line-break") {
+        } else if (SameName(local, "line-break")) {
             Emit("\r\n", text, false);
             lastWasSpace = true;
-        } else if (local == "hidden-text") {
+        } else if (SameName(local, "hidden-text")) {
             if (!ignoreHidden)
                 Emit(AttributeOf(child, "string-value").value_or(""), text, true);
-        } else if (local == "section") {
+        } else if (SameName(local, "section")) {
             const auto display = AttributeOf(child, "display");
-            if (!(ignoreHidden && ((display && *display == "none") ||
+            if (!(ignoreHidden && ((display && SameName(*display, "none")) ||
                                    StyleHidden(AttributeOf(child, "style-name").value_or("")) == 1)))
                 Walk(child, text);
-        } else if (local == "notes" && notes) {
+        } else if (SameName(local, "notes") && notes) {
             notes->push_back(child);
         } else {
             Walk(child, text);
@@ -280,7 +292,7 @@ void OdfConverter::Paragraph(const XmlNode* p, OfficeText& text) {
     bool hidden = StyleHidden(style) == 1;
     if (const XmlNode* mark = ChildOf(p, "hidden-paragraph")) {
         const auto state = AttributeOf(mark, "is-hidden");
-        hidden = hidden || !state || *state != "false";
+        hidden = hidden || !state || !SameName(*state, "false");
     }
     if (!(ignoreHidden && hidden)) {
         inParagraph = true;
@@ -325,15 +337,17 @@ bool OdfConverter::Rows(const XmlNode* container, OfficeText& text) {
         if (row->type() != rapidxml::node_element)
             continue;
         const std::string_view local = LocalName(row);
-        if (local == "table-header-rows" || local == "table-rows" || local == "table-row-group") {
+        if (SameName(local, "table-header-rows") || SameName(local, "table-rows") ||
+            SameName(local, "table-row-group")) {
             if (!Rows(row, text))
                 return false;
             continue;
         }
-        if (local != "table-row")
+        if (!SameName(local, "table-row"))
             continue;
         const auto visibility = AttributeOf(row, "visibility");
-        if (ignoreHidden && visibility && (*visibility == "collapse" || *visibility == "filter"))
+        if (ignoreHidden && visibility &&
+            (SameName(*visibility, "collapse") || SameName(*visibility, "filter")))
             continue;
         // The row's cells with text, a tab between them. Repeated cells and
         // rows are written out only when they hold text: the empty repeats
@@ -343,7 +357,7 @@ bool OdfConverter::Rows(const XmlNode* container, OfficeText& text) {
             if (cell->type() != rapidxml::node_element)
                 continue;
             const std::string_view kind = LocalName(cell);
-            if (kind != "table-cell" && kind != "covered-table-cell")
+            if (!SameName(kind, "table-cell") && !SameName(kind, "covered-table-cell"))
                 continue;
             OfficeText value(OfficeText::Buffer::kOwn);
             paragraphEnd = "\n";

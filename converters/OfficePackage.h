@@ -16,6 +16,18 @@
 #include "converters/ZipReader.h"
 
 // An element's or attribute's name without its prefix: "t" for "w:t".
+// Equality of two names, byte by byte in line: names are a few bytes long,
+// and a call into the C runtime for each comparison costs more.
+inline bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 std::string_view LocalName(std::string_view name);
 std::string_view LocalName(const XmlNode* node);
 bool LocalNameIs(const XmlNode* node, std::string_view local);

@@ -25,21 +25,22 @@ int OnOff(const XmlNode* property) {
     if (!property)
         return -1;
     const auto value = AttributeOf(property, "val");
-    return value && (*value == "0" || *value == "false" || *value == "off") ? 0 : 1;
+    return value && (SameName(*value, "0") || SameName(*value, "false") || SameName(*value, "off")) ? 0 : 1;
 }
 
 bool IsOn(std::optional<std::string_view> value) {
-    return value && (*value == "1" || *value == "true" || *value == "on");
+    return value && (SameName(*value, "1") || SameName(*value, "true") || SameName(*value, "on"));
 }
 
 // The elements whose content is never text: formatting properties (every
 // name ending in "Pr"), field instructions, deleted text and the old place
 // of moved text, the second copy of alternate content, phonetic guides.
 bool IsSkipped(std::string_view local) {
-    if (local.size() > 2 && local.substr(local.size() - 2) == "Pr")
+    if (local.size() > 2 && SameName(local.substr(local.size() - 2), "Pr"))
         return true;
-    return local == "instrText" || local == "delText" || local == "delInstrText" || local == "Fallback" ||
-           local == "fldData" || local == "rPh" || local == "sym" || local == "moveFrom";
+    return SameName(local, "instrText") || SameName(local, "delText") || SameName(local, "delInstrText") ||
+           SameName(local, "Fallback") || SameName(local, "fldData") || SameName(local, "rPh") ||
+           SameName(local, "sym") || SameName(local, "moveFrom");
 }
 
 void AppendData(const XmlNode* node, std::string* to) {
@@ -204,26 +205,26 @@ void OoxmlConverter::Walk(const XmlNode* node, OfficeText& text) {
         const std::string_view local = LocalName(child);
         if (IsSkipped(local))
             continue;
-        if (local == "p") {
+        if (SameName(local, "p")) {
             Paragraph(child, text);
-        } else if (local == "footnote" || local == "endnote") {
+        } else if (SameName(local, "footnote") || SameName(local, "endnote")) {
             // The separator lines between the page and its notes are no notes.
             const auto type = AttributeOf(child, "type");
-            if (!type || *type == "normal")
+            if (!type || SameName(*type, "normal"))
                 Walk(child, text);
-        } else if (local == "r") {
+        } else if (SameName(local, "r")) {
             Run(child, text);
-        } else if (local == "t") {
+        } else if (SameName(local, "t")) {
             thread_local std::string piece;
             piece.clear();
             AppendData(child, &piece);
             if (!piece.empty())
                 Emit(piece, text);
-        } else if (local == "tab") {
+        } else if (SameName(local, "tab")) {
             Emit("\t", text);
-        } else if (local == "br" || local == "cr") {
+        } else if (SameName(local, "br") || SameName(local, "cr")) {
             Emit("\r\n", text);
-        } else if (local == "noBreakHyphen") {
+        } else if (SameName(local, "noBreakHyphen")) {
             Emit("-", text);
         } else {
             Walk(child, text);
@@ -319,7 +320,7 @@ bool OoxmlConverter::ConvertExcel(OfficePackage& package, OfficeText& text) {
         if (sheet->type() != rapidxml::node_element || !LocalNameIs(sheet, "sheet"))
             continue;
         const auto state = AttributeOf(sheet, "state");
-        if (ignoreHidden && state && (*state == "hidden" || *state == "veryHidden"))
+        if (ignoreHidden && state && (SameName(*state, "hidden") || SameName(*state, "veryHidden")))
             continue;
         const std::string target = TargetOf(related, RelationshipIdOf(sheet));
         if (target.empty())
@@ -341,7 +342,7 @@ bool OoxmlConverter::ConvertExcel(OfficePackage& package, OfficeText& text) {
                 const auto type = AttributeOf(c, "t");
                 thread_local std::string value;
                 value.clear();
-                if (type && *type == "inlineStr") {
+                if (type && SameName(*type, "inlineStr")) {
                     if (const XmlNode* is = ChildOf(c, "is")) {
                         OfficeText one(OfficeText::Buffer::kOwn);
                         Walk(is, one);
@@ -349,7 +350,7 @@ bool OoxmlConverter::ConvertExcel(OfficePackage& package, OfficeText& text) {
                     }
                 } else if (const XmlNode* v = ChildOf(c, "v")) {
                     AppendData(v, &value);
-                    if (type && *type == "s") {
+                    if (type && SameName(*type, "s")) {
                         char* end = nullptr;
                         const unsigned long n = strtoul(value.c_str(), &end, 10);
                         value = end && *end == 0 && !value.empty() && n < shared.size() ? shared[n] : std::string();
@@ -398,7 +399,7 @@ bool OoxmlConverter::ConvertPowerPoint(OfficePackage& package, OfficeText& text)
         if (!part)
             continue;
         const auto show = AttributeOf(part->Root(), "show");
-        if (ignoreHidden && show && (*show == "0" || *show == "false"))
+        if (ignoreHidden && show && (SameName(*show, "0") || SameName(*show, "false")))
             continue;
         Walk(part->Root(), text);
         for (const Relationship& r : package.RelationshipsOf(target, &failed)) {

@@ -34,30 +34,87 @@ const char* SkipDeclaration(const char* p) {
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 // The first of the bytes `a`, `b`, `c` or the terminating NUL, sixteen bytes
-// at a time. Aligned loads never reach into a page the text does not touch.
+// at a time. Loads never reach into a page the text does not touch: the
+// first one, unaligned, only when it ends within the page it starts in (most
+// calls find their byte within a few), the others aligned.
 const char* NextOf(const char* p, char a, char b, char c) {
 #if defined(__SSE2__)
-    while (reinterpret_cast<uintptr_t>(p) & 15) {
-        if (*p == a || *p == b || *p == c || *p == 0)
-            return p;
-        ++p;
-    }
     const __m128i va = _mm_set1_epi8(a);
     const __m128i vb = _mm_set1_epi8(b);
     const __m128i vc = _mm_set1_epi8(c);
     const __m128i zero = _mm_setzero_si128();
+    auto hits = [&](__m128i block) {
+        return static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)),
+                         _mm_or_si128(_mm_cmpeq_epi8(block, vc), _mm_cmpeq_epi8(block, zero)))));
+    };
+    constexpr uintptr_t kPage = 4096;
+    if ((reinterpret_cast<uintptr_t>(p) & (kPage - 1)) <= kPage - 16) {
+        if (const unsigned mask = hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))))
+            return p + __builtin_ctz(mask);
+        p = reinterpret_cast<const char*>((reinterpret_cast<uintptr_t>(p) + 16) & ~uintptr_t{15});
+    } else {
+        while (reinterpret_cast<uintptr_t>(p) & 15) {
+            if (*p == a || *p == b || *p == c || *p == 0)
+                return p;
+            ++p;
+        }
+    }
     for (;; p += 16) {
-        const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)),
-                                         _mm_or_si128(_mm_cmpeq_epi8(block, vc), _mm_cmpeq_epi8(block, zero)));
-        const int mask = _mm_movemask_epi8(hit);
-        if (mask)
-            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        if (const unsigned mask = hits(_mm_load_si128(reinterpret_cast<const __m128i*>(p))))
+            return p + __builtin_ctz(mask);
     }
 #else
     while (*p && *p != a && *p != b && *p != c)
         ++p;
     return p;
+#endif
+}
+
+// The number of bits set in a 16-bit mask, without a library call (the
+// instruction is not part of the baseline processor).
+inline int CountBits16(unsigned x) {
+    x = x - ((x >> 1) & 0x5555u);
+    x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+    x = (x + (x >> 4)) & 0x0F0Fu;
+    return static_cast<int>((x + (x >> 8)) & 0x1Fu);
+}
+
+// Whether "&#" stands anywhere in the text, sixteen bytes a step (aligned,
+// so no load reaches into a page the text does not touch).
+bool HasNumericReferenceStart(const char* p) {
+#if defined(__SSE2__)
+    for (; reinterpret_cast<uintptr_t>(p) & 15; ++p) {
+        if (!*p)
+            return false;
+        if (p[0] == '&' && p[1] == '#')
+            return true;
+    }
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i hash = _mm_set1_epi8('#');
+    const __m128i zero = _mm_setzero_si128();
+    for (;; p += 16) {
+        const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
+        unsigned amps = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, amp)));
+        if (ends)
+            amps &= (1u << __builtin_ctz(ends)) - 1;  // only what comes before the NUL
+        const unsigned hashes = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, hash)));
+        if (amps & (hashes >> 1))
+            return true;
+        // An ampersand in the last lane is decided by the next byte, which
+        // the text still holds since no NUL came first.
+        if ((amps & 0x8000u) && p[16] == '#')
+            return true;
+        if (ends)
+            return false;
+    }
+#else
+    for (; *p; ++p) {
+        if (p[0] == '&' && p[1] == '#')
+            return true;
+    }
+    return false;
 #endif
 }
 
@@ -162,8 +219,7 @@ bool FewElementStarts(const char* text, int limit) {
             _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('/')), _mm_cmpeq_epi8(block, _mm_set1_epi8('!'))),
             _mm_cmpeq_epi8(block, _mm_set1_epi8('?')));
         const unsigned notStart = static_cast<unsigned>(_mm_movemask_epi8(markup)) >> 1;
-        for (unsigned found = opens & ~notStart & 0x7FFFu; found; found &= found - 1)
-            ++starts;
+        starts += CountBits16(opens & ~notStart & 0x7FFFu);
         if ((opens & 0x8000u) && isStart(p + 15))
             ++starts;
         if (starts > limit)
@@ -182,17 +238,10 @@ bool FewElementStarts(const char* text, int limit) {
 
 bool HasReferenceBeyondUnicode(const char* text) {
     // The common case, a document without numeric references: one pass that
-    // stops only at ampersands.
+    // stops only at "&#".
+    if (!HasNumericReferenceStart(text))
+        return false;
     const char* p = text;
-    for (;;) {
-        p = NextOf(p, '&', '&', '&');
-        if (!*p)
-            return false;
-        if (p[1] == '#')
-            break;
-        ++p;
-    }
-    p = text;
     for (;;) {
         p = NextOf(p, '&', '<', '<');
         if (!*p)
