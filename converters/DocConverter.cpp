@@ -144,3 +144,9 @@ HGLOBAL DocConverter::ConvertMemory(HGLOBAL block, const SearchRequest& request)
     DeleteFileW(tempFile);
     return result;
 }
+
+HGLOBAL DocConverter::ConvertForSearch(const wchar_t* path, const SearchRequest& request,
+                                       size_t* foldedLength) {
+    *foldedLength = kNotFolded;
+    return Convert(path, request);
+}

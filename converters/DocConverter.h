@@ -23,6 +23,14 @@ public:
     // Converts the whole file at `path`; `request` is read-only.
     virtual HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) = 0;
 
+    // Converts like Convert, for a search, which folds the text (FoldText)
+    // before it matches: a converter that can fold while it writes does so
+    // and sets *foldedLength to the length of the text before its first NUL;
+    // the others set kNotFolded, and the search folds.
+    static constexpr size_t kNotFolded = static_cast<size_t>(-1);
+    virtual HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request,
+                                     size_t* foldedLength);
+
     // Converts the bytes of `block` by way of a temporary file. The caller
     // keeps ownership of `block`.
     virtual HGLOBAL ConvertMemory(HGLOBAL block, const SearchRequest& request);

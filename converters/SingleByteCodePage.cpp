@@ -1,6 +1,8 @@
 // Tables are built on first use and kept for the life of the process.
 #include "converters/SingleByteCodePage.h"
 
+#include "base/FoldText.h"
+
 #include <map>
 #include <memory>
 #include <mutex>
@@ -27,6 +29,8 @@ const SingleByteCodePage* SingleByteCodePage::For(UINT codePage) {
             ok = MultiByteToWideChar(actual, 0, &byte, 1, &table->units[b], 1) == 1;
         }
         if (ok) {
+            for (int b = 0; b < 256; ++b)
+                table->foldedUnits[b] = table->units[b] == 0 ? 0 : FoldCharacter(table->units[b]);
             table->asciiIsIdentity = true;
             for (int b = 0; b < 128; ++b)
                 table->asciiIsIdentity = table->asciiIsIdentity && table->units[b] == static_cast<wchar_t>(b);
@@ -57,4 +61,38 @@ void SingleByteCodePage::Convert(const char* bytes, size_t size, wchar_t* out) c
 #endif
     for (; i < size; ++i)
         out[i] = units[static_cast<unsigned char>(bytes[i])];
+}
+
+size_t SingleByteCodePage::ConvertFolded(const char* bytes, size_t size, wchar_t* out) const {
+    size_t firstNul = size;
+    size_t i = 0;
+#if defined(__SSE2__)
+    if (asciiIsIdentity) {
+        // Printable ASCII folds to itself: sixteen bytes are widened at once,
+        // then the few above 127 and the control bytes (NUL among them) are
+        // looked up.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i space = _mm_set1_epi8(0x20);
+        while (i + 16 <= size) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(block, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(block, zero));
+            // Signed: bytes above 127 compare below the space as well.
+            unsigned other = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, space)));
+            for (; other; other &= other - 1) {
+                const size_t at = i + static_cast<unsigned>(__builtin_ctz(other));
+                out[at] = foldedUnits[static_cast<unsigned char>(bytes[at])];
+                if (out[at] == 0 && at < firstNul)
+                    firstNul = at;
+            }
+            i += 16;
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        out[i] = foldedUnits[static_cast<unsigned char>(bytes[i])];
+        if (out[i] == 0 && i < firstNul)
+            firstNul = i;
+    }
+    return firstNul;
 }

@@ -16,7 +16,13 @@ public:
     // Converts `size` bytes to as many units.
     void Convert(const char* bytes, size_t size, wchar_t* out) const;
 
+    // The same, each unit folded (FoldCharacter) as it is written; a NUL
+    // stays a NUL, since it ends the text. Returns the offset of the first
+    // NUL written, or `size` when there is none.
+    size_t ConvertFolded(const char* bytes, size_t size, wchar_t* out) const;
+
 private:
     wchar_t units[256];
+    wchar_t foldedUnits[256];
     bool asciiIsIdentity = false;
 };

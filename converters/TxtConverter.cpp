@@ -60,6 +60,16 @@ bool DecodeAsUtf8(const char* raw, size_t bytes, wchar_t* chars) {
 }  // namespace
 
 HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
+    size_t foldedLength = kNotFolded;
+    return ConvertFile(path, false, &foldedLength);
+}
+
+HGLOBAL TxtConverter::ConvertForSearch(const wchar_t* path, const SearchRequest&, size_t* foldedLength) {
+    *foldedLength = kNotFolded;
+    return ConvertFile(path, true, foldedLength);
+}
+
+HGLOBAL TxtConverter::ConvertFile(const wchar_t* path, bool fold, size_t* foldedLength) {
     // Shared like a C runtime open for reading, so that files that other
     // programs hold open can still be searched.
     ScopedKernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -139,7 +149,10 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
         const SingleByteCodePage* table = SingleByteCodePage::For(static_cast<UINT>(codePage));
         int converted = 0;
         if (table && bytes > 0) {
-            table->Convert(raw.data(), bytes, chars.Get());
+            if (fold)
+                *foldedLength = table->ConvertFolded(raw.data(), bytes, chars.Get());
+            else
+                table->Convert(raw.data(), bytes, chars.Get());
             converted = static_cast<int>(bytes);
         } else {
             converted = MultiByteToWideChar(static_cast<UINT>(codePage), 0, raw.data(),

@@ -31,9 +31,10 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
         // Sixteen bytes widened at once; when some are not ASCII, only the
         // ASCII ones before the first of them count (out never runs ahead
         // of the bytes read, so the sixteen units stored always fit).
+        const __m128i zero = _mm_setzero_si128();
+        bool nonAscii = false;
         while (i + 16 <= n) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            const __m128i zero = _mm_setzero_si128();
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
             const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
@@ -41,10 +42,20 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
                 const unsigned ascii = static_cast<unsigned>(__builtin_ctz(high));
                 i += ascii;
                 out += ascii;
+                nonAscii = true;
                 break;
             }
             i += 16;
             out += 16;
+        }
+        // The last eight to fifteen bytes of a short run: eight at once too.
+        if (!nonAscii && i + 8 <= n) {
+            const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) & 0xFFu;
+            const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 8u;
+            i += ascii;
+            out += ascii;
         }
         if (i >= n)
             break;

@@ -109,10 +109,11 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
 
 void Searcher::ConvertAndMatch(FileJob& job) {
     HGLOBAL block = nullptr;
+    size_t foldedLength = DocConverter::kNotFolded;
     if (job.converter) {
         try {
             job.converter->SetCodePage(0);
-            block = job.converter->Convert(job.path, *request);
+            block = job.converter->ConvertForSearch(job.path, *request, &foldedLength);
         } catch (...) {
             block = nullptr;
         }
@@ -131,7 +132,13 @@ void Searcher::ConvertAndMatch(FileJob& job) {
         AddMatch(job, Match::Failure());
         return;
     }
-    const size_t length = FoldTextToNul(text.Get(), GlobalSize(block) / sizeof(wchar_t));
+    const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
+    size_t length = 0;
+    if (foldedLength != DocConverter::kNotFolded && foldedLength < capacity) {
+        length = foldedLength;  // folded as it was written, up to its first NUL
+    } else {
+        length = FoldTextToNul(text.Get(), capacity);
+    }
     job.text = text.Get();
     job.textLength = static_cast<int>(length);
     MatchOutcome outcome = MatchOutcome::kCompleted;

@@ -173,6 +173,7 @@ TEST(TxtConverter, ConvertMemoryGoesThroughATemporaryFile) {
 
 #include <random>
 
+#include "base/FoldText.h"
 #include "converters/SingleByteCodePage.h"
 
 namespace {
@@ -197,7 +198,26 @@ TEST(SingleByteCodePage, SameUnitsAsTheSystemConversion) {
         MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), system.data(),
                             static_cast<int>(system.size()));
         EXPECT_EQ(mine, system) << codePage;
+        // Folding while converting gives the folded system text, NULs kept
+        // where they stand (they end the text), at every lane of the steps.
+        std::wstring expected = system;
+        for (wchar_t& c : expected)
+            c = c ? FoldCharacter(c) : c;
+        std::wstring folded(bytes.size(), L'\0');
+        for (size_t offset = 0; offset < 17; ++offset) {
+            const size_t firstNul =
+                table->ConvertFolded(bytes.data() + offset, bytes.size() - offset, folded.data());
+            ASSERT_EQ(folded.substr(0, bytes.size() - offset), expected.substr(offset)) << codePage << " " << offset;
+            const size_t expectedNul = expected.find(L'\0', offset);
+            ASSERT_EQ(firstNul, expectedNul == std::wstring::npos ? bytes.size() - offset : expectedNul - offset);
+            const std::string plain(40, 'a');  // no NUL at all: the size
+            ASSERT_EQ(table->ConvertFolded(plain.data(), plain.size() - offset, folded.data()), plain.size() - offset);
+        }
     }
+    // No character folds to NUL, so the text a folded conversion ends at
+    // its first NUL is the text the search would fold.
+    for (unsigned c = 1; c < 0x10000; ++c)
+        ASSERT_NE(FoldCharacter(static_cast<wchar_t>(c)), L'\0') << c;
     EXPECT_EQ(SingleByteCodePage::For(CP_UTF8), nullptr) << "not a single-byte code page";
     EXPECT_EQ(SingleByteCodePage::For(932), nullptr) << "double-byte code page";
 }

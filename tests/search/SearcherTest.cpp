@@ -33,11 +33,12 @@ protected:
 // Throws on files named "throw*", else reads text like the plain-text converter.
 class ThrowingConverter : public TxtConverter {
 public:
-    HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override {
+    // The search converts through this entry.
+    HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request, size_t* foldedLength) override {
         ++*converts;
         if (wcsstr(path, L"\\throw"))
             throw std::runtime_error("broken converter");
-        return TxtConverter::Convert(path, request);
+        return TxtConverter::ConvertForSearch(path, request, foldedLength);
     }
     std::unique_ptr<DocConverter> Clone() const override {
         auto copy = std::make_unique<ThrowingConverter>();
@@ -329,6 +330,30 @@ TEST_F(SearcherTest, TextEndsAtFirstNulAndAstralCharactersFoldToSpaces) {
     Searcher again;
     RunToEnd(again);
     EXPECT_TRUE(sink.Names().empty());
+}
+
+TEST_F(SearcherTest, AnsiTextIsFoldedAsItIsReadAndEndsAtItsFirstNul) {
+    // Code page text read with folding on the way: typographic quotes and a
+    // dash (bytes 93, 94, 96 of the Western code page) match their ASCII
+    // look-alikes, offsets and context come from the folded text, and the
+    // text ends at its first NUL as a text folded afterwards does.
+    dir.WriteFile(L"quotes.txt", std::string("say \x93hi\x94 \x96 ok\0\x93hi\x94", 19));
+    dir.WriteFile(L"long.txt", std::string(40, 'x') + "\x93hi\x94" + std::string(40, 'y'));
+    request = MakeRequest(L"\"hi\"", dir.Path(), &sink);
+    Searcher searcher;
+    RunToEnd(searcher);
+    ASSERT_EQ(sink.results.size(), 2u);
+    for (FileResult* result : sink.results) {
+        ASSERT_EQ(result->matches.size(), 1u) << result->name;
+        const Match& hit = *result->matches[0];
+        if (wcscmp(result->name, L"quotes.txt") == 0) {
+            EXPECT_EQ(hit.start, 4);
+            EXPECT_EQ(hit.context, L"say \"hi\" - ok");
+        } else {
+            EXPECT_EQ(hit.start, 40);
+            EXPECT_EQ(hit.context, std::wstring(40, L'x') + L"\"hi\"" + std::wstring(40, L'y'));
+        }
+    }
 }
 
 TEST_F(SearcherTest, PathsTooLongForTheBuffersAreFailedNeverTruncated) {
