@@ -193,48 +193,86 @@ bool IsXmlNestingWithin(const char* text, int maxDepth) {
     }
 }
 
-bool FewElementStarts(const char* text, int limit) {
+MarkupSummary SummarizeMarkup(const char* text, int limit) {
     long long starts = 0;
+    bool reference = false;
     const char* p = text;
     auto isStart = [](const char* at) { return at[1] != '/' && at[1] != '!' && at[1] != '?'; };
+    auto result = [&] { return MarkupSummary{starts <= limit, reference}; };
 #if defined(__SSE2__)
     for (; reinterpret_cast<uintptr_t>(p) & 15; ++p) {
         if (!*p)
-            return starts <= limit;
-        if (*p == '<' && isStart(p) && ++starts > limit)
-            return false;
+            return result();
+        if (*p == '<' && isStart(p))
+            ++starts;
+        if (p[0] == '&' && p[1] == '#')
+            reference = true;
     }
     const __m128i open = _mm_set1_epi8('<');
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i hash = _mm_set1_epi8('#');
+    const __m128i slash = _mm_set1_epi8('/');
+    const __m128i bang = _mm_set1_epi8('!');
+    const __m128i question = _mm_set1_epi8('?');
     const __m128i zero = _mm_setzero_si128();
-    for (;; p += 16) {
-        const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
-        unsigned opens = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, open)));
-        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
-        if (ends)
-            opens &= (1u << __builtin_ctz(ends)) - 1;  // only what comes before the NUL
-        // Each '<' followed (within the block) by '/', '!' or '?' is no start;
-        // one in the last lane is decided by the next byte, which the text
-        // still holds since no NUL came first.
-        const __m128i markup = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('/')), _mm_cmpeq_epi8(block, _mm_set1_epi8('!'))),
-            _mm_cmpeq_epi8(block, _mm_set1_epi8('?')));
-        const unsigned notStart = static_cast<unsigned>(_mm_movemask_epi8(markup)) >> 1;
-        starts += CountBits16(opens & ~notStart & 0x7FFFu);
-        if ((opens & 0x8000u) && isStart(p + 15))
-            ++starts;
-        if (starts > limit)
-            return false;
-        if (ends)
-            return true;
+    for (;;) {
+        // Whole blocks without a NUL, up to 255 at a time: each lane of
+        // `counts` adds the element starts seen in it, `references` keeps
+        // every "&#". A '<' or '&' in the last lane is decided by the next
+        // byte, which the text still holds since no NUL came first.
+        __m128i counts = zero;
+        __m128i references = zero;
+        int blocks = 0;
+        __m128i block;
+        unsigned ends = 0;
+        for (; blocks < 255; ++blocks, p += 16) {
+            block = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+            ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
+            if (ends)
+                break;
+            const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, slash), _mm_cmpeq_epi8(block, bang)),
+                                                _mm_cmpeq_epi8(block, question));
+            const __m128i opens = _mm_cmpeq_epi8(block, open);
+            counts = _mm_sub_epi8(counts, _mm_andnot_si128(_mm_srli_si128(markup, 1), opens));
+            const __m128i amps = _mm_cmpeq_epi8(block, amp);
+            references = _mm_or_si128(references, _mm_and_si128(amps, _mm_srli_si128(_mm_cmpeq_epi8(block, hash), 1)));
+            if (p[15] == '<' || p[15] == '&') {
+                // The srli above saw a zero in the last lane: the next byte decides.
+                if (p[15] == '<' && (p[16] == '/' || p[16] == '!' || p[16] == '?'))
+                    --starts;
+                if (p[15] == '&' && p[16] == '#')
+                    reference = true;
+            }
+        }
+        const __m128i sums = _mm_sad_epu8(counts, zero);
+        starts += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+        if (_mm_movemask_epi8(references))
+            reference = true;
+        if (ends) {
+            // The block that holds the NUL: only what comes before it counts.
+            for (const char* q = p; *q; ++q) {
+                if (*q == '<' && isStart(q))
+                    ++starts;
+                if (q[0] == '&' && q[1] == '#')
+                    reference = true;
+            }
+            return result();
+        }
+        if (starts > limit && reference)
+            return result();
     }
 #else
     for (; *p; ++p) {
-        if (*p == '<' && isStart(p) && ++starts > limit)
-            return false;
+        if (*p == '<' && isStart(p))
+            ++starts;
+        if (p[0] == '&' && p[1] == '#')
+            reference = true;
     }
-    return true;
+    return result();
 #endif
 }
+
+bool FewElementStarts(const char* text, int limit) { return SummarizeMarkup(text, limit).fewStarts; }
 
 bool HasReferenceBeyondUnicode(const char* text) {
     // The common case, a document without numeric references: one pass that
@@ -338,9 +376,10 @@ XmlDocument::XmlDocument() : document(std::make_unique<rapidxml::xml_document<ch
 XmlDocument::~XmlDocument() = default;
 
 bool XmlDocument::Parse(char* text, XmlProfile profile) {
-    if (!FewElementStarts(text, kMaxXmlDepth) && !IsXmlNestingWithin(text, kMaxXmlDepth))
+    const MarkupSummary summary = SummarizeMarkup(text, kMaxXmlDepth);
+    if (!summary.fewStarts && !IsXmlNestingWithin(text, kMaxXmlDepth))
         return false;
-    if (HasReferenceBeyondUnicode(text))
+    if (summary.numericReference && HasReferenceBeyondUnicode(text))
         return false;
     try {
         // A document parsed again starts from an empty memory pool.

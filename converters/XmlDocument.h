@@ -39,6 +39,15 @@ bool HasReferenceBeyondUnicode(const char* text);
 // then nest deeper than `limit`, and the scan above is not needed.
 bool FewElementStarts(const char* text, int limit);
 
+// Both cheap checks in one pass over the NUL-terminated `text`: whether at
+// most `limit` elements may start in it (as FewElementStarts), and whether
+// "&#" stands anywhere in it (without one, no reference can be out of range).
+struct MarkupSummary {
+    bool fewStarts;
+    bool numericReference;
+};
+MarkupSummary SummarizeMarkup(const char* text, int limit);
+
 // How a document's text is kept. Translation files are read trimmed: text
 // nodes lose their outer white space and white-space-only text is dropped.
 // Office documents keep every text node as written, white-space-only ones

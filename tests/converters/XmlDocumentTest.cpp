@@ -58,13 +58,15 @@ TEST(XmlNesting, TheBoundHoldsAtEveryAlignment) {
 TEST(XmlNesting, ElementStartCountAgreesWithACharacterByCharacterCount) {
     // Random markup at every alignment, against a plain count of the '<'
     // that are not followed by '/', '!' or '?'. Few starts must also mean
-    // that the full scan accepts the text at that bound.
-    const char alphabet[] = "<<</!?a>\" ";
+    // that the full scan accepts the text at that bound. The same pass tells
+    // whether "&#" stands anywhere.
+    const char alphabet[] = "<<</!?a>\" &#";
     std::mt19937 random(17);
     for (int round = 0; round < 3000; ++round) {
         std::string text(random() % 16, 'x');
         const size_t prefix = text.size();
-        for (size_t i = 0, n = random() % 80; i < n; ++i)
+        // Some texts long enough for the counts kept per 255 steps to be summed several times.
+        for (size_t i = 0, n = round % 100 == 0 ? 9000 + random() % 4000 : random() % 80; i < n; ++i)
             text += alphabet[random() % (sizeof alphabet - 1)];
         int expected = 0;
         for (size_t i = prefix; i < text.size(); ++i) {
@@ -78,7 +80,19 @@ TEST(XmlNesting, ElementStartCountAgreesWithACharacterByCharacterCount) {
             ASSERT_FALSE(FewElementStarts(start, expected - 1)) << testing::PrintToString(std::string(start));
         }
         ASSERT_TRUE(IsXmlNestingWithin(start, expected)) << testing::PrintToString(std::string(start));
+        ASSERT_EQ(SummarizeMarkup(start, expected).numericReference, text.find("&#", prefix) != std::string::npos)
+            << testing::PrintToString(std::string(start));
     }
+}
+
+TEST(XmlNesting, OneStartInTheSameLaneOfManyStepsIsCountedEveryTime) {
+    // 600 starts sixteen bytes apart all fall in one lane of the steps: more
+    // than a byte can count, so the per-lane counts must be summed in time.
+    std::string text;
+    for (int i = 0; i < 600; ++i)
+        text += "<aaaaaaaaaaaaaa>";
+    EXPECT_TRUE(FewElementStarts(text.c_str(), 600));
+    EXPECT_FALSE(FewElementStarts(text.c_str(), 599));
 }
 
 TEST(XmlReferences, ValuesBeyondUnicodeAreMalformed) {
