@@ -1,6 +1,8 @@
 // A strict decoder for the common case, the system converter for the rest.
 #include "converters/Utf8Text.h"
 
+#include "base/FoldText.h"
+
 #include <windows.h>
 
 #include <climits>
@@ -22,9 +24,33 @@ bool IsAsciiBlock(const wchar_t* units) {
 }
 #endif
 
-// Decodes while it checks; kInvalid at the first ill-formed sequence.
-size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
+// Decodes while it checks; kInvalid at the first ill-formed sequence. With
+// kFold every unit but NUL is written folded (FoldCharacter); a NUL, which
+// ends the search's text, is kept and sets *nul.
+template <bool kFold>
+size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) {
     wchar_t* const start = out;
+    // Printable ASCII folds to itself; control bytes (NUL among them) are
+    // looked up.
+    auto foldControls = [&](wchar_t* units, unsigned controls) {
+        for (; controls; controls &= controls - 1) {
+            wchar_t& unit = units[__builtin_ctz(controls)];
+            if (unit == 0)
+                *nul = true;  // it ends the search's text, and stays
+            else
+                unit = FoldCharacter(unit);
+        }
+    };
+    auto put = [&](unsigned c) {
+        wchar_t unit = static_cast<wchar_t>(c);
+        if (kFold) {
+            if (unit == 0)
+                *nul = true;
+            else
+                unit = FoldCharacter(unit);
+        }
+        *out++ = unit;
+    };
     size_t i = 0;
     while (i < n) {
 #if defined(__SSE2__)
@@ -32,21 +58,24 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
         // ASCII ones before the first of them count (out never runs ahead
         // of the bytes read, so the sixteen units stored always fit).
         const __m128i zero = _mm_setzero_si128();
+        const __m128i space = _mm_set1_epi8(0x20);
         bool nonAscii = false;
         while (i + 16 <= n) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
             const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+            const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 16u;
+            if (kFold) {
+                const unsigned below = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, space)));
+                foldControls(out, below & ((1u << ascii) - 1));
+            }
+            i += ascii;
+            out += ascii;
             if (high != 0) {
-                const unsigned ascii = static_cast<unsigned>(__builtin_ctz(high));
-                i += ascii;
-                out += ascii;
                 nonAscii = true;
                 break;
             }
-            i += 16;
-            out += 16;
         }
         // The last eight to fifteen bytes of a short run: eight at once too.
         if (!nonAscii && i + 8 <= n) {
@@ -54,6 +83,10 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
             const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) & 0xFFu;
             const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 8u;
+            if (kFold) {
+                const unsigned below = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, space)));
+                foldControls(out, below & ((1u << ascii) - 1));
+            }
             i += ascii;
             out += ascii;
         }
@@ -62,12 +95,12 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
 #endif
         const unsigned char b = s[i];
         if (b < 0x80) {
-            *out++ = static_cast<wchar_t>(b);
+            put(b);
             ++i;
         } else if (b >= 0xC2 && b <= 0xDF) {
             if (i + 1 >= n || (s[i + 1] & 0xC0) != 0x80)
                 return kInvalid;
-            *out++ = static_cast<wchar_t>(((b & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
+            put(((b & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
             i += 2;
         } else if (b >= 0xE0 && b <= 0xEF) {
             if (i + 2 >= n || (s[i + 1] & 0xC0) != 0x80 || (s[i + 2] & 0xC0) != 0x80)
@@ -75,7 +108,7 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
             const unsigned c = ((b & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
             if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
                 return kInvalid;
-            *out++ = static_cast<wchar_t>(c);
+            put(c);
             i += 3;
         } else if (b >= 0xF0 && b <= 0xF4) {
             if (i + 3 >= n || (s[i + 1] & 0xC0) != 0x80 || (s[i + 2] & 0xC0) != 0x80 ||
@@ -85,8 +118,8 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
                                ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3Fu);
             if (c < 0x10000 || c > 0x10FFFF)
                 return kInvalid;
-            *out++ = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-            *out++ = static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
             i += 4;
         } else {
             return kInvalid;
@@ -98,18 +131,41 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out) {
 }  // namespace
 
 bool Utf8ToUtf16Strict(const char* text, size_t size, wchar_t* out, size_t* units) {
-    *units = DecodeChecked(reinterpret_cast<const unsigned char*>(text), size, out);
+    bool nul = false;
+    *units = DecodeChecked<false>(reinterpret_cast<const unsigned char*>(text), size, out, &nul);
+    return *units != kInvalid;
+}
+
+bool Utf8ToUtf16StrictFolded(const char* text, size_t size, wchar_t* out, size_t* units, bool* nul) {
+    *units = DecodeChecked<true>(reinterpret_cast<const unsigned char*>(text), size, out, nul);
     return *units != kInvalid;
 }
 
 size_t Utf8ToUtf16Bounded(const char* text, size_t size, wchar_t* out) {
     if (size == 0 || size > 0x7FFFFFFF)
         return 0;
-    const size_t units = DecodeChecked(reinterpret_cast<const unsigned char*>(text), size, out);
+    bool nul = false;
+    const size_t units = DecodeChecked<false>(reinterpret_cast<const unsigned char*>(text), size, out, &nul);
     if (units != kInvalid)
         return units;
     return static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), out,
                                                    static_cast<int>(size)));
+}
+
+size_t Utf8ToUtf16BoundedFolded(const char* text, size_t size, wchar_t* out, bool* nul) {
+    if (size == 0 || size > 0x7FFFFFFF)
+        return 0;
+    const size_t units = DecodeChecked<true>(reinterpret_cast<const unsigned char*>(text), size, out, nul);
+    if (units != kInvalid)
+        return units;
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), out, static_cast<int>(size));
+    for (int k = 0; k < n; ++k) {
+        if (out[k] == 0)
+            *nul = true;
+        else
+            out[k] = FoldCharacter(out[k]);
+    }
+    return static_cast<size_t>(n > 0 ? n : 0);
 }
 
 void Utf16ToUtf8(const wchar_t* text, size_t length, std::string* out) {

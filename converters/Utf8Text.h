@@ -18,3 +18,9 @@ size_t Utf8ToUtf16Bounded(const char* text, size_t size, wchar_t* out);
 // Decodes well-formed UTF-8 only, into `out` (at least `size` units): false
 // at the first ill-formed sequence, with `out` then partly written.
 bool Utf8ToUtf16Strict(const char* text, size_t size, wchar_t* out, size_t* units);
+
+// The same two, each unit written folded as the search folds its text
+// (FoldCharacter), but NUL: the search's text ends at the first one, which
+// is kept and sets *nul (left as it was otherwise).
+bool Utf8ToUtf16StrictFolded(const char* text, size_t size, wchar_t* out, size_t* units, bool* nul);
+size_t Utf8ToUtf16BoundedFolded(const char* text, size_t size, wchar_t* out, bool* nul);

@@ -12,6 +12,9 @@ public:
     XliffConverter() = default;
 
     HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override;
+    // The text is folded as it is written (XLZ packages too, through their Convert).
+    HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request,
+                             size_t* foldedLength) override;
     // The last three characters are "xlf" (and at least four in all), or the
     // last five are "xliff" (and at least six), in any case.
     int Accepts(const wchar_t* path) override;
@@ -49,7 +52,7 @@ private:
         size_t bytes = 0;  // the runs' sizes plus one separator each
     };
     static void Collect(const XmlNode* node, Runs* into);
-    static wchar_t* WriteRuns(const Runs& from, wchar_t* out);
+    wchar_t* WriteRuns(const Runs& from, wchar_t* out);
 
     // The runs are found first and converted straight into the result,
     // each followed by a space.
@@ -58,4 +61,7 @@ private:
     std::vector<std::string> ignoredNames;  // UTF-8, as the document's names
     std::string prefix;       // "xlf:" for a root named "xlf:xliff"
     bool versionTwo = false;  // units, segments and ignorables
+    bool foldWhileWriting = false;  // during ConvertForSearch
+    bool wroteNul = false;          // a folded run held a NUL unit
+    size_t writtenUnits = 0;        // the text of the last block, its NUL not counted
 };

@@ -3,6 +3,7 @@
 
 #include <cwchar>
 
+#include "base/FoldText.h"
 #include "base/ScopedHandle.h"
 
 SearchRequest ConverterRequest(int includeHidden, const std::wstring& ignoreTags) {
@@ -26,4 +27,29 @@ std::optional<std::wstring> ConvertToText(const DocConverter& prototype, const s
     auto converter = prototype.Clone();
     converter->SetCodePage(0);
     return TakeText(converter->Convert(path.c_str(), request));
+}
+
+std::optional<std::wstring> SearchTextFor(const DocConverter& prototype, const std::wstring& path,
+                                          const SearchRequest& request) {
+    auto converter = prototype.Clone();
+    converter->SetCodePage(0);
+    size_t foldedLength = DocConverter::kNotFolded;
+    ScopedGlobal owned(converter->ConvertForSearch(path.c_str(), request, &foldedLength));
+    if (!owned)
+        return std::nullopt;
+    GlobalLockGuard<wchar_t> text(owned.Get());
+    const size_t capacity = GlobalSize(owned.Get()) / sizeof(wchar_t);
+    if (foldedLength != DocConverter::kNotFolded && foldedLength < capacity)
+        return std::wstring(text.Get(), foldedLength);
+    return std::wstring(text.Get(), FoldTextToNul(text.Get(), capacity));
+}
+
+std::optional<std::wstring> FoldedAfterwards(const DocConverter& prototype, const std::wstring& path,
+                                             const SearchRequest& request) {
+    std::optional<std::wstring> text = ConvertToText(prototype, path, request);
+    if (text) {
+        for (wchar_t& c : *text)
+            c = FoldCharacter(c);
+    }
+    return text;
 }

@@ -17,3 +17,13 @@ std::optional<std::wstring> ConvertToText(const DocConverter& prototype, const s
 
 // The text of a block before its first NUL; the block is freed.
 std::optional<std::wstring> TakeText(HGLOBAL block);
+
+// The text a search matches: converted for the search, then folded by the
+// search unless the converter folded it while writing; nothing when the
+// conversion failed.
+std::optional<std::wstring> SearchTextFor(const DocConverter& prototype, const std::wstring& path,
+                                          const SearchRequest& request);
+
+// The converted text folded afterwards, as SearchTextFor must give it.
+std::optional<std::wstring> FoldedAfterwards(const DocConverter& prototype, const std::wstring& path,
+                                             const SearchRequest& request);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/FoldText.h"
 #include "converters/Utf8Text.h"
 
 namespace {
@@ -50,6 +51,40 @@ TEST(Utf8Text, DecodesLikeTheSystemWhateverTheBytes) {
         for (size_t i = 0, n = random() % 40; i < n; ++i)
             bytes += pieces[random() % (round % 2 ? 7 : 10)];  // every other round well-formed
         ASSERT_EQ(MineDecode(bytes), SystemDecode(bytes)) << testing::PrintToString(bytes);
+    }
+}
+
+TEST(Utf8Text, FoldedDecodingIsDecodingThenFolding) {
+    // Controls (NUL among them), typographic and fullwidth characters, broken
+    // sequences, at every lane of the sixteen- and eight-byte steps.
+    std::mt19937 random(23);
+    const std::string pieces[] = {"a", " ", "x\tq\r\n", std::string("\0", 1), "\x01", "\x0B", "\x1F",
+                                  "\xE2\x80\x9C", "\xEF\xBC\xA1", "\xC3\xA9", "\xF0\x9F\x98\x80",
+                                  "a longer run of plain text ", "\xC3", "\xFF"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes;
+        for (size_t i = 0, n = random() % 30; i < n; ++i)
+            bytes += pieces[random() % (round % 2 ? 12 : 14)];  // every other round well-formed
+        std::wstring expected = MineDecode(bytes);
+        bool expectedNul = false;
+        for (wchar_t& c : expected) {
+            expectedNul = expectedNul || c == 0;
+            c = c ? FoldCharacter(c) : c;  // the NUL that ends the search's text stays
+        }
+        std::wstring folded(bytes.size(), L'\0');
+        bool nul = false;
+        folded.resize(Utf8ToUtf16BoundedFolded(bytes.data(), bytes.size(), folded.data(), &nul));
+        ASSERT_EQ(folded, expected) << testing::PrintToString(bytes);
+        ASSERT_EQ(nul, expectedNul) << testing::PrintToString(bytes);
+        size_t units = 0;
+        nul = false;
+        std::wstring strict(bytes.size(), L'\0');
+        if (Utf8ToUtf16StrictFolded(bytes.data(), bytes.size(), strict.data(), &units, &nul)) {
+            ASSERT_EQ(strict.substr(0, units), expected) << testing::PrintToString(bytes);
+            ASSERT_EQ(nul, expectedNul);
+        } else {
+            ASSERT_EQ(round % 2, 0) << "well-formed text refused: " << testing::PrintToString(bytes);
+        }
     }
 }
 
