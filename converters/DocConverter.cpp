@@ -147,6 +147,15 @@ HGLOBAL DocConverter::ConvertMemory(HGLOBAL block, const SearchRequest& request)
 
 HGLOBAL DocConverter::ConvertForSearch(const wchar_t* path, const SearchRequest& request,
                                        size_t* foldedLength) {
-    *foldedLength = kNotFolded;
-    return Convert(path, request);
+    struct Scope {
+        DocConverter& converter;
+        explicit Scope(DocConverter& c) : converter(c) {
+            converter.folding = true;
+            converter.foldedUnits = kNotFolded;
+        }
+        ~Scope() { converter.folding = false; }
+    } scope(*this);
+    HGLOBAL block = Convert(path, request);
+    *foldedLength = block ? foldedUnits : kNotFolded;
+    return block;
 }

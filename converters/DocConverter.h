@@ -24,12 +24,12 @@ public:
     virtual HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) = 0;
 
     // Converts like Convert, for a search, which folds the text (FoldText)
-    // before it matches: a converter that can fold while it writes does so
-    // and sets *foldedLength to the length of the text before its first NUL;
-    // the others set kNotFolded, and the search folds.
+    // before it matches. A converter that can fold while it writes does so
+    // during this call (see Folding) and *foldedLength is then the length of
+    // the text before its first NUL; otherwise it is kNotFolded and the
+    // search folds.
     static constexpr size_t kNotFolded = static_cast<size_t>(-1);
-    virtual HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request,
-                                     size_t* foldedLength);
+    HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request, size_t* foldedLength);
 
     // Converts the bytes of `block` by way of a temporary file. The caller
     // keeps ownership of `block`.
@@ -59,6 +59,17 @@ protected:
     DocConverter(const DocConverter&) = default;
     DocConverter& operator=(const DocConverter&) = default;
     void CopyStringsFrom(const DocConverter& other);
+
+    // True while ConvertForSearch runs Convert: the text may then be written
+    // folded, which the converter reports with TextFolded.
+    bool Folding() const { return folding; }
+    // The block about to be returned holds folded text, `length` units
+    // before its first NUL.
+    void TextFolded(size_t length) { foldedUnits = length; }
+
+private:
+    bool folding = false;
+    size_t foldedUnits = kNotFolded;
 };
 
 // A zero-filled movable block of at least `bytes` bytes; null when memory is

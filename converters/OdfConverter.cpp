@@ -192,7 +192,12 @@ HGLOBAL OdfConverter::Convert(const wchar_t* path, const SearchRequest& request)
             }
         }
     }
-    return read ? text.TakeBlock() : nullptr;
+    if (!read)
+        return nullptr;
+    size_t foldedLength = kNotFolded;
+    HGLOBAL block = text.TakeBlock(Folding(), &foldedLength);
+    TextFolded(foldedLength);
+    return block;
 }
 
 void OdfConverter::Emit(std::string_view piece, OfficeText& text, bool collapse) {

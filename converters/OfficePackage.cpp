@@ -1,6 +1,7 @@
 // Package parts, relationships and the gathered text of office documents.
 #include "converters/OfficePackage.h"
 
+
 #include <rapidxml/rapidxml.hpp>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 
 #include "converters/DocConverter.h"
 #include "converters/Utf8Text.h"
+#include "base/TextScan.h"
 
 namespace {
 
@@ -217,7 +219,9 @@ void OfficeText::Append(std::string_view text) {
     out.append(text.data(), text.size());
 }
 
-HGLOBAL OfficeText::TakeBlock() {
+HGLOBAL OfficeText::TakeBlock(bool fold, size_t* foldedLength) {
+    if (foldedLength)
+        *foldedLength = DocConverter::kNotFolded;
     if (TooLarge()) {
         SetLastError(ERROR_FILE_TOO_LARGE);
         return nullptr;
@@ -231,8 +235,15 @@ HGLOBAL OfficeText::TakeBlock() {
     {
         GlobalLockGuard<wchar_t> units(block);
         if (units.Get()) {
-            const size_t written = out.empty() ? 0 : Utf8ToUtf16Bounded(out.data(), out.size(), units.Get());
+            bool nul = false;
+            size_t written = 0;
+            if (!out.empty()) {
+                written = fold ? Utf8ToUtf16BoundedFolded(out.data(), out.size(), units.Get(), &nul)
+                               : Utf8ToUtf16Bounded(out.data(), out.size(), units.Get());
+            }
             units.Get()[written] = 0;
+            if (fold && foldedLength)
+                *foldedLength = nul ? FindNul(units.Get(), written) : written;
             return block;
         }
     }

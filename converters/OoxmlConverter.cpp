@@ -102,7 +102,12 @@ HGLOBAL OoxmlConverter::Convert(const wchar_t* path, const SearchRequest& reques
     case Kind::kPowerPoint: read = ConvertPowerPoint(package, text); break;
     case Kind::kNone: break;
     }
-    return read ? text.TakeBlock() : nullptr;
+    if (!read)
+        return nullptr;
+    size_t foldedLength = kNotFolded;
+    HGLOBAL block = text.TakeBlock(Folding(), &foldedLength);
+    TextFolded(foldedLength);
+    return block;
 }
 
 bool OoxmlConverter::WalkPart(OfficePackage& package, const std::string& name, OfficeText& text) {

@@ -200,5 +200,8 @@ HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         SetLastError(ERROR_XML_PARSE_ERROR);
         return nullptr;
     }
-    return out.TakeBlock();
+    size_t foldedLength = kNotFolded;
+    HGLOBAL block = out.TakeBlock(Folding(), &foldedLength);
+    TextFolded(foldedLength);
+    return block;
 }

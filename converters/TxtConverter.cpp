@@ -60,16 +60,6 @@ bool DecodeAsUtf8(const char* raw, size_t bytes, wchar_t* chars) {
 }  // namespace
 
 HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
-    size_t foldedLength = kNotFolded;
-    return ConvertFile(path, false, &foldedLength);
-}
-
-HGLOBAL TxtConverter::ConvertForSearch(const wchar_t* path, const SearchRequest&, size_t* foldedLength) {
-    *foldedLength = kNotFolded;
-    return ConvertFile(path, true, foldedLength);
-}
-
-HGLOBAL TxtConverter::ConvertFile(const wchar_t* path, bool fold, size_t* foldedLength) {
     // Shared like a C runtime open for reading, so that files that other
     // programs hold open can still be searched.
     ScopedKernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -149,8 +139,9 @@ HGLOBAL TxtConverter::ConvertFile(const wchar_t* path, bool fold, size_t* folded
         const SingleByteCodePage* table = SingleByteCodePage::For(static_cast<UINT>(codePage));
         int converted = 0;
         if (table && bytes > 0) {
-            if (fold)
-                *foldedLength = table->ConvertFolded(raw.data(), bytes, chars.Get());
+            // For a search, text in a single-byte code page is folded as it is converted.
+            if (Folding())
+                TextFolded(table->ConvertFolded(raw.data(), bytes, chars.Get()));
             else
                 table->Convert(raw.data(), bytes, chars.Get());
             converted = static_cast<int>(bytes);

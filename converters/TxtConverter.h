@@ -13,9 +13,6 @@ public:
     TxtConverter& operator=(const TxtConverter&) = delete;
 
     HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override;
-    // Text in a single-byte code page is folded as it is converted.
-    HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request,
-                             size_t* foldedLength) override;
     int Accepts(const wchar_t* path) override;
     int IsPlainText() override;
     void SetCodePage(int value) override;
@@ -32,8 +29,6 @@ public:
     static constexpr int kUtf16 = -2;
 
 private:
-    HGLOBAL ConvertFile(const wchar_t* path, bool fold, size_t* foldedLength);
-
     int codePage = 0;  // -2 UTF-16LE, else a Windows code page (0 = ANSI)
     bool readUtf8 = false;
 };

@@ -1,7 +1,6 @@
 // XLIFF conversion: prune the ignored elements, then gather the units.
 #include "converters/XliffConverter.h"
 
-#include "base/TextScan.h"
 
 #include <rapidxml/rapidxml.hpp>
 
@@ -12,6 +11,7 @@
 #include "converters/Utf8Text.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
+#include "base/TextScan.h"
 
 namespace {
 
@@ -114,16 +114,16 @@ wchar_t* XliffConverter::WriteRuns(const Runs& from, wchar_t* out) {
     std::string broken;
     for (const TextRun& run : from.runs) {
         size_t units = 0;
-        const bool strict = foldWhileWriting ? Utf8ToUtf16StrictFolded(run.text, run.size, out, &units, &wroteNul)
-                                             : Utf8ToUtf16Strict(run.text, run.size, out, &units);
+        const bool strict = Folding() ? Utf8ToUtf16StrictFolded(run.text, run.size, out, &units, &wroteNul)
+                                      : Utf8ToUtf16Strict(run.text, run.size, out, &units);
         if (strict) {
             out += units;
             *out++ = L' ';
         } else {
             broken.assign(run.text, run.size);
             broken.push_back(' ');
-            out += foldWhileWriting ? Utf8ToUtf16BoundedFolded(broken.data(), broken.size(), out, &wroteNul)
-                                    : Utf8ToUtf16Bounded(broken.data(), broken.size(), out);
+            out += Folding() ? Utf8ToUtf16BoundedFolded(broken.data(), broken.size(), out, &wroteNul)
+                             : Utf8ToUtf16Bounded(broken.data(), broken.size(), out);
         }
     }
     return out;
@@ -191,31 +191,6 @@ HGLOBAL XliffConverter::ConvertDocument(HGLOBAL block, const SearchRequest& requ
     return ConvertBytes(bytes.Get(), request);
 }
 
-HGLOBAL XliffConverter::ConvertForSearch(const wchar_t* path, const SearchRequest& request,
-                                         size_t* foldedLength) {
-    *foldedLength = kNotFolded;
-    writtenUnits = kNotFolded;
-    foldWhileWriting = true;
-    HGLOBAL block = nullptr;
-    try {
-        block = Convert(path, request);
-    } catch (...) {
-        foldWhileWriting = false;
-        throw;
-    }
-    foldWhileWriting = false;
-    if (block && writtenUnits != kNotFolded) {
-        *foldedLength = writtenUnits;
-        if (wroteNul) {
-            // A NUL inside the text (a reference to U+0000) ends it there.
-            GlobalLockGuard<wchar_t> text(block);
-            if (text.Get())
-                *foldedLength = FindNul(text.Get(), writtenUnits);
-        }
-    }
-    return block;
-}
-
 HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) {
     SetIgnoredNames(request.ignoreTags);
     XmlDocument document;
@@ -254,7 +229,11 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
             *p++ = L'\n';
             p = WriteRuns(targetRuns, p);
             *p = 0;
-            writtenUnits = static_cast<size_t>(p - out.Get());
+            // For a search the runs were folded as they were decoded; a NUL
+            // inside them (a reference to U+0000) ends the text there.
+            if (Folding())
+                TextFolded(wroteNul ? FindNul(out.Get(), static_cast<size_t>(p - out.Get()))
+                                    : static_cast<size_t>(p - out.Get()));
             written = true;
         }
     }

@@ -12,9 +12,6 @@ public:
     XliffConverter() = default;
 
     HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override;
-    // The text is folded as it is written (XLZ packages too, through their Convert).
-    HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request,
-                             size_t* foldedLength) override;
     // The last three characters are "xlf" (and at least four in all), or the
     // last five are "xliff" (and at least six), in any case.
     int Accepts(const wchar_t* path) override;
@@ -61,7 +58,5 @@ private:
     std::vector<std::string> ignoredNames;  // UTF-8, as the document's names
     std::string prefix;       // "xlf:" for a root named "xlf:xliff"
     bool versionTwo = false;  // units, segments and ignorables
-    bool foldWhileWriting = false;  // during ConvertForSearch
-    bool wroteNul = false;          // a folded run held a NUL unit
-    size_t writtenUnits = 0;        // the text of the last block, its NUL not counted
+    bool wroteNul = false;  // a folded run held a NUL unit
 };

@@ -378,6 +378,13 @@ TEST_F(OfficeTest, TmxVariantsInEveryEncoding) {
     const std::wstring all = L"ACME\r\nClick <b>OK</b> now\r\nvariant note\r\nJetzt  auf <br/>OK\r\ncaf\u00E9\r\n";
     EXPECT_EQ(Convert(tmx, L"m.tmx", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + units), all);
     EXPECT_EQ(Convert(tmx, L"m.tmx", "\xEF\xBB\xBF" + units), all);
+    // Folded while written for a search, a reference to U+0000 ending the text there.
+    for (const std::string& seg : {std::string("\xE2\x80\x9Cquoted\xE2\x80\x9D \xEF\xBC\xA1"), std::string("a&#0;b")}) {
+        dir.WriteFile(L"fold.tmx", "<tmx><body><tu><tuv><seg>" + seg + "</seg></tuv></tu></body></tmx>");
+        const std::optional<std::wstring> expected = FoldedAfterwards(tmx, dir / L"fold.tmx", ConverterRequest());
+        ASSERT_TRUE(expected) << seg;
+        EXPECT_EQ(SearchTextFor(tmx, dir / L"fold.tmx", ConverterRequest()), expected) << seg;
+    }
     const std::wstring wide(L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>");
     std::wstring widened = wide;
     for (unsigned char c : units)
@@ -445,6 +452,17 @@ TEST_F(OfficeTest, DocumentsWrittenByAnOfficeSuite) {
         EXPECT_EQ(read(extension, 1), L"First slide title\r\nHidden slide text\r\nThird slide text\r\nNotes of slide one\r\n")
             << extension;
         EXPECT_EQ(read(extension, 0), L"First slide title\r\nThird slide text\r\nNotes of slide one\r\n") << extension;
+    }
+    // For a search the text is folded while it is written (the typographic
+    // quotes above among it): the same text as folding it afterwards.
+    for (const wchar_t* extension : {L"docx", L"odt", L"xlsx", L"ods", L"pptx", L"odp"}) {
+        const std::wstring path = folder + extension;
+        const DocConverter& converter = OoxmlConverter::KindOf(path.c_str()) != OoxmlConverter::Kind::kNone
+                                            ? static_cast<const DocConverter&>(ooxml)
+                                            : odf;
+        const std::optional<std::wstring> expected = FoldedAfterwards(converter, path, ConverterRequest());
+        ASSERT_TRUE(expected) << extension;
+        EXPECT_EQ(SearchTextFor(converter, path, ConverterRequest()), expected) << extension;
     }
 }
 

@@ -36,6 +36,24 @@ const std::wstring kTwoLanguages =
     Wrap(L"<Tu><Tuv Lang=\"EN-US\">Hello</Tuv><Tuv Lang=\"DE-DE\">Hallo</Tuv></Tu>"
          L"<Tu><Tuv Lang=\"EN-US\">Cat</Tuv><Tuv Lang=\"de-de\">Katze</Tuv></Tu>");
 
+TEST_F(TtxTest, TextFoldedWhileWrittenIsTheTextFoldedAfterwards) {
+    // With and without the mark (which the search folds as well), typographic
+    // characters, a reference to U+0000 that ends the text, a malformed
+    // document searched as it was read.
+    const std::wstring documents[] = {
+        kTwoLanguages, Wrap(L"<Tu><Tuv Lang=\"EN\">\u201Cquoted\u201D \uFF21 \u2014</Tuv></Tu>"),
+        Wrap(L"<Tu><Tuv Lang=\"EN\">a&#0;b</Tuv></Tu>"), L"<TRADOStag><Body>\u201Cunclosed"};
+    for (const std::wstring& document : documents) {
+        for (bool bom : {true, false}) {
+            const std::wstring name = L"fold" + std::to_wstring(++count) + L".ttx";
+            dir.WriteFile(name, (bom ? std::string("\xFF\xFE") : std::string()) + Utf16Bytes(document));
+            const std::optional<std::wstring> expected = FoldedAfterwards(converter, dir / name, ConverterRequest());
+            ASSERT_TRUE(expected);
+            EXPECT_EQ(SearchTextFor(converter, dir / name, ConverterRequest()), expected) << bom;
+        }
+    }
+}
+
 TEST_F(TtxTest, HiddenTextOptionLeavesOutTheSourceLanguage) {
     EXPECT_EQ(Convert(kTwoLanguages), kBom + L"Hello\nHallo\nCat\nKatze\n");
     EXPECT_EQ(Convert(kTwoLanguages, 0), kBom + L"Hallo\nKatze\n");

@@ -33,12 +33,11 @@ protected:
 // Throws on files named "throw*", else reads text like the plain-text converter.
 class ThrowingConverter : public TxtConverter {
 public:
-    // The search converts through this entry.
-    HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request, size_t* foldedLength) override {
+    HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override {
         ++*converts;
         if (wcsstr(path, L"\\throw"))
             throw std::runtime_error("broken converter");
-        return TxtConverter::ConvertForSearch(path, request, foldedLength);
+        return TxtConverter::Convert(path, request);
     }
     std::unique_ptr<DocConverter> Clone() const override {
         auto copy = std::make_unique<ThrowingConverter>();
