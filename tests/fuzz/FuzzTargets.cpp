@@ -57,7 +57,9 @@ SearchRequest RequestFrom(uint8_t options) {
     return request;
 }
 
-// Converts the file and checks the block: a NUL inside it.
+// Converts the file and checks the block: a NUL inside it. Converted again
+// for a search, the text must be the first one folded, whether the converter
+// folded it while writing or left that to the search.
 void ConvertAndCheck(const DocConverter& prototype, const std::wstring& path, const SearchRequest& request) {
     auto converter = prototype.Clone();
     converter->SetCodePage(0);
@@ -66,8 +68,36 @@ void ConvertAndCheck(const DocConverter& prototype, const std::wstring& path, co
         return;
     GlobalLockGuard<wchar_t> text(block.Get());
     const size_t units = GlobalSize(block.Get()) / sizeof(wchar_t);
-    if (!text.Get() || FindNul(text.Get(), units) == units)
+    const size_t length = text.Get() ? FindNul(text.Get(), units) : units;
+    if (length == units) {
         ReportFinding("a text block without a terminating NUL");
+        return;
+    }
+    auto again = prototype.Clone();
+    again->SetCodePage(0);
+    size_t foldedLength = DocConverter::kNotFolded;
+    ScopedTextBlock forSearch(again->ConvertForSearch(path.c_str(), request, &foldedLength));
+    if (!forSearch) {
+        ReportFinding("a conversion for a search failed where the conversion did not");
+        return;
+    }
+    GlobalLockGuard<wchar_t> searched(forSearch.Get());
+    const size_t capacity = GlobalSize(forSearch.Get()) / sizeof(wchar_t);
+    if (!searched.Get())
+        return;
+    const size_t searchedLength = foldedLength != DocConverter::kNotFolded && foldedLength < capacity
+                                      ? foldedLength
+                                      : FoldTextToNul(searched.Get(), capacity);
+    if (searchedLength != length) {
+        ReportFinding("the text for a search differs in length from the folded text");
+        return;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        if (searched.Get()[i] != FoldCharacter(text.Get()[i])) {
+            ReportFinding("the text for a search differs from the folded text");
+            return;
+        }
+    }
 }
 
 template <class Converter>
