@@ -37,7 +37,7 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32
 // at a time. Loads never reach into a page the text does not touch: the
 // first one, unaligned, only when it ends within the page it starts in (most
 // calls find their byte within a few), the others aligned.
-const char* NextOf(const char* p, char a, char b, char c) {
+__attribute__((always_inline)) inline const char* NextOf(const char* p, char a, char b, char c) {
 #if defined(__SSE2__)
     const __m128i va = _mm_set1_epi8(a);
     const __m128i vb = _mm_set1_epi8(b);
