@@ -68,11 +68,11 @@ std::string_view LocalName(std::string_view name) {
 
 std::string_view LocalName(const XmlNode* node) { return LocalName(std::string_view(node->name(), node->name_size())); }
 
-bool LocalNameIs(const XmlNode* node, std::string_view local) { return LocalName(node) == local; }
+bool LocalNameIs(const XmlNode* node, std::string_view local) { return SameName(LocalName(node), local); }
 
 std::optional<std::string_view> AttributeOf(const XmlNode* node, std::string_view local) {
     for (const auto* a = node->first_attribute(); a; a = a->next_attribute()) {
-        if (LocalName(std::string_view(a->name(), a->name_size())) == local)
+        if (SameName(LocalName(std::string_view(a->name(), a->name_size())), local))
             return std::string_view(a->value(), a->value_size());
     }
     return std::nullopt;
@@ -179,7 +179,7 @@ std::string Utf8Of(const wchar_t* text) {
 std::string TargetOf(const std::vector<Relationship>& relationships, std::optional<std::string_view> id) {
     std::string target;
     for (const Relationship& r : relationships) {
-        if (id && r.id == *id)
+        if (id && SameName(r.id, *id))
             target = r.target;  // the last of equal ids, as before
     }
     return target;
