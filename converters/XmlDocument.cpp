@@ -12,12 +12,6 @@
 
 namespace {
 
-// Advances past the first occurrence of `terminator`, or to the end.
-const char* SkipPast(const char* p, const char* terminator) {
-    const char* found = strstr(p, terminator);
-    return found ? found + strlen(terminator) : p + strlen(p);
-}
-
 // From "<!" to the '>' that ends the declaration (the document type's
 // bracketed internal subset may hold others), or to the end of the text.
 const char* SkipDeclaration(const char* p) {
@@ -134,6 +128,16 @@ char* FindText(char* text, const char* needle) {
     }
 }
 
+namespace {
+
+// Advances past the first occurrence of `terminator`, or to the end.
+const char* SkipPast(const char* p, const char* terminator) {
+    const char* found = FindText(const_cast<char*>(p), terminator);
+    return found ? found + strlen(terminator) : NextOf(p, 0, 0, 0);
+}
+
+}  // namespace
+
 bool IsXmlNestingWithin(const char* text, int maxDepth) {
     int depth = 0;
     const char* p = text;
@@ -168,8 +172,8 @@ bool IsXmlNestingWithin(const char* text, int maxDepth) {
             } else {
                 // Any other declaration: the parser skips it to its first
                 // '>', brackets or not, and so must this count.
-                const char* end = strchr(p + 2, '>');
-                p = end ? end + 1 : p + strlen(p);
+                const char* end = NextOf(p + 2, '>', '>', '>');
+                p = *end ? end + 1 : end;
             }
             break;
         default: {
@@ -180,8 +184,8 @@ bool IsXmlNestingWithin(const char* text, int maxDepth) {
                 p = NextOf(p, '>', '"', '\'');
                 if (*p == '>' || !*p)
                     break;
-                const char* close = strchr(p + 1, *p);
-                if (!close)
+                const char* close = NextOf(p + 1, *p, *p, *p);
+                if (!*close)
                     return true;  // unterminated: the parser reports it
                 p = close + 1;
             }
