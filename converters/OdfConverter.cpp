@@ -239,7 +239,7 @@ void OdfConverter::Emit(std::string_view piece, OfficeText& text, bool collapse)
             }
             break;
         }
-        text.Bytes().append(piece.data() + i, end - i);
+        text.AppendBytes(piece.data() + i, end - i);
         lastWasSpace = false;
         i = end;
     }

@@ -216,7 +216,7 @@ void OfficeText::Append(std::string_view text) {
         out.push_back(UnmarkWhitespace(text[0]));
         text.remove_prefix(1);
     }
-    out.append(text.data(), text.size());
+    AppendBytes(text.data(), text.size());
 }
 
 HGLOBAL OfficeText::TakeBlock(bool fold, size_t* foldedLength) {

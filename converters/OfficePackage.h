@@ -104,6 +104,16 @@ public:
 
     // A text node's bytes, marker bytes turned back into white space.
     void Append(std::string_view text);
+    // Bytes as they are. Most pieces are a word or a few: those are copied
+    // here, without a call into the C runtime.
+    void AppendBytes(const char* bytes, size_t count) {
+        if (count > 16) {
+            out.append(bytes, count);
+            return;
+        }
+        for (size_t i = 0; i < count; ++i)
+            out.push_back(bytes[i]);
+    }
     void Append(char c) { out.push_back(c); }
     void LineBreak() { out += "\r\n"; }
     bool EndsWith(char c) const { return !out.empty() && out.back() == c; }

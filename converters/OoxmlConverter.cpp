@@ -358,7 +358,11 @@ bool OoxmlConverter::ConvertExcel(OfficePackage& package, OfficeText& text) {
                     if (type && SameName(*type, "s")) {
                         char* end = nullptr;
                         const unsigned long n = strtoul(value.c_str(), &end, 10);
-                        value = end && *end == 0 && !value.empty() && n < shared.size() ? shared[n] : std::string();
+                        // Assigned in place: the thread's buffer keeps its room.
+                        if (end && *end == 0 && !value.empty() && n < shared.size())
+                            value.assign(shared[n]);
+                        else
+                            value.clear();
                     }
                 }
                 if (value.empty())
