@@ -202,11 +202,11 @@ MarkupSummary SummarizeMarkup(const char* text, int limit) {
     bool reference = false;
     const char* p = text;
     auto isStart = [](const char* at) { return at[1] != '/' && at[1] != '!' && at[1] != '?'; };
-    auto result = [&] { return MarkupSummary{starts <= limit, reference}; };
+    auto result = [&](const char* end) { return MarkupSummary{starts <= limit, reference, end}; };
 #if defined(__SSE2__)
     for (; reinterpret_cast<uintptr_t>(p) & 15; ++p) {
         if (!*p)
-            return result();
+            return result(p);
         if (*p == '<' && isStart(p))
             ++starts;
         if (p[0] == '&' && p[1] == '#')
@@ -254,16 +254,17 @@ MarkupSummary SummarizeMarkup(const char* text, int limit) {
             reference = true;
         if (ends) {
             // The block that holds the NUL: only what comes before it counts.
-            for (const char* q = p; *q; ++q) {
+            const char* q = p;
+            for (; *q; ++q) {
                 if (*q == '<' && isStart(q))
                     ++starts;
                 if (q[0] == '&' && q[1] == '#')
                     reference = true;
             }
-            return result();
+            return result(q);
         }
         if (starts > limit && reference)
-            return result();
+            return result(nullptr);
     }
 #else
     for (; *p; ++p) {
@@ -272,7 +273,7 @@ MarkupSummary SummarizeMarkup(const char* text, int limit) {
         if (p[0] == '&' && p[1] == '#')
             reference = true;
     }
-    return result();
+    return result(p);
 #endif
 }
 
@@ -327,12 +328,88 @@ bool HasReferenceBeyondUnicode(const char* text) {
 
 namespace {
 
+// Whether the '>' at `close` ends a tag. Text may hold a '>' as it is; such
+// a one follows another '>' (the end of the tag before the text) with no '<'
+// between them. Inside a CDATA section only "]]>" ends it. `start` is where
+// the scan began, at a '<'.
+bool EndsTag(const char* start, const char* close) {
+    const char* p = close;
+    while (p > start && p[-1] != '<' && p[-1] != '>')
+        --p;
+    if (p == start || p[-1] == '>')
+        return false;
+    const char* open = p - 1;
+    if (strncmp(open, "<![CDATA[", 9) == 0)
+        return close - open >= 11 && close[-1] == ']' && close[-2] == ']';
+    return true;
+}
+
+// The white-space-only run after the '>' at `close`: its first byte becomes
+// its marker when a '<' ends it and the '>' ends a tag, so that the run is a
+// text node of its own.
+inline void MarkRunAfter(const char* start, char* close) {
+    char* run = close + 1;
+    char* p = run;
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')
+        ++p;
+    if (p == run || *p != '<' || !EndsTag(start, close))
+        return;
+    switch (*run) {
+    case ' ': *run = static_cast<char>(0xFF); break;
+    case '\t': *run = static_cast<char>(0xFE); break;
+    case '\n': *run = static_cast<char>(0xFD); break;
+    default: *run = static_cast<char>(0xFC); break;
+    }
+}
+
+inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Every '>' of [p, NUL) followed by white space, sixteen bytes a step: most
+// tags are followed by another at once, and those cost no step of their own.
+void MarkRunsFrom(char* p) {
+    const char* const start = p;
+#if defined(__SSE2__)
+    for (; reinterpret_cast<uintptr_t>(p) & 15; ++p) {
+        if (!*p)
+            return;
+        if (*p == '>')
+            MarkRunAfter(start, p);
+    }
+    const __m128i close = _mm_set1_epi8('>');
+    const __m128i zero = _mm_setzero_si128();
+    for (;; p += 16) {
+        const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
+        unsigned closes = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, close)));
+        if (ends)
+            closes &= (1u << __builtin_ctz(ends)) - 1;  // only what comes before the NUL
+        const __m128i space = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(block, _mm_set1_epi8('\t'))),
+            _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(block, _mm_set1_epi8('\r'))));
+        unsigned candidates = closes & (static_cast<unsigned>(_mm_movemask_epi8(space)) >> 1);
+        // A '>' in the last lane is decided by the next byte, which the text
+        // still holds since no NUL came first.
+        if ((closes & 0x8000u) && IsXmlSpace(p[16]))
+            candidates |= 0x8000u;
+        for (; candidates; candidates &= candidates - 1)
+            MarkRunAfter(start, p + __builtin_ctz(candidates));
+        if (ends)
+            return;
+    }
+#else
+    for (; *p; ++p) {
+        if (*p == '>')
+            MarkRunAfter(start, p);
+    }
+#endif
+}
+
 // Stores the first byte of every white-space-only run between '>' and '<'
 // as its marker, so that the parser keeps the run as a text node.
 // Only between the root's start tag and the last end tag: white space in
 // the prolog and after the root is no text, and the parser refuses any
-// other byte there.
-void MarkWhitespaceRuns(char* text) {
+// other byte there. `textEnd` is the text's NUL.
+void MarkWhitespaceRuns(char* text, char* textEnd) {
     char* p = text;
     for (;;) {
         p = const_cast<char*>(NextOf(p, '<', '<', '<'));
@@ -348,29 +425,14 @@ void MarkWhitespaceRuns(char* text) {
             break;
         }
     }
-    char* end = const_cast<char*>(NextOf(p, 0, 0, 0));
+    char* end = textEnd;
     while (end > p && !(end[-1] == '<' && end[0] == '/'))
         --end;
     if (end == p)
         return;  // no end tag: nothing but an empty root
     const char saved = *end;
     *end = 0;
-    for (;;) {
-        p = const_cast<char*>(NextOf(p, '>', '>', '>'));
-        if (!*p)
-            break;
-        char* run = ++p;
-        while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')
-            ++p;
-        if (p == run || *p != '<')
-            continue;
-        switch (*run) {
-        case ' ': *run = static_cast<char>(0xFF); break;
-        case '\t': *run = static_cast<char>(0xFE); break;
-        case '\n': *run = static_cast<char>(0xFD); break;
-        default: *run = static_cast<char>(0xFC); break;
-        }
-    }
+    MarkRunsFrom(p);
     *end = saved;
 }
 
@@ -391,7 +453,7 @@ bool XmlDocument::Parse(char* text, XmlProfile profile) {
         if (profile == XmlProfile::kTrimmed) {
             document->parse<rapidxml::parse_trim_whitespace>(text);
         } else {
-            MarkWhitespaceRuns(text);
+            MarkWhitespaceRuns(text, const_cast<char*>(summary.end ? summary.end : NextOf(text, 0, 0, 0)));
             document->parse<0>(text);
         }
         return true;

@@ -42,9 +42,11 @@ bool FewElementStarts(const char* text, int limit);
 // Both cheap checks in one pass over the NUL-terminated `text`: whether at
 // most `limit` elements may start in it (as FewElementStarts), and whether
 // "&#" stands anywhere in it (without one, no reference can be out of range).
+// The pass may stop early once both answers are known to be no and yes.
 struct MarkupSummary {
     bool fewStarts;
     bool numericReference;
+    const char* end;  // the text's NUL, or null when the pass stopped before it
 };
 MarkupSummary SummarizeMarkup(const char* text, int limit);
 

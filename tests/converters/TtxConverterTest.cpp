@@ -46,7 +46,9 @@ TEST_F(TtxTest, TextFoldedWhileWrittenIsTheTextFoldedAfterwards) {
     for (const std::wstring& document : documents) {
         for (bool bom : {true, false}) {
             const std::wstring name = L"fold" + std::to_wstring(++count) + L".ttx";
-            dir.WriteFile(name, (bom ? std::string("\xFF\xFE") : std::string()) + Utf16Bytes(document));
+            std::string bytes = bom ? "\xFF\xFE" : "";
+            bytes += Utf16Bytes(document);
+            dir.WriteFile(name, bytes);
             const std::optional<std::wstring> expected = FoldedAfterwards(converter, dir / name, ConverterRequest());
             ASSERT_TRUE(expected);
             EXPECT_EQ(SearchTextFor(converter, dir / name, ConverterRequest()), expected) << bom;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <rapidxml/rapidxml.hpp>
 
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -163,11 +164,65 @@ TEST(XmlKeepSpace, WhiteSpaceOnlyTextIsKeptInsideTheRootOnly) {
     }
     EXPECT_EQ(texts, "[\n][ ][\ta b ][\t][][\r\n]");
 
+    // A '>' inside text or a CDATA section ends no tag: the white space after
+    // it is part of that text, and stays as written.
+    std::string raw = "<r><t>a > </t><![CDATA[b > <c]]> <t> > </t></r>";
+    ASSERT_TRUE(document.Parse(raw.data(), XmlProfile::kKeepSpace));
+    const XmlNode* r = document.Root()->first_node();
+    EXPECT_EQ(std::string(r->first_node()->value()), "a > ");
+    EXPECT_EQ(std::string(r->first_node()->next_sibling()->value()), "b > <c");
+    const XmlNode* space = r->first_node()->next_sibling()->next_sibling();
+    EXPECT_EQ(UnmarkWhitespace(space->value()[0]), ' ');
+    EXPECT_EQ(std::string(r->last_node()->value()), " > ");
+
     // The trimmed profile of the translation files is unchanged.
     std::string trimmed = "<r>\n<t> </t><t> a b </t></r>";
     ASSERT_TRUE(document.Parse(trimmed.data()));
     EXPECT_EQ(document.Root()->first_node()->first_node()->first_node(), nullptr);
     EXPECT_EQ(std::string(document.Root()->first_node()->last_node()->value()), "a b");
+}
+
+TEST(XmlKeepSpace, EveryRunBetweenTagsIsKeptAtEveryAlignment) {
+    // Tags, words and white-space runs at random lengths, so that runs start
+    // in every lane of the sixteen-byte steps (the last one included): each
+    // piece of text between two tags comes back as one text node, as written.
+    std::mt19937 random(31);
+    const char* const pieces[] = {"<b/>", "<c x='1'/>", " ", "\t", "\n", "\r\n", "  ", "x", "y z", "> ", "&amp;"};
+    for (int round = 0; round < 400; ++round) {
+        std::string body;
+        for (size_t i = 0, n = random() % 60; i < n; ++i)
+            body += pieces[random() % std::size(pieces)];
+        std::string xml = std::string(random() % 16, ' ') + "<r>" + body + "</r>";
+        std::vector<std::string> expected;
+        std::string piece;
+        for (size_t i = xml.find("<r>") + 3; i < xml.size() - 4; ++i) {
+            if (xml[i] == '<') {
+                if (!piece.empty())
+                    expected.push_back(piece);
+                piece.clear();
+                i = xml.find('>', i);
+            } else {
+                piece += xml[i];
+            }
+        }
+        if (!piece.empty())
+            expected.push_back(piece);
+        for (std::string& e : expected) {
+            for (size_t at; (at = e.find("&amp;")) != std::string::npos;)
+                e.replace(at, 5, "&");
+        }
+        XmlDocument document;
+        ASSERT_TRUE(document.Parse(xml.data(), XmlProfile::kKeepSpace)) << xml;
+        std::vector<std::string> texts;
+        for (const XmlNode* n = document.Root()->first_node()->first_node(); n; n = n->next_sibling()) {
+            if (n->type() != rapidxml::node_data)
+                continue;
+            std::string value(n->value(), n->value_size());
+            value[0] = UnmarkWhitespace(value[0]);
+            texts.push_back(value);
+        }
+        ASSERT_EQ(texts, expected) << testing::PrintToString(std::string(xml));
+    }
 }
 
 }  // namespace
