@@ -220,6 +220,15 @@ void OoxmlConverter::Walk(const XmlNode* node, OfficeText& text) {
         } else if (SameName(local, "r")) {
             Run(child, text);
         } else if (SameName(local, "t")) {
+            const XmlNode* only = child->first_node();
+            if (only && !only->next_sibling() &&
+                (only->type() == rapidxml::node_data || only->type() == rapidxml::node_cdata)) {
+                // The usual run of text: one node, taken as it stands (Append
+                // turns a marker back into its white space).
+                if (only->value_size())
+                    Emit(std::string_view(only->value(), only->value_size()), text);
+                continue;
+            }
             thread_local std::string piece;
             piece.clear();
             AppendData(child, &piece);
