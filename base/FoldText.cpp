@@ -148,6 +148,8 @@ constexpr FoldTable kFoldTable = BuildTable();
 
 }  // namespace
 
+const unsigned short* const kFoldedUnits = kFoldTable.data();
+
 wchar_t FoldCharacter(wchar_t c) {
     const auto u = static_cast<uint32_t>(c);
     return u < 0x10000 ? static_cast<wchar_t>(kFoldTable[u]) : c;

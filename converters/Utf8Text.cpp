@@ -38,7 +38,7 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) 
             if (unit == 0)
                 *nul = true;  // it ends the search's text, and stays
             else
-                unit = FoldCharacter(unit);
+                unit = FoldUnit(unit);
         }
     };
     auto put = [&](unsigned c) {
@@ -47,7 +47,7 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) 
             if (unit == 0)
                 *nul = true;
             else
-                unit = FoldCharacter(unit);
+                unit = FoldUnit(unit);
         }
         *out++ = unit;
     };
@@ -163,7 +163,7 @@ size_t Utf8ToUtf16BoundedFolded(const char* text, size_t size, wchar_t* out, boo
         if (out[k] == 0)
             *nul = true;
         else
-            out[k] = FoldCharacter(out[k]);
+            out[k] = FoldUnit(out[k]);
     }
     return static_cast<size_t>(n > 0 ? n : 0);
 }
