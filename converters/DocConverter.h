@@ -66,6 +66,15 @@ protected:
     // The block about to be returned holds folded text, `length` units
     // before its first NUL.
     void TextFolded(size_t length) { foldedUnits = length; }
+    // The block that `write(fold, &length)` makes, folded when a search asks
+    // for it and reported so.
+    template <class Write>
+    HGLOBAL TakeFolded(Write write) {
+        size_t length = kNotFolded;
+        HGLOBAL block = write(folding, &length);
+        TextFolded(length);
+        return block;
+    }
 
 private:
     bool folding = false;

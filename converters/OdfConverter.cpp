@@ -194,10 +194,7 @@ HGLOBAL OdfConverter::Convert(const wchar_t* path, const SearchRequest& request)
     }
     if (!read)
         return nullptr;
-    size_t foldedLength = kNotFolded;
-    HGLOBAL block = text.TakeBlock(Folding(), &foldedLength);
-    TextFolded(foldedLength);
-    return block;
+    return TakeFolded([&](bool fold, size_t* length) { return text.TakeBlock(fold, length); });
 }
 
 void OdfConverter::Emit(std::string_view piece, OfficeText& text, bool collapse) {

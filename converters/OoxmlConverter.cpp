@@ -104,10 +104,7 @@ HGLOBAL OoxmlConverter::Convert(const wchar_t* path, const SearchRequest& reques
     }
     if (!read)
         return nullptr;
-    size_t foldedLength = kNotFolded;
-    HGLOBAL block = text.TakeBlock(Folding(), &foldedLength);
-    TextFolded(foldedLength);
-    return block;
+    return TakeFolded([&](bool fold, size_t* length) { return text.TakeBlock(fold, length); });
 }
 
 bool OoxmlConverter::WalkPart(OfficePackage& package, const std::string& name, OfficeText& text) {

@@ -200,8 +200,5 @@ HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         SetLastError(ERROR_XML_PARSE_ERROR);
         return nullptr;
     }
-    size_t foldedLength = kNotFolded;
-    HGLOBAL block = out.TakeBlock(Folding(), &foldedLength);
-    TextFolded(foldedLength);
-    return block;
+    return TakeFolded([&](bool fold, size_t* length) { return out.TakeBlock(fold, length); });
 }
