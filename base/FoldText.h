@@ -9,7 +9,9 @@ wchar_t FoldCharacter(wchar_t c);
 
 // The same table for loops that fold as they write, unit by unit, in line.
 extern const unsigned short* const kFoldedUnits;
-inline wchar_t FoldUnit(wchar_t c) { return static_cast<wchar_t>(kFoldedUnits[static_cast<unsigned short>(c)]); }
+inline wchar_t FoldUnit(wchar_t c) {
+    return static_cast<wchar_t>(kFoldedUnits[static_cast<unsigned short>(c)]);
+}
 
 // Writes NUL at text[count], then folds text[0..count) in place.
 void FoldText(size_t count, wchar_t* text);

@@ -84,7 +84,8 @@ const wchar_t* FindLastUnit(const wchar_t* begin, const wchar_t* end, wchar_t un
     while (p - begin >= 8) {
         p -= 8;
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, splat)));
+        const unsigned mask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, splat)));
         if (mask)
             return p + (31 - __builtin_clz(mask)) / 2;
     }

@@ -146,8 +146,8 @@ int wmain(int argc, wchar_t** argv) {
             }
         }
         QueryPerformanceCounter(&stop);
-        const double seconds =
-            static_cast<double>(stop.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+        const double seconds = static_cast<double>(stop.QuadPart - start.QuadPart) /
+                               static_cast<double>(frequency.QuadPart);
         if (seconds < best)
             best = seconds;
     }

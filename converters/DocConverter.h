@@ -29,7 +29,8 @@ public:
     // the text before its first NUL; otherwise it is kNotFolded and the
     // search folds.
     static constexpr size_t kNotFolded = static_cast<size_t>(-1);
-    HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request, size_t* foldedLength);
+    HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request,
+                             size_t* foldedLength);
 
     // Converts the bytes of `block` by way of a temporary file. The caller
     // keeps ownership of `block`.

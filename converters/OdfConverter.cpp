@@ -32,12 +32,13 @@ unsigned long CountOf(const XmlNode* node, std::string_view attribute) {
 // record of deleted text, templates of indexes, forms, footnote numbers.
 bool IsSkipped(std::string_view name, std::string_view local) {
     return SameName(local, "tracked-changes") || SameName(local, "note-citation") ||
-           SameName(name, "dc:creator") || SameName(name, "dc:date") || SameName(name, "svg:title") ||
-           SameName(name, "svg:desc") || SameName(local, "forms") || SameName(local, "event-listeners") ||
-           SameName(local, "sequence-decls") || SameName(local, "variable-decls") ||
-           SameName(local, "user-field-decls") || SameName(local, "index-title-template") ||
-           SameName(local, "table-columns") || SameName(local, "table-column") ||
-           SameName(local, "named-expressions") || SameName(local, "database-ranges") ||
+           SameName(name, "dc:creator") || SameName(name, "dc:date") ||
+           SameName(name, "svg:title") || SameName(name, "svg:desc") || SameName(local, "forms") ||
+           SameName(local, "event-listeners") || SameName(local, "sequence-decls") ||
+           SameName(local, "variable-decls") || SameName(local, "user-field-decls") ||
+           SameName(local, "index-title-template") || SameName(local, "table-columns") ||
+           SameName(local, "table-column") || SameName(local, "named-expressions") ||
+           SameName(local, "database-ranges") ||
            (local.size() > 7 && SameName(local.substr(local.size() - 7), "-source"));
 }
 
@@ -187,7 +188,8 @@ HGLOBAL OdfConverter::Convert(const wchar_t* path, const SearchRequest& request)
                 continue;
             for (const XmlNode* part = page->first_node(); part; part = part->next_sibling()) {
                 const std::string_view local = part->type() == rapidxml::node_element ? LocalName(part) : "";
-                if (SameName(local.substr(0, 6), "header") || SameName(local.substr(0, 6), "footer"))
+                if (SameName(local.substr(0, 6), "header") ||
+                    SameName(local.substr(0, 6), "footer"))
                     Walk(part, text);
             }
         }
@@ -228,8 +230,7 @@ void OdfConverter::Emit(std::string_view piece, OfficeText& text, bool collapse)
         }
         size_t end = i + 1;
         for (;;) {
-            while (end < n && !isSpace(piece[end]))
-                ++end;
+            while (end < n && !isSpace(piece[end])) ++end;
             if (end + 1 < n && piece[end] == ' ' && !isSpace(piece[end + 1])) {
                 end += 2;
                 continue;
@@ -272,8 +273,9 @@ void OdfConverter::Walk(const XmlNode* node, OfficeText& text) {
                 Emit(AttributeOf(child, "string-value").value_or(""), text, true);
         } else if (SameName(local, "section")) {
             const auto display = AttributeOf(child, "display");
-            if (!(ignoreHidden && ((display && SameName(*display, "none")) ||
-                                   StyleHidden(AttributeOf(child, "style-name").value_or("")) == 1)))
+            if (!(ignoreHidden &&
+                  ((display && SameName(*display, "none")) ||
+                   StyleHidden(AttributeOf(child, "style-name").value_or("")) == 1)))
                 Walk(child, text);
         } else if (SameName(local, "notes") && notes) {
             notes->push_back(child);

@@ -1,15 +1,13 @@
 // Package parts, relationships and the gathered text of office documents.
 #include "converters/OfficePackage.h"
 
-
-#include <rapidxml/rapidxml.hpp>
-
 #include <algorithm>
 #include <new>
+#include <rapidxml/rapidxml.hpp>
 
+#include "base/TextScan.h"
 #include "converters/DocConverter.h"
 #include "converters/Utf8Text.h"
-#include "base/TextScan.h"
 
 namespace {
 
@@ -68,7 +66,9 @@ std::string_view LocalName(std::string_view name) {
 
 std::string_view LocalName(const XmlNode* node) { return LocalName(std::string_view(node->name(), node->name_size())); }
 
-bool LocalNameIs(const XmlNode* node, std::string_view local) { return SameName(LocalName(node), local); }
+bool LocalNameIs(const XmlNode* node, std::string_view local) {
+    return SameName(LocalName(node), local);
+}
 
 std::optional<std::string_view> AttributeOf(const XmlNode* node, std::string_view local) {
     for (const auto* a = node->first_attribute(); a; a = a->next_attribute()) {

@@ -111,8 +111,7 @@ public:
             out.append(bytes, count);
             return;
         }
-        for (size_t i = 0; i < count; ++i)
-            out.push_back(bytes[i]);
+        for (size_t i = 0; i < count; ++i) out.push_back(bytes[i]);
     }
     void Append(char c) { out.push_back(c); }
     void LineBreak() { out += "\r\n"; }

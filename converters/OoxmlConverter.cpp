@@ -25,7 +25,9 @@ int OnOff(const XmlNode* property) {
     if (!property)
         return -1;
     const auto value = AttributeOf(property, "val");
-    return value && (SameName(*value, "0") || SameName(*value, "false") || SameName(*value, "off")) ? 0 : 1;
+    return value && (SameName(*value, "0") || SameName(*value, "false") || SameName(*value, "off"))
+               ? 0
+               : 1;
 }
 
 bool IsOn(std::optional<std::string_view> value) {
@@ -38,9 +40,10 @@ bool IsOn(std::optional<std::string_view> value) {
 bool IsSkipped(std::string_view local) {
     if (local.size() > 2 && SameName(local.substr(local.size() - 2), "Pr"))
         return true;
-    return SameName(local, "instrText") || SameName(local, "delText") || SameName(local, "delInstrText") ||
-           SameName(local, "Fallback") || SameName(local, "fldData") || SameName(local, "rPh") ||
-           SameName(local, "sym") || SameName(local, "moveFrom");
+    return SameName(local, "instrText") || SameName(local, "delText") ||
+           SameName(local, "delInstrText") || SameName(local, "Fallback") ||
+           SameName(local, "fldData") || SameName(local, "rPh") || SameName(local, "sym") ||
+           SameName(local, "moveFrom");
 }
 
 void AppendData(const XmlNode* node, std::string* to) {

@@ -1,11 +1,11 @@
 // Tables are built on first use and kept for the life of the process.
 #include "converters/SingleByteCodePage.h"
 
-#include "base/FoldText.h"
-
 #include <map>
 #include <memory>
 #include <mutex>
+
+#include "base/FoldText.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -76,7 +76,8 @@ size_t SingleByteCodePage::ConvertFolded(const char* bytes, size_t size, wchar_t
         while (i + 16 <= size) {
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(block, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(block, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8),
+                             _mm_unpackhi_epi8(block, zero));
             // Signed: bytes above 127 compare below the space as well.
             unsigned other = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, space)));
             for (; other; other &= other - 1) {

@@ -2,18 +2,17 @@
 // selected segments are written back into the block that held the file.
 #include "converters/TtxConverter.h"
 
+#include <cwchar>
 #include <rapidxml/rapidxml.hpp>
 
-#include <cwchar>
-
-#include "converters/FileBlock.h"
-#include "converters/Utf8Text.h"
-#include "resource.h"
 #include "base/FoldText.h"
 #include "base/ResourceText.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
 #include "base/TextScan.h"
+#include "converters/FileBlock.h"
+#include "converters/Utf8Text.h"
+#include "resource.h"
 
 TtxConverter::TtxConverter() {
     wcsncpy(typeName, LoadResourceText(IDS_TTX_TYPE_NAME).c_str(), kConverterChars - 1);
@@ -110,11 +109,13 @@ HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request)
                 // For a search the text is folded as it is decoded; the mark
                 // before it too, as the search would fold it.
                 bool nul = false;
-                written = static_cast<int>(Utf8ToUtf16BoundedFolded(output.data(), output.size(), text, &nul));
+                written = static_cast<int>(
+                    Utf8ToUtf16BoundedFolded(output.data(), output.size(), text, &nul));
                 if (start)
                     units.Get()[0] = FoldCharacter(units.Get()[0]);
                 if (written > 0)
-                    TextFolded(start + (nul ? FindNul(text, static_cast<size_t>(written)) : static_cast<size_t>(written)));
+                    TextFolded(start + (nul ? FindNul(text, static_cast<size_t>(written))
+                                            : static_cast<size_t>(written)));
             } else if (output.size() <= room) {
                 written = static_cast<int>(Utf8ToUtf16Bounded(output.data(), output.size(), text));
             } else {

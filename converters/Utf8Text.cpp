@@ -1,12 +1,12 @@
 // A strict decoder for the common case, the system converter for the rest.
 #include "converters/Utf8Text.h"
 
-#include "base/FoldText.h"
-
 #include <windows.h>
 
 #include <climits>
 #include <cstdint>
+
+#include "base/FoldText.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -67,7 +67,8 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) 
             const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
             const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 16u;
             if (kFold) {
-                const unsigned below = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, space)));
+                const unsigned below =
+                    static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, space)));
                 foldControls(out, below & ((1u << ascii) - 1));
             }
             i += ascii;
@@ -84,7 +85,8 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) 
             const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) & 0xFFu;
             const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 8u;
             if (kFold) {
-                const unsigned below = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, space)));
+                const unsigned below =
+                    static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, space)));
                 foldControls(out, below & ((1u << ascii) - 1));
             }
             i += ascii;
@@ -136,7 +138,8 @@ bool Utf8ToUtf16Strict(const char* text, size_t size, wchar_t* out, size_t* unit
     return *units != kInvalid;
 }
 
-bool Utf8ToUtf16StrictFolded(const char* text, size_t size, wchar_t* out, size_t* units, bool* nul) {
+bool Utf8ToUtf16StrictFolded(const char* text, size_t size, wchar_t* out, size_t* units,
+                             bool* nul) {
     *units = DecodeChecked<true>(reinterpret_cast<const unsigned char*>(text), size, out, nul);
     return *units != kInvalid;
 }
@@ -145,7 +148,8 @@ size_t Utf8ToUtf16Bounded(const char* text, size_t size, wchar_t* out) {
     if (size == 0 || size > 0x7FFFFFFF)
         return 0;
     bool nul = false;
-    const size_t units = DecodeChecked<false>(reinterpret_cast<const unsigned char*>(text), size, out, &nul);
+    const size_t units =
+        DecodeChecked<false>(reinterpret_cast<const unsigned char*>(text), size, out, &nul);
     if (units != kInvalid)
         return units;
     return static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), out,
@@ -155,10 +159,12 @@ size_t Utf8ToUtf16Bounded(const char* text, size_t size, wchar_t* out) {
 size_t Utf8ToUtf16BoundedFolded(const char* text, size_t size, wchar_t* out, bool* nul) {
     if (size == 0 || size > 0x7FFFFFFF)
         return 0;
-    const size_t units = DecodeChecked<true>(reinterpret_cast<const unsigned char*>(text), size, out, nul);
+    const size_t units =
+        DecodeChecked<true>(reinterpret_cast<const unsigned char*>(text), size, out, nul);
     if (units != kInvalid)
         return units;
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), out, static_cast<int>(size));
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), out, static_cast<int>(size));
     for (int k = 0; k < n; ++k) {
         if (out[k] == 0)
             *nul = true;

@@ -1,17 +1,15 @@
 // XLIFF conversion: prune the ignored elements, then gather the units.
 #include "converters/XliffConverter.h"
 
-
-#include <rapidxml/rapidxml.hpp>
-
 #include <cstring>
 #include <cwchar>
+#include <rapidxml/rapidxml.hpp>
 
-#include "converters/FileBlock.h"
-#include "converters/Utf8Text.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
 #include "base/TextScan.h"
+#include "converters/FileBlock.h"
+#include "converters/Utf8Text.h"
 
 namespace {
 
@@ -114,16 +112,18 @@ wchar_t* XliffConverter::WriteRuns(const Runs& from, wchar_t* out) {
     std::string broken;
     for (const TextRun& run : from.runs) {
         size_t units = 0;
-        const bool strict = Folding() ? Utf8ToUtf16StrictFolded(run.text, run.size, out, &units, &wroteNul)
-                                      : Utf8ToUtf16Strict(run.text, run.size, out, &units);
+        const bool strict =
+            Folding() ? Utf8ToUtf16StrictFolded(run.text, run.size, out, &units, &wroteNul)
+                      : Utf8ToUtf16Strict(run.text, run.size, out, &units);
         if (strict) {
             out += units;
             *out++ = L' ';
         } else {
             broken.assign(run.text, run.size);
             broken.push_back(' ');
-            out += Folding() ? Utf8ToUtf16BoundedFolded(broken.data(), broken.size(), out, &wroteNul)
-                             : Utf8ToUtf16Bounded(broken.data(), broken.size(), out);
+            out += Folding()
+                       ? Utf8ToUtf16BoundedFolded(broken.data(), broken.size(), out, &wroteNul)
+                       : Utf8ToUtf16Bounded(broken.data(), broken.size(), out);
         }
     }
     return out;

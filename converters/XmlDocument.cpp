@@ -93,7 +93,8 @@ bool HasNumericReferenceStart(const char* p) {
         unsigned amps = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, amp)));
         if (ends)
             amps &= (1u << __builtin_ctz(ends)) - 1;  // only what comes before the NUL
-        const unsigned hashes = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, hash)));
+        const unsigned hashes =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, hash)));
         if (amps & (hashes >> 1))
             return true;
         // An ampersand in the last lane is decided by the next byte, which
@@ -234,12 +235,14 @@ MarkupSummary SummarizeMarkup(const char* text, int limit) {
             ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
             if (ends)
                 break;
-            const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, slash), _mm_cmpeq_epi8(block, bang)),
-                                                _mm_cmpeq_epi8(block, question));
+            const __m128i markup = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(block, slash), _mm_cmpeq_epi8(block, bang)),
+                _mm_cmpeq_epi8(block, question));
             const __m128i opens = _mm_cmpeq_epi8(block, open);
             counts = _mm_sub_epi8(counts, _mm_andnot_si128(_mm_srli_si128(markup, 1), opens));
             const __m128i amps = _mm_cmpeq_epi8(block, amp);
-            references = _mm_or_si128(references, _mm_and_si128(amps, _mm_srli_si128(_mm_cmpeq_epi8(block, hash), 1)));
+            references = _mm_or_si128(
+                references, _mm_and_si128(amps, _mm_srli_si128(_mm_cmpeq_epi8(block, hash), 1)));
             if (p[15] == '<' || p[15] == '&') {
                 // The srli above saw a zero in the last lane: the next byte decides.
                 if (p[15] == '<' && (p[16] == '/' || p[16] == '!' || p[16] == '?'))
@@ -277,7 +280,9 @@ MarkupSummary SummarizeMarkup(const char* text, int limit) {
 #endif
 }
 
-bool FewElementStarts(const char* text, int limit) { return SummarizeMarkup(text, limit).fewStarts; }
+bool FewElementStarts(const char* text, int limit) {
+    return SummarizeMarkup(text, limit).fewStarts;
+}
 
 bool HasReferenceBeyondUnicode(const char* text) {
     // The common case, a document without numeric references: one pass that
@@ -334,8 +339,7 @@ namespace {
 // the scan began, at a '<'.
 bool EndsTag(const char* start, const char* close) {
     const char* p = close;
-    while (p > start && p[-1] != '<' && p[-1] != '>')
-        --p;
+    while (p > start && p[-1] != '<' && p[-1] != '>') --p;
     if (p == start || p[-1] == '>')
         return false;
     const char* open = p - 1;
@@ -350,19 +354,28 @@ bool EndsTag(const char* start, const char* close) {
 inline void MarkRunAfter(const char* start, char* close) {
     char* run = close + 1;
     char* p = run;
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r')
-        ++p;
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
     if (p == run || *p != '<' || !EndsTag(start, close))
         return;
     switch (*run) {
-    case ' ': *run = static_cast<char>(0xFF); break;
-    case '\t': *run = static_cast<char>(0xFE); break;
-    case '\n': *run = static_cast<char>(0xFD); break;
-    default: *run = static_cast<char>(0xFC); break;
+        case ' ':
+            *run = static_cast<char>(0xFF);
+            break;
+        case '\t':
+            *run = static_cast<char>(0xFE);
+            break;
+        case '\n':
+            *run = static_cast<char>(0xFD);
+            break;
+        default:
+            *run = static_cast<char>(0xFC);
+            break;
     }
 }
 
-inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+inline bool IsXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Every '>' of [p, NUL) followed by white space, sixteen bytes a step: most
 // tags are followed by another at once, and those cost no step of their own.
@@ -383,9 +396,11 @@ void MarkRunsFrom(char* p) {
         unsigned closes = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, close)));
         if (ends)
             closes &= (1u << __builtin_ctz(ends)) - 1;  // only what comes before the NUL
-        const __m128i space = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(block, _mm_set1_epi8('\t'))),
-            _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(block, _mm_set1_epi8('\r'))));
+        const __m128i space =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8(' ')),
+                                      _mm_cmpeq_epi8(block, _mm_set1_epi8('\t'))),
+                         _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('\n')),
+                                      _mm_cmpeq_epi8(block, _mm_set1_epi8('\r'))));
         unsigned candidates = closes & (static_cast<unsigned>(_mm_movemask_epi8(space)) >> 1);
         // A '>' in the last lane is decided by the next byte, which the text
         // still holds since no NUL came first.
@@ -453,7 +468,8 @@ bool XmlDocument::Parse(char* text, XmlProfile profile) {
         if (profile == XmlProfile::kTrimmed) {
             document->parse<rapidxml::parse_trim_whitespace>(text);
         } else {
-            MarkWhitespaceRuns(text, const_cast<char*>(summary.end ? summary.end : NextOf(text, 0, 0, 0)));
+            MarkWhitespaceRuns(
+                text, const_cast<char*>(summary.end ? summary.end : NextOf(text, 0, 0, 0)));
             document->parse<0>(text);
         }
         return true;

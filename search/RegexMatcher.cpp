@@ -43,8 +43,8 @@ public:
     // The class bits of every unit for the process's default locale; null
     // for any other locale (those are asked one call at a time).
     static const WORD* TableFor(locale_type locale) {
-        static_assert((Impl::mask_base | Impl::mask_word | Impl::mask_unicode | Impl::mask_horizontal |
-                       Impl::mask_vertical) <= 0xFFFF,
+        static_assert((Impl::mask_base | Impl::mask_word | Impl::mask_unicode |
+                       Impl::mask_horizontal | Impl::mask_vertical) <= 0xFFFF,
                       "the class bits fit a WORD");
         static WORD masks[65536];
         static const locale_type tableLocale = [] {

@@ -25,8 +25,8 @@ public:
     // The library's own search of [first, last) with `first` as the start of
     // a text, without the literal pre-filter of Search: the plain rule that
     // Search must give the same answers as. For the tests.
-    SearchResult SearchPlainly(const wchar_t* first, const wchar_t* last, const wchar_t** matchBegin,
-                               const wchar_t** matchEnd) const;
+    SearchResult SearchPlainly(const wchar_t* first, const wchar_t* last,
+                               const wchar_t** matchBegin, const wchar_t** matchEnd) const;
 
     // The literal text every match begins with, when the pattern shows one
     // plainly; empty otherwise.

@@ -44,12 +44,12 @@ std::optional<std::wstring> SearchTextFor(const DocConverter& prototype, const s
     return std::wstring(text.Get(), FoldTextToNul(text.Get(), capacity));
 }
 
-std::optional<std::wstring> FoldedAfterwards(const DocConverter& prototype, const std::wstring& path,
+std::optional<std::wstring> FoldedAfterwards(const DocConverter& prototype,
+                                             const std::wstring& path,
                                              const SearchRequest& request) {
     std::optional<std::wstring> text = ConvertToText(prototype, path, request);
     if (text) {
-        for (wchar_t& c : *text)
-            c = FoldCharacter(c);
+        for (wchar_t& c : *text) c = FoldCharacter(c);
     }
     return text;
 }

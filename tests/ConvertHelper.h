@@ -25,5 +25,6 @@ std::optional<std::wstring> SearchTextFor(const DocConverter& prototype, const s
                                           const SearchRequest& request);
 
 // The converted text folded afterwards, as SearchTextFor must give it.
-std::optional<std::wstring> FoldedAfterwards(const DocConverter& prototype, const std::wstring& path,
+std::optional<std::wstring> FoldedAfterwards(const DocConverter& prototype,
+                                             const std::wstring& path,
                                              const SearchRequest& request);

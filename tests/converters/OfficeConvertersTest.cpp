@@ -379,9 +379,12 @@ TEST_F(OfficeTest, TmxVariantsInEveryEncoding) {
     EXPECT_EQ(Convert(tmx, L"m.tmx", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + units), all);
     EXPECT_EQ(Convert(tmx, L"m.tmx", "\xEF\xBB\xBF" + units), all);
     // Folded while written for a search, a reference to U+0000 ending the text there.
-    for (const std::string& seg : {std::string("\xE2\x80\x9Cquoted\xE2\x80\x9D \xEF\xBC\xA1"), std::string("a&#0;b")}) {
-        dir.WriteFile(L"fold.tmx", "<tmx><body><tu><tuv><seg>" + seg + "</seg></tuv></tu></body></tmx>");
-        const std::optional<std::wstring> expected = FoldedAfterwards(tmx, dir / L"fold.tmx", ConverterRequest());
+    for (const std::string& seg :
+         {std::string("\xE2\x80\x9Cquoted\xE2\x80\x9D \xEF\xBC\xA1"), std::string("a&#0;b")}) {
+        dir.WriteFile(L"fold.tmx",
+                      "<tmx><body><tu><tuv><seg>" + seg + "</seg></tuv></tu></body></tmx>");
+        const std::optional<std::wstring> expected =
+            FoldedAfterwards(tmx, dir / L"fold.tmx", ConverterRequest());
         ASSERT_TRUE(expected) << seg;
         EXPECT_EQ(SearchTextFor(tmx, dir / L"fold.tmx", ConverterRequest()), expected) << seg;
     }
@@ -457,10 +460,12 @@ TEST_F(OfficeTest, DocumentsWrittenByAnOfficeSuite) {
     // quotes above among it): the same text as folding it afterwards.
     for (const wchar_t* extension : {L"docx", L"odt", L"xlsx", L"ods", L"pptx", L"odp"}) {
         const std::wstring path = folder + extension;
-        const DocConverter& converter = OoxmlConverter::KindOf(path.c_str()) != OoxmlConverter::Kind::kNone
-                                            ? static_cast<const DocConverter&>(ooxml)
-                                            : odf;
-        const std::optional<std::wstring> expected = FoldedAfterwards(converter, path, ConverterRequest());
+        const DocConverter& converter =
+            OoxmlConverter::KindOf(path.c_str()) != OoxmlConverter::Kind::kNone
+                ? static_cast<const DocConverter&>(ooxml)
+                : odf;
+        const std::optional<std::wstring> expected =
+            FoldedAfterwards(converter, path, ConverterRequest());
         ASSERT_TRUE(expected) << extension;
         EXPECT_EQ(SearchTextFor(converter, path, ConverterRequest()), expected) << extension;
     }

@@ -49,7 +49,8 @@ TEST_F(TtxTest, TextFoldedWhileWrittenIsTheTextFoldedAfterwards) {
             std::string bytes = bom ? "\xFF\xFE" : "";
             bytes += Utf16Bytes(document);
             dir.WriteFile(name, bytes);
-            const std::optional<std::wstring> expected = FoldedAfterwards(converter, dir / name, ConverterRequest());
+            const std::optional<std::wstring> expected =
+                FoldedAfterwards(converter, dir / name, ConverterRequest());
             ASSERT_TRUE(expected);
             EXPECT_EQ(SearchTextFor(converter, dir / name, ConverterRequest()), expected) << bom;
         }

@@ -201,17 +201,19 @@ TEST(SingleByteCodePage, SameUnitsAsTheSystemConversion) {
         // Folding while converting gives the folded system text, NULs kept
         // where they stand (they end the text), at every lane of the steps.
         std::wstring expected = system;
-        for (wchar_t& c : expected)
-            c = c ? FoldCharacter(c) : c;
+        for (wchar_t& c : expected) c = c ? FoldCharacter(c) : c;
         std::wstring folded(bytes.size(), L'\0');
         for (size_t offset = 0; offset < 17; ++offset) {
             const size_t firstNul =
                 table->ConvertFolded(bytes.data() + offset, bytes.size() - offset, folded.data());
-            ASSERT_EQ(folded.substr(0, bytes.size() - offset), expected.substr(offset)) << codePage << " " << offset;
+            ASSERT_EQ(folded.substr(0, bytes.size() - offset), expected.substr(offset))
+                << codePage << " " << offset;
             const size_t expectedNul = expected.find(L'\0', offset);
-            ASSERT_EQ(firstNul, expectedNul == std::wstring::npos ? bytes.size() - offset : expectedNul - offset);
+            ASSERT_EQ(firstNul, expectedNul == std::wstring::npos ? bytes.size() - offset
+                                                                  : expectedNul - offset);
             const std::string plain(40, 'a');  // no NUL at all: the size
-            ASSERT_EQ(table->ConvertFolded(plain.data(), plain.size() - offset, folded.data()), plain.size() - offset);
+            ASSERT_EQ(table->ConvertFolded(plain.data(), plain.size() - offset, folded.data()),
+                      plain.size() - offset);
         }
     }
     // No character folds to NUL, so the text a folded conversion ends at

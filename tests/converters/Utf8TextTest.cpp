@@ -1,7 +1,6 @@
 // The UTF-8 and UTF-16 conversions against the system converters, broken
 // input included.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <random>
@@ -58,9 +57,20 @@ TEST(Utf8Text, FoldedDecodingIsDecodingThenFolding) {
     // Controls (NUL among them), typographic and fullwidth characters, broken
     // sequences, at every lane of the sixteen- and eight-byte steps.
     std::mt19937 random(23);
-    const std::string pieces[] = {"a", " ", "x\tq\r\n", std::string("\0", 1), "\x01", "\x0B", "\x1F",
-                                  "\xE2\x80\x9C", "\xEF\xBC\xA1", "\xC3\xA9", "\xF0\x9F\x98\x80",
-                                  "a longer run of plain text ", "\xC3", "\xFF"};
+    const std::string pieces[] = {"a",
+                                  " ",
+                                  "x\tq\r\n",
+                                  std::string("\0", 1),
+                                  "\x01",
+                                  "\x0B",
+                                  "\x1F",
+                                  "\xE2\x80\x9C",
+                                  "\xEF\xBC\xA1",
+                                  "\xC3\xA9",
+                                  "\xF0\x9F\x98\x80",
+                                  "a longer run of plain text ",
+                                  "\xC3",
+                                  "\xFF"};
     for (int round = 0; round < 3000; ++round) {
         std::string bytes;
         for (size_t i = 0, n = random() % 30; i < n; ++i)
@@ -83,7 +93,8 @@ TEST(Utf8Text, FoldedDecodingIsDecodingThenFolding) {
             ASSERT_EQ(strict.substr(0, units), expected) << testing::PrintToString(bytes);
             ASSERT_EQ(nul, expectedNul);
         } else {
-            ASSERT_EQ(round % 2, 0) << "well-formed text refused: " << testing::PrintToString(bytes);
+            ASSERT_EQ(round % 2, 0)
+                << "well-formed text refused: " << testing::PrintToString(bytes);
         }
     }
 }

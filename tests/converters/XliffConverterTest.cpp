@@ -41,10 +41,13 @@ TEST_F(XliffTest, TextFoldedWhileWrittenIsTheTextFoldedAfterwards) {
     // (which ends the text), broken UTF-8 in a run, long and short runs.
     const std::string documents[] = {
         Xliff(kUnits),
-        Xliff("<trans-unit id=\"1\"><source>\xE2\x80\x9Cquoted\xE2\x80\x9D \xEF\xBC\xA1\xEF\xBC\xA2 tab\there"
-              "</source><target>caf\xC3\xA9 &#x1; &#x0B; \xF0\x9F\x98\x80 and a longer run of plain text</target>"
+        Xliff("<trans-unit id=\"1\"><source>\xE2\x80\x9Cquoted\xE2\x80\x9D "
+              "\xEF\xBC\xA1\xEF\xBC\xA2 tab\there"
+              "</source><target>caf\xC3\xA9 &#x1; &#x0B; \xF0\x9F\x98\x80 and a longer run of "
+              "plain text</target>"
               "</trans-unit>"),
-        Xliff("<trans-unit id=\"1\"><source>before&#0;after</source><target>t</target></trans-unit>"),
+        Xliff(
+            "<trans-unit id=\"1\"><source>before&#0;after</source><target>t</target></trans-unit>"),
         Xliff("<trans-unit id=\"1\"><source>broken \xC3 byte in a run that is long</source>"
               "<target>\xFF</target></trans-unit>"),
         Xliff(""),
@@ -53,7 +56,8 @@ TEST_F(XliffTest, TextFoldedWhileWrittenIsTheTextFoldedAfterwards) {
         const std::wstring name = L"fold" + std::to_wstring(++count) + L".xlf";
         dir.WriteFile(name, document);
         const SearchRequest request = ConverterRequest();
-        const std::optional<std::wstring> expected = FoldedAfterwards(converter, dir / name, request);
+        const std::optional<std::wstring> expected =
+            FoldedAfterwards(converter, dir / name, request);
         ASSERT_TRUE(expected) << document;
         EXPECT_EQ(SearchTextFor(converter, dir / name, request), expected) << document;
     }

@@ -85,9 +85,10 @@ void ConvertAndCheck(const DocConverter& prototype, const std::wstring& path, co
     const size_t capacity = GlobalSize(forSearch.Get()) / sizeof(wchar_t);
     if (!searched.Get())
         return;
-    const size_t searchedLength = foldedLength != DocConverter::kNotFolded && foldedLength < capacity
-                                      ? foldedLength
-                                      : FoldTextToNul(searched.Get(), capacity);
+    const size_t searchedLength =
+        foldedLength != DocConverter::kNotFolded && foldedLength < capacity
+            ? foldedLength
+            : FoldTextToNul(searched.Get(), capacity);
     if (searchedLength != length) {
         ReportFinding("the text for a search differs in length from the folded text");
         return;

@@ -152,18 +152,21 @@ TEST(CaseInsensitiveFinder, AccentedLettersBetweenAsciiRuns) {
     // vector scan, some of which can begin a window (a needle starting with
     // 't' meets t with cedilla, one with 'a' meets a with diaeresis and the
     // ae ligature).
-    const std::wstring accented = L"\u00e4\u00f6\u00fc\u00e9\u00e0\u00e7\u00f1\u0163\u00c4\u00e6\u0151\u017e";
+    const std::wstring accented =
+        L"\u00e4\u00f6\u00fc\u00e9\u00e0\u00e7\u00f1\u0163\u00c4\u00e6\u0151\u017e";
     const std::wstring letters = L"aeouctnzAEOUCTNZ xq";
     std::mt19937 random(77);
     for (int round = 0; round < 400; ++round) {
         std::wstring text;
         for (size_t i = 0, n = 100 + random() % 300; i < n; ++i)
-            text += random() % 6 ? letters[random() % letters.size()] : accented[random() % accented.size()];
+            text += random() % 6 ? letters[random() % letters.size()]
+                                 : accented[random() % accented.size()];
         std::wstring needle;
         for (size_t i = 0, n = 1 + random() % 3; i < n; ++i)
             needle += random() % 4 ? letters[random() % 16] : accented[random() % accented.size()];
         ASSERT_EQ(HitsOfFinder(text, needle), HitsOfStrStrIW(text, needle))
-            << "needle " << testing::PrintToString(needle) << " text " << testing::PrintToString(text);
+            << "needle " << testing::PrintToString(needle) << " text "
+            << testing::PrintToString(text);
     }
 }
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "search/ContextCut.h"
-#include "search/FileJob.h"
 #include "base/FoldText.h"
 #include "base/TextScan.h"
+#include "search/ContextCut.h"
+#include "search/FileJob.h"
 #include "search/Matcher.h"
 #include "search/RegexMatcher.h"
 #include "search/WholeWord.h"
@@ -127,7 +127,8 @@ Hits RestartAfterEachHit(const RegexMatcher& regex, const std::wstring& text, bo
     for (;;) {
         const wchar_t* matchBegin = nullptr;
         const wchar_t* matchEnd = nullptr;
-        const RegexMatcher::SearchResult r = regex.SearchPlainly(from, last, &matchBegin, &matchEnd);
+        const RegexMatcher::SearchResult r =
+            regex.SearchPlainly(from, last, &matchBegin, &matchEnd);
         if (r != RegexMatcher::SearchResult::kFound) {
             *abandoned = r == RegexMatcher::SearchResult::kAbandoned;
             return hits;
@@ -157,39 +158,39 @@ Hits RestartAfterEachHit(const RegexMatcher& regex, const std::wstring& text, bo
 // lazy and empty-matching quantifiers.
 std::wstring RandomExpression(std::mt19937& random) {
     static const wchar_t* const kAtoms[] = {
-        L"a", L"b", L"c", L" ", L"_", L"\u00e9", L".", L"\\w", L"\\W", L"\\s", L"\\d", L"[ab]",
-        L"[^a\\n]", L"\\n", L"\\r", L"1", L"[[:alpha:]]", L"\\h", L"\\v", L"(?i)A"};
+        L"a",   L"b",   L"c",           L" ",   L"_",    L"\u00e9",  L".",
+        L"\\w", L"\\W", L"\\s",         L"\\d", L"[ab]", L"[^a\\n]", L"\\n",
+        L"\\r", L"1",   L"[[:alpha:]]", L"\\h", L"\\v",  L"(?i)A"};
     static const wchar_t* const kAssertions[] = {
-        L"^", L"$", L"\\b", L"\\B", L"\\A", L"\\z", L"\\Z", L"\\G", L"(?<=a)", L"(?<!b)",
-        L"(?<=ab)", L"(?<= )", L"(?=a)", L"(?!b)", L"\\<", L"\\>", L"(?m)^", L"(?-m)$"};
-    static const wchar_t* const kQuantifiers[] = {L"", L"", L"", L"*", L"+", L"?", L"{0}",
-                                                  L"{1,2}", L"*?", L"+?", L"??"};
+        L"^",      L"$",       L"\\b",    L"\\B",   L"\\A",   L"\\z", L"\\Z", L"\\G",   L"(?<=a)",
+        L"(?<!b)", L"(?<=ab)", L"(?<= )", L"(?=a)", L"(?!b)", L"\\<", L"\\>", L"(?m)^", L"(?-m)$"};
+    static const wchar_t* const kQuantifiers[] = {L"",    L"",      L"",   L"*",  L"+", L"?",
+                                                  L"{0}", L"{1,2}", L"*?", L"+?", L"??"};
     std::wstring pattern;
     if (random() % 2) {
         const int literals = 2 + static_cast<int>(random() % 3);
-        for (int i = 0; i < literals; ++i)
-            pattern += L"abc "[random() % 4];
+        for (int i = 0; i < literals; ++i) pattern += L"abc "[random() % 4];
     }
     const int pieces = 1 + static_cast<int>(random() % 4);
     for (int i = 0; i < pieces; ++i) {
         switch (random() % 6) {
-        case 0:
-            pattern += kAssertions[random() % std::size(kAssertions)];
-            break;
-        case 1:
-            pattern += std::wstring(L"(") + kAtoms[random() % std::size(kAtoms)] + L"|" +
-                       kAtoms[random() % std::size(kAtoms)] + L")" +
-                       kQuantifiers[random() % std::size(kQuantifiers)];
-            break;
-        case 2:
-            pattern += std::wstring(L"(?:") + kAtoms[random() % std::size(kAtoms)] +
-                       kAssertions[random() % std::size(kAssertions)] + L")" +
-                       kQuantifiers[random() % std::size(kQuantifiers)];
-            break;
-        default:
-            pattern += std::wstring(kAtoms[random() % std::size(kAtoms)]) +
-                       kQuantifiers[random() % std::size(kQuantifiers)];
-            break;
+            case 0:
+                pattern += kAssertions[random() % std::size(kAssertions)];
+                break;
+            case 1:
+                pattern += std::wstring(L"(") + kAtoms[random() % std::size(kAtoms)] + L"|" +
+                           kAtoms[random() % std::size(kAtoms)] + L")" +
+                           kQuantifiers[random() % std::size(kQuantifiers)];
+                break;
+            case 2:
+                pattern += std::wstring(L"(?:") + kAtoms[random() % std::size(kAtoms)] +
+                           kAssertions[random() % std::size(kAssertions)] + L")" +
+                           kQuantifiers[random() % std::size(kQuantifiers)];
+                break;
+            default:
+                pattern += std::wstring(kAtoms[random() % std::size(kAtoms)]) +
+                           kQuantifiers[random() % std::size(kQuantifiers)];
+                break;
         }
     }
     return pattern;
@@ -202,7 +203,8 @@ TEST_F(MatcherTest, SearchGivesWhatARestartAfterEachHitGives) {
     int compiled = 0, withPrefix = 0, withHits = 0;
     for (int round = 0; round < 6000; ++round) {
         const std::wstring pattern = RandomExpression(random);
-        const std::unique_ptr<RegexMatcher> regex = RegexMatcher::Compile(pattern.c_str(), nullptr, nullptr);
+        const std::unique_ptr<RegexMatcher> regex =
+            RegexMatcher::Compile(pattern.c_str(), nullptr, nullptr);
         if (!regex)
             continue;
         ++compiled;
@@ -210,16 +212,16 @@ TEST_F(MatcherTest, SearchGivesWhatARestartAfterEachHitGives) {
             ++withPrefix;
         for (int t = 0; t < 6; ++t) {
             std::wstring text(random() % 40, L' ');
-            for (wchar_t& c : text)
-                c = L"aabbc  _\u00e9\n\r1"[random() % 12];
+            for (wchar_t& c : text) c = L"aabbc  _\u00e9\n\r1"[random() % 12];
             request.wholeWords = t % 3 == 2;
             MatchOutcome outcome = MatchOutcome::kCompleted;
             const Hits hits = Run(text, pattern, &outcome);
             bool abandoned = false;
-            const Hits expected = RestartAfterEachHit(*regex, keptText, request.wholeWords != 0, &abandoned);
-            ASSERT_EQ(hits, expected) << "pattern " << testing::PrintToString(pattern) << " text "
-                                      << testing::PrintToString(keptText) << " whole words "
-                                      << request.wholeWords;
+            const Hits expected =
+                RestartAfterEachHit(*regex, keptText, request.wholeWords != 0, &abandoned);
+            ASSERT_EQ(hits, expected)
+                << "pattern " << testing::PrintToString(pattern) << " text "
+                << testing::PrintToString(keptText) << " whole words " << request.wholeWords;
             ASSERT_EQ(outcome == MatchOutcome::kAbandoned, abandoned);
             if (!hits.empty())
                 ++withHits;
@@ -299,11 +301,13 @@ TEST(TextScan, BlockScansAgreeWithPlainLoops) {
         for (int lineFeed = -1; lineFeed < length; ++lineFeed) {
             std::wstring text(static_cast<size_t>(length), L'a');
             if (lineFeed >= 0) {
-                text[static_cast<size_t>(lineFeed)] = L'\n';  // and an earlier one in the same step or before
+                text[static_cast<size_t>(lineFeed)] =
+                    L'\n';  // and an earlier one in the same step or before
                 text[static_cast<size_t>(lineFeed / 2)] = L'\n';
             }
             for (int from = 0; from <= length; ++from) {
-                const wchar_t* found = FindLastUnit(text.data() + from, text.data() + length, L'\n');
+                const wchar_t* found =
+                    FindLastUnit(text.data() + from, text.data() + length, L'\n');
                 int expected = -1;
                 if (lineFeed >= from)
                     expected = lineFeed;
@@ -317,14 +321,12 @@ TEST(TextScan, BlockScansAgreeWithPlainLoops) {
     std::mt19937 random(11);
     for (int round = 0; round < 3000; ++round) {
         std::wstring text(random() % 48, L' ');
-        for (wchar_t& c : text)
-            c = L"abc"[random() % 3];
+        for (wchar_t& c : text) c = L"abc"[random() % 3];
         std::wstring needle(1 + random() % 5, L' ');
-        for (wchar_t& c : needle)
-            c = L"abc"[random() % 3];
+        for (wchar_t& c : needle) c = L"abc"[random() % 3];
         const size_t from = text.empty() ? 0 : random() % (text.size() + 1);
-        const wchar_t* hit =
-            FindLiteral(text.data() + from, text.data() + text.size(), needle.data(), needle.size());
+        const wchar_t* hit = FindLiteral(text.data() + from, text.data() + text.size(),
+                                         needle.data(), needle.size());
         const size_t expected = text.find(needle, from);
         ASSERT_EQ(hit ? static_cast<size_t>(hit - text.data()) : std::wstring::npos, expected)
             << "round " << round;
