@@ -59,39 +59,30 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) 
         // of the bytes read, so the sixteen units stored always fit).
         const __m128i zero = _mm_setzero_si128();
         const __m128i space = _mm_set1_epi8(0x20);
+        // Widens the first `lanes` bytes of `bytes`, folds their controls and
+        // moves on past the ASCII ones; true when a byte that is not ASCII
+        // came among them.
+        auto widen = [&](__m128i bytes, unsigned lanes) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+            if (lanes == 16)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) & ((1u << lanes) - 1);
+            const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : lanes;
+            if (kFold) {
+                const unsigned below =
+                    static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, space)));
+                foldControls(out, below & ((1u << ascii) - 1));
+            }
+            i += ascii;
+            out += ascii;
+            return high != 0;
+        };
         bool nonAscii = false;
-        while (i + 16 <= n) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
-            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
-            const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 16u;
-            if (kFold) {
-                const unsigned below =
-                    static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, space)));
-                foldControls(out, below & ((1u << ascii) - 1));
-            }
-            i += ascii;
-            out += ascii;
-            if (high != 0) {
-                nonAscii = true;
-                break;
-            }
-        }
+        while (i + 16 <= n && !nonAscii)
+            nonAscii = widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), 16);
         // The last eight to fifteen bytes of a short run: eight at once too.
-        if (!nonAscii && i + 8 <= n) {
-            const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
-            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) & 0xFFu;
-            const unsigned ascii = high ? static_cast<unsigned>(__builtin_ctz(high)) : 8u;
-            if (kFold) {
-                const unsigned below =
-                    static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, space)));
-                foldControls(out, below & ((1u << ascii) - 1));
-            }
-            i += ascii;
-            out += ascii;
-        }
+        if (!nonAscii && i + 8 <= n)
+            widen(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i)), 8);
         if (i >= n)
             break;
 #endif
