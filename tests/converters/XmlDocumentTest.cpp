@@ -1,6 +1,8 @@
 // The nesting bound's scans, what they count and what they skip; name comparison.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <random>
 #include <rapidxml/rapidxml.hpp>
@@ -85,6 +87,82 @@ TEST(XmlNesting, ElementStartCountAgreesWithACharacterByCharacterCount) {
         ASSERT_EQ(SummarizeMarkup(start, expected).numericReference,
                   text.find("&#", prefix) != std::string::npos)
             << testing::PrintToString(std::string(start));
+    }
+}
+
+// The deepest level a plain walk from '<' to '<' reaches, stopping where the
+// bound's scan stops: in an unterminated attribute value or at the end.
+int DeepestLevel(const char* p) {
+    auto skipPast = [](const char* from, const char* terminator) {
+        const char* found = strstr(from, terminator);
+        return found ? found + strlen(terminator) : from + strlen(from);
+    };
+    int depth = 0;
+    int deepest = 0;
+    for (;;) {
+        p = strchr(p, '<');
+        if (!p)
+            return deepest;
+        if (p[1] == '/') {
+            if (depth > 0)
+                --depth;
+            p += 2;
+        } else if (p[1] == '?') {
+            p = skipPast(p + 2, "?>");
+        } else if (strncmp(p, "<!--", 4) == 0) {
+            p = skipPast(p + 4, "-->");
+        } else if (strncmp(p, "<![CDATA[", 9) == 0) {
+            p = skipPast(p + 9, "]]>");
+        } else if (strncmp(p, "<!DOCTYPE", 9) == 0 && p[9] && strchr(" \t\n\r", p[9])) {
+            int brackets = 0;
+            for (++p; *p && (*p != '>' || brackets > 0); ++p) {
+                if (*p == '[')
+                    ++brackets;
+                else if (*p == ']' && brackets > 0)
+                    --brackets;
+            }
+        } else if (p[1] == '!') {
+            const char* end = strchr(p + 2, '>');
+            p = end ? end + 1 : p + strlen(p);
+        } else {
+            deepest = std::max(deepest, ++depth);
+            for (++p;;) {
+                p += strcspn(p, ">\"'");
+                if (*p != '"' && *p != '\'')
+                    break;
+                const char* close = strchr(p + 1, *p);
+                if (!close)
+                    return deepest;
+                p = close + 1;
+            }
+            if (*p == '>' && p[-1] == '/')
+                --depth;
+        }
+    }
+}
+
+TEST(XmlNesting, BoundAgreesWithAPlainWalkOverRandomMarkup) {
+    // Tags, quotes, comments, sections, instructions and declarations in
+    // random order and at every alignment: the bound accepts exactly the
+    // texts whose deepest level it covers.
+    const char* const pieces[] = {"<",   "<",  "<a", "<b x=",      "</",   "/>",  ">",
+                                  ">",   "\"", "'",  "/",          "?",    "!",   "-",
+                                  "[",   "]",  " ",  "t",          "<!--", "-->", "<![CDATA[",
+                                  "]]>", "<?", "?>", "<!DOCTYPE ", "<!E",  "\n"};
+    std::mt19937 random(23);
+    for (int round = 0; round < 6000; ++round) {
+        std::string text(random() % 16, 'x');
+        const size_t prefix = text.size();
+        for (size_t i = 0, n = round % 200 == 0 ? 4000 : random() % 120; i < n; ++i)
+            text += pieces[random() % std::size(pieces)];
+        const char* start = text.c_str() + prefix;
+        const int deepest = DeepestLevel(start);
+        ASSERT_TRUE(IsXmlNestingWithin(start, deepest))
+            << testing::PrintToString(std::string(start));
+        if (deepest > 0) {
+            ASSERT_FALSE(IsXmlNestingWithin(start, deepest - 1))
+                << testing::PrintToString(std::string(start));
+        }
     }
 }
 
