@@ -21,6 +21,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include "base/ShellPath.h"
@@ -33,89 +34,98 @@ namespace {
 
 enum Kind : uint8_t { kSimple, kIgnorable, kSpecial, kExpanding, kContextual };
 
+// Filled 256 units at a time, when a needle or a text first holds one of
+// them: most searches meet a few such pages, and asking the system about all
+// 65,536 units would cost more than the search.
 struct CharTable {
-    uint8_t kind[0x10000];
-    uint16_t firstWeight[0x10000];  // first two bytes of the primary weights, 0 if none
-    std::vector<uint16_t> byWeight;  // simple characters ordered by firstWeight
+    LCID locale = GetThreadLocale();
+    std::mutex lock;
+    std::atomic<bool> ready[256] = {};
+    uint8_t kind[0x10000] = {};
+    uint16_t firstWeight[0x10000] = {};  // first two bytes of the primary weights, 0 if none
 };
 
-const CharTable& Table() {
-    static CharTable* table = nullptr;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        table = new CharTable();
-        const LCID locale = GetThreadLocale();
-        BYTE key[512];
-        for (unsigned c = 0; c < 0x10000; ++c) {
-            const wchar_t ch = static_cast<wchar_t>(c);
-            const int n = LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, &ch, 1,
-                                       reinterpret_cast<LPWSTR>(key), sizeof key);
-            // Four sections ended by 01 (primary, diacritic, case, extra), then
-            // the special weights up to the closing 00. Weights are never 01.
-            int primaryEnd = 0;
-            while (primaryEnd < n && key[primaryEnd] != 1)
-                ++primaryEnd;
-            int separators = 0;
-            int specialStart = n;
-            for (int i = 0; i < n; ++i) {
-                if (key[i] == 1 && ++separators == 4) {
-                    specialStart = i + 1;
-                    break;
-                }
-            }
-            const bool hasSpecial = specialStart < n && key[specialStart] != 0;
-            const bool hasDiacritic = primaryEnd + 1 < n && key[primaryEnd + 1] != 1;
-            uint8_t kind;
-            if (n <= 0 || c == 0)
-                kind = kExpanding;  // unknown: always compared by the system
-            else if (hasSpecial)
-                kind = kSpecial;
-            else if (primaryEnd == 0)
-                kind = hasDiacritic ? kContextual : kIgnorable;
-            else if (primaryEnd == 2)
-                kind = kSimple;
-            else
-                kind = kExpanding;
-            table->kind[c] = kind;
-            table->firstWeight[c] =
-                primaryEnd >= 2 ? static_cast<uint16_t>((key[0] << 8) | key[1]) : 0;
-            if (kind == kSimple)
-                table->byWeight.push_back(static_cast<uint16_t>(c));
-        }
-        // Some characters take their weight from the one before them (the
-        // prolonged sound mark repeats a vowel): their sort key alone does not
-        // tell how they compare, so the system always decides for them.
-        const wchar_t probes[] = {L'a', L'o', L'\u30a2'};
-        for (unsigned c = 1; c < 0x10000; ++c) {
-            if (table->kind[c] != kSimple)
-                continue;
-            for (wchar_t probe : probes) {
-                const wchar_t pair[2] = {probe, static_cast<wchar_t>(c)};
-                const wchar_t twice[2] = {probe, probe};
-                if (CompareNoCase(pair, twice, 2) == 0 && CompareNoCase(pair + 1, twice, 1) != 0) {
-                    table->kind[c] = kContextual;
-                    break;
-                }
-            }
-        }
-        table->byWeight.erase(std::remove_if(table->byWeight.begin(), table->byWeight.end(),
-                                             [](uint16_t c) { return table->kind[c] != kSimple; }),
-                              table->byWeight.end());
-        std::stable_sort(table->byWeight.begin(), table->byWeight.end(), [](uint16_t a, uint16_t b) {
-            return table->firstWeight[a] < table->firstWeight[b];
-        });
-    });
+CharTable& SharedTable() {
+    static CharTable* table = new CharTable();
     return *table;
+}
+
+void FillPage(CharTable& t, unsigned page) {
+    BYTE key[512];
+    const unsigned first = page << 8;
+    for (unsigned c = first; c < first + 256; ++c) {
+        const wchar_t ch = static_cast<wchar_t>(c);
+        const int n = LCMapStringW(t.locale, LCMAP_SORTKEY | NORM_IGNORECASE, &ch, 1,
+                                   reinterpret_cast<LPWSTR>(key), sizeof key);
+        // Four sections ended by 01 (primary, diacritic, case, extra), then
+        // the special weights up to the closing 00. Weights are never 01.
+        int primaryEnd = 0;
+        while (primaryEnd < n && key[primaryEnd] != 1)
+            ++primaryEnd;
+        int separators = 0;
+        int specialStart = n;
+        for (int i = 0; i < n; ++i) {
+            if (key[i] == 1 && ++separators == 4) {
+                specialStart = i + 1;
+                break;
+            }
+        }
+        const bool hasSpecial = specialStart < n && key[specialStart] != 0;
+        const bool hasDiacritic = primaryEnd + 1 < n && key[primaryEnd + 1] != 1;
+        uint8_t kind;
+        if (n <= 0 || c == 0)
+            kind = kExpanding;  // unknown: always compared by the system
+        else if (hasSpecial)
+            kind = kSpecial;
+        else if (primaryEnd == 0)
+            kind = hasDiacritic ? kContextual : kIgnorable;
+        else if (primaryEnd == 2)
+            kind = kSimple;
+        else
+            kind = kExpanding;
+        t.kind[c] = kind;
+        t.firstWeight[c] = primaryEnd >= 2 ? static_cast<uint16_t>((key[0] << 8) | key[1]) : 0;
+    }
+    // Some characters take their weight from the one before them (the
+    // prolonged sound mark repeats a vowel): their sort key alone does not
+    // tell how they compare, so the system always decides for them.
+    const wchar_t probes[] = {L'a', L'o', L'\u30a2'};
+    for (unsigned c = first; c < first + 256; ++c) {
+        if (c == 0 || t.kind[c] != kSimple)
+            continue;
+        for (wchar_t probe : probes) {
+            const wchar_t pair[2] = {probe, static_cast<wchar_t>(c)};
+            const wchar_t twice[2] = {probe, probe};
+            if (CompareNoCase(pair, twice, 2) == 0 && CompareNoCase(pair + 1, twice, 1) != 0) {
+                t.kind[c] = kContextual;
+                break;
+            }
+        }
+    }
+}
+
+// The table with the page of unit `c` filled.
+const CharTable& TableFor(wchar_t c) {
+    CharTable& t = SharedTable();
+    const unsigned page = static_cast<uint16_t>(c) >> 8;
+    if (!t.ready[page].load(std::memory_order_acquire)) {
+        std::lock_guard<std::mutex> guard(t.lock);
+        if (!t.ready[page].load(std::memory_order_relaxed)) {
+            FillPage(t, page);
+            t.ready[page].store(true, std::memory_order_release);
+        }
+    }
+    return t;
 }
 
 }  // namespace
 
 CaseInsensitiveFinder::CaseInsensitiveFinder(const wchar_t* text) : needle(text) {
-    const CharTable& t = Table();
     for (wchar_t c : needle) {
-        if (t.kind[static_cast<uint16_t>(c)] == kSpecial)
+        if (TableFor(c).kind[static_cast<uint16_t>(c)] == kSpecial)
             needleHasSpecial = true;
     }
+    const CharTable& t = SharedTable();
     bool needleHasContextual = false;
     for (wchar_t c : needle) {
         if (t.kind[static_cast<uint16_t>(c)] == kContextual)
@@ -126,53 +136,13 @@ CaseInsensitiveFinder::CaseInsensitiveFinder(const wchar_t* text) : needle(text)
     while (!needleHasContextual && simplePrefix < needle.size() &&
            t.kind[static_cast<uint16_t>(needle[simplePrefix])] == kSimple)
         ++simplePrefix;
+    firstWeight = t.firstWeight[static_cast<uint16_t>(needle[0])];
+    equalSets.assign(simplePrefix, std::vector<uint64_t>(0x10000 / 64, 0));
+    isStart.assign(0x10000, kUnprepared);
+    prepared.assign(256, 0);
 
-    // The units equal to each prefix character: simple characters with the
-    // same first weight, confirmed one by one with the system's comparison.
-    for (size_t k = 0; k < simplePrefix; ++k) {
-        std::vector<uint64_t> bits(0x10000 / 64, 0);
-        const wchar_t s = needle[k];
-        const uint16_t weight = t.firstWeight[static_cast<uint16_t>(s)];
-        const auto first = std::partition_point(t.byWeight.begin(), t.byWeight.end(),
-                                                [&](uint16_t c) { return t.firstWeight[c] < weight; });
-        const auto last = std::partition_point(first, t.byWeight.end(),
-                                               [&](uint16_t c) { return t.firstWeight[c] == weight; });
-        for (auto it = first; it != last; ++it) {
-            const wchar_t x = static_cast<wchar_t>(*it);
-            if (CompareNoCase(&x, &s, 1) == 0)
-                bits[*it / 64] |= 1ULL << (*it % 64);
-        }
-        equalSets.push_back(std::move(bits));
-    }
-
-    // Where a matching window may begin.
-    isStart.assign(0x10000, 0);
-    const uint16_t firstWeight = t.firstWeight[static_cast<uint16_t>(needle[0])];
-    for (unsigned c = 0; c < 0x10000; ++c) {
-        bool start;
-        switch (t.kind[c]) {
-        case kSimple:
-            // A simple first character has the needle's first weight (a
-            // combining mark after it may still change its accent).
-            start = firstWeight == 0 || t.firstWeight[c] == firstWeight;
-            break;
-        case kExpanding:
-            // Its first weight opens the window's weights.
-            start = firstWeight == 0 || t.firstWeight[c] == firstWeight;
-            break;
-        case kSpecial:
-            start = needleHasSpecial || simplePrefix < needle.size();
-            break;
-        case kContextual:
-            start = true;
-            break;
-        default:
-            start = true;  // an ignorable one leaves the window to what follows
-            break;
-        }
-        isStart[c] = start;
-    }
     // Controls are ignorable; they are caught by one range test in the scan.
+    Prepare(0);
     int ascii = 0;
     for (unsigned c = 0x20; c < 0x80 && ascii <= 4; ++c) {
         if (isStart[c]) {
@@ -199,10 +169,56 @@ CaseInsensitiveFinder::CaseInsensitiveFinder(const wchar_t* text) : needle(text)
     }
 }
 
+void CaseInsensitiveFinder::Prepare(unsigned page) const {
+    if (prepared[page])
+        return;
+    const CharTable& t = TableFor(static_cast<wchar_t>(page << 8));
+    const unsigned first = page << 8;
+    for (unsigned c = first; c < first + 256; ++c) {
+        // Where a matching window may begin.
+        bool start;
+        switch (t.kind[c]) {
+        case kSimple:
+            // A simple first character has the needle's first weight (a
+            // combining mark after it may still change its accent).
+            start = firstWeight == 0 || t.firstWeight[c] == firstWeight;
+            break;
+        case kExpanding:
+            // Its first weight opens the window's weights.
+            start = firstWeight == 0 || t.firstWeight[c] == firstWeight;
+            break;
+        case kSpecial:
+            start = needleHasSpecial || simplePrefix < needle.size();
+            break;
+        case kContextual:
+            start = true;
+            break;
+        default:
+            start = true;  // an ignorable one leaves the window to what follows
+            break;
+        }
+        isStart[c] = start;
+        // The units equal to each prefix character: simple characters with
+        // the same first weight, confirmed one by one with the system's
+        // comparison.
+        if (t.kind[c] != kSimple)
+            continue;
+        const wchar_t x = static_cast<wchar_t>(c);
+        for (size_t k = 0; k < simplePrefix; ++k) {
+            const wchar_t s = needle[k];
+            if (t.firstWeight[c] == t.firstWeight[static_cast<uint16_t>(s)] &&
+                CompareNoCase(&x, &s, 1) == 0)
+                equalSets[k][c / 64] |= 1ULL << (c % 64);
+        }
+    }
+    prepared[page] = 1;
+}
+
 CaseInsensitiveFinder::~CaseInsensitiveFinder() = default;
 
 bool CaseInsensitiveFinder::InSet(size_t position, wchar_t c) const {
     const auto u = static_cast<uint16_t>(c);
+    Prepare(u >> 8);
     return (equalSets[position][u / 64] >> (u % 64)) & 1;
 }
 
@@ -211,8 +227,10 @@ bool CaseInsensitiveFinder::Verify(const wchar_t* window) const {
 }
 
 bool CaseInsensitiveFinder::Check(const wchar_t* window) const {
-    const CharTable& t = Table();
+    const CharTable& t = SharedTable();
     const size_t length = needle.size();
+    for (size_t k = 0; k < length; ++k)
+        Prepare(static_cast<uint16_t>(window[k]) >> 8);
     if (simplePrefix == length) {
         // A needle of simple characters: a window of simple characters
         // matches when each equals the needle's at its place; an expanding
@@ -304,7 +322,10 @@ const wchar_t* CaseInsensitiveFinder::Find(const wchar_t* begin, const wchar_t* 
 #endif
         const wchar_t* stop = std::min(lastStart + 1, p + 8);
         for (; p < stop; ++p) {
-            if (starts[static_cast<uint16_t>(*p)] && Check(p))
+            const auto unit = static_cast<uint16_t>(*p);
+            if (starts[unit] == kUnprepared)
+                Prepare(unit >> 8);
+            if (starts[unit] && Check(p))
                 return p;
         }
     }
