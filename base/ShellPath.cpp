@@ -1,4 +1,4 @@
-// Late binding to shlwapi.dll.
+// Late binding to the shell's string and path functions.
 #include "base/ShellPath.h"
 
 #include <windows.h>
@@ -19,13 +19,22 @@ const Shlwapi& Library() {
     static Shlwapi functions;
     static std::once_flag once;
     std::call_once(once, [] {
-        // A system library: it stays loaded for the life of the process.
-        if (HMODULE module = LoadLibraryExW(L"shlwapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        auto bind = [](HMODULE module) {
             functions.strCmpNIW =
                 reinterpret_cast<StrCmpNIWFunction>(reinterpret_cast<void*>(GetProcAddress(module, "StrCmpNIW")));
             functions.pathMatchSpecW = reinterpret_cast<PathMatchSpecWFunction>(
                 reinterpret_cast<void*>(GetProcAddress(module, "PathMatchSpecW")));
-        }
+        };
+        // Since Windows 8 shlwapi.dll forwards both to kernelbase.dll, which
+        // every process has loaded; loading shlwapi.dll would also load the
+        // window libraries, which costs a console search more than its work.
+        if (HMODULE kernel = GetModuleHandleW(L"kernelbase.dll"))
+            bind(kernel);
+        if (functions.strCmpNIW && functions.pathMatchSpecW)
+            return;
+        // A system library: it stays loaded for the life of the process.
+        if (HMODULE module = LoadLibraryExW(L"shlwapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+            bind(module);
     });
     return functions;
 }
