@@ -176,13 +176,17 @@ std::string Utf8Of(const wchar_t* text) {
     return utf8;
 }
 
-std::string TargetOf(const std::vector<Relationship>& relationships, std::optional<std::string_view> id) {
-    std::string target;
-    for (const Relationship& r : relationships) {
-        if (id && SameName(r.id, *id))
-            target = r.target;  // the last of equal ids, as before
-    }
-    return target;
+RelationshipTargets::RelationshipTargets(const std::vector<Relationship>& relationships) {
+    for (const Relationship& r : relationships)
+        byId[r.id] = &r.target;
+}
+
+const std::string& RelationshipTargets::Of(std::optional<std::string_view> id) const {
+    static const std::string none;
+    if (!id)
+        return none;
+    const auto found = byId.find(*id);
+    return found == byId.end() ? none : *found->second;
 }
 
 bool RelationshipIs(const Relationship& relationship, std::string_view kind) {

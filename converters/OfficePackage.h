@@ -82,8 +82,18 @@ private:
 // A NUL-terminated UTF-16 text in UTF-8 (the tag field, compared with names).
 std::string Utf8Of(const wchar_t* text);
 
-// The target of the relationship whose id is `id`; empty when none is.
-std::string TargetOf(const std::vector<Relationship>& relationships, std::optional<std::string_view> id);
+// The targets of a part's relationships by id, the last of equal ids
+// winning: looked up once for each sheet or slide a workbook or
+// presentation lists.
+class RelationshipTargets {
+public:
+    explicit RelationshipTargets(const std::vector<Relationship>& relationships);
+    // The target of the relationship whose id is `id`; empty when none is.
+    const std::string& Of(std::optional<std::string_view> id) const;
+
+private:
+    std::unordered_map<std::string_view, const std::string*> byId;
+};
 
 // True when a relationship type URI ends with "/" + `kind` ("header").
 bool RelationshipIs(const Relationship& relationship, std::string_view kind);

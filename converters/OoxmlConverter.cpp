@@ -301,6 +301,7 @@ bool OoxmlConverter::ConvertExcel(OfficePackage& package, OfficeText& text) {
     bool failed = false;
     const std::string main = package.MainPart("xl/workbook.xml", &failed);
     const std::vector<Relationship> related = package.RelationshipsOf(main, &failed);
+    const RelationshipTargets targets(related);
     const std::unique_ptr<XmlPart> workbook = failed ? nullptr : package.ReadPart(main, &failed);
     if (!workbook)
         return false;
@@ -336,7 +337,7 @@ bool OoxmlConverter::ConvertExcel(OfficePackage& package, OfficeText& text) {
         const auto state = AttributeOf(sheet, "state");
         if (ignoreHidden && state && (SameName(*state, "hidden") || SameName(*state, "veryHidden")))
             continue;
-        const std::string target = TargetOf(related, RelationshipIdOf(sheet));
+        const std::string& target = targets.Of(RelationshipIdOf(sheet));
         if (target.empty())
             continue;
         const std::unique_ptr<XmlPart> part = package.ReadPart(target, &failed);
@@ -398,6 +399,7 @@ bool OoxmlConverter::ConvertPowerPoint(OfficePackage& package, OfficeText& text)
     bool failed = false;
     const std::string main = package.MainPart("ppt/presentation.xml", &failed);
     const std::vector<Relationship> related = package.RelationshipsOf(main, &failed);
+    const RelationshipTargets targets(related);
     const std::unique_ptr<XmlPart> presentation = failed ? nullptr : package.ReadPart(main, &failed);
     if (!presentation)
         return false;
@@ -408,7 +410,7 @@ bool OoxmlConverter::ConvertPowerPoint(OfficePackage& package, OfficeText& text)
     for (const XmlNode* slide = list ? list->first_node() : nullptr; slide; slide = slide->next_sibling()) {
         if (slide->type() != rapidxml::node_element)
             continue;
-        const std::string target = TargetOf(related, RelationshipIdOf(slide));
+        const std::string& target = targets.Of(RelationshipIdOf(slide));
         if (target.empty())
             continue;
         const std::unique_ptr<XmlPart> part = package.ReadPart(target, &failed);

@@ -223,6 +223,14 @@ TEST_F(OfficeTest, PowerPointSlidesInOrderThenNotes) {
     list.insert(list.find("</p:sldIdLst>"), repeated);
     EXPECT_EQ(Convert(ooxml, L"again.pptx", Package(again)),
               L"First 1\r\nSecond\r\nline\r\nHidden slide\r\nSpeaker notes\r\nHidden notes\r\n");
+    // Two relationships with one id: the last of them names the slide (the
+    // third slide, listed twice, is read once; the first is not listed).
+    Parts twice = parts;
+    std::string& rels = twice[2].second;
+    rels.insert(rels.find("</Relationships>"), std::string("<Relationship Id=\"rId2\" Type=\"") + kRelType +
+                                                   "slide\" Target=\"slides/slide3.xml\"/>");
+    EXPECT_EQ(Convert(ooxml, L"twice.pptx", Package(twice)),
+              L"First 1\r\nHidden slide\r\nHidden notes\r\n");
 }
 
 const char kOdfNames[] =
