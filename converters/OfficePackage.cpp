@@ -107,6 +107,7 @@ bool OfficePackage::Open(const wchar_t* path) {
     if (!zip.Open(path))
         return false;
     read.assign(static_cast<size_t>(zip.EntryCount()), false);
+    index.reserve(static_cast<size_t>(zip.EntryCount()));
     for (int i = 0; i < zip.EntryCount(); ++i) {
         std::string name = LowerAscii(zip.EntryName(i));
         std::replace(name.begin(), name.end(), '\\', '/');
