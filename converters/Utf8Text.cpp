@@ -77,9 +77,33 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) 
             out += ascii;
             return high != 0;
         };
+        // A letter of two or three bytes between ASCII runs, the common
+        // case in most languages, is decoded here and the steps go on; any
+        // other byte leaves the steps for the checks below.
+        auto twoOrThree = [&] {
+            const unsigned b = s[i];
+            if (b >= 0xC2 && b <= 0xDF) {
+                if (i + 1 >= n || (s[i + 1] & 0xC0) != 0x80)
+                    return false;
+                put(((b & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
+                i += 2;
+                return true;
+            }
+            if (b < 0xE0 || b > 0xEF || i + 2 >= n || (s[i + 1] & 0xC0) != 0x80 ||
+                (s[i + 2] & 0xC0) != 0x80)
+                return false;
+            const unsigned c = ((b & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+            if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
+                return false;
+            put(c);
+            i += 3;
+            return true;
+        };
         bool nonAscii = false;
-        while (i + 16 <= n && !nonAscii)
-            nonAscii = widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), 16);
+        while (i + 16 <= n && !nonAscii) {
+            if (widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), 16))
+                nonAscii = !twoOrThree();
+        }
         // The last eight to fifteen bytes of a short run: eight at once too.
         if (!nonAscii && i + 8 <= n)
             widen(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i)), 8);

@@ -44,11 +44,12 @@ TEST(Utf8Text, DecodesLikeTheSystemWhateverTheBytes) {
     std::mt19937 random(11);
     // Runs of sixteen ASCII bytes and more take the wide path, broken at any place.
     const std::string pieces[] = {"a", "Z", " ", "a longer run of plain ASCII text ", "\xC3\xA9",
-                                  "\xE2\x80\x94", "\xF0\x9F\x98\x80", "\xC3", "\x80", "\xFF"};
+                                  "\xE2\x80\x94", "\xF0\x9F\x98\x80", "\xC3", "\x80", "\xFF",
+                                  "\xED\xA0\x80", "\xE0\x9F\xBF", "\xE2\x80"};
     for (int round = 0; round < 2000; ++round) {
         std::string bytes;
         for (size_t i = 0, n = random() % 40; i < n; ++i)
-            bytes += pieces[random() % (round % 2 ? 7 : 10)];  // every other round well-formed
+            bytes += pieces[random() % (round % 2 ? 7 : std::size(pieces))];  // every other round well-formed
         ASSERT_EQ(MineDecode(bytes), SystemDecode(bytes)) << testing::PrintToString(bytes);
     }
 }
@@ -70,11 +71,14 @@ TEST(Utf8Text, FoldedDecodingIsDecodingThenFolding) {
                                   "\xF0\x9F\x98\x80",
                                   "a longer run of plain text ",
                                   "\xC3",
-                                  "\xFF"};
+                                  "\xFF",
+                                  "\xED\xA0\x80",   // an encoded surrogate
+                                  "\xE0\x9F\xBF",   // overlong
+                                  "\xE2\x80"};      // cut short
     for (int round = 0; round < 3000; ++round) {
         std::string bytes;
         for (size_t i = 0, n = random() % 30; i < n; ++i)
-            bytes += pieces[random() % (round % 2 ? 12 : 14)];  // every other round well-formed
+            bytes += pieces[random() % (round % 2 ? 12 : std::size(pieces))];  // every other round well-formed
         std::wstring expected = MineDecode(bytes);
         bool expectedNul = false;
         for (wchar_t& c : expected) {
