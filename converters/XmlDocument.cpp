@@ -74,15 +74,13 @@ inline int CountBits16(unsigned x) {
     return static_cast<int>((x + (x >> 8)) & 0x1Fu);
 }
 
-// Whether "&#" stands anywhere in the text, sixteen bytes a step (aligned,
-// so no load reaches into a page the text does not touch).
-bool HasNumericReferenceStart(const char* p) {
+// The first "&#" in the text, or its NUL, sixteen bytes a step (aligned, so
+// no load reaches into a page the text does not touch).
+const char* NumericReferenceOrEnd(const char* p) {
 #if defined(__SSE2__)
     for (; reinterpret_cast<uintptr_t>(p) & 15; ++p) {
-        if (!*p)
-            return false;
-        if (p[0] == '&' && p[1] == '#')
-            return true;
+        if (!*p || (p[0] == '&' && p[1] == '#'))
+            return p;
     }
     const __m128i amp = _mm_set1_epi8('&');
     const __m128i hash = _mm_set1_epi8('#');
@@ -95,23 +93,25 @@ bool HasNumericReferenceStart(const char* p) {
             amps &= (1u << __builtin_ctz(ends)) - 1;  // only what comes before the NUL
         const unsigned hashes =
             static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, hash)));
-        if (amps & (hashes >> 1))
-            return true;
         // An ampersand in the last lane is decided by the next byte, which
         // the text still holds since no NUL came first.
-        if ((amps & 0x8000u) && p[16] == '#')
-            return true;
+        const unsigned references =
+            (amps & (hashes >> 1)) | ((amps & 0x8000u) && p[16] == '#' ? 0x8000u : 0u);
+        if (references)
+            return p + __builtin_ctz(references);
         if (ends)
-            return false;
+            return p + __builtin_ctz(ends);
     }
 #else
     for (; *p; ++p) {
         if (p[0] == '&' && p[1] == '#')
-            return true;
+            return p;
     }
-    return false;
+    return p;
 #endif
 }
+
+bool HasNumericReferenceStart(const char* p) { return *NumericReferenceOrEnd(p) != 0; }
 
 }  // namespace
 
@@ -329,8 +329,14 @@ MarkupSummary SummarizeMarkup(const char* text, int limit) {
             }
             return result(q);
         }
-        if (starts > limit && reference)
-            return result(nullptr);
+        if (starts > limit) {
+            // Too many starts for the nesting to go unchecked: only "&#" and
+            // the end are still wanted, and a plainer pass finds them.
+            if (reference)
+                return result(nullptr);
+            const char* stop = NumericReferenceOrEnd(p);
+            return *stop ? MarkupSummary{false, true, nullptr} : MarkupSummary{false, false, stop};
+        }
     }
 #else
     for (; *p; ++p) {
