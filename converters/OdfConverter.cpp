@@ -37,14 +37,28 @@ size_t StretchEnd(const char* s, size_t from, size_t n) {
                                                       _mm_cmpeq_epi8(block, _mm_set1_epi8('\r'))));
         return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(xml, markers)));
     };
-    for (; from + 17 <= n; from += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + from));
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + from + 1));
+    // The ends among the first `lanes` bytes at `at`; with `pieceEnds` the
+    // last of them is the piece's last byte, and a plain space there ends
+    // the stretch.
+    auto endsIn = [&](size_t at, unsigned lanes, bool pieceEnds) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at + 1));
         const unsigned plain =
             static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8(' '))));
-        const unsigned ends = spaces(block) & ~(plain & ~spaces(next));
-        if (ends)
+        const unsigned last = pieceEnds ? 1u << (lanes - 1) : 0u;
+        const unsigned valid = lanes < 16 ? (1u << lanes) - 1 : 0xFFFFu;
+        return spaces(block) & ~(plain & ~(spaces(next) | last)) & valid;
+    };
+    for (; from + 17 <= n; from += 16) {
+        if (const unsigned ends = endsIn(from, 16, false))
             return from + static_cast<size_t>(__builtin_ctz(ends));
+    }
+    // The last bytes (most pieces are a few words) at once too, when the
+    // seventeen bytes read stay within the page the piece's bytes are in.
+    constexpr uintptr_t kPage = 4096;
+    if (from < n && (reinterpret_cast<uintptr_t>(s + from) & (kPage - 1)) <= kPage - 17) {
+        const unsigned ends = endsIn(from, static_cast<unsigned>(n - from), true);
+        return ends ? from + static_cast<size_t>(__builtin_ctz(ends)) : n;
     }
 #endif
     for (; from < n; ++from) {

@@ -2,6 +2,8 @@
 // and TMX memories: the text each gives, what hides it, what fails.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -296,6 +298,47 @@ TEST_F(OfficeTest, OpenDocumentText) {
               L"A remark\r\nPage header\r\nPage footer\r\n");
     EXPECT_EQ(Convert(odf, L"t.ott", package, 1, L"Quite Invisible").value_or(L"").find(L"invisible"), std::wstring::npos);
     EXPECT_EQ(OdfConverter::DecodeStyleName("Heading_20_1_5f_x_"), "Heading 1_x_");
+}
+
+TEST_F(OfficeTest, OpenDocumentWhiteSpaceCollapsesAsWrittenCharacterByCharacter) {
+    // Paragraphs of random words, spaces, tabs, line feeds and spans (some
+    // holding white space only), of every length around the sixteen-byte
+    // steps: each run of white space is one space, none at the start.
+    const char* const pieces[] = {"w", "word", "longer words here", "sixteen letters", " ", "  ", "\t", "\n", " \n ",
+                                  "<text:span> </text:span>", "<text:span>in span</text:span>",
+                                  "<text:span>  </text:span>", "x y"};
+    std::mt19937 random(31);
+    std::string body = "<office:text>";
+    std::wstring expected;
+    for (int paragraph = 0; paragraph < 3000; ++paragraph) {
+        std::string xml;
+        std::string plain;  // the paragraph's text without its tags
+        for (size_t i = 0, n = random() % 14; i < n; ++i) {
+            std::string piece = pieces[random() % std::size(pieces)];
+            if (piece == "sixteen letters")
+                piece = std::string(14 + random() % 4, 'L') + " ";  // a space as the piece's last byte
+            xml += piece;
+            for (size_t k = 0; k < piece.size(); ++k) {
+                if (piece[k] == '<')
+                    k = piece.find('>', k);
+                else
+                    plain += piece[k];
+            }
+        }
+        body += "<text:p>" + xml + "</text:p>";
+        bool lastWasSpace = true;
+        for (char c : plain) {
+            const bool space = c == ' ' || c == '\t' || c == '\n';
+            if (space && !lastWasSpace)
+                expected += L' ';
+            else if (!space)
+                expected += static_cast<wchar_t>(c);
+            lastWasSpace = space;
+        }
+        expected += L"\r\n";
+    }
+    body += "</office:text>";
+    EXPECT_EQ(Convert(odf, L"spaces.odt", OdfPackage("", body)), expected);
 }
 
 TEST_F(OfficeTest, OpenDocumentSpreadsheetRepeatsAndHiddenSheets) {
