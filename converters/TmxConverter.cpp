@@ -12,6 +12,10 @@
 #include "converters/Utf8Text.h"
 #include "base/SearchRecords.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 TmxConverter::TmxConverter() {
     wcsncpy(typeName, L"TMX files", kConverterChars - 1);
     wcsncpy(fileSpec, L"*.tmx", kConverterChars - 1);
@@ -77,9 +81,25 @@ char* NextUnit(char* p) {
     }
 }
 
-bool HoldsMarkupDeclaration(char* from, const char* to) {
-    for (char* p = from; (p = FindText(p, "<")) != nullptr && p < to; ++p) {
-        if (p[1] == '!' || p[1] == '?')
+// Whether a comment, CDATA section, declaration or processing instruction
+// starts in [from, to), sixteen bytes a step; `to` is inside the text.
+bool HoldsMarkupDeclaration(const char* from, const char* to) {
+    const char* p = from;
+#if defined(__SSE2__)
+    for (; p + 17 <= to; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        const unsigned opens =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, _mm_set1_epi8('<'))));
+        const unsigned marks = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(next, _mm_set1_epi8('!')),
+                                           _mm_cmpeq_epi8(next, _mm_set1_epi8('?')))));
+        if (opens & marks)
+            return true;
+    }
+#endif
+    for (; p < to; ++p) {
+        if (p[0] == '<' && (p[1] == '!' || p[1] == '?'))
             return true;
     }
     return false;

@@ -465,6 +465,13 @@ TEST_F(OfficeTest, TmxVariantsInEveryEncoding) {
     std::string innerComment = units;
     innerComment.insert(innerComment.find("<seg>caf"), "<!-- </tu> -->");
     EXPECT_EQ(Convert(tmx, L"ic.tmx", innerComment), all);
+    for (size_t pad = 0; pad < 17; ++pad) {
+        // The comment starts well before the "</tu>" it hides, at every alignment.
+        std::string longComment = units;
+        longComment.insert(longComment.find("<seg>caf"),
+                           "<!--" + std::string(pad, ' ') + " a comment long enough to hide </tu> -->");
+        EXPECT_EQ(Convert(tmx, L"lc.tmx", longComment), all) << pad;
+    }
     std::string brokenUnit = units;
     brokenUnit.replace(brokenUnit.find("</seg></tuv></tu></body>"), 6, "<seg>");
     EXPECT_FALSE(Convert(tmx, L"u.tmx", brokenUnit));
