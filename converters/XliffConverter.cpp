@@ -132,6 +132,8 @@ wchar_t* XliffConverter::WriteRuns(const Runs& from, wchar_t* out) {
 bool XliffConverter::IsXliffName(const XmlNode* node, const char* local) const {
     if (NameIs(node, local))
         return true;
+    if (prefix.empty())
+        return false;  // the name was compared whole above
     const size_t n = node->name_size();
     return prefix.size() < n && memcmp(node->name(), prefix.data(), prefix.size()) == 0 &&
            strlen(local) == n - prefix.size() && memcmp(node->name() + prefix.size(), local, n - prefix.size()) == 0;
