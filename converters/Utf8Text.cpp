@@ -52,6 +52,28 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) 
         *out++ = unit;
     };
     size_t i = 0;
+    // A letter of two or three bytes at i, when well-formed: decoded, and
+    // true. Between ASCII runs, the common case in most languages, the
+    // sixteen-byte steps below take it without leaving their loop.
+    auto twoOrThree = [&] {
+        const unsigned b = s[i];
+        if (b >= 0xC2 && b <= 0xDF) {
+            if (i + 1 >= n || (s[i + 1] & 0xC0) != 0x80)
+                return false;
+            put(((b & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
+            i += 2;
+            return true;
+        }
+        if (b < 0xE0 || b > 0xEF || i + 2 >= n || (s[i + 1] & 0xC0) != 0x80 ||
+            (s[i + 2] & 0xC0) != 0x80)
+            return false;
+        const unsigned c = ((b & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+        if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
+            return false;
+        put(c);
+        i += 3;
+        return true;
+    };
     while (i < n) {
 #if defined(__SSE2__)
         // Sixteen bytes widened at once; when some are not ASCII, only the
@@ -77,28 +99,6 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) 
             out += ascii;
             return high != 0;
         };
-        // A letter of two or three bytes between ASCII runs, the common
-        // case in most languages, is decoded here and the steps go on; any
-        // other byte leaves the steps for the checks below.
-        auto twoOrThree = [&] {
-            const unsigned b = s[i];
-            if (b >= 0xC2 && b <= 0xDF) {
-                if (i + 1 >= n || (s[i + 1] & 0xC0) != 0x80)
-                    return false;
-                put(((b & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
-                i += 2;
-                return true;
-            }
-            if (b < 0xE0 || b > 0xEF || i + 2 >= n || (s[i + 1] & 0xC0) != 0x80 ||
-                (s[i + 2] & 0xC0) != 0x80)
-                return false;
-            const unsigned c = ((b & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
-            if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
-                return false;
-            put(c);
-            i += 3;
-            return true;
-        };
         bool nonAscii = false;
         while (i + 16 <= n && !nonAscii) {
             if (widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), 16))
@@ -114,19 +114,8 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) 
         if (b < 0x80) {
             put(b);
             ++i;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            if (i + 1 >= n || (s[i + 1] & 0xC0) != 0x80)
-                return kInvalid;
-            put(((b & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu));
-            i += 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            if (i + 2 >= n || (s[i + 1] & 0xC0) != 0x80 || (s[i + 2] & 0xC0) != 0x80)
-                return kInvalid;
-            const unsigned c = ((b & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
-            if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
-                return kInvalid;
-            put(c);
-            i += 3;
+        } else if (twoOrThree()) {
+            // decoded
         } else if (b >= 0xF0 && b <= 0xF4) {
             if (i + 3 >= n || (s[i + 1] & 0xC0) != 0x80 || (s[i + 2] & 0xC0) != 0x80 ||
                 (s[i + 3] & 0xC0) != 0x80)

@@ -151,17 +151,8 @@ const char* SkipMarkupDeclaration(const char* p) {
     if (strncmp(p, "<![CDATA[", 9) == 0)
         return SkipPast(p + 9, "]]>");
     if (strncmp(p, "<!DOCTYPE", 9) == 0 &&
-        (p[9] == ' ' || p[9] == '\t' || p[9] == '\n' || p[9] == '\r')) {
-        // Document type: the internal subset in brackets may hold '>'.
-        int brackets = 0;
-        for (++p; *p && (*p != '>' || brackets > 0); ++p) {
-            if (*p == '[')
-                ++brackets;
-            else if (*p == ']' && brackets > 0)
-                --brackets;
-        }
-        return p;
-    }
+        (p[9] == ' ' || p[9] == '\t' || p[9] == '\n' || p[9] == '\r'))
+        return SkipDeclaration(p);  // the internal subset in brackets may hold '>'
     // Any other declaration: the parser skips it to its first '>', brackets
     // or not, and so must this count.
     const char* end = NextOf(p + 2, '>', '>', '>');
