@@ -104,6 +104,18 @@ size_t DecodeChecked(const unsigned char* s, size_t n, wchar_t* out, bool* nul) 
             if (widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), 16))
                 nonAscii = !twoOrThree();
         }
+        // The last bytes: the sixteen that end the text are widened again
+        // from where they start, when those of them already taken were
+        // ASCII (one unit each, so the units rewritten are the very same).
+        if (!nonAscii && i < n && n >= 16) {
+            const unsigned back = static_cast<unsigned>(16 - (n - i));
+            const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
+            if ((static_cast<unsigned>(_mm_movemask_epi8(last)) & ((1u << back) - 1)) == 0) {
+                i -= back;
+                out -= back;
+                widen(last, 16);
+            }
+        }
         // The last eight to fifteen bytes of a short run: eight at once too.
         if (!nonAscii && i + 8 <= n)
             widen(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i)), 8);
