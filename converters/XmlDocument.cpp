@@ -277,33 +277,25 @@ MarkupSummary SummarizeMarkup(const char* text, int limit) {
     for (;;) {
         // Whole blocks without a NUL, up to 255 at a time: each lane of
         // `counts` adds the element starts seen in it, `references` keeps
-        // every "&#". A '<' or '&' in the last lane is decided by the next
-        // byte, which the text still holds since no NUL came first.
+        // every "&#". The byte after each lane comes from a second load one
+        // byte further on, which the text still holds since no NUL came in
+        // the block.
         __m128i counts = zero;
         __m128i references = zero;
         int blocks = 0;
-        __m128i block;
         unsigned ends = 0;
         for (; blocks < 255; ++blocks, p += 16) {
-            block = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
             ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
             if (ends)
                 break;
-            const __m128i markup = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(block, slash), _mm_cmpeq_epi8(block, bang)),
-                _mm_cmpeq_epi8(block, question));
-            const __m128i opens = _mm_cmpeq_epi8(block, open);
-            counts = _mm_sub_epi8(counts, _mm_andnot_si128(_mm_srli_si128(markup, 1), opens));
-            const __m128i amps = _mm_cmpeq_epi8(block, amp);
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const __m128i markup =
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(next, slash), _mm_cmpeq_epi8(next, bang)),
+                             _mm_cmpeq_epi8(next, question));
+            counts = _mm_sub_epi8(counts, _mm_andnot_si128(markup, _mm_cmpeq_epi8(block, open)));
             references = _mm_or_si128(
-                references, _mm_and_si128(amps, _mm_srli_si128(_mm_cmpeq_epi8(block, hash), 1)));
-            if (p[15] == '<' || p[15] == '&') {
-                // The srli above saw a zero in the last lane: the next byte decides.
-                if (p[15] == '<' && (p[16] == '/' || p[16] == '!' || p[16] == '?'))
-                    --starts;
-                if (p[15] == '&' && p[16] == '#')
-                    reference = true;
-            }
+                references, _mm_and_si128(_mm_cmpeq_epi8(block, amp), _mm_cmpeq_epi8(next, hash)));
         }
         const __m128i sums = _mm_sad_epu8(counts, zero);
         starts += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
