@@ -270,6 +270,63 @@ namespace {
 
 bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
+#if defined(__SSE2__)
+// The ASCII units a matching window may have at one place, as keys for a
+// test of eight lanes at once. A letter in both cases is one key compared
+// with the case bit set; unused keys repeat the first, and with no unit at
+// all the key is NUL, which no plain lane equals.
+struct AsciiUnits {
+    __m128i caseBit;
+    __m128i keys[4];
+    int count;  // the keys that differ: 1, 2 or 4
+
+    static AsciiUnits Of(const wchar_t* units, int count) {
+        AsciiUnits a;
+        const bool casePair =
+            count == 2 && (units[0] ^ units[1]) == 0x20 && IsAsciiLetter(units[0]);
+        a.caseBit = _mm_set1_epi16(casePair ? 0x20 : 0);
+        a.count = casePair || count <= 1 ? 1 : count == 2 ? 2 : 4;
+        for (int i = 0; i < 4; ++i) {
+            const wchar_t unit = count <= 0 ? 0
+                                 : casePair ? (units[0] | 0x20)
+                                            : units[i < count ? i : 0];
+            a.keys[i] = _mm_set1_epi16(static_cast<short>(unit));
+        }
+        return a;
+    }
+
+    // Lanes that are plain ASCII (U+0020 to U+007F) and none of the units:
+    // no matching window has such a unit there.
+    template <int kKeys>
+    __m128i RuledOut(const wchar_t* at) const {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        // Moved so that U+0020 lands on the smallest signed value: the
+        // plain lanes are then the ones below 0x60 past it.
+        const __m128i plain = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(-0x8000 + 0x60)),
+                                              _mm_add_epi16(block, _mm_set1_epi16(0x8000 - 0x20)));
+        __m128i hits = _mm_cmpeq_epi16(_mm_or_si128(block, caseBit), keys[0]);
+        for (int i = 1; i < kKeys; ++i) hits = _mm_or_si128(hits, _mm_cmpeq_epi16(block, keys[i]));
+        return _mm_andnot_si128(hits, plain);
+    }
+};
+
+// Skips eight positions at a time while no window there can match: its first
+// unit (and, with kEnds, its last) is ruled out. Returns where to look on.
+template <int kKeys, bool kEnds>
+const wchar_t* SkipRuledOut(const wchar_t* p, const wchar_t* lastStart, size_t length,
+                            const AsciiUnits& first, const AsciiUnits& last) {
+    while (lastStart - p >= 8) {
+        __m128i out = first.RuledOut<kKeys>(p);
+        if (kEnds)
+            out = _mm_or_si128(out, last.RuledOut<kKeys>(p + length - 1));
+        if (_mm_movemask_epi8(out) != 0xFFFF)
+            break;
+        p += 8;
+    }
+    return p;
+}
+#endif
+
 }  // namespace
 
 const wchar_t* CaseInsensitiveFinder::Find(const wchar_t* begin, const wchar_t* end) const {
@@ -282,42 +339,17 @@ const wchar_t* CaseInsensitiveFinder::Find(const wchar_t* begin, const wchar_t* 
     while (p <= lastStart) {
 #if defined(__SSE2__)
         if (asciiStartCount >= 0) {
-            // Skip eight positions at a time while no window there can match:
-            // its first unit (and, when known, its last) is ASCII and not
-            // one that a matching window can have there.
-            const __m128i space = _mm_set1_epi16(0x20);
-            const __m128i span = _mm_set1_epi16(0x7F - 0x20);
-            const __m128i zero = _mm_setzero_si128();
-            // Lanes that are plain ASCII (U+0020 to U+007F) and none of
-            // `units`: no matching window has such a unit there.
-            // A letter in both cases is one comparison with the case bit set.
-            auto isCasePair = [](const wchar_t* units, int count) {
-                return count == 2 && (units[0] ^ units[1]) == 0x20 && IsAsciiLetter(units[0]);
-            };
-            const bool startPair = isCasePair(asciiStarts, asciiStartCount);
-            const bool endPair = isCasePair(asciiEnds, asciiEndCount);
-            auto ruledOut = [&](const wchar_t* at, const wchar_t* units, int count, bool casePair) {
-                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-                const __m128i plain =
-                    _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(block, space), span), zero);
-                __m128i hits = zero;
-                if (casePair) {
-                    hits = _mm_cmpeq_epi16(_mm_or_si128(block, space),
-                                           _mm_set1_epi16(static_cast<short>(units[0] | 0x20)));
-                } else {
-                    for (int i = 0; i < count; ++i)
-                        hits = _mm_or_si128(hits, _mm_cmpeq_epi16(block, _mm_set1_epi16(static_cast<short>(units[i]))));
-                }
-                return _mm_andnot_si128(hits, plain);
-            };
-            while (lastStart - p >= 8) {
-                __m128i out = ruledOut(p, asciiStarts, asciiStartCount, startPair);
-                if (asciiEndCount >= 0)
-                    out = _mm_or_si128(out, ruledOut(p + length - 1, asciiEnds, asciiEndCount, endPair));
-                if (_mm_movemask_epi8(out) != 0xFFFF)
-                    break;
-                p += 8;
-            }
+            const AsciiUnits first = AsciiUnits::Of(asciiStarts, asciiStartCount);
+            const AsciiUnits last = AsciiUnits::Of(asciiEnds, asciiEndCount);
+            const int keys = std::max(first.count, asciiEndCount < 0 ? 1 : last.count);
+            if (asciiEndCount < 0)
+                p = keys == 1   ? SkipRuledOut<1, false>(p, lastStart, length, first, last)
+                    : keys == 2 ? SkipRuledOut<2, false>(p, lastStart, length, first, last)
+                                : SkipRuledOut<4, false>(p, lastStart, length, first, last);
+            else
+                p = keys == 1   ? SkipRuledOut<1, true>(p, lastStart, length, first, last)
+                    : keys == 2 ? SkipRuledOut<2, true>(p, lastStart, length, first, last)
+                                : SkipRuledOut<4, true>(p, lastStart, length, first, last);
         }
 #endif
         const wchar_t* stop = std::min(lastStart + 1, p + 8);

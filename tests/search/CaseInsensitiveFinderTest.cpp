@@ -170,6 +170,32 @@ TEST(CaseInsensitiveFinder, AccentedLettersBetweenAsciiRuns) {
     }
 }
 
+TEST(CaseInsensitiveFinder, IgnorablesAndTheEdgesOfPlainAsciiInTheFastScan) {
+    // Needles whose windows may open with several ASCII units ('-', '\'' and
+    // DEL before a contextual letter) or with a case pair, in long plain
+    // runs broken by controls and by the units just past plain ASCII.
+    const std::wstring starts[] = {L"\u0385", L"\u0587", L"\u1100", L"\u05f0", L"q", L"Z", L"7"};
+    const std::wstring odd = L"-'\u007f\u0080\u009f\u001f\u0001\u00a0\u0385\u0587\u1100\u05f0";
+    const std::wstring plain = L"abqzQZ7xy ";
+    std::mt19937 random(303);
+    for (int round = 0; round < 600; ++round) {
+        const std::wstring needle =
+            starts[random() % std::size(starts)] + plain.substr(random() % 4, 1 + random() % 3);
+        std::wstring text;
+        for (size_t i = 0, n = 40 + random() % 200; i < n; ++i) {
+            if (random() % 9 == 0)
+                text += odd[random() % odd.size()];
+            else if (random() % 25 == 0)
+                text += needle;
+            else
+                text += plain[random() % plain.size()];
+        }
+        ASSERT_EQ(HitsOfFinder(text, needle), HitsOfStrStrIW(text, needle))
+            << "needle " << testing::PrintToString(needle) << " text "
+            << testing::PrintToString(text);
+    }
+}
+
 TEST(CaseInsensitiveFinder, LongAsciiTextsUseTheFastScan) {
     std::wstring text(100000, L'x');
     text.replace(77777, 9, L"QuOrRaZyX");
