@@ -56,18 +56,34 @@ const wchar_t* FindLiteral(const wchar_t* begin, const wchar_t* end, const wchar
     // once; only positions where both agree are compared in full.
     const __m128i firstSplat = _mm_set1_epi16(static_cast<short>(first));
     const __m128i lastSplat = _mm_set1_epi16(static_cast<short>(last));
-    for (; lastStart - p >= 8; p += 8) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + needleLength - 1));
-        unsigned mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, firstSplat), _mm_cmpeq_epi16(b, lastSplat))));
-        while (mask) {
+    auto candidates = [&](const wchar_t* at) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + needleLength - 1));
+        return _mm_and_si128(_mm_cmpeq_epi16(a, firstSplat), _mm_cmpeq_epi16(b, lastSplat));
+    };
+    auto check = [&](const wchar_t* at, __m128i agree) -> const wchar_t* {
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(agree)); mask;
+             mask &= mask - 1) {
             const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-            const wchar_t* candidate = p + bit / 2;
-            if (MiddleAgrees(candidate, needle, needleLength))
-                return candidate;
-            mask &= ~(3u << bit);
+            mask &= ~(1u << bit);  // both bytes of the lane
+            if (MiddleAgrees(at + bit / 2, needle, needleLength))
+                return at + bit / 2;
         }
+        return nullptr;
+    };
+    // Sixteen positions a step, one test for all while none is a candidate.
+    for (; lastStart - p >= 16; p += 16) {
+        const __m128i low = candidates(p), high = candidates(p + 8);
+        if (_mm_movemask_epi8(_mm_or_si128(low, high)) == 0)
+            continue;
+        if (const wchar_t* hit = check(p, low))
+            return hit;
+        if (const wchar_t* hit = check(p + 8, high))
+            return hit;
+    }
+    for (; lastStart - p >= 8; p += 8) {
+        if (const wchar_t* hit = check(p, candidates(p)))
+            return hit;
     }
 #endif
     for (; p <= lastStart; ++p) {
