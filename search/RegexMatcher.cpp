@@ -96,22 +96,36 @@ struct RegexMatcher::Impl {
 namespace {
 
 // The characters every match must begin with, read off patterns that start
-// with plain literal characters: no alternation, no inline modifier (which
-// could turn on case folding or extended syntax), no \G (which depends on
-// where a search starts), and the last literal dropped when a quantifier
-// follows it. Anything else gives no prefix, and the search runs as it is.
+// with plain literal characters, after any assertions of the start of a line,
+// a text or a word, which match no characters (so "\\bterm\\b" begins with
+// "term" too): no alternation, no inline modifier (which could turn on case
+// folding or extended syntax), no \\G (which depends on where a search
+// starts), and the last literal dropped when a quantifier follows it.
+// Anything else gives no prefix, and the search runs as it is.
 std::wstring FindLiteralPrefix(const wchar_t* pattern) {
     const std::wstring p = pattern;
     if (p.find(L'|') != std::wstring::npos || p.find(L"(?") != std::wstring::npos ||
         p.find(L"\\G") != std::wstring::npos)
         return {};
+    size_t start = 0;
+    for (;;) {
+        if (start < p.size() && p[start] == L'^')
+            start += 1;
+        else if (start + 1 < p.size() && p[start] == L'\\' && p[start + 1] != 0 &&
+                 wcschr(L"bB<>A`", p[start + 1]))
+            start += 2;
+        else
+            break;
+    }
     static const wchar_t kSpecial[] = L".^$|?*+()[]{}\\";
-    size_t n = 0;
+    if (start < p.size() && wcschr(kSpecial, p[start]))
+        return {};  // a quantified assertion, or no literal after them
+    size_t n = start;
     while (n < p.size() && !wcschr(kSpecial, p[n]))
         ++n;
-    if (n < p.size() && (p[n] == L'?' || p[n] == L'*' || p[n] == L'+' || p[n] == L'{') && n > 0)
+    if (n < p.size() && (p[n] == L'?' || p[n] == L'*' || p[n] == L'+' || p[n] == L'{') && n > start)
         --n;
-    return n >= 2 ? p.substr(0, n) : std::wstring();
+    return n >= start + 2 ? p.substr(start, n - start) : std::wstring();
 }
 
 }  // namespace

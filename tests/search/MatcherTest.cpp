@@ -166,8 +166,11 @@ std::wstring RandomExpression(std::mt19937& random) {
         L"(?<!b)", L"(?<=ab)", L"(?<= )", L"(?=a)", L"(?!b)", L"\\<", L"\\>", L"(?m)^", L"(?-m)$"};
     static const wchar_t* const kQuantifiers[] = {L"",    L"",      L"",   L"*",  L"+", L"?",
                                                   L"{0}", L"{1,2}", L"*?", L"+?", L"??"};
+    static const wchar_t* const kLeading[] = {L"^", L"\\b", L"\\B", L"\\<", L"\\>", L"\\A", L"\\`"};
     std::wstring pattern;
     if (random() % 2) {
+        // Assertions that match no characters may stand before the literals.
+        while (random() % 3 == 0) pattern += kLeading[random() % std::size(kLeading)];
         const int literals = 2 + static_cast<int>(random() % 3);
         for (int i = 0; i < literals; ++i) pattern += L"abc "[random() % 4];
     }
@@ -373,10 +376,15 @@ std::vector<std::pair<size_t, size_t>> RegexHits(const RegexMatcher& regex, cons
 
 TEST(RegexMatcher, LiteralPrefixSkipsAheadWithoutChangingHits) {
     // "(?:...)" around a pattern means the same and turns the prefix off.
-    const std::wstring patterns[] = {L"ab",        L"ab\\w+",      L"colou?r\\s+\\w+", L"ab\\b",
-                                     L"ab\\B",     L"ab$",         L"ab.{0,3}b",       L"ab c",
-                                     L"ab\\n",     L"ab(?=a)",     L"abb*",            L"ab{2}",
-                                     L"ba\\s*$",   L"aa\\ba",      L"ab+",             L"ab(?<=b)a"};
+    const std::wstring patterns[] = {L"ab",         L"ab\\w+",   L"colou?r\\s+\\w+",
+                                     L"ab\\b",      L"ab\\B",    L"ab$",
+                                     L"ab.{0,3}b",  L"ab c",     L"ab\\n",
+                                     L"ab(?=a)",    L"abb*",     L"ab{2}",
+                                     L"ba\\s*$",    L"aa\\ba",   L"ab+",
+                                     L"ab(?<=b)a",  L"\\bab\\b", L"^ab",
+                                     L"\\Aab",      L"\\<ab\\>", L"\\Bba",
+                                     L"^\\bab\\w*", L"\\`ab",    L"\\bcolou?r\\s+\\w+",
+                                     L"\\wab",      L"^.ab"};
     const std::wstring alphabet = L"aabbc \nXcolour";
     std::mt19937 random(99);
     for (const std::wstring& pattern : patterns) {
@@ -396,6 +404,10 @@ TEST(RegexMatcher, LiteralPrefixSkipsAheadWithoutChangingHits) {
     EXPECT_EQ(RegexMatcher::Compile(L"ab|cd", nullptr, nullptr)->LiteralPrefix(), L"");
     EXPECT_EQ(RegexMatcher::Compile(L"(?i)abc", nullptr, nullptr)->LiteralPrefix(), L"");
     EXPECT_EQ(RegexMatcher::Compile(L"ab\\Gc", nullptr, nullptr)->LiteralPrefix(), L"");
+    // Assertions before the literal match no characters.
+    EXPECT_EQ(RegexMatcher::Compile(L"\\bthe\\b", nullptr, nullptr)->LiteralPrefix(), L"the");
+    EXPECT_EQ(RegexMatcher::Compile(L"^\\<abc+", nullptr, nullptr)->LiteralPrefix(), L"ab");
+    EXPECT_EQ(RegexMatcher::Compile(L"\\b\\w+", nullptr, nullptr)->LiteralPrefix(), L"");
 }
 
 TEST(RegexMatcher, CharacterClassesAnswerAsTheSystemDoes) {
