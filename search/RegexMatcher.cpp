@@ -95,18 +95,11 @@ struct RegexMatcher::Impl {
 
 namespace {
 
-// The characters every match must begin with, read off patterns that start
-// with plain literal characters, after any assertions of the start of a line,
-// a text or a word, which match no characters (so "\\bterm\\b" begins with
-// "term" too): no alternation, no inline modifier (which could turn on case
-// folding or extended syntax), no \\G (which depends on where a search
-// starts), and the last literal dropped when a quantifier follows it.
-// Anything else gives no prefix, and the search runs as it is.
-std::wstring FindLiteralPrefix(const wchar_t* pattern) {
-    const std::wstring p = pattern;
-    if (p.find(L'|') != std::wstring::npos || p.find(L"(?") != std::wstring::npos ||
-        p.find(L"\\G") != std::wstring::npos)
-        return {};
+// The plain literal characters an expression without alternatives begins
+// with, after any assertions of the start of a line, a text or a word, which
+// match no characters (so "\\bterm\\b" begins with "term" too); the last
+// one is dropped when a quantifier follows it. Empty when there are none.
+std::wstring LeadingLiterals(const std::wstring& p) {
     size_t start = 0;
     for (;;) {
         if (start < p.size() && p[start] == L'^')
@@ -125,7 +118,45 @@ std::wstring FindLiteralPrefix(const wchar_t* pattern) {
         ++n;
     if (n < p.size() && (p[n] == L'?' || p[n] == L'*' || p[n] == L'+' || p[n] == L'{') && n > start)
         --n;
-    return n >= start + 2 ? p.substr(start, n - start) : std::wstring();
+    return p.substr(start, n - start);
+}
+
+// The characters every match must begin with: the leading literals of the
+// pattern, or those that all its alternatives share when the pattern is a
+// plain list of them ("colour|color" begins with "colo"). No inline modifier
+// (which could turn on case folding or extended syntax) and no \\G (which
+// depends on where a search starts) may appear; alternatives are split only
+// where no group, set or escaped bar could hold a bar. Anything else gives no
+// prefix, and the search runs as it is.
+std::wstring FindLiteralPrefix(const wchar_t* pattern) {
+    const std::wstring p = pattern;
+    if (p.find(L"(?") != std::wstring::npos || p.find(L"\\G") != std::wstring::npos)
+        return {};
+    std::wstring prefix;
+    if (p.find(L'|') == std::wstring::npos) {
+        prefix = LeadingLiterals(p);
+    } else {
+        if (p.find_first_of(L"([") != std::wstring::npos || p.find(L"\\|") != std::wstring::npos)
+            return {};
+        size_t from = 0;
+        for (bool first = true;; first = false) {
+            const size_t bar = p.find(L'|', from);
+            const std::wstring literals = LeadingLiterals(p.substr(from, bar - from));
+            if (first) {
+                prefix = literals;
+            } else {
+                size_t common = 0;
+                while (common < prefix.size() && common < literals.size() &&
+                       prefix[common] == literals[common])
+                    ++common;
+                prefix.resize(common);
+            }
+            if (bar == std::wstring::npos)
+                break;
+            from = bar + 1;
+        }
+    }
+    return prefix.size() >= 2 ? prefix : std::wstring();
 }
 
 }  // namespace

@@ -404,10 +404,54 @@ TEST(RegexMatcher, LiteralPrefixSkipsAheadWithoutChangingHits) {
     EXPECT_EQ(RegexMatcher::Compile(L"ab|cd", nullptr, nullptr)->LiteralPrefix(), L"");
     EXPECT_EQ(RegexMatcher::Compile(L"(?i)abc", nullptr, nullptr)->LiteralPrefix(), L"");
     EXPECT_EQ(RegexMatcher::Compile(L"ab\\Gc", nullptr, nullptr)->LiteralPrefix(), L"");
+    EXPECT_EQ(RegexMatcher::Compile(L"colour|color", nullptr, nullptr)->LiteralPrefix(), L"colo");
+    EXPECT_EQ(RegexMatcher::Compile(L"ab|ab[c]", nullptr, nullptr)->LiteralPrefix(), L"");
+    EXPECT_EQ(RegexMatcher::Compile(L"abc|ab\\|c", nullptr, nullptr)->LiteralPrefix(), L"");
+    EXPECT_EQ(RegexMatcher::Compile(L"abc|", nullptr, nullptr)->LiteralPrefix(), L"");
     // Assertions before the literal match no characters.
     EXPECT_EQ(RegexMatcher::Compile(L"\\bthe\\b", nullptr, nullptr)->LiteralPrefix(), L"the");
     EXPECT_EQ(RegexMatcher::Compile(L"^\\<abc+", nullptr, nullptr)->LiteralPrefix(), L"ab");
     EXPECT_EQ(RegexMatcher::Compile(L"\\b\\w+", nullptr, nullptr)->LiteralPrefix(), L"");
+}
+
+TEST(RegexMatcher, AlternativesWithACommonBeginningSkipAheadWithoutChangingHits) {
+    // Lists of two or three alternatives, each literals (the last one
+    // maybe quantified) after maybe an assertion and before maybe more;
+    // "(?:...)" around the list turns the pre-filter off.
+    const wchar_t* const leading[] = {L"", L"", L"\\b", L"^", L"\\B"};
+    const wchar_t* const trailing[] = {L"", L"\\w*", L"\\b", L"$", L"\\s+", L"."};
+    const wchar_t* const quantifiers[] = {L"", L"", L"?", L"*", L"+", L"{2}"};
+    const std::wstring alphabet = L"aabbc \nXab";
+    std::mt19937 random(515);
+    int withPrefix = 0;
+    for (int round = 0; round < 400; ++round) {
+        // Most alternatives begin with one stem, some with another letter.
+        std::wstring stem;
+        for (size_t i = 0, k = 2 + random() % 2; i < k; ++i) stem += L"ab"[random() % 2];
+        std::wstring pattern;
+        for (int alternative = 0, n = 2 + static_cast<int>(random() % 2); alternative < n;
+             ++alternative) {
+            if (alternative)
+                pattern += L'|';
+            pattern += leading[random() % std::size(leading)];
+            pattern += random() % 8 ? stem : std::wstring(1, L"ab"[random() % 2]);
+            for (size_t i = 0, k = random() % 3; i < k; ++i) pattern += L"ab"[random() % 2];
+            pattern += quantifiers[random() % std::size(quantifiers)];
+            pattern += trailing[random() % std::size(trailing)];
+        }
+        auto fast = RegexMatcher::Compile(pattern.c_str(), nullptr, nullptr);
+        auto plain = RegexMatcher::Compile((L"(?:" + pattern + L")").c_str(), nullptr, nullptr);
+        ASSERT_TRUE(fast && plain) << testing::PrintToString(pattern);
+        withPrefix += !fast->LiteralPrefix().empty();
+        for (int t = 0; t < 20; ++t) {
+            std::wstring text;
+            for (size_t i = 0, n = random() % 60; i < n; ++i)
+                text += alphabet[random() % alphabet.size()];
+            ASSERT_EQ(RegexHits(*fast, text), RegexHits(*plain, text))
+                << testing::PrintToString(pattern) << " in " << testing::PrintToString(text);
+        }
+    }
+    EXPECT_GT(withPrefix, 100);
 }
 
 TEST(RegexMatcher, CharacterClassesAnswerAsTheSystemDoes) {
