@@ -26,7 +26,7 @@ public:
     using Base = boost::w32_regex_traits<wchar_t>;
     using Impl = boost::BOOST_REGEX_DETAIL_NS::w32_regex_traits_implementation<wchar_t>;
 
-    TabledTraits() : table(TableFor(getloc())) {}
+    TabledTraits() : table(TableFor(getloc())), lower(LowerFor(getloc())) {}
 
     bool isctype(wchar_t c, char_class_type f) const {
         if (__builtin_expect(table == nullptr, 0))
@@ -34,9 +34,20 @@ public:
         return (table[static_cast<unsigned short>(c)] & f) != 0;
     }
 
+    // Ignoring case, the library compares lower-case forms, each one a call
+    // of LCMapStringW; they are read from a table filled by the system too.
+    wchar_t translate_nocase(wchar_t c) const {
+        if (__builtin_expect(lower == nullptr, 0))
+            return Base::translate_nocase(c);
+        return lower[static_cast<unsigned short>(c)];
+    }
+    wchar_t translate(wchar_t c, bool icase) const { return icase ? translate_nocase(c) : c; }
+    wchar_t tolower(wchar_t c) const { return translate_nocase(c); }
+
     locale_type imbue(locale_type l) {
         const locale_type previous = Base::imbue(l);
         table = TableFor(getloc());
+        lower = LowerFor(getloc());
         return previous;
     }
 
@@ -73,6 +84,33 @@ public:
         return locale == tableLocale ? masks : nullptr;
     }
 
+    // The lower-case form of every unit for the process's default locale, as
+    // LCMapStringW gives it for the unit alone; null for any other locale.
+    // Outside the surrogates the system maps a unit without regard to its
+    // neighbours, so one call maps each of the two ranges.
+    static const wchar_t* LowerFor(locale_type locale) {
+        static wchar_t lowered[65536];
+        static const locale_type tableLocale = [] {
+            const locale_type l = boost::BOOST_REGEX_DETAIL_NS::w32_get_default_locale();
+            static wchar_t units[65536];
+            for (unsigned c = 0; c < 65536; ++c) units[c] = lowered[c] = static_cast<wchar_t>(c);
+            auto mapRange = [&](unsigned from, unsigned to) {
+                const int n = static_cast<int>(to - from + 1);
+                if (LCMapStringW(l, LCMAP_LOWERCASE, units + from, n, lowered + from, n) != n) {
+                    for (unsigned c = from; c <= to; ++c)
+                        lowered[c] = boost::BOOST_REGEX_DETAIL_NS::w32_tolower(units[c], l);
+                }
+            };
+            mapRange(1, 0xD7FF);
+            mapRange(0xE000, 0xFFFF);
+            lowered[0] = boost::BOOST_REGEX_DETAIL_NS::w32_tolower(units[0], l);
+            for (unsigned c = 0xD800; c <= 0xDFFF; ++c)
+                lowered[c] = boost::BOOST_REGEX_DETAIL_NS::w32_tolower(units[c], l);
+            return l;
+        }();
+        return locale == tableLocale ? lowered : nullptr;
+    }
+
 private:
     // Kept out of line so that the tabled test stays small enough to inline.
     __attribute__((noinline)) bool AskSystem(wchar_t c, char_class_type f) const {
@@ -80,6 +118,7 @@ private:
     }
 
     const WORD* table;
+    const wchar_t* lower;
 };
 
 }  // namespace
@@ -209,6 +248,22 @@ bool RegexMatcher::ClassesAgreeWithSystem(std::wstring* difference) {
                 *difference = text;
                 return false;
             }
+        }
+    }
+    return true;
+}
+
+bool RegexMatcher::LowerCaseAgreesWithSystem(std::wstring* difference) {
+    const TabledTraits tabled;
+    const TabledTraits::Base system;
+    for (unsigned c = 0; c < 65536; ++c) {
+        const auto unit = static_cast<wchar_t>(c);
+        if (tabled.translate(unit, true) != system.translate(unit, true) ||
+            tabled.tolower(unit) != system.tolower(unit) || tabled.translate(unit, false) != unit) {
+            wchar_t text[64];
+            swprintf(text, 64, L"unit U+%04X", c);
+            *difference = text;
+            return false;
         }
     }
     return true;

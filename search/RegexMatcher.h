@@ -38,6 +38,11 @@ public:
     // the first disagreement otherwise. For the tests.
     static bool ClassesAgreeWithSystem(std::wstring* difference);
 
+    // Compares, for every UTF-16 unit, the lower-case form the expressions
+    // compare when ignoring case with the one the library's own traits get
+    // from the system. For the tests.
+    static bool LowerCaseAgreesWithSystem(std::wstring* difference);
+
 private:
     struct Impl;
     explicit RegexMatcher(std::unique_ptr<Impl> impl);

@@ -467,6 +467,19 @@ TEST(RegexMatcher, CharacterClassesAnswerAsTheSystemDoes) {
               (std::vector<std::pair<size_t, size_t>>{{2, 8}, {9, 13}}));
 }
 
+TEST(RegexMatcher, IgnoringCaseComparesTheSystemsLowerCase) {
+    // The lower-case forms come from a table filled once, for every unit the
+    // same as the library's own call of the system for it.
+    std::wstring difference;
+    EXPECT_TRUE(RegexMatcher::LowerCaseAgreesWithSystem(&difference))
+        << testing::PrintToString(difference);
+    auto regex = RegexMatcher::Compile(L"(?i)stra\u00dfe \u0436\u00e9", nullptr, nullptr);
+    ASSERT_TRUE(regex);
+    EXPECT_EQ(RegexHits(*regex,
+                        L"STRA\u00dfE \u0416\u00c9 strasse \u0436\u00e9 Stra\u00dfe \u0436\u00c9"),
+              (std::vector<std::pair<size_t, size_t>>{{0, 9}, {21, 30}}));
+}
+
 }  // namespace
 
 TEST_F(MatcherTest, WholeWordsLiteralAndRegex) {
