@@ -4,11 +4,15 @@
 #include <windows.h>
 
 // Boost switches its Windows traits off for GCC; they are wanted here.
-#include <boost/regex/v5/w32_regex_traits.hpp>
 #include <boost/regex.hpp>
-
+#include <boost/regex/v5/w32_regex_traits.hpp>
+#include <climits>
 #include <cwchar>
 #include <stdexcept>
+
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+#include <emmintrin.h>
+#endif
 
 #include "base/TextScan.h"
 
@@ -130,7 +134,89 @@ struct RegexMatcher::Impl {
     std::wstring prefix;
     // Kept between searches so that its storage is reused.
     mutable boost::match_results<const wchar_t*> results;
+
+    // For an expression that ignores case: the prefix's lower-case forms,
+    // the table they come from, and every unit whose form is the prefix's
+    // first or last one (at most four each, repeated to fill the four).
+    bool prefixIgnoresCase = false;
+    std::wstring lowered;
+    const wchar_t* lower = nullptr;
+    wchar_t firstUnits[4] = {};
+    wchar_t lastUnits[4] = {};
+
+    bool TakeCaseInsensitivePrefix(const std::wstring& literals);
+    const wchar_t* FindIgnoringCase(const wchar_t* begin, const wchar_t* end) const;
 };
+
+bool RegexMatcher::Impl::TakeCaseInsensitivePrefix(const std::wstring& literals) {
+    lower = TabledTraits::LowerFor(expression.getloc());
+    if (!lower || literals.size() < 2)
+        return false;
+    lowered.clear();
+    for (wchar_t c : literals) lowered += lower[static_cast<unsigned short>(c)];
+    auto unitsOf = [&](wchar_t form, wchar_t* units) {
+        int count = 0;
+        for (unsigned c = 0; c < 65536; ++c) {
+            if (lower[c] == form) {
+                if (count == 4)
+                    return false;
+                units[count++] = static_cast<wchar_t>(c);
+            }
+        }
+        for (int i = count; i < 4; ++i) units[i] = units[0];
+        return count > 0;
+    };
+    if (!unitsOf(lowered.front(), firstUnits) || !unitsOf(lowered.back(), lastUnits))
+        return false;
+    prefix = literals;
+    prefixIgnoresCase = true;
+    return true;
+}
+
+// The first place from `begin` on where the prefix stands, case ignored as
+// the expression ignores it: the first and the last unit are compared at
+// eight places at once, with each of the units of their form.
+const wchar_t* RegexMatcher::Impl::FindIgnoringCase(const wchar_t* begin,
+                                                    const wchar_t* end) const {
+    const size_t n = lowered.size();
+    if (begin > end || static_cast<size_t>(end - begin) < n)
+        return nullptr;
+    const wchar_t* const lastStart = end - n;
+    auto agrees = [&](const wchar_t* at) {
+        for (size_t i = 0; i < n; ++i) {
+            if (lower[static_cast<unsigned short>(at[i])] != lowered[i])
+                return false;
+        }
+        return true;
+    };
+    const wchar_t* p = begin;
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+    auto anyOf = [](__m128i block, const wchar_t* units) {
+        __m128i hits = _mm_cmpeq_epi16(block, _mm_set1_epi16(static_cast<short>(units[0])));
+        for (int i = 1; i < 4; ++i)
+            hits = _mm_or_si128(
+                hits, _mm_cmpeq_epi16(block, _mm_set1_epi16(static_cast<short>(units[i]))));
+        return hits;
+    };
+    for (; lastStart - p >= 8; p += 8) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+                 _mm_and_si128(anyOf(first, firstUnits), anyOf(last, lastUnits))));
+             mask; mask &= mask - 1) {
+            const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+            mask &= ~(1u << bit);  // both bytes of the lane
+            if (agrees(p + bit / 2))
+                return p + bit / 2;
+        }
+    }
+#endif
+    for (; p <= lastStart; ++p) {
+        if (agrees(p))
+            return p;
+    }
+    return nullptr;
+}
 
 namespace {
 
@@ -211,6 +297,11 @@ std::unique_ptr<RegexMatcher> RegexMatcher::Compile(const wchar_t* pattern, std:
         if (impl->expression.empty() || impl->expression.status() != 0)
             throw std::invalid_argument("invalid regex syntax");
         impl->prefix = FindLiteralPrefix(pattern);
+        // "(?i)" ahead of all else turns case folding on for the whole
+        // expression: its literals, compared in their lower-case forms, can
+        // still be looked for ahead.
+        if (impl->prefix.empty() && wcsncmp(pattern, L"(?i)", 4) == 0)
+            impl->TakeCaseInsensitivePrefix(FindLiteralPrefix(pattern + 4));
         return std::unique_ptr<RegexMatcher>(new RegexMatcher(std::move(impl)));
     } catch (const boost::regex_error& e) {
         if (errorText)
@@ -287,7 +378,8 @@ RegexMatcher::SearchResult RegexMatcher::Search(const wchar_t* first, const wcha
             // it is to a search that reached that place by itself.
             const wchar_t* at = first;
             for (;;) {
-                at = FindLiteral(at, last, prefix.c_str(), prefix.size());
+                at = impl->prefixIgnoresCase ? impl->FindIgnoringCase(at, last)
+                                             : FindLiteral(at, last, prefix.c_str(), prefix.size());
                 if (!at)
                     return SearchResult::kNotFound;
                 const auto flags = boost::match_continuous |

@@ -29,7 +29,8 @@ public:
                                const wchar_t** matchBegin, const wchar_t** matchEnd) const;
 
     // The literal text every match begins with, when the pattern shows one
-    // plainly; empty otherwise.
+    // plainly (in any case when the pattern begins with "(?i)"); empty
+    // otherwise.
     const std::wstring& LiteralPrefix() const;
 
     // Compares, for every character class name the expressions accept and

@@ -402,7 +402,10 @@ TEST(RegexMatcher, LiteralPrefixSkipsAheadWithoutChangingHits) {
     }
     EXPECT_EQ(RegexMatcher::Compile(L"colou?r\\s+\\w+", nullptr, nullptr)->LiteralPrefix(), L"colo");
     EXPECT_EQ(RegexMatcher::Compile(L"ab|cd", nullptr, nullptr)->LiteralPrefix(), L"");
-    EXPECT_EQ(RegexMatcher::Compile(L"(?i)abc", nullptr, nullptr)->LiteralPrefix(), L"");
+    EXPECT_EQ(RegexMatcher::Compile(L"(?i)abc", nullptr, nullptr)->LiteralPrefix(),
+              L"abc");  // case ignored
+    EXPECT_EQ(RegexMatcher::Compile(L"(?im)abc", nullptr, nullptr)->LiteralPrefix(), L"");
+    EXPECT_EQ(RegexMatcher::Compile(L"a(?i)bc", nullptr, nullptr)->LiteralPrefix(), L"");
     EXPECT_EQ(RegexMatcher::Compile(L"ab\\Gc", nullptr, nullptr)->LiteralPrefix(), L"");
     EXPECT_EQ(RegexMatcher::Compile(L"colour|color", nullptr, nullptr)->LiteralPrefix(), L"colo");
     EXPECT_EQ(RegexMatcher::Compile(L"ab|ab[c]", nullptr, nullptr)->LiteralPrefix(), L"");
@@ -452,6 +455,39 @@ TEST(RegexMatcher, AlternativesWithACommonBeginningSkipAheadWithoutChangingHits)
         }
     }
     EXPECT_GT(withPrefix, 100);
+}
+
+TEST(RegexMatcher, IgnoringCaseTheLiteralsAreStillLookedForAhead) {
+    // "(?i)" then literals in mixed case (maybe after an assertion, maybe
+    // quantified at their end, maybe more after them), against the same in
+    // "(?:...)"; the texts mix the cases and hold letters whose lower-case
+    // form may be an ASCII one (Kelvin sign, dotted capital I, long s).
+    const wchar_t* const leading[] = {L"", L"", L"\\b", L"^"};
+    const wchar_t* const trailing[] = {L"", L"\\w*", L"\\b", L"s?", L"|ka", L"|Kb"};
+    const wchar_t* const quantifiers[] = {L"", L"", L"?", L"+"};
+    const std::wstring alphabet = L"aAbBkKsS \n\u212a\u0130\u017fiI\u00e9\u00c9";
+    std::mt19937 random(616);
+    int withPrefix = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::wstring rest = leading[random() % std::size(leading)];
+        for (size_t i = 0, k = 2 + random() % 3; i < k; ++i)
+            rest += L"aAbBkKsSiI\u00e9"[random() % 11];
+        rest += quantifiers[random() % std::size(quantifiers)];
+        rest += trailing[random() % std::size(trailing)];
+        auto fast = RegexMatcher::Compile((L"(?i)" + rest).c_str(), nullptr, nullptr);
+        auto plain = RegexMatcher::Compile((L"(?i)(?:" + rest + L")").c_str(), nullptr, nullptr);
+        ASSERT_TRUE(fast && plain) << testing::PrintToString(rest);
+        EXPECT_TRUE(plain->LiteralPrefix().empty());
+        withPrefix += !fast->LiteralPrefix().empty();
+        for (int t = 0; t < 20; ++t) {
+            std::wstring text;
+            for (size_t i = 0, n = random() % 60; i < n; ++i)
+                text += alphabet[random() % alphabet.size()];
+            ASSERT_EQ(RegexHits(*fast, text), RegexHits(*plain, text))
+                << testing::PrintToString(rest) << " in " << testing::PrintToString(text);
+        }
+    }
+    EXPECT_GT(withPrefix, 200);
 }
 
 TEST(RegexMatcher, CharacterClassesAnswerAsTheSystemDoes) {
