@@ -9,6 +9,7 @@
 #include <climits>
 #include <cwchar>
 #include <stdexcept>
+#include <vector>
 
 #if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
 #include <emmintrin.h>
@@ -96,11 +97,12 @@ public:
         static wchar_t lowered[65536];
         static const locale_type tableLocale = [] {
             const locale_type l = boost::BOOST_REGEX_DETAIL_NS::w32_get_default_locale();
-            static wchar_t units[65536];
+            std::vector<wchar_t> units(65536);
             for (unsigned c = 0; c < 65536; ++c) units[c] = lowered[c] = static_cast<wchar_t>(c);
             auto mapRange = [&](unsigned from, unsigned to) {
                 const int n = static_cast<int>(to - from + 1);
-                if (LCMapStringW(l, LCMAP_LOWERCASE, units + from, n, lowered + from, n) != n) {
+                if (LCMapStringW(l, LCMAP_LOWERCASE, units.data() + from, n, lowered + from, n) !=
+                    n) {
                     for (unsigned c = from; c <= to; ++c)
                         lowered[c] = boost::BOOST_REGEX_DETAIL_NS::w32_tolower(units[c], l);
                 }
