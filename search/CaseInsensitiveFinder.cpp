@@ -336,12 +336,20 @@ const wchar_t* CaseInsensitiveFinder::Find(const wchar_t* begin, const wchar_t* 
     const wchar_t* const lastStart = end - length;
     const uint8_t* starts = isStart.data();
     const wchar_t* p = begin;
+#if defined(__SSE2__)
+    // The keys of the plain-ASCII skip, made once for the whole text.
+    const bool skips = asciiStartCount >= 0;
+    AsciiUnits first = {}, last = {};
+    int keys = 0;
+    if (skips) {
+        first = AsciiUnits::Of(asciiStarts, asciiStartCount);
+        last = AsciiUnits::Of(asciiEnds, asciiEndCount);
+        keys = std::max(first.count, asciiEndCount < 0 ? 1 : last.count);
+    }
+#endif
     while (p <= lastStart) {
 #if defined(__SSE2__)
-        if (asciiStartCount >= 0) {
-            const AsciiUnits first = AsciiUnits::Of(asciiStarts, asciiStartCount);
-            const AsciiUnits last = AsciiUnits::Of(asciiEnds, asciiEndCount);
-            const int keys = std::max(first.count, asciiEndCount < 0 ? 1 : last.count);
+        if (skips) {
             if (asciiEndCount < 0)
                 p = keys == 1   ? SkipRuledOut<1, false>(p, lastStart, length, first, last)
                     : keys == 2 ? SkipRuledOut<2, false>(p, lastStart, length, first, last)

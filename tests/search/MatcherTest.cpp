@@ -374,6 +374,30 @@ std::vector<std::pair<size_t, size_t>> RegexHits(const RegexMatcher& regex, cons
     }
 }
 
+// Compiles `pattern` as it is and as `plain` (the same expression written so
+// that it takes no pre-filter) and compares their hits over random texts from
+// `alphabet`. Returns whether the first took a literal prefix.
+bool SameHitsWithAndWithoutPrefix(const std::wstring& pattern, const std::wstring& plain,
+                                  const std::wstring& alphabet, std::mt19937& random, int texts,
+                                  size_t longest) {
+    auto fast = RegexMatcher::Compile(pattern.c_str(), nullptr, nullptr);
+    auto slow = RegexMatcher::Compile(plain.c_str(), nullptr, nullptr);
+    EXPECT_TRUE(fast && slow) << testing::PrintToString(pattern);
+    if (!fast || !slow)
+        return false;
+    EXPECT_TRUE(slow->LiteralPrefix().empty()) << testing::PrintToString(plain);
+    for (int t = 0; t < texts; ++t) {
+        std::wstring text;
+        for (size_t i = 0, n = random() % longest; i < n; ++i)
+            text += alphabet[random() % alphabet.size()];
+        EXPECT_EQ(RegexHits(*fast, text), RegexHits(*slow, text))
+            << testing::PrintToString(pattern) << " in " << testing::PrintToString(text);
+        if (testing::Test::HasFailure())
+            return false;
+    }
+    return !fast->LiteralPrefix().empty();
+}
+
 TEST(RegexMatcher, LiteralPrefixSkipsAheadWithoutChangingHits) {
     // "(?:...)" around a pattern means the same and turns the prefix off.
     const std::wstring patterns[] = {L"ab",         L"ab\\w+",   L"colou?r\\s+\\w+",
@@ -388,17 +412,9 @@ TEST(RegexMatcher, LiteralPrefixSkipsAheadWithoutChangingHits) {
     const std::wstring alphabet = L"aabbc \nXcolour";
     std::mt19937 random(99);
     for (const std::wstring& pattern : patterns) {
-        auto fast = RegexMatcher::Compile(pattern.c_str(), nullptr, nullptr);
-        auto plain = RegexMatcher::Compile((L"(?:" + pattern + L")").c_str(), nullptr, nullptr);
-        ASSERT_TRUE(fast && plain) << testing::PrintToString(pattern);
-        EXPECT_TRUE(plain->LiteralPrefix().empty());
-        for (int round = 0; round < 200; ++round) {
-            std::wstring text;
-            for (size_t i = 0, n = random() % 80; i < n; ++i)
-                text += alphabet[random() % alphabet.size()];
-            ASSERT_EQ(RegexHits(*fast, text), RegexHits(*plain, text))
-                << testing::PrintToString(pattern) << " in " << testing::PrintToString(text);
-        }
+        SameHitsWithAndWithoutPrefix(pattern, L"(?:" + pattern + L")", alphabet, random, 200, 80);
+        if (HasFailure())
+            return;
     }
     EXPECT_EQ(RegexMatcher::Compile(L"colou?r\\s+\\w+", nullptr, nullptr)->LiteralPrefix(), L"colo");
     EXPECT_EQ(RegexMatcher::Compile(L"ab|cd", nullptr, nullptr)->LiteralPrefix(), L"");
@@ -442,17 +458,10 @@ TEST(RegexMatcher, AlternativesWithACommonBeginningSkipAheadWithoutChangingHits)
             pattern += quantifiers[random() % std::size(quantifiers)];
             pattern += trailing[random() % std::size(trailing)];
         }
-        auto fast = RegexMatcher::Compile(pattern.c_str(), nullptr, nullptr);
-        auto plain = RegexMatcher::Compile((L"(?:" + pattern + L")").c_str(), nullptr, nullptr);
-        ASSERT_TRUE(fast && plain) << testing::PrintToString(pattern);
-        withPrefix += !fast->LiteralPrefix().empty();
-        for (int t = 0; t < 20; ++t) {
-            std::wstring text;
-            for (size_t i = 0, n = random() % 60; i < n; ++i)
-                text += alphabet[random() % alphabet.size()];
-            ASSERT_EQ(RegexHits(*fast, text), RegexHits(*plain, text))
-                << testing::PrintToString(pattern) << " in " << testing::PrintToString(text);
-        }
+        withPrefix += SameHitsWithAndWithoutPrefix(pattern, L"(?:" + pattern + L")", alphabet,
+                                                   random, 20, 60);
+        if (HasFailure())
+            return;
     }
     EXPECT_GT(withPrefix, 100);
 }
@@ -474,18 +483,10 @@ TEST(RegexMatcher, IgnoringCaseTheLiteralsAreStillLookedForAhead) {
             rest += L"aAbBkKsSiI\u00e9"[random() % 11];
         rest += quantifiers[random() % std::size(quantifiers)];
         rest += trailing[random() % std::size(trailing)];
-        auto fast = RegexMatcher::Compile((L"(?i)" + rest).c_str(), nullptr, nullptr);
-        auto plain = RegexMatcher::Compile((L"(?i)(?:" + rest + L")").c_str(), nullptr, nullptr);
-        ASSERT_TRUE(fast && plain) << testing::PrintToString(rest);
-        EXPECT_TRUE(plain->LiteralPrefix().empty());
-        withPrefix += !fast->LiteralPrefix().empty();
-        for (int t = 0; t < 20; ++t) {
-            std::wstring text;
-            for (size_t i = 0, n = random() % 60; i < n; ++i)
-                text += alphabet[random() % alphabet.size()];
-            ASSERT_EQ(RegexHits(*fast, text), RegexHits(*plain, text))
-                << testing::PrintToString(rest) << " in " << testing::PrintToString(text);
-        }
+        withPrefix += SameHitsWithAndWithoutPrefix(L"(?i)" + rest, L"(?i)(?:" + rest + L")",
+                                                   alphabet, random, 20, 60);
+        if (HasFailure())
+            return;
     }
     EXPECT_GT(withPrefix, 200);
 }
