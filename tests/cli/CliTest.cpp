@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -274,6 +275,16 @@ TEST(CliOptions, DefaultsAndEveryFlag) {
     EXPECT_FALSE(ParseCliOptions({L"--mode", L"word", L"a", L"b"}, &bad, &error));
     EXPECT_FALSE(ParseCliOptions({L"--dump-text"}, &bad, &error));
     EXPECT_FALSE(ParseCliOptions({L"-f"}, &bad, &error));
+    // A count is a 32-bit number: nothing wraps into range, nothing trails it.
+    for (const wchar_t* count : {L"4294967296", L"2147483648", L"-2147483649", L"99999999999999999999", L"12x", L""}) {
+        CliOptions fresh;
+        EXPECT_FALSE(ParseCliOptions({L"-m", count, L"a", L"b"}, &fresh, &error)) << testing::PrintToString(count);
+    }
+    for (const auto& [count, value] : {std::pair{L"2147483647", 2147483647}, std::pair{L"-2147483648", INT_MIN}}) {
+        CliOptions edge;
+        ASSERT_TRUE(ParseCliOptions({L"-m", count, L"a", L"b"}, &edge, &error)) << count;
+        EXPECT_EQ(edge.maximumMatch, value);
+    }
 }
 
 TEST(ConsoleOutput, EscapesContextAndEncodesUtf8) {

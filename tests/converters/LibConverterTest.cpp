@@ -73,20 +73,24 @@ const char kDocument[] =
 TEST_F(LibConverterTest, WhichFilesReachTheLibrary) {
     files.WriteFile(L"a.DOC", "MTCV\n{\\rtf1 x}");
     files.WriteFile(L"a.do", "MTCV\n{\\rtf1 x}");
+    files.WriteFile(L"b.Dot", "MTCV\n{\\rtf1 x}");
     files.WriteFile(L"a.docx", "MTCV\n{\\rtf1 x}");
     files.WriteFile(L"plain.txt", "just text");
     files.WriteFile(L"noextension", "MTCV\n{\\rtf1 x}");
     auto doc = Prototype(L"MirlockTestDoc");
     auto all = Prototype(L"MirlockTestAll");
     ASSERT_TRUE(doc->IsUsable());
-    // "doc dot": the extension in capitals, and one that is a substring of the list.
+    // "doc dot": the extension in capitals, one that is a substring of the
+    // list, and the list's last one.
     EXPECT_EQ(doc->Accepts((files / L"a.DOC").c_str()), 1);
+    EXPECT_EQ(doc->Accepts((files / L"b.Dot").c_str()), 1);
     EXPECT_EQ(doc->Accepts((files / L"a.do").c_str()), 1);
     EXPECT_EQ(doc->Accepts((files / L"a.docx").c_str()), 0);
     EXPECT_EQ(doc->Accepts((files / L"noextension").c_str()), 0) << "no extension: only \"*\" asks";
     const std::string log = TestConverterLog();
     EXPECT_NE(log.find("a.DOC class 256"), std::string::npos) << log;
     EXPECT_NE(log.find("a.do class 256"), std::string::npos) << log;
+    EXPECT_NE(log.find("b.Dot class 256"), std::string::npos) << log;
     EXPECT_EQ(log.find("a.docx"), std::string::npos) << log;
     // "*": every file is asked about; the library says which it recognises.
     EXPECT_EQ(all->Accepts((files / L"noextension").c_str()), 1);

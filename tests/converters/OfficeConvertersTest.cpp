@@ -59,6 +59,8 @@ const std::string kWordStyles =
     std::string("<w:styles ") + kW +
     "><w:style w:type=\"character\" w:styleId=\"Secret\"><w:name w:val=\"Secret\"/><w:rPr><w:vanish/></w:rPr></w:style>"
     "<w:style w:type=\"character\" w:styleId=\"MoreSecret\"><w:name w:val=\"More\"/><w:basedOn w:val=\"Secret\"/></w:style>"
+    "<w:style w:type=\"character\" w:styleId=\"Unhidden\"><w:name w:val=\"Unhidden\"/><w:basedOn w:val=\"Secret\"/>"
+    "<w:rPr><w:vanish w:val=\"0\"/></w:rPr></w:style>"
     "<w:style w:type=\"paragraph\" w:styleId=\"HiddenPara\"><w:name w:val=\"Hidden Para\"/><w:rPr><w:vanish w:val=\"1\"/></w:rPr></w:style>"
     "<w:style w:type=\"paragraph\" w:styleId=\"SourceText\"><w:name w:val=\"Source Text\"/></w:style>"
     "<w:style w:type=\"character\" w:styleId=\"Loop1\"><w:name w:val=\"Loop1\"/><w:basedOn w:val=\"Loop2\"/></w:style>"
@@ -73,7 +75,7 @@ Parts WordPackage(const std::string& body, const std::string& mainName = "word/d
         {"_rels/.rels", Rels({{"officeDocument", "/" + mainName}})},
         {mainName, WordDocument(body)},
         {folder + "_rels/" + file + ".rels",
-         Rels({{"styles", "styles.xml"}, {"footer", "footer1.xml"}, {"header", "header1.xml"},
+         Rels({{"styles", "styles.xml"}, {"footer", "footer1.xml"}, {"header", "./header1.xml"},
                {"footnotes", "footnotes.xml"}, {"comments", "comments.xml"},
                {"hyperlink", "http://example.com\" TargetMode=\"External"}})},
         {folder + "styles.xml", kWordStyles},
@@ -139,16 +141,16 @@ TEST_F(OfficeTest, WordHiddenTextAndTaggedStyles) {
     const std::string body =
         Para(WRun("shown ") + WRun("direct ", "<w:vanish/>") + WRun("styled ", "<w:rStyle w:val=\"Secret\"/>") +
              WRun("inherited ", "<w:rStyle w:val=\"MoreSecret\"/>") + WRun("off ", "<w:vanish w:val=\"0\"/>") +
-             WRun("loop", "<w:rStyle w:val=\"Loop1\"/>")) +
+             WRun("unhidden ", "<w:rStyle w:val=\"Unhidden\"/>") + WRun("loop", "<w:rStyle w:val=\"Loop1\"/>")) +
         Para(WRun("para hidden ") + WRun("but shown", "<w:vanish w:val=\"false\"/>"), "HiddenPara") +
         Para(WRun("source one ") + WRun("source two"), "SourceText") + Para(WRun("target"));
-    EXPECT_EQ(Word(body), L"shown direct styled inherited off loop\r\npara hidden but shown\r\nsource one source two\r\n"
+    EXPECT_EQ(Word(body), L"shown direct styled inherited off unhidden loop\r\npara hidden but shown\r\nsource one source two\r\n"
                           L"target\r\n" + kWordTail);
-    EXPECT_EQ(Word(body, 0), L"shown off loop\r\nbut shown\r\nsource one source two\r\ntarget\r\n" + kWordTail);
+    EXPECT_EQ(Word(body, 0), L"shown off unhidden loop\r\nbut shown\r\nsource one source two\r\ntarget\r\n" + kWordTail);
     // The tag field names a style by its display name; its text is one space.
     EXPECT_EQ(Word(body, 1, L"Source Text"),
-              L"shown direct styled inherited off loop\r\npara hidden but shown\r\n \r\ntarget\r\n" + kWordTail);
-    EXPECT_EQ(Word(body, 0, L"More"), L"shown off loop\r\nbut shown\r\nsource one source two\r\ntarget\r\n" + kWordTail);
+              L"shown direct styled inherited off unhidden loop\r\npara hidden but shown\r\n \r\ntarget\r\n" + kWordTail);
+    EXPECT_EQ(Word(body, 0, L"More"), L"shown off unhidden loop\r\nbut shown\r\nsource one source two\r\ntarget\r\n" + kWordTail);
     EXPECT_EQ(Word(body, 1, L"SourceText"), Word(body)) << "a style id is not its name";
 }
 
@@ -356,14 +358,15 @@ TEST_F(OfficeTest, OpenDocumentSpreadsheetRepeatsAndHiddenSheets) {
         "<text:p>line 2</text:p></table:table-cell></table:table-row>"
         "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell><text:p>twice</text:p></table:table-cell>"
         "</table:table-row><table:table-row table:visibility=\"collapse\"><table:table-cell><text:p>collapsed</text:p>"
-        "</table:table-cell></table:table-row>"
+        "</table:table-cell></table:table-row><table:table-row table:visibility=\"filter\"><table:table-cell>"
+        "<text:p>filtered</text:p></table:table-cell></table:table-row>"
         "<table:table-row table:number-rows-repeated=\"1048570\"><table:table-cell table:number-columns-repeated=\"16384\"/>"
         "</table:table-row></table:table>"
         "<table:table table:name=\"Two\" table:style-name=\"ta2\"><table:table-row><table:table-cell>"
         "<text:p>hidden sheet</text:p></table:table-cell></table:table-row></table:table></office:spreadsheet>";
     const std::string package = OdfPackage(automatic, body);
     EXPECT_EQ(Convert(odf, L"c.ods", package),
-              L"a\tb\tb\tb\tz\ty\tline 1\nline 2\r\ntwice\r\ntwice\r\ncollapsed\r\nhidden sheet\r\n");
+              L"a\tb\tb\tb\tz\ty\tline 1\nline 2\r\ntwice\r\ntwice\r\ncollapsed\r\nfiltered\r\nhidden sheet\r\n");
     EXPECT_EQ(Convert(odf, L"c.ods", package, 0), L"a\tb\tb\tb\tz\ty\tline 1\nline 2\r\ntwice\r\ntwice\r\n");
     // Text repeated past the bound fails the file instead of filling memory.
     const std::string bomb =
@@ -452,7 +455,8 @@ TEST_F(OfficeTest, TmxVariantsInEveryEncoding) {
     EXPECT_EQ(Convert(tmx, L"m16nobom.tmx", Utf16Bytes(widened)), all);
     // Pruning by name, as for XLIFF.
     EXPECT_EQ(Convert(tmx, L"m.tmx", units, 1, L"note prop"), L"Click <b>OK</b> now\r\nJetzt  auf <br/>OK\r\ncaf\u00E9\r\n");
-    EXPECT_EQ(Convert(tmx, L"m.tmx", units, 1, L"bpt ept ph prop note"), L"Click OK now\r\nJetzt  auf OK\r\ncaf\u00E9\r\n");
+    EXPECT_EQ(Convert(tmx, L"m.tmx", units, 1, L"bpt ept ph\tprop  note"), L"Click OK now\r\nJetzt  auf OK\r\ncaf\u00E9\r\n")
+        << "names are parted by tabs as well as spaces";
     EXPECT_FALSE(Convert(tmx, L"bad.tmx", "<tmx><body><tu><tuv><seg>open"));
     // Units are read one by one where the layout allows, the whole document
     // otherwise: the same text, and the same failures, either way.

@@ -140,6 +140,10 @@ TEST(ResultCells, SortingIsStableTotalAndReversible) {
     EXPECT_EQ(Names(rows), (std::vector<std::wstring>{L"c.txt", L"b.txt", L"A.txt"}));
     SortResults(rows, kColumnLocation, false);
     EXPECT_EQ(rows[0]->name, std::wstring(L"c.txt"));
+    SortResults(rows, kColumnMatches, true);  // fewest first; the two with 2 in either order
+    EXPECT_EQ(rows[0]->name, std::wstring(L"b.txt"));
+    SortResults(rows, kColumnMatches, false);
+    EXPECT_EQ(rows[2]->name, std::wstring(L"b.txt"));
 
     // Equal keys fall back on identity, and descending reverses that too:
     // any column gives a total order whose reverse is the other direction.
