@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <utility>
 
+#include "base/SearchRecords.h"
 #include "base/ScopedHandle.h"
 #include "base/TextScan.h"
 
@@ -149,12 +150,15 @@ HGLOBAL DocConverter::ConvertForSearch(const wchar_t* path, const SearchRequest&
                                        size_t* foldedLength) {
     struct Scope {
         DocConverter& converter;
-        explicit Scope(DocConverter& c) : converter(c) {
-            converter.folding = true;
+        Scope(DocConverter& c, const SearchRequest& request) : converter(c) {
+            // A whole-word search reads the text unfolded and folds it
+            // itself: the word test needs to know which spaces stood for
+            // characters beyond the first plane.
+            converter.folding = !request.wholeWords;
             converter.foldedUnits = kNotFolded;
         }
         ~Scope() { converter.folding = false; }
-    } scope(*this);
+    } scope(*this, request);
     HGLOBAL block = Convert(path, request);
     *foldedLength = block ? foldedUnits : kNotFolded;
     return block;

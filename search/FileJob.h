@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "base/SearchRecords.h"
 
@@ -17,6 +18,7 @@ struct FileJob {
     std::unique_ptr<WIN32_FIND_DATAW> entry;
     wchar_t* text = nullptr;  // the locked, folded text while it is matched
     int textLength = 0;
+    std::vector<int> astralUnits;  // for whole words: where the text held surrogates before folding
     FileResult* result = nullptr;  // one counted reference once a record exists
 
     FileJob();

@@ -57,7 +57,7 @@ void MatchLiteral(FileJob& job, const CaseInsensitiveFinder* ignoringCase) {
         if (!hit)
             return;
         const int start = static_cast<int>(hit - job.text);
-        if (wholeWords && !IsWholeWord(job.text, job.textLength, start, start + needleLength)) {
+        if (wholeWords && !IsWholeWord(job.text, job.textLength, start, start + needleLength, job.astralUnits)) {
             from = hit + 1;  // a later, overlapping hit may still stand alone
             continue;
         }
@@ -83,7 +83,7 @@ MatchOutcome MatchRegex(FileJob& job, const RegexMatcher& regex) {
         }
         const int start = static_cast<int>(matchBegin - job.text);
         const int end = static_cast<int>(matchEnd - job.text);
-        if (job.request->wholeWords && !IsWholeWord(job.text, job.textLength, start, end)) {
+        if (job.request->wholeWords && !IsWholeWord(job.text, job.textLength, start, end, job.astralUnits)) {
             // Search again from the next character: a later match that
             // overlaps this one may stand alone.
             if (matchBegin == textEnd)

@@ -16,6 +16,7 @@
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
 #include "search/SearchResultSink.h"
+#include "search/WholeWord.h"
 
 Searcher::Searcher() = default;
 Searcher::~Searcher() = default;
@@ -137,6 +138,10 @@ void Searcher::ConvertAndMatch(FileJob& job) {
     if (foldedLength != DocConverter::kNotFolded && foldedLength < capacity) {
         length = foldedLength;  // folded as it was written, up to its first NUL
     } else {
+        if (request->wholeWords) {
+            const wchar_t* nul = std::find(text.Get(), text.Get() + capacity, L'\0');
+            FindSurrogates(text.Get(), static_cast<size_t>(nul - text.Get()), &job.astralUnits);
+        }
         length = FoldTextToNul(text.Get(), capacity);
     }
     job.text = text.Get();
@@ -149,6 +154,7 @@ void Searcher::ConvertAndMatch(FileJob& job) {
     }
     job.text = nullptr;
     job.textLength = 0;
+    job.astralUnits.clear();
     // A text the expression library gave up on keeps the hits found so far;
     // without any it is a failed file.
     if (outcome == MatchOutcome::kAbandoned && !job.result)

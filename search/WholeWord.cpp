@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 bool IsWordCharacter(wchar_t c) {
     if (c < 0x80)
         return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') ||
@@ -17,10 +19,26 @@ bool IsWordCharacter(wchar_t c) {
     return (type3 & (C3_NONSPACING | C3_DIACRITIC | C3_VOWELMARK)) != 0 && !(type1 & C1_SPACE);
 }
 
-bool IsWholeWord(const wchar_t* text, int length, int start, int end) {
-    if (start > 0 && IsWordCharacter(text[start - 1]))
+namespace {
+
+bool IsWordAt(const wchar_t* text, int at, const std::vector<int>& astralUnits) {
+    return IsWordCharacter(text[at]) ||
+           (text[at] == L' ' && std::binary_search(astralUnits.begin(), astralUnits.end(), at));
+}
+
+}  // namespace
+
+bool IsWholeWord(const wchar_t* text, int length, int start, int end, const std::vector<int>& astralUnits) {
+    if (start > 0 && IsWordAt(text, start - 1, astralUnits))
         return false;
-    if (end < length && IsWordCharacter(text[end]))
+    if (end < length && IsWordAt(text, end, astralUnits))
         return false;
     return true;
+}
+
+void FindSurrogates(const wchar_t* text, size_t length, std::vector<int>* positions) {
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] >= 0xD800 && text[i] <= 0xDFFF)
+            positions->push_back(static_cast<int>(i));
+    }
 }

@@ -331,6 +331,40 @@ TEST_F(SearcherTest, TextEndsAtFirstNulAndAstralCharactersFoldToSpaces) {
     EXPECT_TRUE(sink.Names().empty());
 }
 
+TEST_F(SearcherTest, WholeWordsCountLettersBeyondTheFirstPlaneAsLetters) {
+    // "\U00020000cat cat (cat)" in UTF-16 and in a translation file that is
+    // folded as it is decoded: folded, the letter is two spaces, yet it still
+    // joins the word after it; spaces that were spaces do not.
+    converters.BuildConverters(ConverterModeIFilter);
+    dir.WriteFile(L"u.txt", "\xFF\xFE" + Utf16Bytes(L"\U00020000cat cat (cat)"));
+    dir.WriteFile(L"x.xlf", "<xliff version=\"1.2\"><file><body><trans-unit id=\"1\"><source>"
+                            "\xF0\xA0\x80\x80" "cat cat (cat)</source></trans-unit></body></file></xliff>");
+    dir.WriteFile(L"spaces.txt", "  cat");
+    for (int regex : {0, 1}) {
+        sink.results.clear();
+        request = MakeRequest(L"cat", dir.Path(), &sink);
+        request.wholeWords = 1;
+        request.regex = regex;
+        Searcher searcher;
+        RunToEnd(searcher);
+        ASSERT_EQ(sink.results.size(), 3u) << "regex " << regex;
+        for (FileResult* result : sink.results) {
+            std::vector<int> starts;
+            for (const auto& m : result->matches)
+                starts.push_back(m->start);
+            const std::wstring name = result->name;
+            // The plain text keeps its byte-order mark as a character.
+            const std::vector<int> expected = name == L"spaces.txt" ? std::vector<int>{2}
+                                              : name == L"u.txt"    ? std::vector<int>{7, 12}
+                                                                    : std::vector<int>{6, 11};
+            EXPECT_EQ(starts, expected) << name << " regex " << regex;
+            if (name == L"u.txt") {
+                EXPECT_EQ(result->matches[0]->context, L"\uFEFF  cat cat (cat)") << "the context is the folded text";
+            }
+        }
+    }
+}
+
 TEST_F(SearcherTest, AnsiTextIsFoldedAsItIsReadAndEndsAtItsFirstNul) {
     // Code page text read with folding on the way: typographic quotes and a
     // dash (bytes 93, 94, 96 of the Western code page) match their ASCII
