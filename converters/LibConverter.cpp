@@ -276,6 +276,7 @@ HGLOBAL LibConverter::Convert(const wchar_t* path, const SearchRequest& request)
 
 std::unique_ptr<DocConverter> LibConverter::Clone() const {
     auto copy = std::make_unique<LibConverter>();
+    copy->CopyStringsFrom(*this);
     copy->Load(libraryPath);
     return copy;
 }

@@ -59,6 +59,14 @@ bool RegisterTestFilter() {
     return ok;
 }
 
+bool RegisterTestFilterFor(const wchar_t* extension) {
+    return SetValue(std::wstring(extension) + L"\\PersistentHandler", nullptr, L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0C01}");
+}
+
+void UnregisterTestFilterFor(const wchar_t* extension) {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(L"Software\\Classes\\") + extension).c_str());
+}
+
 long TestFilterLiveObjects() {
     HMODULE module = GetModuleHandleW(L"mirlock-test-filter.dll");
     if (!module)

@@ -11,5 +11,10 @@
 
 bool RegisterTestFilter();
 
+// Gives `extension` (".xyz") the test filter's persistent handler, or takes
+// its registration away again; for tests that watch a filter appear.
+bool RegisterTestFilterFor(const wchar_t* extension);
+void UnregisterTestFilterFor(const wchar_t* extension);
+
 // Objects of the filter DLL alive in this process (-1: the DLL is not loaded).
 long TestFilterLiveObjects();

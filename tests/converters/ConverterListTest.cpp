@@ -38,6 +38,16 @@ TEST(ConverterList, EveryModeEndsWithThePlainTextConverter) {
         ASSERT_GT(list.Count(), 0);
         EXPECT_NE(dynamic_cast<TxtConverter*>(list.At(list.Count() - 1)), nullptr) << mode;
         EXPECT_EQ(list.FindConverter(L"C:\\x.bin"), list.At(list.Count() - 1));
+        // Each file is converted by a clone: the same class with the same settings.
+        for (int i = 0; i < list.Count(); ++i) {
+            const DocConverter& prototype = *list.At(i);
+            const std::unique_ptr<DocConverter> clone = prototype.Clone();
+            ASSERT_TRUE(clone);
+            EXPECT_EQ(typeid(*clone), typeid(prototype));
+            EXPECT_STREQ(clone->typeName, prototype.typeName);
+            EXPECT_STREQ(clone->fileSpec, prototype.fileSpec);
+            EXPECT_STREQ(clone->libraryPath, prototype.libraryPath);
+        }
     }
     ConverterList textOnly;
     textOnly.BuildConverters(ConverterModeTextOnly);

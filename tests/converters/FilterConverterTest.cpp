@@ -129,3 +129,19 @@ TEST_F(FilterConverterTest, PlaceInTheListAndExtensionsWithoutFilter) {
     EXPECT_FALSE(ExtensionHasFilter(L".zzq"));
     EXPECT_FALSE(ExtensionHasFilter(L""));
 }
+
+TEST_F(FilterConverterTest, AnExtensionWithoutFilterIsAskedAgainInTheNextSearch) {
+    // Only this test uses the extension: it starts without a filter whatever
+    // an earlier run left behind.
+    UnregisterTestFilterFor(L".mtfl");
+    files.WriteFile(L"late.mtfl", "TEXT NONE late\n");
+    const std::wstring late = files / L"late.mtfl";
+    converters.BeginSearch();
+    EXPECT_TRUE(dynamic_cast<TxtConverter*>(converters.FindConverter(late.c_str())));
+    ASSERT_TRUE(RegisterTestFilterFor(L".mtfl"));
+    EXPECT_TRUE(dynamic_cast<TxtConverter*>(converters.FindConverter(late.c_str())))
+        << "a search remembers the extensions it found without a filter";
+    converters.BeginSearch();
+    EXPECT_TRUE(dynamic_cast<FilterConverter*>(converters.FindConverter(late.c_str())));
+    UnregisterTestFilterFor(L".mtfl");
+}
