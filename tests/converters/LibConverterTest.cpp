@@ -116,7 +116,7 @@ TEST_F(LibConverterTest, RtfInChunksThroughTheReaderWithTheRequestsOptions) {
     EXPECT_NE(text.find(L"tagged text"), std::wstring::npos);
     // The call sequence and what the library was given.
     const std::string log = TestConverterLog();
-    EXPECT_NE(log.find("InitConverter32 TVREADER\nForeignToRtf32 "), std::string::npos) << log;
+    EXPECT_NE(log.find("InitConverter32 TVREADER in an apartment\nForeignToRtf32 "), std::string::npos) << log;
     EXPECT_NE(log.find("storage null class [] subset [] buffer 4096\nUninitConverter\n"), std::string::npos) << log;
 
     SearchRequest request = Request();

@@ -8,6 +8,7 @@
 // TestConverterLog() returns what it was called with, one call a line;
 // TestConverterMostAtOnce() the most conversions that ever ran at once.
 #include <windows.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <atomic>
@@ -61,7 +62,12 @@ std::string ReadHead(const std::string& oemName, size_t count) {
 extern "C" {
 
 __declspec(dllexport) long WINAPI InitConverter32(HWND, const char* module) {
-    Log(std::string("InitConverter32 ") + module);
+    // Converters expect OLE on the thread that calls them: a single-threaded
+    // apartment refuses to become a multithreaded one.
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(hr))
+        CoUninitialize();
+    Log(std::string("InitConverter32 ") + module + (hr == RPC_E_CHANGED_MODE ? " in an apartment" : " without OLE"));
     return 1;
 }
 
