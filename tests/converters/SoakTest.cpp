@@ -11,6 +11,7 @@
 
 #include "converters/ConverterList.h"
 #include "converters/FilterConverter.h"
+#include "converters/LibConverter.h"
 #include "converters/LwoConverter.h"
 #include "converters/OdfConverter.h"
 #include "converters/OoxmlConverter.h"
@@ -20,6 +21,7 @@
 #include "converters/XliffConverter.h"
 #include "converters/XlzConverter.h"
 #include "tests/ConvertHelper.h"
+#include "tests/ConverterRegistration.h"
 #include "tests/FilterRegistration.h"
 #include "tests/ProcessUsage.h"
 #include "tests/TestFiles.h"
@@ -32,8 +34,19 @@ int SoakCount() {
     return value && atoi(value) > 0 ? atoi(value) : 200;
 }
 
+// The "mtc" import converter as the Office set builds it from the registry.
+std::unique_ptr<DocConverter> ImportConverter() {
+    auto converter = std::make_unique<LibConverter>();
+    HKEY import = nullptr;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, LibConverter::kImportKey, 0, KEY_READ, &import);
+    converter->FillFromRegistry(import, L"MirlockTestMtc");
+    RegCloseKey(import);
+    return converter;
+}
+
 TEST(Soak, ConversionsGiveBackHandlesAndMemory) {
     ASSERT_TRUE(RegisterTestFilter());
+    ASSERT_TRUE(RegisterTestConverters());
     TempDir dir;
     const std::string xliff = "<xliff version=\"1.2\"><file><body><trans-unit><source>a</source><target>b</target>"
                               "</trans-unit></body></file></xliff>";
@@ -51,6 +64,7 @@ TEST(Soak, ConversionsGiveBackHandlesAndMemory) {
     dir.WriteFile(L"a.tmx", "<tmx><body><tu><tuv><seg>a</seg></tuv></tu></body></tmx>");
     dir.WriteFile(L"a.mtfb", "TEXT EOP filtered text\n");
     dir.WriteFile(L"not-a-zip.docx", "plain");
+    dir.WriteFile(L"a.mtc", "MTCV\n{\\rtf1\\ansi converted {\\v text}\\par}");
     const std::wstring office = std::wstring(MIRLOCK_TEST_DATA) + L"\\office\\fixture.";
 
     struct Subject {
@@ -74,6 +88,7 @@ TEST(Soak, ConversionsGiveBackHandlesAndMemory) {
         {L"odt", std::make_unique<OdfConverter>(), office + L"odt", true},
         {L"ods", std::make_unique<OdfConverter>(), office + L"ods", true},
         {L"content filter", std::make_unique<FilterConverter>(), dir / L"a.mtfb", true},
+        {L"import converter", ImportConverter(), dir / L"a.mtc", true},
     };
     const int count = SoakCount();
     for (Subject& s : subjects) {
