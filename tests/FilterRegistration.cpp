@@ -39,6 +39,8 @@ bool RegisterTestFilter() {
         {L".mtfb", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0B01}", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0C01}", L"Both"},
         {L".mtfa", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0B02}", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0C02}", L"Apartment"},
         {L".mtfn", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0B03}", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0C03}", nullptr},
+        // A filter that says it has IPersistFile and gives none.
+        {L".mtfx", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0B04}", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0C04}", L"Both"},
     };
     const std::wstring dll = FilterDllPath();
     bool ok = true;

@@ -2,6 +2,7 @@
 // prefix for test extensions only:
 //   .mtfb  persistent handler on the extension, ThreadingModel "Both"
 //   .mtfa  the same with "Apartment", .mtfn with no ThreadingModel
+//   .mtfx  a broken filter: IPersistFile answered S_OK, but none given
 //   .mtfp  through the file type's class (a ProgID and its CLSID)
 // Registration writes the same values every time and is never undone, so
 // that test programs running side by side do not disturb each other.

@@ -119,6 +119,11 @@ TEST_F(FilterConverterTest, PlaceInTheListAndExtensionsWithoutFilter) {
     EXPECT_FALSE(dynamic_cast<FilterConverter*>(converters.FindConverter((files / L"a.xlf").c_str())));
     // A file the filter cannot load goes to the plain text.
     EXPECT_TRUE(dynamic_cast<TxtConverter*>(converters.FindConverter((files / L"missing.mtfb").c_str())));
+    // A filter that cannot be given its file is no filter for it.
+    files.WriteFile(L"a.mtfx", "TEXT NONE a\n");
+    EXPECT_TRUE(ExtensionHasFilter(L".mtfx"));
+    EXPECT_TRUE(dynamic_cast<TxtConverter*>(converters.FindConverter((files / L"a.mtfx").c_str())));
+    EXPECT_EQ(TestFilterLiveObjects(), 0);
     converters.BuildConverters(2);
     EXPECT_TRUE(dynamic_cast<TxtConverter*>(converters.FindConverter((files / L"a.mtfb").c_str())));
 

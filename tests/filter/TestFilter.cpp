@@ -67,7 +67,8 @@ std::wstring Widen(const std::string& text) {
 
 class Filter : public IFilter, public IPersistFile {
 public:
-    Filter() { ++liveObjects; }
+    // A broken filter answers S_OK to IPersistFile without giving one.
+    explicit Filter(bool broken = false) : broken(broken) { ++liveObjects; }
     virtual ~Filter() { --liveObjects; }
 
     // IUnknown
@@ -75,6 +76,10 @@ public:
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, kIidFilter)) {
             *out = static_cast<IFilter*>(this);
         } else if (IsEqualIID(iid, IID_IPersistFile) || IsEqualIID(iid, IID_IPersist)) {
+            if (broken) {
+                *out = nullptr;
+                return S_OK;
+            }
             *out = static_cast<IPersistFile*>(this);
         } else {
             *out = nullptr;
@@ -190,11 +195,12 @@ private:
     size_t offset = 0;
     int textCalls = 0;
     bool failInit = false;
+    bool broken = false;
 };
 
 class Factory : public IClassFactory {
 public:
-    Factory() { ++liveObjects; }
+    explicit Factory(bool broken) : broken(broken) { ++liveObjects; }
     virtual ~Factory() { --liveObjects; }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
@@ -216,7 +222,7 @@ public:
         *out = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        auto* filter = new Filter();
+        auto* filter = new Filter(broken);
         const HRESULT hr = filter->QueryInterface(iid, out);
         filter->Release();
         return hr;
@@ -225,13 +231,18 @@ public:
 
 private:
     std::atomic<ULONG> references{1};
+    bool broken;
 };
+
+// The class the tests register for a filter that breaks the rules.
+const CLSID kBrokenFilter = {0x6A0C3D10, 0x7B2E, 0x4F51, {0x9C, 0x11, 0x2E, 0x8B, 0x5A, 0x7D, 0x0B, 0x04}};
 
 }  // namespace
 
-// Any class identifier the tests register for this DLL makes the same filter.
-extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID, REFIID iid, void** out) {
-    auto* factory = new Factory();
+// Any class identifier the tests register for this DLL makes the same
+// filter, but the broken one's.
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID id, REFIID iid, void** out) {
+    auto* factory = new Factory(IsEqualCLSID(id, kBrokenFilter) != 0);
     const HRESULT hr = factory->QueryInterface(iid, out);
     factory->Release();
     return hr;
