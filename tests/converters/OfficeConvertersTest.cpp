@@ -10,6 +10,7 @@
 
 #include "converters/ConverterList.h"
 #include "converters/OdfConverter.h"
+#include "converters/OfficePackage.h"
 #include "converters/OoxmlConverter.h"
 #include "converters/TmxConverter.h"
 #include "converters/TxtConverter.h"
@@ -545,6 +546,13 @@ TEST(OfficeConverterList, EachFormatFindsItsReader) {
         for (const wchar_t* name : {L"C:\\a.doc", L"C:\\adocx", L"C:\\a.docx.bak", L"C:\\a.odt.txt"})
             EXPECT_NE(dynamic_cast<TxtConverter*>(list.FindConverter(name)), nullptr) << mode;
     }
+}
+
+TEST(OfficeNames, LocalNameIsWhatFollowsTheFirstColon) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"w:t", "t"}, {"t", "t"}, {":t", "t"}, {"a:b:c", "b:c"}, {"t:", ""}, {"", ""}};
+    for (const auto& [name, local] : cases)
+        EXPECT_EQ(LocalName(std::string_view(name)), local) << name;
 }
 
 }  // namespace
