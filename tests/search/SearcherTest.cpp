@@ -455,7 +455,7 @@ TEST_F(SearcherTest, LinksBackToADirectoryOnTheWayAreNotFollowed) {
     // The build makes test-fixtures\loop beside bin\ with a\tob -> b and
     // b\toa -> a (symbolic links of the file system): a circle that the walk
     // would follow until the paths no longer fit, searching every file in it
-    // again at each turn.
+    // again at each turn; and a\deep\up -> a, the folder just above.
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring folder = self;
@@ -463,6 +463,7 @@ TEST_F(SearcherTest, LinksBackToADirectoryOnTheWayAreNotFollowed) {
     wchar_t full[MAX_PATH];
     ASSERT_GT(GetFullPathNameW(folder.c_str(), MAX_PATH, full, nullptr), 0u);
     ASSERT_NE(GetFileAttributesW((std::wstring(full) + L"a\\tob").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_NE(GetFileAttributesW((std::wstring(full) + L"a\\deep\\up").c_str()), INVALID_FILE_ATTRIBUTES);
     request = MakeRequest(L"", full, &sink);
     Searcher searcher;
     RunToEnd(searcher);
