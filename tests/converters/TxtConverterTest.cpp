@@ -71,6 +71,7 @@ TEST(TxtConverter, Utf8OptionReadsMarkedOrValidUtf8Only) {
         {"mark left out", "\xEF\xBB\xBF" "caf\xC3\xA9", L"caf\u00E9"},
         {"mark before broken bytes", "\xEF\xBB\xBF" "a\xC3(", L"a\uFFFD("},
         {"mark alone", "\xEF\xBB\xBF", L""},
+        {"mark and one letter", "\xEF\xBB\xBF" "a", L"a"},
         {"valid without mark", "\xE4\xB8\xAD caf\xC3\xA9 \xF0\x9F\x98\x80", L"\u4E2D caf\u00E9 \U0001F600"},
         {"invalid stays ANSI", "caf\xE9 \xC3\xA9", L"caf\u00E9 \u00C3\u00A9"},
         {"overlong stays ANSI", "\xC0\xAF", L"\u00C0\u00AF"},

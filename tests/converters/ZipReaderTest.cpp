@@ -165,6 +165,17 @@ TEST_F(ZipReaderTest, UnreadableEntriesBesideReadableOnes) {
     EXPECT_EQ(copied, 0u);
     ZipEntryData empty;
     EXPECT_FALSE(empty.ReadBytes(1, buffer, &copied));
+
+    // The directory points at something that is not a local header.
+    ZipLayout two;
+    two.entries = {{"first.txt", "first"}, {"second.txt", "second"}};
+    std::string bytes = BuildZip(two);
+    const size_t second = bytes.find("PK\x03\x04", 1);
+    ASSERT_NE(second, std::string::npos);
+    bytes[second + 3] = '\x05';
+    ASSERT_TRUE(reader.Open(Write(bytes).c_str()));
+    EXPECT_EQ(Read(0), "first");
+    EXPECT_EQ(Read(1), "<fail>");
 }
 
 TEST_F(ZipReaderTest, LyingSizesAreCorruptionNotAllocations) {
