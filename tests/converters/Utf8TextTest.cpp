@@ -106,7 +106,7 @@ TEST(Utf8Text, FoldedDecodingIsDecodingThenFolding) {
 TEST(Utf8Text, EncodesLikeTheSystemLoneSurrogatesIncluded) {
     const std::wstring cases[] = {L"", L"ascii", L"caf\u00e9 \u4e2d\u6587 \U0001F600",
                                   std::wstring(L"lone \xD800 high"), std::wstring(L"lone \xDC00 low"),
-                                  std::wstring(L"end \xD83D")};
+                                  std::wstring(L"end \xD83D"), L"\U00010000 \U0010FFFF \U000103FF \U0010FC00"};
     std::vector<std::wstring> all(std::begin(cases), std::end(cases));
     // Long ASCII runs (the eight-unit path) broken by other characters.
     std::mt19937 random(5);
