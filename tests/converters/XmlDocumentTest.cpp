@@ -213,12 +213,15 @@ TEST(XmlReferences, ValuesBeyondUnicodeAreMalformed) {
     // The reference found at every offset of the sixteen-byte steps, the
     // ampersand in one step and its '#' in the next included; an ampersand
     // alone is no reference wherever it stands.
-    for (size_t pad = 0; pad < 40; ++pad) {
-        std::string beyond =
-            "<a>" + std::string(pad, 'x') + "&#x100000041;</a>";  // wraps to "A" when unchecked
-        EXPECT_FALSE(XmlDocument().Parse(beyond.data())) << pad;
-        std::string plain = "<a>" + std::string(pad, 'x') + "&amp;#x100000041;</a>";
-        EXPECT_TRUE(XmlDocument().Parse(plain.data())) << pad;
+    // The text itself starts anywhere in a step, too.
+    for (size_t start = 0; start < 16; ++start) {
+        for (size_t pad = 0; pad < 40; ++pad) {
+            std::string beyond = std::string(start, ' ') + "<a>" + std::string(pad, 'x') +
+                                 "&#x100000041;</a>";  // wraps to "A" when unchecked
+            EXPECT_FALSE(XmlDocument().Parse(beyond.data() + start)) << start << " " << pad;
+            std::string plain = std::string(start, ' ') + "<a>" + std::string(pad, 'x') + "&amp;#x100000041;</a>";
+            EXPECT_TRUE(XmlDocument().Parse(plain.data() + start)) << start << " " << pad;
+        }
     }
 }
 
