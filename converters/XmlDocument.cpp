@@ -65,15 +65,6 @@ __attribute__((always_inline)) inline const char* NextOf(const char* p, char a, 
 #endif
 }
 
-// The number of bits set in a 16-bit mask, without a library call (the
-// instruction is not part of the baseline processor).
-inline int CountBits16(unsigned x) {
-    x = x - ((x >> 1) & 0x5555u);
-    x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
-    x = (x + (x >> 4)) & 0x0F0Fu;
-    return static_cast<int>((x + (x >> 8)) & 0x1Fu);
-}
-
 // The first "&#" in the text, or its NUL, sixteen bytes a step (aligned, so
 // no load reaches into a page the text does not touch).
 const char* NumericReferenceOrEnd(const char* p) {
