@@ -78,8 +78,8 @@ TEST_F(ArchiveTest, LwoGroupsTextByLanguageCode) {
     LwoConverter lwo;
     ZipLayout layout;
     layout.entries = {{"doc.xml",
-                     "<doc><p lc=\"en\">one</p><p lc=\"de\">eins <b>fett</b></p><p lc=\"en\">two</p></doc>"}};
-    EXPECT_EQ(Convert(lwo, layout), L"\r\n eins fett\r\n one two");
+                     "<doc><p lc=\"en\">one</p><p lc=\"de\">eins <b>fett</b> drei</p><p lc=\"en\">two</p></doc>"}};
+    EXPECT_EQ(Convert(lwo, layout), L"\r\n eins fett drei\r\n one two");
 
     // Byte-wise order of the codes; de and DE differ.
     layout.entries = {{"doc.xml", "<doc><p lc=\"de\">d</p><p lc=\"EN\">E</p><p lc=\"DE\">D</p></doc>"}};

@@ -401,7 +401,8 @@ TEST_F(OfficeTest, DamagedAndForeignDocumentsFail) {
     EXPECT_FALSE(Convert(ooxml, L"plain.docx", "just some text"));
     EXPECT_FALSE(Convert(ooxml, L"locked.docx", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0')));
     EXPECT_FALSE(Convert(odf, L"locked.odt", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0')));
-    EXPECT_FALSE(Convert(ooxml, L"empty.docx", Package({{"_rels/.rels", Rels({})}})));
+    for (const wchar_t* name : {L"empty.docx", L"empty.xlsx", L"empty.pptx"})
+        EXPECT_FALSE(Convert(ooxml, name, Package({{"_rels/.rels", Rels({})}}))) << testing::PrintToString(std::wstring(name));
     EXPECT_FALSE(Convert(odf, L"empty.odt", Package({{"mimetype", "x"}})));
     // A part that claims more bytes than the archive holds; broken XML.
     ZipLayout lying;
