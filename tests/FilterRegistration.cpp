@@ -41,6 +41,8 @@ bool RegisterTestFilter() {
         {L".mtfn", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0B03}", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0C03}", nullptr},
         // A filter that says it has IPersistFile and gives none.
         {L".mtfx", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0B04}", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0C04}", L"Both"},
+        // A handler that names its filter by a malformed class identifier.
+        {L".mtfz", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0BZZ}", L"{6A0C3D10-7B2E-4F51-9C11-2E8B5A7D0C05}", L"Both"},
     };
     const std::wstring dll = FilterDllPath();
     bool ok = true;

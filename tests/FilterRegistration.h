@@ -3,6 +3,7 @@
 //   .mtfb  persistent handler on the extension, ThreadingModel "Both"
 //   .mtfa  the same with "Apartment", .mtfn with no ThreadingModel
 //   .mtfx  a broken filter: IPersistFile answered S_OK, but none given
+//   .mtfz  a handler whose filter class is not a valid identifier
 //   .mtfp  through the file type's class (a ProgID and its CLSID)
 // Registration writes the same values every time and is never undone, so
 // that test programs running side by side do not disturb each other.

@@ -6,6 +6,8 @@
 #include "converters/ConverterList.h"
 #include "converters/TxtConverter.h"
 #include "base/ScopedHandle.h"
+#include "tests/ConverterRegistration.h"
+#include "tests/ProcessUsage.h"
 
 namespace {
 
@@ -52,6 +54,16 @@ TEST(ConverterList, EveryModeEndsWithThePlainTextConverter) {
     ConverterList textOnly;
     textOnly.BuildConverters(ConverterModeTextOnly);
     EXPECT_EQ(textOnly.Count(), 1);
+
+    // Building the Office set reads the registry's import converters and
+    // gives back every key it opened.
+    ASSERT_TRUE(RegisterTestConverters());
+    ConverterList office;
+    office.BuildConverters(ConverterModeOffice);
+    const unsigned before = MeasureProcessUsage().handles;
+    for (int i = 0; i < 50; ++i)
+        office.BuildConverters(ConverterModeOffice);
+    EXPECT_LE(MeasureProcessUsage().handles, before + 5);
 }
 
 TEST(ConverterList, FirstAcceptingConverterWinsAndClearDestroysAll) {

@@ -132,6 +132,7 @@ TEST_F(FilterConverterTest, PlaceInTheListAndExtensionsWithoutFilter) {
     EXPECT_TRUE(ExtensionHasFilter(L".mtfb"));
     EXPECT_TRUE(ExtensionHasFilter(L".mtfp"));
     EXPECT_FALSE(ExtensionHasFilter(L".zzq"));
+    EXPECT_FALSE(ExtensionHasFilter(L".mtfz")) << "a class identifier with letters beyond F";
     EXPECT_FALSE(ExtensionHasFilter(L""));
 }
 
