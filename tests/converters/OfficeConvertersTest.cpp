@@ -136,6 +136,10 @@ TEST_F(OfficeTest, WordParagraphsTablesNotesAndTextBoxes) {
     EXPECT_EQ(Word(""), kWordTail);
     EXPECT_EQ(Convert(ooxml, L"named.docm", Package(WordPackage(Para(WRun("moved")), "doc/main.xml"))),
               L"moved\r\n" + kWordTail);
+    // A part may begin with a byte-order mark.
+    Parts marked = WordPackage(Para(WRun("marked")));
+    marked[2].second = "\xEF\xBB\xBF" + marked[2].second;
+    EXPECT_EQ(Convert(ooxml, L"marked.docx", Package(marked)), L"marked\r\n" + kWordTail);
 }
 
 TEST_F(OfficeTest, WordHiddenTextAndTaggedStyles) {
