@@ -269,7 +269,9 @@ TEST_F(OfficeTest, OpenDocumentText) {
     const std::string automatic =
         "<style:style style:name=\"T1\" style:family=\"text\"><style:text-properties text:display=\"none\"/></style:style>"
         "<style:style style:name=\"P1\" style:family=\"paragraph\" style:parent-style-name=\"Source_20_Text\"/>"
-        "<style:style style:name=\"P2\" style:family=\"paragraph\" style:parent-style-name=\"Invisible\"/>";
+        "<style:style style:name=\"P2\" style:family=\"paragraph\" style:parent-style-name=\"Invisible\"/>"
+        // A style without a name is nobody's style.
+        "<style:style style:family=\"text\"><style:text-properties text:display=\"none\"/></style:style>";
     const std::string named =
         "<style:style style:name=\"Source_20_Text\" style:family=\"paragraph\"/>"
         "<style:style style:name=\"Invisible\" style:display-name=\"Quite Invisible\" style:family=\"paragraph\">"
