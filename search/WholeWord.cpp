@@ -4,6 +4,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 bool IsWordCharacter(wchar_t c) {
     if (c < 0x80)
@@ -37,7 +42,22 @@ bool IsWholeWord(const wchar_t* text, int length, int start, int end, const std:
 }
 
 void FindSurrogates(const wchar_t* text, size_t length, std::vector<int>* positions) {
-    for (size_t i = 0; i < length; ++i) {
+    size_t i = 0;
+#if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
+    // Most texts have none: eight units a step until a block holds one.
+    const __m128i top = _mm_set1_epi16(static_cast<short>(0xF800));
+    const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+    for (; i + 8 <= length; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        if (!_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, top), surrogate)))
+            continue;
+        for (size_t k = i; k < i + 8; ++k) {
+            if (text[k] >= 0xD800 && text[k] <= 0xDFFF)
+                positions->push_back(static_cast<int>(k));
+        }
+    }
+#endif
+    for (; i < length; ++i) {
         if (text[i] >= 0xD800 && text[i] <= 0xDFFF)
             positions->push_back(static_cast<int>(i));
     }
