@@ -96,9 +96,13 @@ TEST(Rtfpars, SourceStylesGiveASpace) {
     Options o;
     o.sourceStyles = {"Source", "Source Char"};
     EXPECT_EQ(Read(rtf, o), L" mid normalend");
+    // A style number keeps its sign: -2 is not the source style 2.
+    EXPECT_EQ(Read("{\\rtf1{\\stylesheet{\\s2 Source;}}{\\s-2 minus}{\\s2 two}}", o), L"minus ");
     EXPECT_EQ(Read(rtf), L"paragraph textmidchar textnormalend");
     o.sourceStyles = {"source"};
     EXPECT_EQ(Read(rtf, o), L"paragraph textmidchar textnormalend") << "names compare case-sensitively";
+    o.sourceStyles = {"", "Source"};
+    EXPECT_EQ(Read(rtf, o), L"paragraph textmidchar textnormalend") << "the list ends at an empty name";
 
     RtfReaderContext context;
     context.sourceStyleNames = {"Source"};
