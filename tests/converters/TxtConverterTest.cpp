@@ -257,6 +257,25 @@ TEST(TextBlockPool, ReusedBlocksComeBackZeroFilled) {
             EXPECT_EQ(std::string(data.Get() + 500, size - 500), std::string(size - 500, '\0'));
         }
         FreeTextBlock(third);
+        // A block given back after a later one was handed out: all of it
+        // may have been written.
+        HGLOBAL big = AllocTextBlock(1 << 20);
+        HGLOBAL small = AllocTextBlock(1000);
+        ASSERT_TRUE(big && small);
+        {
+            GlobalLockGuard<char> data(big);
+            memset(data.Get(), 0x5A, 1 << 20);
+        }
+        FreeTextBlock(small);
+        FreeTextBlock(big);
+        HGLOBAL again = AllocTextBlock(1 << 20);
+        ASSERT_NE(again, nullptr);
+        {
+            GlobalLockGuard<char> data(again);
+            const size_t size = GlobalSize(again);
+            EXPECT_EQ(std::string(data.Get(), size), std::string(size, '\0'));
+        }
+        FreeTextBlock(again);
     }
 }
 

@@ -108,6 +108,10 @@ TEST_F(XliffTest, VersionTwoAndPrefixedDocumentsReadLikeUnits) {
     EXPECT_EQ(Convert(two), L"Hello big world grouped \r\nHallo gro\u00DF Welt ");
     EXPECT_EQ(Convert(two, L"pc"), L"Hello world grouped \r\nHallo Welt ");
     EXPECT_EQ(Convert(two, L"target"), L"Hello big world grouped \r\n");
+    // The major version alone says as much.
+    std::string major = two;
+    major.replace(major.find("version=\"2.0\""), 13, "version=\"2\"");
+    EXPECT_EQ(Convert(major), L"Hello big world grouped \r\nHallo gro\u00DF Welt ");
 
     // 1.2 with every name prefixed; "note" and "g" also prune the prefixed
     // elements, and a prefixed name in the field still works.

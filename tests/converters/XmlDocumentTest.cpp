@@ -200,6 +200,7 @@ TEST(XmlReferences, ValuesBeyondUnicodeAreMalformed) {
         {"<a><!-- &#x100000041; --><![CDATA[&#4294967361;]]><?pi &#x110000;?></a>", true},
         {"<!DOCTYPE a [<!ENTITY e \"&#x100000041;\">]><a/>", true},
         {"<a>&amp;#x100000041;</a>", true},  // an escaped ampersand starts no reference
+        {"<a>&#65; C#1114112</a>", true},    // nor does any other character before '#'
     };
     for (const auto& c : cases) {
         std::string text = c.xml;
