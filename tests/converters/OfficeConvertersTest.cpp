@@ -307,6 +307,10 @@ TEST_F(OfficeTest, OpenDocumentText) {
               L"A remark\r\nPage header\r\nPage footer\r\n");
     EXPECT_EQ(Convert(odf, L"t.ott", package, 1, L"Quite Invisible").value_or(L"").find(L"invisible"), std::wstring::npos);
     EXPECT_EQ(OdfConverter::DecodeStyleName("Heading_20_1_5f_x_"), "Heading 1_x_");
+    // What is no character code stays as written: not hex, zero, a surrogate, too long.
+    for (const char* kept : {"Odd_zz_and_0_Name", "Half_d800_", "Long_0000041_"})
+        EXPECT_EQ(OdfConverter::DecodeStyleName(kept), kept);
+    EXPECT_EQ(OdfConverter::DecodeStyleName("Smile_1f600_"), "Smile\xF0\x9F\x98\x80");
 }
 
 TEST_F(OfficeTest, OpenDocumentWhiteSpaceCollapsesAsWrittenCharacterByCharacter) {
