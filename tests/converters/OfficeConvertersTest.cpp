@@ -289,6 +289,8 @@ TEST_F(OfficeTest, OpenDocumentText) {
         "<text:p text:style-name=\"P1\">Source words</text:p>"
         "<text:p text:style-name=\"P2\">invisible paragraph</text:p>"
         "<text:p>cond<text:hidden-text text:condition=\"x\" text:string-value=\"itional\" text:is-hidden=\"true\"/></text:p>"
+        "<text:p><text:hidden-paragraph text:condition=\"x\"/>vanished</text:p>"
+        "<text:p><text:hidden-paragraph text:condition=\"x\" text:is-hidden=\"false\"/>shown</text:p>"
         "<text:section text:name=\"S\" text:display=\"none\"><text:p>hidden section</text:p></text:section>"
         "<table:table><table:table-column table:number-columns-repeated=\"2\"/><table:table-row><table:table-cell>"
         "<text:p>c1</text:p></table:table-cell><table:table-cell><text:p>c2</text:p></table:table-cell></table:table-row>"
@@ -300,10 +302,11 @@ TEST_F(OfficeTest, OpenDocumentText) {
     const std::string package = OdfPackage(automatic, body, named, masters);
     EXPECT_EQ(Convert(odf, L"t.odt", package),
               L"Title\r\nOne   two\tthree\r\nfour five hidden six seven\r\nNote text\r\nSource words\r\n"
-              L"invisible paragraph\r\nconditional\r\nhidden section\r\nc1\r\nc2\r\nA remark\r\nPage header\r\n"
+              L"invisible paragraph\r\nconditional\r\nvanished\r\nshown\r\nhidden section\r\nc1\r\nc2\r\nA remark\r\n"
+              L"Page header\r\n"
               L"Page footer\r\n");
     EXPECT_EQ(Convert(odf, L"t.ODT", package, 0, L"Source Text"),
-              L"Title\r\nOne   two\tthree\r\nfour five six seven\r\nNote text\r\n \r\ncond\r\nc1\r\nc2\r\n"
+              L"Title\r\nOne   two\tthree\r\nfour five six seven\r\nNote text\r\n \r\ncond\r\nshown\r\nc1\r\nc2\r\n"
               L"A remark\r\nPage header\r\nPage footer\r\n");
     EXPECT_EQ(Convert(odf, L"t.ott", package, 1, L"Quite Invisible").value_or(L"").find(L"invisible"), std::wstring::npos);
     EXPECT_EQ(OdfConverter::DecodeStyleName("Heading_20_1_5f_x_"), "Heading 1_x_");
