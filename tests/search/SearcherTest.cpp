@@ -13,6 +13,7 @@
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
 #include "search/Searcher.h"
+#include "tests/ProcessUsage.h"
 #include "tests/RecordingSink.h"
 #include "tests/TestFiles.h"
 
@@ -154,6 +155,19 @@ TEST_F(SearcherTest, StopAfterFiveResultsKeepsFiveAndCountersAgree) {
     EXPECT_EQ(request.matchCount, 10);
     // The file whose job started after the stop was not counted.
     EXPECT_EQ(request.filesSearched, 5);
+
+    // A search stopped inside a folder closes that folder's enumeration
+    // (which a pattern other than *.* keeps open while the files are read).
+    const unsigned handles = MeasureProcessUsage().handles;
+    for (int i = 0; i < 20; ++i) {
+        sink.results.clear();
+        request = MakeRequest(L"x", dir.Path(), &sink);
+        wcscpy(request.fileNameSpec, L"*.txt");
+        sink.stopAfterResults = 5;
+        Searcher stopped;
+        RunToEnd(stopped);
+    }
+    EXPECT_LE(MeasureProcessUsage().handles, handles + 3);
 }
 
 // Asks for a stop at the n-th call of the engine, of whatever kind.
