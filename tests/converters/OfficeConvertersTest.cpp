@@ -240,6 +240,13 @@ TEST_F(OfficeTest, PowerPointSlidesInOrderThenNotes) {
                                                    "slide\" Target=\"slides/slide3.xml\"/>");
     EXPECT_EQ(Convert(ooxml, L"twice.pptx", Package(twice)),
               L"First 1\r\nHidden slide\r\nHidden notes\r\n");
+    // A slide whose part is missing is left out; the others are read.
+    Parts missing;
+    for (const auto& part : parts) {
+        if (part.first.find("slide3") == std::string::npos)
+            missing.push_back(part);
+    }
+    EXPECT_EQ(Convert(ooxml, L"missing.pptx", Package(missing)), L"First 1\r\nSecond\r\nline\r\nSpeaker notes\r\n");
 }
 
 const char kOdfNames[] =
