@@ -80,6 +80,7 @@ TEST_F(MatcherTest, CaseFlagAppliesToLiteralSearchOnly) {
     request.regex = 1;
     EXPECT_EQ(Run(L"WORD word", L"word"), (Hits{"5-9"}));
     EXPECT_EQ(Run(L"WORD word", L"(?i)word"), (Hits{"0-4", "5-9"}));
+    EXPECT_EQ(Run(L"WoRd", L"(?i)word"), (Hits{"0-4"})) << "a text no longer than the hit";
 }
 
 TEST_F(MatcherTest, FoldedDocumentTextMatchesStraightQuotesButSearchTextIsNotFolded) {
