@@ -146,7 +146,10 @@ TEST(ResultCells, SortingIsStableTotalAndReversible) {
     EXPECT_EQ(rows[2]->name, std::wstring(L"b.txt"));
 
     // Equal keys fall back on identity, and descending reverses that too:
-    // any column gives a total order whose reverse is the other direction.
+    // any column gives a total order whose reverse is the other direction
+    // (a twin of the smallest file shares each of its keys).
+    auto twin = MakeResult(L"C:\\a\\b.txt", 10, 1, kFileSearched, Utc(2020, 1, 1, 0, 0));
+    rows.push_back(twin.get());
     for (int column = kColumnNone; column < kColumnCount; ++column) {
         std::vector<FileResult*> up = rows, down = rows;
         SortResults(up, column, true);
@@ -157,6 +160,7 @@ TEST(ResultCells, SortingIsStableTotalAndReversible) {
     // The File type column sorts by status: the failed file apart from the others.
     SortResults(rows, kColumnFileType, true);
     EXPECT_EQ(rows[0]->name, std::wstring(L"c.txt"));
+    EXPECT_EQ(rows.size(), 4u);
 }
 
 TEST(AppTexts, SummaryAndRequestLines) {
