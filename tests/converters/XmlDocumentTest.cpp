@@ -22,6 +22,11 @@ TEST(XmlNesting, CountsElementsAndSkipsEverythingElse) {
         {"<a x=\"<b><c>\" y='>'><d/></a>", 2},
         {"<a><!-- <b><c><d> --><![CDATA[<e><f>]]><?pi <g><h>?></a>", 1},
         {"<!DOCTYPE a [<!ELEMENT a (b)> <!ENTITY e \"<x>\">]><a><b/></a>", 2},
+        // Whatever white space follows the keyword, the subset is skipped whole.
+        {"<!DOCTYPE a [<!ENTITY e 'x><z>'>]><a/>", 1},
+        {"<!DOCTYPE\ta [<!ENTITY e 'x><z>'>]><a/>", 1},
+        {"<!DOCTYPE\na [<!ENTITY e 'x><z>'>]><a/>", 1},
+        {"<!DOCTYPE\ra [<!ENTITY e 'x><z>'>]><a/>", 1},
         {"<a>text &lt;b&gt; more</a>", 1},
         {"</x></y><a/>", 1},
         // Declarations the parser does not know end at their first '>', brackets or not.
