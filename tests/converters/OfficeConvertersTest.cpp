@@ -247,6 +247,13 @@ TEST_F(OfficeTest, PowerPointSlidesInOrderThenNotes) {
             missing.push_back(part);
     }
     EXPECT_EQ(Convert(ooxml, L"missing.pptx", Package(missing)), L"First 1\r\nSecond\r\nline\r\nSpeaker notes\r\n");
+    // A slide that is there but broken fails the presentation.
+    Parts broken = parts;
+    for (auto& part : broken) {
+        if (part.first == "ppt/slides/slide2.xml")
+            part.second = "<p:sld><p:cSld>";
+    }
+    EXPECT_FALSE(Convert(ooxml, L"broken.pptx", Package(broken)));
 }
 
 const char kOdfNames[] =
