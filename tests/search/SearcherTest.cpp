@@ -281,6 +281,15 @@ TEST_F(SearcherTest, BadRegexShowsMessageAndReadsNoFile) {
         << testing::PrintToString(shown);
     EXPECT_NE(shown.find(L"\"\r\n\r\nEnter a proper regular expression, and try again."),
               std::wstring::npos);
+
+    // Nothing to search with: no request, no converters, nobody to tell.
+    Searcher idle;
+    SearchRequest noSink = request;
+    noSink.sink = nullptr;
+    EXPECT_FALSE(idle.StartSearch(nullptr, &converters));
+    EXPECT_FALSE(idle.StartSearch(&request, nullptr));
+    EXPECT_FALSE(idle.StartSearch(&noSink, &converters));
+    EXPECT_FALSE(idle.Step());
 }
 
 TEST_F(SearcherTest, EmptySearchTextListsFilesWithoutReadingThem) {
