@@ -360,7 +360,9 @@ TEST_F(SearcherTest, WholeWordsCountLettersBeyondTheFirstPlaneAsLetters) {
     // spaces (the last and the first of the surrogates), yet they still join
     // the words beside them; spaces that were spaces do not.
     converters.BuildConverters(ConverterModeIFilter);
-    dir.WriteFile(L"u.txt", "\xFF\xFE" + Utf16Bytes(L"\U000203FFcat cat cat\U00010000"));
+    // The plain text goes on with a letter whose surrogates are both odd,
+    // far enough for the scan's eight-unit steps.
+    dir.WriteFile(L"u.txt", "\xFF\xFE" + Utf16Bytes(L"\U000203FFcat cat cat\U00010000 \U00010401cat and more text"));
     dir.WriteFile(L"x.xlf", "<xliff version=\"1.2\"><file><body><trans-unit id=\"1\"><source>"
                             "\xF0\xA0\x8F\xBF" "cat cat cat\xF0\x90\x80\x80</source></trans-unit></body></file></xliff>");
     dir.WriteFile(L"spaces.txt", "  cat");
@@ -383,7 +385,8 @@ TEST_F(SearcherTest, WholeWordsCountLettersBeyondTheFirstPlaneAsLetters) {
                                                                     : std::vector<int>{6};
             EXPECT_EQ(starts, expected) << name << " regex " << regex;
             if (name == L"u.txt") {
-                EXPECT_EQ(result->matches[0]->context, L"\uFEFF  cat cat cat  ") << "the context is the folded text";
+                EXPECT_EQ(result->matches[0]->context, L"\uFEFF  cat cat cat     cat and more text")
+                    << "the context is the folded text";
             }
         }
     }
