@@ -541,3 +541,22 @@ TEST_F(MatcherTest, WholeWordsLiteralAndRegex) {
     request.wholeWords = 0;
     EXPECT_EQ(Run(L"xab ab", L"ab"), (V{"1-3", "4-6"}));
 }
+
+TEST(WholeWord, SurrogatesFoundAtEveryPlaceOfTheEightUnitSteps) {
+    // Every pair of units from the ends of both surrogate ranges, and their
+    // neighbours outside them, at every place of texts up to three steps long.
+    const wchar_t units[] = {0xD7FF, 0xD800, 0xD801, 0xDBFF, 0xDC00, 0xDC01, 0xDFFF, 0xE000, L'a'};
+    for (size_t length = 1; length <= 24; ++length) {
+        for (size_t at = 0; at < length; ++at) {
+            for (wchar_t unit : units) {
+                std::wstring text(length, L'x');
+                text[at] = unit;
+                std::vector<int> found;
+                FindSurrogates(text.data(), text.size(), &found);
+                const bool surrogate = unit >= 0xD800 && unit <= 0xDFFF;
+                EXPECT_EQ(found, surrogate ? std::vector<int>{static_cast<int>(at)} : std::vector<int>{})
+                    << length << " " << at << " " << static_cast<unsigned>(unit);
+            }
+        }
+    }
+}
