@@ -556,6 +556,14 @@ TEST(WholeWord, SurrogatesFoundAtEveryPlaceOfTheEightUnitSteps) {
                 const bool surrogate = unit >= 0xD800 && unit <= 0xDFFF;
                 EXPECT_EQ(found, surrogate ? std::vector<int>{static_cast<int>(at)} : std::vector<int>{})
                     << length << " " << at << " " << static_cast<unsigned>(unit);
+                // And one more a step further on: each is found once.
+                if (surrogate && at + 8 < length) {
+                    text[at + 8] = 0xDC00;
+                    found.clear();
+                    FindSurrogates(text.data(), text.size(), &found);
+                    EXPECT_EQ(found, (std::vector<int>{static_cast<int>(at), static_cast<int>(at + 8)}))
+                        << length << " " << at;
+                }
             }
         }
     }
