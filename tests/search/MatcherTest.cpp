@@ -556,6 +556,13 @@ TEST(WholeWord, SurrogatesFoundAtEveryPlaceOfTheEightUnitSteps) {
                 const bool surrogate = unit >= 0xD800 && unit <= 0xDFFF;
                 EXPECT_EQ(found, surrogate ? std::vector<int>{static_cast<int>(at)} : std::vector<int>{})
                     << length << " " << at << " " << static_cast<unsigned>(unit);
+                // Beside a surrogate in the same step, a neighbour of the range is still none.
+                if (!surrogate && at + 1 < length) {
+                    text[at + 1] = 0xDBFF;
+                    found.clear();
+                    FindSurrogates(text.data(), text.size(), &found);
+                    EXPECT_EQ(found, std::vector<int>{static_cast<int>(at + 1)}) << length << " " << at;
+                }
                 // And one more a step further on: each is found once.
                 if (surrogate && at + 8 < length) {
                     text[at + 8] = 0xDC00;
