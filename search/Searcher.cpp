@@ -15,6 +15,7 @@
 #include "base/ResourceText.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
+#include "base/TextScan.h"
 #include "search/SearchResultSink.h"
 #include "search/WholeWord.h"
 
@@ -139,8 +140,7 @@ void Searcher::ConvertAndMatch(FileJob& job) {
         length = foldedLength;  // folded as it was written, up to its first NUL
     } else {
         if (request->wholeWords) {
-            const wchar_t* nul = std::find(text.Get(), text.Get() + capacity, L'\0');
-            FindSurrogates(text.Get(), static_cast<size_t>(nul - text.Get()), &job.astralUnits);
+            FindSurrogates(text.Get(), FindNul(text.Get(), capacity), &job.astralUnits);
         }
         length = FoldTextToNul(text.Get(), capacity);
     }
