@@ -57,3 +57,12 @@ int TestConverterMostAtOnce() {
     const auto most = Export<int (*)()>("TestConverterMostAtOnce");
     return most ? most() : -1;
 }
+
+std::unique_ptr<LibConverter> TestImportConverter(const wchar_t* subkey) {
+    auto converter = std::make_unique<LibConverter>();
+    HKEY import = nullptr;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, LibConverter::kImportKey, 0, KEY_READ, &import);
+    converter->FillFromRegistry(import, subkey);
+    RegCloseKey(import);
+    return converter;
+}

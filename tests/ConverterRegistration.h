@@ -8,9 +8,15 @@
 // Written the same way every time and never removed (see FilterRegistration.h).
 #pragma once
 
+#include <memory>
 #include <string>
 
+class LibConverter;
+
 bool RegisterTestConverters();
+
+// The import converter of one of those entries, as the Office set builds it.
+std::unique_ptr<LibConverter> TestImportConverter(const wchar_t* subkey);
 
 // The test library's record of its calls since the last look, one a line.
 std::string TestConverterLog();

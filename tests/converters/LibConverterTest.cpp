@@ -34,14 +34,7 @@ protected:
         TestConverterLog();  // start a fresh record
     }
 
-    std::unique_ptr<LibConverter> Prototype(const wchar_t* subkey) {
-        auto converter = std::make_unique<LibConverter>();
-        HKEY import = nullptr;
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, LibConverter::kImportKey, 0, KEY_READ, &import);
-        converter->FillFromRegistry(import, subkey);
-        RegCloseKey(import);
-        return converter;
-    }
+    std::unique_ptr<LibConverter> Prototype(const wchar_t* subkey) { return TestImportConverter(subkey); }
 
     // Converts `file` with a clone of the "mtc" prototype; `ok` tells whether
     // there was a text block at all.

@@ -34,16 +34,6 @@ int SoakCount() {
     return value && atoi(value) > 0 ? atoi(value) : 200;
 }
 
-// The "mtc" import converter as the Office set builds it from the registry.
-std::unique_ptr<DocConverter> ImportConverter() {
-    auto converter = std::make_unique<LibConverter>();
-    HKEY import = nullptr;
-    RegOpenKeyExW(HKEY_LOCAL_MACHINE, LibConverter::kImportKey, 0, KEY_READ, &import);
-    converter->FillFromRegistry(import, L"MirlockTestMtc");
-    RegCloseKey(import);
-    return converter;
-}
-
 TEST(Soak, ConversionsGiveBackHandlesAndMemory) {
     ASSERT_TRUE(RegisterTestFilter());
     ASSERT_TRUE(RegisterTestConverters());
@@ -88,7 +78,7 @@ TEST(Soak, ConversionsGiveBackHandlesAndMemory) {
         {L"odt", std::make_unique<OdfConverter>(), office + L"odt", true},
         {L"ods", std::make_unique<OdfConverter>(), office + L"ods", true},
         {L"content filter", std::make_unique<FilterConverter>(), dir / L"a.mtfb", true},
-        {L"import converter", ImportConverter(), dir / L"a.mtc", true},
+        {L"import converter", TestImportConverter(L"MirlockTestMtc"), dir / L"a.mtc", true},
     };
     const int count = SoakCount();
     for (Subject& s : subjects) {
