@@ -43,7 +43,7 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
     InitializeCriticalSection(&lock);
     lockReady = true;
     stopEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    converters.SetReadUtf8(ReadSettingInt(L"ReadUtf8", 0) != 0);
+    converters.SetReadUtf8(ReadSettingInt(L"ReadUtf8", 1) != 0);
     converters.BuildConverters(ReadSettingInt(L"ConverterSet", 0));
     searcher.SetMessageHandler([this](const wchar_t* text) {
         MessageBoxW(MainHandle(), text, L"Mirlock", MB_OK | MB_ICONERROR);
@@ -58,7 +58,9 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
         return false;
     ShowWindow(mainWindow->hwnd, showCommand);
     UpdateWindow(mainWindow->hwnd);
-    ShowRequestSummary();
+    // Nothing has been asked yet: a description of the empty request would
+    // only contradict what the panel shows.
+    SetStatusLine(LoadResourceText(IDS_READY).c_str(), true);
     accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     return true;
 }
@@ -144,9 +146,23 @@ void MirlockApp::StartOrStopSearch() {
     ClearStop();
     request.sink = this;
     SearchControls* panel = mainWindow ? mainWindow->Panel() : nullptr;
+    ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr;
+    // A folder that cannot be searched is said so, and goes into no history.
+    if (panel) {
+        const std::wstring folder = panel->FolderText();
+        const FolderState state = folder.empty() ? FolderState::kReadable : CheckFolder(folder.c_str());
+        if (state != FolderState::kReadable) {
+            if (list)
+                list->Clear();
+            std::wstring text;
+            if (FormatResourceText(&text, state == FolderState::kMissing ? IDS_FOLDER_MISSING : IDS_FOLDER_UNREADABLE,
+                                   folder.c_str()))
+                mainWindow->SetStatusText(text.c_str(), true);
+            return;
+        }
+    }
     if (panel)
         panel->BuildRequest(&request);
-    ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr;
     if (list) {
         list->SetBaseFolder(request.folder);
         list->Clear();
@@ -187,8 +203,7 @@ bool MirlockApp::AddResult(FileResult* result) {
     if (IsStopRequested())
         return false;
     EnterCriticalSection(&lock);
-    request.filesMatched += 1;
-    request.matchCount += static_cast<int>(result->matches.size());
+    CountResult(&request, *result);
     result->AddRef();
     if (ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr)
         list->AddRow(result);
@@ -200,6 +215,8 @@ bool MirlockApp::AddResult(FileResult* result) {
 
 void MirlockApp::SetSearching(int newSearching) {
     searching = newSearching;
+    const bool stopped = stoppedByUser;
+    stoppedByUser = false;
     ClearStop();
     SearchControls* panel = mainWindow ? mainWindow->Panel() : nullptr;
     if (newSearching) {
@@ -207,8 +224,7 @@ void MirlockApp::SetSearching(int newSearching) {
             panel->SetPanelBusy(true);
         return;
     }
-    const std::wstring summary =
-        FormatSearchSummary(request.filesSearched, request.filesMatched, request.matchCount);
+    const std::wstring summary = FormatSearchSummary(request, stopped);
     if (!summary.empty())
         SetStatusLine(summary.c_str(), true);
     if (panel)
@@ -220,6 +236,8 @@ void MirlockApp::SetSearching(int newSearching) {
 bool MirlockApp::IsStopRequested() { return stopSignalled.load(std::memory_order_relaxed); }
 
 void MirlockApp::RequestStop() {
+    if (searching)
+        stoppedByUser = true;
     stopSignalled = true;
     if (stopEvent)
         SetEvent(stopEvent);

@@ -99,6 +99,8 @@ private:
     // The event's state, kept beside it: the search asks at every hit, and
     // under Wine every wait on a kernel object is a round trip to the server.
     std::atomic<bool> stopSignalled{true};
+    // The user stopped the running search: its summary says so.
+    bool stoppedByUser = false;
     CRITICAL_SECTION lock;
     bool lockReady = false;
     HACCEL accelerators = nullptr;

@@ -50,3 +50,12 @@ void SplitLocation(const wchar_t* path, wchar_t (&location)[kPathChars]) {
     wmemcpy(location, path, cut);
     location[cut] = 0;
 }
+
+void CountResult(SearchRequest* request, const FileResult& result) {
+    if (result.status == kFileFailed) {
+        request->filesFailed += 1;
+        return;
+    }
+    request->filesMatched += 1;
+    request->matchCount += static_cast<int>(result.matches.size());
+}

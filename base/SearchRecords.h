@@ -29,6 +29,9 @@ struct SearchRequest {
     // A hit counts only where neither the character before it nor the one
     // after it is a letter, a digit or an underscore.
     int wholeWords;
+    // Files whose conversion failed: listed with "read error", counted
+    // neither as matched files nor as matches.
+    int filesFailed;
 };
 
 // One hit, a failure record (end == -1) or a listing record (start == end == 0
@@ -71,6 +74,10 @@ private:
     FileResult() = default;
     ~FileResult() = default;
 };
+
+// Counts a row that a sink takes: a failed file in filesFailed, any other
+// in filesMatched and its records in matchCount.
+void CountResult(SearchRequest* request, const FileResult& result);
 
 // Drive and directory of a full path, ending with a backslash (empty when the
 // path has no directory part). Never truncated: a path that fits 260

@@ -8,19 +8,21 @@
 const char kCliUsage[] =
     "usage: mirlock-cli [options] TEXT FOLDER\n"
     "       mirlock-cli --help | --version\n"
-    "       mirlock-cli --dump-text [--mode M] [--utf8] [--ignore-hidden] [--ignore-tags NAMES] FILE\n"
+    "       mirlock-cli --dump-text [--mode M] [--no-utf8] [--ignore-hidden] [--ignore-tags NAMES] FILE\n"
     "       mirlock-cli --dump-rtf [--ignore-hidden] [--ignore-tags NAME] FILE\n"
     "\n"
     "  -e, --regex           TEXT is a regular expression\n"
-    "  -i, --ignore-case     literal search ignores case\n"
+    "  -i, --ignore-case     the search ignores case (also with -e)\n"
     "  -w, --word            whole words only: no letter, digit or _ just before or after a hit\n"
     "  -n, --no-recurse      do not search sub-directories\n"
-    "  -f, --files PATTERN   file-name pattern (default *.*)\n"
+    "  -f, --files PATTERNS  file-name patterns separated by ; (default *.*);\n"
+    "                        -PATTERN leaves files out, -NAME\\ leaves folders out\n"
     "  -m, --max N           at most N matches per file (default 999)\n"
     "      --mode M          converter set: ifilter (0, default), office (1), text (2)\n"
     "      --ignore-hidden   leave hidden text out\n"
     "      --ignore-tags S   leave text tagged S out\n"
-    "      --utf8            read text files as UTF-8 when they are valid UTF-8\n"
+    "      --utf8            read text files as UTF-8 when they are valid UTF-8 (default)\n"
+    "      --no-utf8         read text files without a byte-order mark in the ANSI code page\n"
     "  -c, --context         print every match with its context\n"
     "  -q, --quiet           no summary line\n"
     "      --stats           files, bytes, seconds and peak memory on stderr\n"
@@ -109,6 +111,8 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             }
         } else if (a == L"--utf8") {
             o->readUtf8 = true;
+        } else if (a == L"--no-utf8") {
+            o->readUtf8 = false;
         } else if (a == L"--ignore-hidden") {
             o->includeHidden = 0;
         } else if (a == L"--ignore-tags") {

@@ -19,7 +19,7 @@ struct CliOptions {
     int mode = 0;
     int includeHidden = 1;
     std::wstring ignoreTags;
-    bool readUtf8 = false;
+    bool readUtf8 = true;
     bool context = false;
     bool quiet = false;
     bool stats = false;

@@ -24,8 +24,7 @@ bool ConsoleSink::ShowStatus(unsigned id, ...) {
 bool ConsoleSink::AddResult(FileResult* result) {
     if (IsStopRequested())
         return false;
-    request->filesMatched += 1;
-    request->matchCount += static_cast<int>(result->matches.size());
+    CountResult(request, *result);
 
     std::wstring line = result->location;
     line += result->name;
@@ -60,7 +59,5 @@ void ConsoleSink::SetSearching(int searching) {
     if (searching || quiet)
         return;
     fflush(stdout);
-    WriteUtf8(stderr, FormatSearchSummary(request->filesSearched, request->filesMatched,
-                                          request->matchCount) +
-                          L"\n");
+    WriteUtf8(stderr, FormatSearchSummary(*request, false) + L"\n");
 }

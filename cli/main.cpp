@@ -15,6 +15,8 @@
 #include "converters/FilterLoader.h"
 #include "converters/Rtfpars.h"
 #include "base/FoldText.h"
+#include "base/ResourceText.h"
+#include "resource.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
 #include "search/Searcher.h"
@@ -64,6 +66,14 @@ int RunSearch(const CliOptions& o) {
     FillRequest(o, &request);
     if (!FullPath(o.target, request.folder)) {
         fputs("mirlock-cli: FOLDER is too long\n", stderr);
+        return kExitError;
+    }
+    const FolderState folder = CheckFolder(request.folder);
+    if (folder != FolderState::kReadable) {
+        std::wstring text;
+        FormatResourceText(&text, folder == FolderState::kMissing ? IDS_FOLDER_MISSING : IDS_FOLDER_UNREADABLE,
+                           request.folder);
+        WriteUtf8(stderr, L"mirlock-cli: " + text + L"\n");
         return kExitError;
     }
     // Content filters are COM objects: the thread becomes a single-threaded

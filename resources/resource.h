@@ -36,6 +36,12 @@
 #define IDS_READ_ERROR         470
 #define IDS_FAILED             471
 #define IDS_ABOUT_DESCRIPTION  472
+#define IDS_SUMMARY_FAILED     473
+#define IDS_SUMMARY_FAILED_ONE 474
+#define IDS_STOPPED            475
+#define IDS_READY              476
+#define IDS_FOLDER_MISSING     477
+#define IDS_FOLDER_UNREADABLE  478
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107

@@ -33,6 +33,26 @@ void CopyPath(wchar_t (&to)[kPathChars], const std::wstring& from) {
 
 }  // namespace
 
+FolderState CheckFolder(const wchar_t* folder) {
+    const DWORD attributes = GetFileAttributesW(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? FolderState::kUnreadable
+                                                                               : FolderState::kMissing;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return FolderState::kMissing;
+    std::wstring query = folder;
+    if (query.back() != L'\\' && query.back() != L'/')
+        query += L'\\';
+    query += L'*';
+    WIN32_FIND_DATAW entry;
+    ScopedFindHandle find(FindFirstFileW(query.c_str(), &entry));
+    if (!find && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return FolderState::kUnreadable;
+    return FolderState::kReadable;
+}
+
 DirectoryFrame::~DirectoryFrame() {
     if (enumeration && enumeration != INVALID_HANDLE_VALUE)
         FindClose(enumeration);
@@ -66,8 +86,7 @@ bool FileIterator::IsOnCurrentPath(const std::wstring& path) {
 
 void FileIterator::Begin(const wchar_t* folder, const wchar_t* filePattern, int recurse) {
     ClearStack();
-    wcsncpy(pattern, filePattern, kPathChars - 1);
-    pattern[kPathChars - 1] = 0;
+    filter.Parse(filePattern);
     recursive = recurse;
     std::wstring dir = folder;
     if (dir.empty() || (dir.back() != L'\\' && dir.back() != L'/'))
@@ -106,7 +125,7 @@ bool FileIterator::CollectSubdirectories() {
         const std::wstring query = std::wstring(currentDir) + L"*.*";
         WIN32_FIND_DATAW entry;
         ScopedFindHandle find(FindFirstFileW(query.c_str(), &entry));
-        top.replay = find && wcscmp(pattern, L"*.*") == 0;
+        top.replay = find && filter.EnumerationPattern() == L"*.*";
         if (find) {
             for (;;) {
                 if (top.replay) {
@@ -118,7 +137,8 @@ bool FileIterator::CollectSubdirectories() {
                     }
                 }
                 if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    !IsDotOrDotDot(entry.cFileName)) {
+                    !IsDotOrDotDot(entry.cFileName) &&
+                    !(filter.ExcludesFolders() && filter.ExcludesFolder(entry.cFileName))) {
                     std::wstring sub = std::wstring(currentDir) + entry.cFileName + L'\\';
                     // A directory whose path does not fit the buffers is not entered.
                     if (sub.size() < kPathChars) {
@@ -159,7 +179,7 @@ void FileIterator::OpenFileEnumeration() {
         top.enumeration = INVALID_HANDLE_VALUE;  // nothing to close
         return;
     }
-    const std::wstring query = std::wstring(currentDir) + pattern;
+    const std::wstring query = std::wstring(currentDir) + filter.EnumerationPattern();
     PVOID redirection = nullptr;
     const BOOL redirectionOff = Wow64DisableWow64FsRedirection(&redirection);
     HANDLE find = FindFirstFileW(query.c_str(), &top.entry);
@@ -190,7 +210,8 @@ bool FileIterator::EnumerateFiles() {
     bool result = true;
     for (int count = 1;; ++count) {
         bool yield = false;
-        if (!(top.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (!(top.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            (filter.IsPlain() || filter.TakesFile(top.entry.cFileName))) {
             const std::wstring path = std::wstring(currentDir) + top.entry.cFileName;
             if (!OnFile(path.c_str(), top.entry))
                 result = false;

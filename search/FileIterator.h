@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/SearchRecords.h"
+#include "search/FileNameFilter.h"
 
 // Which directory a path leads to, whatever links lie on the way.
 struct DirectoryIdentity {
@@ -40,6 +41,10 @@ struct DirectoryFrame {
     DirectoryFrame& operator=(const DirectoryFrame&) = delete;
 };
 
+// Whether a folder can be searched: it exists, is a folder and lists.
+enum class FolderState { kReadable, kMissing, kUnreadable };
+FolderState CheckFolder(const wchar_t* folder);
+
 class FileIterator {
 public:
     static constexpr int kBatchEntries = 102;     // directory entries per Step
@@ -58,7 +63,8 @@ public:
     FileIterator& operator=(const FileIterator&) = delete;
 
     // Starts a walk of `folder`, discarding what an earlier walk left.
-    void Begin(const wchar_t* folder, const wchar_t* pattern, int recursive);
+    // `patterns` is a file-name pattern list (FileNameFilter).
+    void Begin(const wchar_t* folder, const wchar_t* patterns, int recursive);
 
     // One bounded piece of the walk; false when the walk is over or stopped.
     bool Step();
@@ -92,7 +98,7 @@ private:
 
     int recursive = 0;
     wchar_t currentDir[kPathChars] = {};
-    wchar_t pattern[kPathChars] = {};
+    FileNameFilter filter;
     std::deque<std::unique_ptr<DirectoryFrame>> stack;
     int walkState = kChooseDirectory;
 };

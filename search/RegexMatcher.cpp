@@ -292,13 +292,18 @@ RegexMatcher::RegexMatcher(std::unique_ptr<Impl> i) : impl(std::move(i)) {}
 RegexMatcher::~RegexMatcher() = default;
 
 std::unique_ptr<RegexMatcher> RegexMatcher::Compile(const wchar_t* pattern, std::string* errorText,
-                                                    int* errorPosition) {
+                                                    int* errorPosition, bool ignoreCase) {
     try {
         auto impl = std::make_unique<Impl>();
-        impl->expression.assign(pattern);
+        impl->expression.assign(pattern, ignoreCase ? WideRegex::perl | WideRegex::icase : WideRegex::perl);
         if (impl->expression.empty() || impl->expression.status() != 0)
             throw std::invalid_argument("invalid regex syntax");
-        impl->prefix = FindLiteralPrefix(pattern);
+        // Ignoring case, the literals every match begins with are looked for
+        // in their lower-case forms; an inline "(?-i)" gives no prefix at all.
+        if (ignoreCase)
+            impl->TakeCaseInsensitivePrefix(FindLiteralPrefix(pattern));
+        else
+            impl->prefix = FindLiteralPrefix(pattern);
         // "(?i)" ahead of all else turns case folding on for the whole
         // expression: its literals, compared in their lower-case forms, can
         // still be looked for ahead.

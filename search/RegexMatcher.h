@@ -10,11 +10,12 @@ public:
 
     ~RegexMatcher();
 
-    // Compiles `pattern` with Perl syntax and the Windows-locale traits.
+    // Compiles `pattern` with Perl syntax and the Windows-locale traits,
+    // ignoring case when asked (an inline "(?-i)" still turns it off).
     // On failure returns null and fills the library's description and the
     // position in the pattern at which parsing failed.
     static std::unique_ptr<RegexMatcher> Compile(const wchar_t* pattern, std::string* errorText,
-                                                 int* errorPosition);
+                                                 int* errorPosition, bool ignoreCase = false);
 
     // Searches [first, last) with the default flags, taking `first` as the
     // start of a text (anchors and word boundaries). kAbandoned when the

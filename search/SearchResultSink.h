@@ -14,7 +14,7 @@ public:
     virtual bool ShowStatus(unsigned id, ...) = 0;
 
     // Takes its own reference and appends a row, unless a stop is requested
-    // (then false and nothing taken). Counts filesMatched and matchCount.
+    // (then false and nothing taken). Counts the row (CountResult).
     virtual bool AddResult(FileResult* result) = 0;
 
     // 1 when a search starts, 0 when it has ended; clears a stop request.

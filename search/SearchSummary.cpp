@@ -1,8 +1,9 @@
 // Picks and formats the end-of-search summary.
 #include "search/SearchSummary.h"
 
-#include "resource.h"
 #include "base/ResourceText.h"
+#include "base/SearchRecords.h"
+#include "resource.h"
 
 std::wstring FormatSearchSummary(int filesSearched, int filesMatched, int matchCount) {
     std::wstring text;
@@ -12,5 +13,21 @@ std::wstring FormatSearchSummary(int filesSearched, int filesMatched, int matchC
         FormatResourceText(&text, IDS_SUMMARY_FOUND, matchCount);
     else
         FormatResourceText(&text, IDS_SUMMARY_FOUND_IN, matchCount, filesMatched);
+    return text;
+}
+
+std::wstring FormatSearchSummary(const SearchRequest& request, bool stopped) {
+    std::wstring text;
+    if (request.filesFailed == 1)
+        FormatResourceText(&text, IDS_SUMMARY_FAILED_ONE, request.filesSearched, request.matchCount,
+                           request.filesMatched);
+    else if (request.filesFailed > 1)
+        FormatResourceText(&text, IDS_SUMMARY_FAILED, request.filesSearched, request.matchCount,
+                           request.filesMatched, request.filesFailed);
+    else
+        text = FormatSearchSummary(request.filesSearched, request.filesMatched, request.matchCount);
+    std::wstring line;
+    if (stopped && !text.empty() && FormatResourceText(&line, IDS_STOPPED, text.c_str()))
+        return line;
     return text;
 }

@@ -30,6 +30,7 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
     request->filesSearched = 0;
     request->filesMatched = 0;
     request->matchCount = 0;
+    request->filesFailed = 0;
     if (!request->fileNameSpec[0])
         wcscpy(request->fileNameSpec, L"*.*");
 
@@ -40,7 +41,8 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
     if (request->regex == 1) {
         std::string description;
         int position = 0;
-        regex = RegexMatcher::Compile(request->searchText, &description, &position);
+        regex = RegexMatcher::Compile(request->searchText, &description, &position,
+                                      !request->caseSensitive);
         if (!regex) {
             std::wstring text;
             if (FormatResourceText(&text, IDS_BAD_REGEX, description.c_str(), position) &&
@@ -69,6 +71,13 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
     if (!request || !converters || IsStopRequested())
         return false;
     request->filesSearched += 1;
+
+    // An empty file has no text: nothing to find and nothing that failed. (A
+    // link shows no size of its own; what it leads to is read.)
+    const bool empty = entry.nFileSizeLow == 0 && entry.nFileSizeHigh == 0 &&
+                       !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (request->searchText[0] && empty)
+        return true;
 
     FileJob job;
     const bool pathFits = wcslen(path) < kPathChars;

@@ -29,8 +29,7 @@ bool RecordingSink::AddResult(FileResult* result) {
         return false;
     result->AddRef();
     results.push_back(result);
-    request->filesMatched += 1;
-    request->matchCount += static_cast<int>(result->matches.size());
+    CountResult(request, *result);
     calls.push_back(L"result: " + std::wstring(result->name) + L" " +
                     std::to_wstring(result->status) + L" " +
                     std::to_wstring(result->matches.size()));

@@ -176,7 +176,7 @@ void SearchControls::OnInitialize() {
 
     CheckDlgButton(hwnd, IDC_SUBDIRS, ReadSettingInt(L"Recursion", 1) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd, IDC_REGEX, ReadSettingInt(L"Regex", 0) ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(hwnd, IDC_CASE, ReadSettingInt(L"Case", 1) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd, IDC_CASE, ReadSettingInt(L"Case", 0) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd, IDC_WHOLE_WORDS,
                    ReadSettingInt(L"WholeWords", 0) ? BST_CHECKED : BST_UNCHECKED);
 
@@ -239,6 +239,12 @@ void SearchControls::BuildRequest(SearchRequest* request) {
     }
     if (!request->fileNameSpec[0])
         wcscpy(request->fileNameSpec, L"*.*");
+}
+
+std::wstring SearchControls::FolderText() const {
+    wchar_t text[kPathChars];
+    ReadText(Item(IDC_LOOK_IN), text);
+    return text;
 }
 
 void SearchControls::SetPanelBusy(bool busy) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "ui/AnchorLayout.h"
 #include "ui/Window.h"
@@ -26,6 +27,8 @@ public:
     // stored options. Leaves maximumMatch alone.
     void BuildRequest(SearchRequest* request);
     void SetPanelBusy(bool busy);
+    // The text of the "Look in" field.
+    std::wstring FolderText() const;
     void SaveHistory();
     void ToggleGroup(int buttonId);
 

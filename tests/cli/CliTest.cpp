@@ -27,6 +27,7 @@ protected:
         tree.WriteFile(L"alpha.txt", "first needle\nthen \x93needle\x94 again");
         tree.WriteFile(L"sub\\empty.txt", "");
         tree.WriteFile(L"sub\\deeper\\caps.txt", "\xFF\xFE" + Utf16Bytes(L"NEEDLE\tcaf\u00E9 \\ needle"));
+        tree.WriteFile(L"sub\\deeper\\deepest\\broken.xlf", "<xliff><file><body><trans-unit><source>needle");
         root = Utf8(tree.Path());
     }
 
@@ -37,23 +38,24 @@ protected:
 TEST_F(CliTest, SearchPrintsFileLinesWithCountsAndSummary) {
     const RunResult r = RunCli({L"needle", tree.Path()});
     EXPECT_EQ(r.exitCode, 0u);
+    // The empty file has no text and no line; the broken one could not be read.
     EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
                                 root + "alpha.txt\t2",
-                                root + "sub\\empty.txt\tread error",
                                 root + "sub\\deeper\\caps.txt\t1",
+                                root + "sub\\deeper\\deepest\\broken.xlf\tread error",
                             }));
-    EXPECT_EQ(r.err, "Found 4 matches in 3 files.\n");
+    EXPECT_EQ(r.err, "Searched 4 files, found 3 matches in 2 files; 1 file could not be read.\n");
 }
 
 TEST_F(CliTest, ContextLinesAreEscaped) {
     const RunResult r = RunCli({L"-i", L"-c", L"-q", L"needle", tree.Path() + L"sub"});
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
-                                root + "sub\\empty.txt\tread error",
-                                "\t0\t-1\t",
                                 root + "sub\\deeper\\caps.txt\t2",
                                 "\t1\t7\t\xEF\xBB\xBFNEEDLE\\tcaf\xC3\xA9 \\\\ needle",
                                 "\t15\t21\t\xEF\xBB\xBFNEEDLE\\tcaf\xC3\xA9 \\\\ needle",
+                                root + "sub\\deeper\\deepest\\broken.xlf\tread error",
+                                "\t0\t-1\t",
                             }));
     EXPECT_EQ(r.err, "") << "-q leaves out the summary";
 }
@@ -80,8 +82,40 @@ TEST_F(CliTest, RegexListingPatternsAndLimits) {
     // A failed file is a printed line too, so the exit status is 0.
     r = RunCli({L"absent", tree.Path()});
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "sub\\empty.txt\tread error"});
-    EXPECT_EQ(r.err, "Found 1 matches.\n");
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "sub\\deeper\\deepest\\broken.xlf\tread error"});
+    EXPECT_EQ(r.err, "Searched 4 files, found 0 matches in 0 files; 1 file could not be read.\n");
+}
+
+TEST_F(CliTest, CaseUtf8PatternListsAndMissingFolders) {
+    tree.WriteFile(L"day\\note.txt", "Caf\xC3\xA9 au lait, CAF\xC3\xA9 noir");
+    tree.WriteFile(L"day\\old\\note.bak", "caf\xC3\xA9");
+    tree.WriteFile(L"day\\x\\ui.xlf", "<xliff><file><body><trans-unit><source>caf\xC3\xA9</source></trans-unit></body></file></xliff>");
+    const std::wstring day = tree.Path() + L"day";
+    // UTF-8 without a byte-order mark is read as UTF-8 unless asked not to.
+    RunResult r = RunCli({L"-q", L"-f", L"*.txt", L"Caf\u00E9", day});
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "day\\note.txt\t1"});
+    r = RunCli({L"-q", L"--no-utf8", L"-f", L"*.txt", L"Caf\u00E9", day});
+    EXPECT_EQ(r.out, "");
+    // -i applies to expressions too; "(?-i)" inside still asks for the case.
+    r = RunCli({L"-q", L"-e", L"-f", L"*.txt", L"caf\u00E9 \\w+", day});
+    EXPECT_EQ(r.out, "");
+    r = RunCli({L"-q", L"-e", L"-i", L"-f", L"*.txt", L"caf\u00E9 \\w+", day});
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "day\\note.txt\t2"});
+    r = RunCli({L"-q", L"-e", L"-i", L"-f", L"*.txt", L"(?-i)caf\u00E9 \\w+", day});
+    EXPECT_EQ(r.out, "");
+    // Several patterns, exclusions of files and of folders.
+    r = RunCli({L"-q", L"-i", L"-f", L"*.txt; *.xlf ;*.bak", L"caf\u00E9", day});
+    EXPECT_EQ(Lines(r.out).size(), 3u) << r.out;
+    r = RunCli({L"-q", L"-i", L"-f", L"-*.xlf;-old\\", L"caf\u00E9", day});
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "day\\note.txt\t2"});
+    // A folder that is not there is said so.
+    r = RunCli({L"x", tree.Path() + L"nowhere"});
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "mirlock-cli: The folder " + root + "nowhere does not exist.\n");
+    r = RunCli({L"x", tree / L"alpha.txt"});
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_NE(r.err.find("does not exist"), std::string::npos);
 }
 
 TEST_F(CliTest, WholeWordsOnly) {
@@ -141,8 +175,8 @@ TEST_F(CliTest, ImportConvertersInTheOfficeMode) {
 TEST_F(CliTest, StatsCountFilesAndBytes) {
     const RunResult r = RunCli({L"-q", L"--stats", L"needle", tree.Path()});
     EXPECT_EQ(r.exitCode, 0u);
-    // alpha.txt (32 bytes), empty.txt (0) and caps.txt (2 + 2 x 20 bytes).
-    EXPECT_EQ(r.err.rfind("files searched: 3\nbytes read: 74\nseconds: ", 0), 0u) << r.err;
+    // alpha.txt (32 bytes), empty.txt (0), caps.txt (2 + 2 x 20 bytes) and broken.xlf (45).
+    EXPECT_EQ(r.err.rfind("files searched: 4\nbytes read: 119\nseconds: ", 0), 0u) << r.err;
     // The time is this run's, the memory a real peak.
     double seconds = -1;
     unsigned long long peak = 0;
@@ -182,9 +216,10 @@ TEST_F(CliTest, DumpTextWritesFoldedUtf8) {
     r = RunCli({L"--dump-text", L"--mode", L"text", tree / L"sub\\deeper\\caps.txt"});
     EXPECT_EQ(r.out, "\xEF\xBB\xBFNEEDLE\tcaf\xC3\xA9 \\ needle");
 
-    // Valid UTF-8 is read as such only when asked; "Ãc" is the folded ANSI reading.
+    // Valid UTF-8 is read as such unless asked not to; "Ãc" is the folded ANSI reading.
     tree.WriteFile(L"sub\\utf8.txt", "caf\xC3\xA9");
-    EXPECT_EQ(RunCli({L"--dump-text", tree / L"sub\\utf8.txt"}).out, "caf\xC3\x83" "c");
+    EXPECT_EQ(RunCli({L"--dump-text", L"--no-utf8", tree / L"sub\\utf8.txt"}).out, "caf\xC3\x83" "c");
+    EXPECT_EQ(RunCli({L"--dump-text", tree / L"sub\\utf8.txt"}).out, "caf\xC3\xA9");
     EXPECT_EQ(RunCli({L"--dump-text", L"--utf8", tree / L"sub\\utf8.txt"}).out, "caf\xC3\xA9");
     RunResult found = RunCli({L"--utf8", L"-f", L"utf8.txt", L"caf\u00E9", tree.Path()});
     EXPECT_EQ(found.exitCode, 0u);
@@ -259,6 +294,11 @@ TEST(CliOptions, DefaultsAndEveryFlag) {
     EXPECT_EQ(o.fileNameSpec, L"*.*");
     EXPECT_EQ(o.includeHidden, 1);
     EXPECT_EQ(o.wholeWords, 0);
+    EXPECT_TRUE(o.readUtf8);
+    ASSERT_TRUE(ParseCliOptions({L"--no-utf8", L"t", L"C:\\f"}, &o, &error));
+    EXPECT_FALSE(o.readUtf8);
+    ASSERT_TRUE(ParseCliOptions({L"--utf8", L"t", L"C:\\f"}, &o, &error));
+    EXPECT_TRUE(o.readUtf8);
 
     CliOptions all;
     ASSERT_TRUE(ParseCliOptions({L"--regex", L"--ignore-case", L"--no-recurse", L"--files", L"",

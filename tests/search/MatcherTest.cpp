@@ -492,6 +492,31 @@ TEST(RegexMatcher, IgnoringCaseTheLiteralsAreStillLookedForAhead) {
     EXPECT_GT(withPrefix, 200);
 }
 
+TEST(RegexMatcher, CaseIgnoredOnRequestAsByTheInlineModifier) {
+    // Asked to ignore case, an expression finds what the same one behind
+    // "(?i)" finds, prefix or not; "(?-i)" inside still asks for the case.
+    const std::wstring patterns[] = {L"colou?r",     L"Colour|COLOR", L"\\bTerm\\b", L"[a-c]+x",
+                                     L"k\\w*",        L"(?-i)Ab",      L"a(?-i)B",      L"\u00c9t\u00e9"};
+    const std::wstring alphabet = L"aAbBcCxXkKoOlLuUrRtTeEmM \u212a\u00e9\u00c9";
+    std::mt19937 random(2412);
+    for (const std::wstring& pattern : patterns) {
+        auto asked = RegexMatcher::Compile(pattern.c_str(), nullptr, nullptr, true);
+        auto inline_ = RegexMatcher::Compile((L"(?i)(?:" + pattern + L")").c_str(), nullptr, nullptr);
+        ASSERT_TRUE(asked && inline_) << testing::PrintToString(pattern);
+        for (int t = 0; t < 150; ++t) {
+            std::wstring text;
+            for (size_t i = 0, n = random() % 50; i < n; ++i)
+                text += alphabet[random() % alphabet.size()];
+            ASSERT_EQ(RegexHits(*asked, text), RegexHits(*inline_, text))
+                << testing::PrintToString(pattern) << " in " << testing::PrintToString(text);
+        }
+    }
+    EXPECT_EQ(RegexMatcher::Compile(L"Colour", nullptr, nullptr, true)->LiteralPrefix(), L"Colour");
+    EXPECT_EQ(RegexHits(*RegexMatcher::Compile(L"Colour", nullptr, nullptr, true), L"COLOUR colour"),
+              RegexHits(*RegexMatcher::Compile(L"colour", nullptr, nullptr, true), L"COLOUR colour"));
+    EXPECT_EQ(RegexHits(*RegexMatcher::Compile(L"Colour", nullptr, nullptr, false), L"COLOUR colour").size(), 0u);
+}
+
 TEST(RegexMatcher, CharacterClassesAnswerAsTheSystemDoes) {
     // Every class name against every unit: the classes are read from a table
     // built once instead of one system call per character.

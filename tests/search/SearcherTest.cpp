@@ -319,7 +319,7 @@ TEST_F(SearcherTest, EmptySearchTextListsFilesWithoutReadingThem) {
 }
 
 TEST_F(SearcherTest, FailedConversionsAreRecordedAndTheSearchGoesOn) {
-    dir.WriteFile(L"a_empty.txt", "");  // zero bytes: the plain-text reading fails
+    dir.WriteFile(L"a_empty.txt", "");  // zero bytes: no text, so no row at all
     dir.WriteFile(L"b_fine.txt", "needle");
     dir.WriteFile(L"throw.txt", "needle");
     dir.WriteFile(L"z_fine.txt", "needle needle");
@@ -334,9 +334,13 @@ TEST_F(SearcherTest, FailedConversionsAreRecordedAndTheSearchGoesOn) {
     while (searcher.Step()) {
     }
     const std::vector<std::wstring> results = SortedResults();
-    EXPECT_EQ(results, (std::vector<std::wstring>{L"a_empty.txt -1 1", L"b_fine.txt 0 1",
-                                                  L"throw.txt -1 1", L"z_fine.txt 0 2"}));
-    EXPECT_EQ(converts, 4);
+    EXPECT_EQ(results, (std::vector<std::wstring>{L"b_fine.txt 0 1", L"throw.txt -1 1", L"z_fine.txt 0 2"}));
+    EXPECT_EQ(converts, 3);
+    // The failed file is counted apart: neither a matched file nor a match.
+    EXPECT_EQ(request.filesSearched, 4);
+    EXPECT_EQ(request.filesMatched, 2);
+    EXPECT_EQ(request.matchCount, 3);
+    EXPECT_EQ(request.filesFailed, 1);
 }
 
 TEST_F(SearcherTest, TextEndsAtFirstNulAndAstralCharactersFoldToSpaces) {

@@ -88,8 +88,7 @@ protected:
 TEST_F(MainWindowTest, FirstStartWithNoSettings) {
     AppHarness ui;
     ASSERT_TRUE(ui.Start());
-    EXPECT_EQ(ui.StatusText(),
-              L"Searching files of type , without sub-directories. The search is not case sensitive.");
+    EXPECT_EQ(ui.StatusText(), L"Ready");
     // The six special folders, the user's documents on top and selected, then the browse entry.
     HWND lookIn = ui.Control(IDC_LOOK_IN);
     std::vector<LPARAM> marks;
@@ -100,7 +99,8 @@ TEST_F(MainWindowTest, FirstStartWithNoSettings) {
     EXPECT_EQ(SendMessageW(lookIn, CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(ComboEntries(lookIn).back(), L"<Browse ...>");
     EXPECT_EQ(IsDlgButtonChecked(ui.Panel(), IDC_SUBDIRS), BST_CHECKED);
-    EXPECT_EQ(IsDlgButtonChecked(ui.Panel(), IDC_CASE), BST_CHECKED);
+    // The collapsed group shows what a search with it collapsed uses.
+    EXPECT_EQ(IsDlgButtonChecked(ui.Panel(), IDC_CASE), BST_UNCHECKED);
     EXPECT_EQ(IsDlgButtonChecked(ui.Panel(), IDC_REGEX), BST_UNCHECKED);
     EXPECT_EQ(ui.Text(ui.Control(IDC_FILE_NAME)), L"");
     // Both groups start collapsed, the tag field disabled; the focus is in the search field.
@@ -382,7 +382,7 @@ TEST_F(MainWindowTest, StopWhileSearching) {
     ui.PumpIdle();
     EXPECT_EQ(ui.List().RowCount(), rowsAtStop) << "no row after the stop";
     EXPECT_LT(rowsAtStop, 400);
-    EXPECT_EQ(ui.StatusText(), L"Found " + std::to_wstring(rowsAtStop) + L" matches.");
+    EXPECT_EQ(ui.StatusText(), L"Stopped. Found " + std::to_wstring(rowsAtStop) + L" matches.");
     EXPECT_EQ(ui.Text(ui.Control(IDOK)), L"Search");
     EXPECT_TRUE(IsWindowEnabled(ui.Control(IDC_SEARCH_TEXT)));
     // A new search runs to the end.
@@ -541,10 +541,10 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
         wchar_t number[32] = {};
         GetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, number, 32);
         EXPECT_STREQ(number, L"999");
-        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_READ_UTF8), BST_UNCHECKED);
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_READ_UTF8), BST_CHECKED) << "UTF-8 is read from the first start on";
         CheckRadioButton(dialog, IDC_MODE_OFFICE, IDC_MODE_TEXT, IDC_MODE_TEXT);
         SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, L"5");
-        CheckDlgButton(dialog, IDC_READ_UTF8, BST_CHECKED);
+        CheckDlgButton(dialog, IDC_READ_UTF8, BST_UNCHECKED);
         SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     });
     ui.Keys({VK_MENU, VK_F7});
@@ -554,7 +554,7 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
     EXPECT_FALSE(registry.HasValue(L"ConverterSet"));
     EXPECT_FALSE(registry.HasValue(L"MaximumMatch"));
     EXPECT_FALSE(registry.HasValue(L"ReadUtf8"));
-    EXPECT_FALSE(ui.App().Converters().ReadsUtf8());
+    EXPECT_TRUE(ui.App().Converters().ReadsUtf8());
 
     // OK applies and stores both; every control lies whole inside the dialog.
     WhenDialogOpens(L"Options", [&](HWND dialog) {
@@ -574,8 +574,8 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
         SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
     ui.Command(IDM_OPTIONS);
-    EXPECT_TRUE(ui.App().Converters().ReadsUtf8());
-    EXPECT_EQ(registry.ReadInt(L"ReadUtf8"), 1u);
+    EXPECT_FALSE(ui.App().Converters().ReadsUtf8());
+    EXPECT_EQ(registry.ReadInt(L"ReadUtf8"), 0u);
     EXPECT_EQ(ui.App().Request().maximumMatch, 50);
     EXPECT_EQ(ui.App().Converters().Mode(), 1);
     EXPECT_EQ(registry.ReadInt(L"ConverterSet"), 1u);
@@ -586,7 +586,7 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
         wchar_t number[32] = {};
         GetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, number, 32);
         EXPECT_STREQ(number, L"50");
-        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_READ_UTF8), BST_CHECKED);
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_READ_UTF8), BST_UNCHECKED);
         SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     });
     ui.Command(IDM_OPTIONS);

@@ -169,6 +169,22 @@ TEST(AppTexts, SummaryAndRequestLines) {
     EXPECT_EQ(FormatSearchSummary(10, 3, 5), L"Searched 10 files, found 5 matches in 3 files.");
     EXPECT_EQ(FormatSearchSummary(3, 3, 5), L"Found 5 matches in 3 files.");
     EXPECT_EQ(FormatSearchSummary(10, 0, 0), L"Found 0 matches.");
+    // Files that could not be read are said apart, in one form whatever the
+    // counts; a stopped search says so first.
+    SearchRequest counted{};
+    counted.filesSearched = 76;
+    counted.filesMatched = 7;
+    counted.matchCount = 29;
+    counted.filesFailed = 2;
+    EXPECT_EQ(FormatSearchSummary(counted, false),
+              L"Searched 76 files, found 29 matches in 7 files; 2 files could not be read.");
+    counted.filesMatched = counted.matchCount = 0;
+    counted.filesFailed = 1;
+    EXPECT_EQ(FormatSearchSummary(counted, true),
+              L"Stopped. Searched 76 files, found 0 matches in 0 files; 1 file could not be read.");
+    counted.filesFailed = 0;
+    EXPECT_EQ(FormatSearchSummary(counted, false), L"Found 0 matches.");
+    EXPECT_EQ(FormatSearchSummary(counted, true), L"Stopped. Found 0 matches.");
 
     SearchRequest request{};
     EXPECT_EQ(FormatRequestSummary(request),
