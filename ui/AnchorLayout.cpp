@@ -78,6 +78,9 @@ void AnchorLayout::Apply() {
             return;  // the batch is gone; the rest keep their place until the next resize
     }
     EndDeferWindowPos(batch);
+    // Group boxes and labels do not erase what they leave behind when they
+    // shrink or move: the parent and all its children are painted afresh.
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 LRESULT CALLBACK AnchorLayout::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,

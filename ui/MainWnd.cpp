@@ -11,11 +11,13 @@
 
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
+#include "base/Settings.h"
 #include "resource.h"
 #include "ui/Dialogs.h"
 #include "ui/ResultListBox.h"
 #include "ui/SearchControls.h"
 #include "ui/SplitWindow.h"
+#include "ui/WindowPlacement.h"
 
 bool IsEditControl(HWND window) {
     if (!window)
@@ -55,8 +57,25 @@ bool MainWnd::RegisterWindowClass(HINSTANCE newInstance) {
 HWND MainWnd::Create(HINSTANCE newInstance, const wchar_t* commandLine) {
     instance = newInstance;
     const std::wstring title = LoadResourceText(IDS_APP_TITLE);
-    HWND created = CreateWindowExW(0, className, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                   0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, this);
+    // The place it had when it was closed, on the screen it is on now; or,
+    // at first, a size scaled to the DPI in the middle of the work area.
+    const int dpi = WindowDpi(nullptr);
+    const StoredPlacement stored = ReadStoredPlacement();
+    RECT rect{};
+    if (stored.valid) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoW(MonitorFromRect(&stored.normal, MONITOR_DEFAULTTONEAREST), &monitor);
+        rect = PlacedRect(stored, monitor.rcWork, dpi);
+        startMaximized = stored.maximized;
+    } else {
+        RECT work{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        rect = DefaultWindowRect(work, dpi);
+    }
+    HWND created = CreateWindowExW(0, className, title.c_str(), WS_OVERLAPPEDWINDOW, rect.left, rect.top,
+                                   rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance,
+                                   this);
     if (!created)
         return nullptr;
     DragAcceptFiles(created, TRUE);
@@ -95,6 +114,36 @@ void MainWnd::SetStatusText(const wchar_t* text, bool immediate) {
     SetWindowTextW(statusBar, text);
 }
 
+SIZE MainWnd::MinimumWindowSize(int dpi) const {
+    // Sent while the window is made, before its panes exist.
+    if (!hwnd || !panel || !panel->hwnd)
+        return {0, 0};
+    RECT client = {0, 0,
+                   panel->MinWidth() + ScalePixels(SplitWindow::kWidth, dpi) + ScalePixels(ResultListBox::kMinWidth, dpi),
+                   panel->ContentHeight()};
+    if (statusBar && (GetWindowLongW(statusBar, GWL_STYLE) & WS_VISIBLE)) {
+        RECT s{};
+        GetWindowRect(statusBar, &s);
+        client.bottom += s.bottom - s.top;
+    }
+    AdjustWindowRectEx(&client, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)), GetMenu(hwnd) != nullptr,
+                       static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)));
+    return {client.right - client.left, client.bottom - client.top};
+}
+
+void MainWnd::FitMinimumSize() {
+    if (!hwnd || IsZoomed(hwnd) || IsIconic(hwnd))
+        return;
+    MINMAXINFO info{};
+    SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    RECT w{};
+    GetWindowRect(hwnd, &w);
+    const LONG width = std::max(w.right - w.left, info.ptMinTrackSize.x);
+    const LONG height = std::max(w.bottom - w.top, info.ptMinTrackSize.y);
+    if (width != w.right - w.left || height != w.bottom - w.top)
+        SetWindowPos(hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void MainWnd::SetStatusParts() {
     if (!statusBar)
         return;
@@ -108,7 +157,7 @@ bool MainWnd::OnCreate(const CREATESTRUCTW*, LRESULT* result) {
     *result = 0;
     RECT client{};
     GetClientRect(hwnd, &client);
-    const PaneSplit split = InitialPaneSplit(client.right, WindowDpi(hwnd));
+    const int dpi = WindowDpi(hwnd);
     font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 
     statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP,
@@ -128,6 +177,11 @@ bool MainWnd::OnCreate(const CREATESTRUCTW*, LRESULT* result) {
                                           SharedDialogProc, reinterpret_cast<LPARAM>(panel.get()));
     if (panelWindow)
         SendMessageW(panelWindow, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    // The bar where it was left (its place at 96 DPI is stored), else at a
+    // third; never so far left that the panel's controls are cut.
+    const PaneSplit split =
+        PlacedPaneSplit(client.right, dpi, panel->MinWidth(), ReadSettingInt(L"SplitterPosition", 0),
+                        ScalePixels(ResultListBox::kMinWidth, dpi));
 
     resultList = std::make_unique<ResultListBox>();
     if (!ResultListBox::RegisterWindowClass(instance) ||
@@ -147,8 +201,28 @@ bool MainWnd::OnCreate(const CREATESTRUCTW*, LRESULT* result) {
         splitter->SetPanes(panelWindow, resultList->hwnd);
     else
         splitter.reset();
+    // The view as it was left.
+    if (!ReadSettingInt(L"ShowContext", 1))
+        resultList->SetShowContext(false);
+    resultList->SetSortOrder(ReadSettingInt(L"SortColumn", 0), ReadSettingInt(L"SortAscending", 0) != 0);
+    if (statusBar && !ReadSettingInt(L"ShowStatusBar", 1))
+        ShowWindow(statusBar, SW_HIDE);
     Relayout();
     return true;
+}
+
+void MainWnd::SaveView() {
+    const int dpi = WindowDpi(hwnd);
+    WriteStoredPlacement(hwnd, dpi);
+    if (splitter)
+        WriteSettingInt(L"SplitterPosition", MulDiv(splitter->BarRect().left, 96, dpi));
+    if (statusBar)
+        WriteSettingInt(L"ShowStatusBar", (GetWindowLongW(statusBar, GWL_STYLE) & WS_VISIBLE) != 0);
+    if (resultList) {
+        WriteSettingInt(L"ShowContext", resultList->ShowsContext());
+        WriteSettingInt(L"SortColumn", resultList->SortColumn());
+        WriteSettingInt(L"SortAscending", resultList->SortAscending());
+    }
 }
 
 namespace {
@@ -215,6 +289,7 @@ bool MainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
     case WM_CREATE:
         return OnCreate(reinterpret_cast<const CREATESTRUCTW*>(lParam), result);
     case WM_DESTROY:
+        SaveView();
         PostQuitMessage(0);
         return true;
     case WM_SIZE:
@@ -232,8 +307,9 @@ bool MainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         const int dpi = WindowDpi(hwnd);
-        info->ptMinTrackSize.x = ScalePixels(minTrackWidth, dpi);
-        info->ptMinTrackSize.y = ScalePixels(minTrackHeight, dpi);
+        const SIZE least = MinimumWindowSize(dpi);
+        info->ptMinTrackSize.x = std::max(ScalePixels(minTrackWidth, dpi), static_cast<int>(least.cx));
+        info->ptMinTrackSize.y = std::max(ScalePixels(minTrackHeight, dpi), static_cast<int>(least.cy));
         info->ptMaxTrackSize.x = GetSystemMetrics(SM_CXMAXTRACK);
         info->ptMaxTrackSize.y = GetSystemMetrics(SM_CYMAXTRACK);
         return true;

@@ -47,6 +47,13 @@ public:
     static constexpr UINT kStatusRefreshMs = 100;
     void SetStatusText(const wchar_t* text, bool immediate = true);
     void SetLookInText(const wchar_t* text);
+    // The least window that shows the panel's controls, the bar and a
+    // usable list, at `dpi`; {0, 0} before the panes exist.
+    SIZE MinimumWindowSize(int dpi) const;
+    // Grows the window to its minimum when it is smaller (a group opened).
+    void FitMinimumSize();
+    // Opens maximised: it was maximised when it was last closed.
+    bool StartsMaximized() const { return startMaximized; }
 
     ResultListBox* ResultList() const { return resultList.get(); }
     SearchControls* Panel() const { return panel.get(); }
@@ -61,6 +68,8 @@ private:
     void ShowAbout();
     void OnDropFiles(HDROP drop);
     void SetStatusParts();
+    // The place, the splitter and the view, for the next start.
+    void SaveView();
 
     AppCommandHandler* app;
     std::unique_ptr<wchar_t[]> versionText;
@@ -76,6 +85,7 @@ private:
     std::wstring pendingStatus;
     bool statusTimer = false;
     ULONGLONG lastStatusTick = 0;
+    bool startMaximized = false;
 };
 
 // True when `window` is an edit control (the edit fields of the panel's

@@ -135,6 +135,23 @@ int RowHeight(const FileResult& result, bool showContext, int dpi) {
     return line + MulDiv(kContextGap, dpi, 96) + line * static_cast<int>(std::min<size_t>(n, 4));
 }
 
+size_t FirstShownUnit(const std::function<int(size_t, size_t)>& width, size_t before, int ellipsisWidth,
+                      int available) {
+    const int half = available / 2;
+    if (before == 0 || width(0, before) <= half)
+        return 0;
+    // The fewer units are dropped the wider the rest: the least k that fits.
+    size_t low = 1, high = before;
+    while (low < high) {
+        const size_t k = low + (high - low) / 2;
+        if (ellipsisWidth + width(k, before) <= half)
+            high = k;
+        else
+            low = k + 1;
+    }
+    return low;
+}
+
 bool ResultLess(const FileResult* a, const FileResult* b, int column) {
     const int c = CompareKeys(*a, *b, column);
     if (c != 0)

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,14 @@ unsigned long long ResultSize(const FileResult& result);
 // Pixels: one line, plus the gap and room for four context lines (at most
 // three drawn) when context is shown and the row has hits.
 int RowHeight(const FileResult& result, bool showContext, int dpi);
+
+// Where a context line starts when drawn `available` pixels wide, so that
+// its hit stays in view: 0 when the text before the hit takes at most half
+// the width; otherwise the first unit k such that an ellipsis of
+// `ellipsisWidth` and the units from k up to the hit (`width(k, before)`)
+// take at most half. `width(from, to)` measures units [from, to).
+size_t FirstShownUnit(const std::function<int(size_t, size_t)>& width, size_t before, int ellipsisWidth,
+                      int available);
 
 // Orders by the key of `column`, ties by identity, so the order is total.
 bool ResultLess(const FileResult* a, const FileResult* b, int column);

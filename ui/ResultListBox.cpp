@@ -31,7 +31,7 @@ const ColumnSpec kColumns[kColumnCount] = {
     {IDS_COLUMN_MATCHES, 80, true},
     {IDS_COLUMN_SIZE, 80, true},
     {IDS_COLUMN_FILE_TYPE, 80, false},
-    {IDS_COLUMN_UPDATED, 100, false},
+    {IDS_COLUMN_UPDATED, 116, false},
 };
 
 // The order in which a row's cells are drawn.
@@ -69,7 +69,7 @@ bool ResultListBox::OnCreate(const CREATESTRUCTW* create, LRESULT* result) {
     RECT client{};
     GetClientRect(hwnd, &client);
     dpi = WindowDpi(hwnd);
-    const int headerHeight = ScalePixels(kHeaderHeight, dpi);
+    headerHeight = ScalePixels(kHeaderHeight, dpi);
     header = CreateWindowExW(0, WC_HEADERW, nullptr,
                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | HDS_BUTTONS | HDS_DRAGDROP |
                                  HDS_FULLDRAG,
@@ -89,7 +89,7 @@ bool ResultListBox::OnCreate(const CREATESTRUCTW* create, LRESULT* result) {
     }
     RowListBox::RegisterWindowClass(create->hInstance);
     listBox = CreateWindowExW(0, RowListBox::kClassName, nullptr,
-                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP |
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP |
                                   LBS_OWNERDRAWVARIABLE | LBS_NOTIFY | LBS_EXTENDEDSEL |
                                   LBS_NOINTEGRALHEIGHT,
                               0, headerHeight, client.right,
@@ -101,8 +101,8 @@ bool ResultListBox::OnCreate(const CREATESTRUCTW* create, LRESULT* result) {
         rows->SetOwner(this);
     else
         listBox = nullptr;
-    layout.AddChild(header, AnchorRight | StretchWidth | StretchHeight);
     layout.AddChild(listBox, AnchorRight | AnchorBottom | StretchWidth | StretchHeight);
+    PlaceHeader();
     return true;
 }
 
@@ -117,6 +117,12 @@ bool ResultListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     case WM_SETFOCUS:
         if (listBox)
             SetFocus(listBox);
+        return true;
+    case WM_SIZE:
+        PlaceHeader();
+        return false;
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize.x = ScalePixels(kMinWidth, dpi);
         return true;
     case WM_DESTROY:
         // The list box goes before this object: rows arriving now are dropped.
@@ -148,6 +154,36 @@ bool ResultListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     default:
         return false;
     }
+}
+
+int ResultListBox::ColumnsWidth() const {
+    if (!header)
+        return 0;
+    int right = 0;
+    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        RECT r{};
+        if (SendMessageW(header, HDM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r)))
+            right = std::max<int>(right, r.right);
+    }
+    return right;
+}
+
+void ResultListBox::PlaceHeader() {
+    if (!header)
+        return;
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const int columns = ColumnsWidth();
+    if (rows)
+        rows->SetContentWidth(columns);  // may scroll back: ScrolledSideways follows
+    SetWindowPos(header, nullptr, -scrollX, 0, std::max<int>(client.right + scrollX, columns), headerHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ResultListBox::ScrolledSideways(int x) {
+    scrollX = x;
+    PlaceHeader();
 }
 
 int ResultListBox::MeasureRow(ULONG_PTR data) {
@@ -182,7 +218,7 @@ void ResultListBox::DrawRow(const DRAWITEMSTRUCT& item) {
             format.mask = HDI_FORMAT;
             SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&format));
             const bool right = (format.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT;
-            RECT text = {cell.left + 2, item.rcItem.top, cell.right - 2, item.rcItem.bottom};
+            RECT text = {cell.left - scrollX + 2, item.rcItem.top, cell.right - scrollX - 2, item.rcItem.bottom};
             if (text.right <= text.left)
                 continue;
             UINT flags = DT_SINGLELINE | DT_NOPREFIX | DT_TOP | (right ? DT_RIGHT : DT_LEFT);
@@ -195,7 +231,7 @@ void ResultListBox::DrawRow(const DRAWITEMSTRUCT& item) {
             const std::wstring cellText = CellText(*row, column, baseFolder);
             DrawTextW(dc, cellText.c_str(), static_cast<int>(cellText.size()), &lineRect, flags);
         }
-        DrawContextLines(dc, item.rcItem, *row, textColor);
+        DrawContextLines(dc, item.rcItem, *row, selected);
     }
 
     SetTextAlign(dc, oldAlign);
@@ -206,15 +242,24 @@ void ResultListBox::DrawRow(const DRAWITEMSTRUCT& item) {
         DrawFocusRect(dc, &item.rcItem);
 }
 
-void ResultListBox::DrawContextLines(HDC dc, const RECT& rowRect, const FileResult& row,
-                                     COLORREF textColor) {
+void ResultListBox::DrawContextLines(HDC dc, const RECT& rowRect, const FileResult& row, bool selected) {
     const int dpi = Dpi();
     const int line = ScalePixels(kRowLineHeight, dpi);
+    // Context lines stay in view when the columns scroll sideways.
     const int x0 = LOWORD(GetDialogBaseUnits()) * dpi / 96 / 4 + ScalePixels(26, dpi);
     int y = rowRect.top + ScalePixels(kContextGap, dpi) + line;
-    const COLORREF contextColor = GetSysColor(COLOR_GRAYTEXT);
+    // On the selection colour grey is unreadable: the context takes the
+    // selection's text colour and the hit stands out in reverse.
+    const COLORREF contextColor = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_GRAYTEXT);
+    const COLORREF hitColor = GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOWTEXT);
+    const COLORREF hitBack = GetSysColor(COLOR_HIGHLIGHTTEXT);
     SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
-    SetBkMode(dc, TRANSPARENT);
+    auto widthOf = [dc](const wchar_t* text, int count) {
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text, count, &extent);
+        return static_cast<int>(extent.cx);
+    };
+    static const wchar_t kEllipsis[] = L"\x2026";
     const size_t shown = std::min<size_t>(row.matches.size(), kContextLinesShown);
     for (size_t i = 0; i < shown; ++i, y += line) {
         const Match& m = *row.matches[i];
@@ -222,24 +267,39 @@ void ResultListBox::DrawContextLines(HDC dc, const RECT& rowRect, const FileResu
             continue;
         const std::wstring context = PrintableContext(m.context);
         const int length = static_cast<int>(context.size());
-        const int before = std::clamp(m.start - m.contextStart, 0, length);
+        int before = std::clamp(m.start - m.contextStart, 0, length);
         const int hit = std::clamp(m.end - m.start, 0, length - before);
+        // A hit beyond the middle of a narrow list: the line starts later,
+        // behind an ellipsis, so that the hit begins in the first half.
+        const int ellipsisWidth = widthOf(kEllipsis, 1);
+        const size_t first = FirstShownUnit(
+            [&](size_t from, size_t to) { return widthOf(context.c_str() + from, static_cast<int>(to - from)); },
+            static_cast<size_t>(before), ellipsisWidth, static_cast<int>(rowRect.right) - x0);
+        int x = x0;
+        if (first > 0) {
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, contextColor);
+            ExtTextOutW(dc, x, y, ETO_CLIPPED, &rowRect, kEllipsis, 1, nullptr);
+            x += ellipsisWidth;
+        }
+        const int start = static_cast<int>(first);
+        before -= start;
         const struct {
             int from, count;
-            COLORREF color;
-        } pieces[] = {{0, before, contextColor},
-                      {before, hit, textColor},
-                      {before + hit, length - before - hit, contextColor}};
-        int x = x0;
+            bool isHit;
+        } pieces[] = {{start, before, false},
+                      {start + before, hit, true},
+                      {start + before + hit, length - start - before - hit, false}};
         for (const auto& piece : pieces) {
             if (piece.count <= 0)
                 continue;
-            SetTextColor(dc, piece.color);
+            const bool reverse = piece.isHit && selected;
+            SetBkMode(dc, reverse ? OPAQUE : TRANSPARENT);
+            SetBkColor(dc, hitBack);
+            SetTextColor(dc, piece.isHit ? hitColor : contextColor);
             ExtTextOutW(dc, x, y, ETO_CLIPPED, &rowRect, context.c_str() + piece.from, piece.count,
                         nullptr);
-            SIZE extent{};
-            GetTextExtentPoint32W(dc, context.c_str() + piece.from, piece.count, &extent);
-            x += extent.cx;
+            x += widthOf(context.c_str() + piece.from, piece.count);
             if (x >= rowRect.right)
                 break;
         }
@@ -263,6 +323,9 @@ bool ResultListBox::OnHeaderNotify(const NMHDR* notify, LRESULT* result) {
         return true;
     case HDN_ITEMCHANGEDW:
     case HDN_ITEMCHANGEDA:
+        PlaceHeader();
+        InvalidateRect(listBox, nullptr, TRUE);
+        return true;
     case HDN_ENDDRAG:
         InvalidateRect(listBox, nullptr, TRUE);
         return true;
@@ -319,6 +382,23 @@ void ResultListBox::ShowRowMenu(int x, int y) {
     DestroyMenu(menu);
 }
 
+void ResultListBox::SetSortOrder(int column, bool ascending) {
+    if (column < 0 || column >= kColumnCount)
+        return;
+    for (int i = 0; header && i < kColumnCount; ++i) {
+        HDITEMW format{};
+        format.mask = HDI_FORMAT;
+        if (!SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&format)))
+            continue;
+        format.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (i == column && column != kColumnNone)
+            format.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+        SendMessageW(header, HDM_SETITEMW, i, reinterpret_cast<LPARAM>(&format));
+    }
+    sortColumn = column;
+    sortAscending = ascending;
+}
+
 void ResultListBox::ClickColumn(int column) {
     if (column < 1 || column >= kColumnCount)
         return;
@@ -366,7 +446,23 @@ void ResultListBox::AddRow(FileResult* result) {
         result->Release();
         return;
     }
-    rows->Add(reinterpret_cast<ULONG_PTR>(result));
+    if (sortColumn == kColumnNone) {
+        rows->Add(reinterpret_cast<ULONG_PTR>(result));
+        return;
+    }
+    // A sorted list stays sorted: the new row goes where the sort puts it.
+    auto before = [this](const FileResult* a, const FileResult* b) {
+        return sortAscending ? ResultLess(a, b, sortColumn) : ResultLess(b, a, sortColumn);
+    };
+    int low = 0, high = RowCount();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (before(result, RowResult(middle)))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    rows->Insert(low, reinterpret_cast<ULONG_PTR>(result));
 }
 
 void ResultListBox::Clear() {

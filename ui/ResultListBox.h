@@ -47,10 +47,17 @@ public:
     void EditCommand(int id);
     // Sorts by header item `column` as a click on it does.
     void ClickColumn(int column);
+    // Sets the sort column and direction (marked on the header) without
+    // sorting the rows: for an empty list, as stored between runs.
+    void SetSortOrder(int column, bool ascending);
+    // The narrowest the list is made by the window's minimum size.
+    static constexpr int kMinWidth = 200;  // pixels at 96 DPI
     int SortColumn() const { return sortColumn; }
     bool SortAscending() const { return sortAscending; }
 
     bool IsOwnWindow(HWND window) const;
+    // The right edge of the rightmost column.
+    int ColumnsWidth() const;
     HWND Header() const { return header; }
     HWND ListBox() const { return listBox; }
 
@@ -58,7 +65,11 @@ private:
     int MeasureRow(ULONG_PTR data) override;
     void DrawRow(const DRAWITEMSTRUCT& item) override;
     void DeleteRow(ULONG_PTR data) override;
-    void DrawContextLines(HDC dc, const RECT& row, const FileResult& result, COLORREF textColor);
+    void ScrolledSideways(int x) override;
+    // The header as wide as its columns (at least the window) and moved
+    // left by the rows' sideways scroll; the rows learn the columns' width.
+    void PlaceHeader();
+    void DrawContextLines(HDC dc, const RECT& row, const FileResult& result, bool selected);
     bool OnHeaderNotify(const NMHDR* header, LRESULT* result);
     void SortRows();
     // The rows' shortcut menu at a screen point (-1, -1: from the keyboard).
@@ -75,4 +86,6 @@ private:
     int sortColumn = 0;
     bool sortAscending = false;
     int dpi = 96;  // read once: asking costs a call into the system for every row
+    int scrollX = 0;
+    int headerHeight = 18;
 };

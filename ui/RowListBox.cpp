@@ -108,6 +108,26 @@ int RowListBox::Add(ULONG_PTR data) {
     return index;
 }
 
+int RowListBox::Insert(int index, ULONG_PTR data) {
+    if (index >= Count())
+        return Add(data);
+    index = std::max(index, 0);
+    const int height = Measure(index, data);
+    rows.insert(rows.begin() + index, Row{data, height, false});
+    topsValid = std::min<size_t>(topsValid, index + 1);
+    if (caret >= index)
+        ++caret;
+    if (anchor >= index)
+        ++anchor;
+    if (redraw) {
+        // Every row below moves: the whole view is painted again, without
+        // measuring where the new row lies (that would sum every row above).
+        ScrollBarLater();
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+    return index;
+}
+
 void RowListBox::SendDelete(int index) {
     if (owner) {
         owner->DeleteRow(rows[index].data);
@@ -220,6 +240,44 @@ void RowListBox::UpdateScrollBar() {
     SetScrollInfo(hwnd, SB_VERT, &info, TRUE);
 }
 
+void RowListBox::SetContentWidth(int width) {
+    if (width == contentWidth)
+        return;
+    contentWidth = std::max(0, width);
+    UpdateHorizontalBar();
+}
+
+void RowListBox::UpdateHorizontalBar() {
+    const int maxX = std::max(0, contentWidth - clientWidth);
+    const int x = std::clamp(scrollX, 0, maxX);
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 0;
+    info.nMax = std::max(0, contentWidth - 1);
+    info.nPage = static_cast<UINT>(std::max(0, clientWidth));
+    info.nPos = x;
+    // A page as wide as the range hides the bar.
+    SetScrollInfo(hwnd, SB_HORZ, &info, TRUE);
+    if (x != scrollX) {
+        scrollX = x;
+        if (owner)
+            owner->ScrolledSideways(scrollX);
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+}
+
+void RowListBox::ScrollSidewaysTo(int x) {
+    x = std::clamp(x, 0, std::max(0, contentWidth - clientWidth));
+    if (x == scrollX)
+        return;
+    scrollX = x;
+    SetScrollPos(hwnd, SB_HORZ, scrollX, TRUE);
+    if (owner)
+        owner->ScrolledSideways(scrollX);
+    InvalidateRect(hwnd, nullptr, FALSE);
+}
+
 void RowListBox::ScrollTo(int y) {
     const int maxY = std::max(0, TotalHeight() - ClientHeight());
     y = std::clamp(y, 0, maxY);
@@ -324,10 +382,13 @@ void RowListBox::OnKeyDown(WPARAM key) {
     const bool control = GetKeyState(VK_CONTROL) < 0;
     const int page = std::max(1, ClientHeight());
     const int current = IsRow(caret) ? caret : 0;
+    // With nothing selected, the first arrow selects the row it stands on.
+    const bool noneSelected =
+        !IsRow(caret) || std::none_of(rows.begin(), rows.end(), [](const Row& r) { return r.selected; });
     int target = current;
     switch (key) {
-    case VK_UP: target = current - 1; break;
-    case VK_DOWN: target = current + 1; break;
+    case VK_UP: target = noneSelected ? current : current - 1; break;
+    case VK_DOWN: target = noneSelected ? current : current + 1; break;
     case VK_HOME: target = 0; break;
     case VK_END: target = Count() - 1; break;
     case VK_PRIOR: {
@@ -436,6 +497,7 @@ LRESULT RowListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         clientHeight = HIWORD(lParam);
         clientWidth = LOWORD(lParam);
+        UpdateHorizontalBar();
         if (redraw) {
             UpdateScrollBar();
             InvalidateRect(hwnd, nullptr, FALSE);
@@ -454,6 +516,10 @@ LRESULT RowListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         focused = message == WM_SETFOCUS;
+        // As the system's list: focused, the caret is on a row, so that the
+        // focus rectangle shows where the keys will act.
+        if (focused && !IsRow(caret) && !rows.empty())
+            caret = 0;
         InvalidateRow(caret);
         return 0;
     case WM_GETDLGCODE:
@@ -479,6 +545,33 @@ LRESULT RowListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         default: break;
         }
+        return 0;
+    }
+    case WM_HSCROLL: {
+        const int line = ScalePixels(kLineStep, dpi);
+        switch (LOWORD(wParam)) {
+        case SB_LINELEFT: ScrollSidewaysTo(scrollX - line); break;
+        case SB_LINERIGHT: ScrollSidewaysTo(scrollX + line); break;
+        case SB_PAGELEFT: ScrollSidewaysTo(scrollX - clientWidth); break;
+        case SB_PAGERIGHT: ScrollSidewaysTo(scrollX + clientWidth); break;
+        case SB_LEFT: ScrollSidewaysTo(0); break;
+        case SB_RIGHT: ScrollSidewaysTo(contentWidth); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            SCROLLINFO info{};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_TRACKPOS;
+            GetScrollInfo(hwnd, SB_HORZ, &info);
+            ScrollSidewaysTo(info.nTrackPos);
+            break;
+        }
+        default: break;
+        }
+        return 0;
+    }
+    case 0x020E: {  // WM_MOUSEHWHEEL: a tilted wheel scrolls sideways
+        const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+        ScrollSidewaysTo(scrollX + notches * 3 * ScalePixels(kLineStep, dpi));
         return 0;
     }
     case WM_MOUSEWHEEL: {

@@ -31,6 +31,8 @@ public:
     virtual int MeasureRow(ULONG_PTR data) = 0;
     virtual void DrawRow(const DRAWITEMSTRUCT& item) = 0;
     virtual void DeleteRow(ULONG_PTR data) = 0;
+    // The rows were scrolled sideways to `x` pixels from their left edge.
+    virtual void ScrolledSideways(int x) { (void)x; }
 };
 
 class RowListBox {
@@ -46,6 +48,9 @@ public:
     int Count() const { return static_cast<int>(rows.size()); }
     bool IsRow(int index) const { return index >= 0 && index < Count(); }
     int Add(ULONG_PTR data);
+    // Puts a row before row `index` (at the end when it is Count()); the
+    // selection, caret and anchor stay with their rows.
+    int Insert(int index, ULONG_PTR data);
     bool Delete(int index);
     void DeleteAll();
     int DeleteSelected();
@@ -54,6 +59,11 @@ public:
     int Height(int index) const { return rows[index].height; }
     void SetHeight(int index, int height);
     void SetRedraw(bool on);
+    // The width of what the rows draw; wider than the window, the rows
+    // scroll sideways with a horizontal scroll bar.
+    void SetContentWidth(int width);
+    int ScrollX() const { return scrollX; }
+    void ScrollSidewaysTo(int x);
 
 private:
     struct Row {
@@ -75,6 +85,7 @@ private:
     int ClientHeight() const;
 
     void UpdateScrollBar();
+    void UpdateHorizontalBar();
     void ScrollBarLater();
     void ScrollTo(int y);
     void EnsureVisible(int index);
@@ -94,6 +105,8 @@ private:
     std::vector<int> tops;   // tops[i]: y of row i from the first row's top; tops[n]: total
     size_t topsValid = 1;    // how many entries of `tops` are correct
     int scrollY = 0;
+    int scrollX = 0;
+    int contentWidth = 0;
     int caret = -1;
     int anchor = -1;
     bool redraw = true;

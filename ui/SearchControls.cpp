@@ -1,6 +1,7 @@
 // Search panel: creation, option groups, histories and the request.
 #include "ui/SearchControls.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "base/ResourceText.h"
@@ -146,6 +147,8 @@ void SearchControls::OnInitialize() {
     minWidth = client.right;
     layout.AddDialogItem(IDC_SEARCH_TEXT, AnchorRight | StretchWidth | StretchHeight);
 
+    LoadHistory(IDC_SEARCH_TEXT, L"SearchText%d");
+
     lookIn = std::make_unique<BrowseCombo>(FontHeight(hwnd), GetSystemMetrics(SM_CYSMICON));
     HWND combo = Item(IDC_LOOK_IN);
     lookIn->Bind(combo);
@@ -186,21 +189,42 @@ void SearchControls::OnInitialize() {
         SendMessageW(Item(id), CB_LIMITTEXT, kPathChars - 1, 0);
     SetFocus(Item(IDC_SEARCH_TEXT));
     ShowWindow(hwnd, SW_SHOW);
-    ToggleGroup(IDC_OPTIONS_TOGGLE);
-    ToggleGroup(IDC_CONVERTERS_TOGGLE);
+    // The groups as they were left; collapsed at first.
+    if (!ReadSettingInt(L"OptionsExpanded", 0))
+        optionsGroup->Toggle();
+    if (!ReadSettingInt(L"ConvertersExpanded", 0))
+        convertersGroup->Toggle();
     EnableTagField();
+}
+
+int SearchControls::ContentHeight() const {
+    int bottom = 0;
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)
+            bottom = std::max<int>(bottom, ChildRectInParent(child, hwnd).bottom);
+    }
+    RECT margin = {0, 0, 0, 7};  // dialog units
+    MapDialogRect(hwnd, &margin);
+    return bottom + margin.bottom;
 }
 
 void SearchControls::ToggleGroup(int buttonId) {
     CollapsibleGroup* group = buttonId == IDC_OPTIONS_TOGGLE      ? optionsGroup.get()
                               : buttonId == IDC_CONVERTERS_TOGGLE ? convertersGroup.get()
                                                                   : nullptr;
-    if (group)
-        group->Toggle();
+    if (!group)
+        return;
+    group->Toggle();
+    // Opened at the window's least size, the group would push the button
+    // out of reach: the window grows to hold it.
+    if (auto* main = dynamic_cast<MainWnd*>(WindowMap::Find(GetParent(hwnd))))
+        main->FitMinimumSize();
 }
 
 void SearchControls::BuildRequest(SearchRequest* request) {
     ReadText(Item(IDC_SEARCH_TEXT), request->searchText);
+    if (request->searchText[0])
+        MoveToTopOfList(Item(IDC_SEARCH_TEXT), request->searchText);
     ReadText(Item(IDC_LOOK_IN), request->folder);
     if (request->folder[0] && lookIn)
         lookIn->PutOnTop(request->folder);
@@ -296,6 +320,9 @@ void SearchControls::SaveHistory() {
         WriteSettingString(IndexedSettingName(L"Location%d", i).c_str(), text);
         WriteSettingInt(L"LastLoc", static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)));
     }
+    SaveList(IDC_SEARCH_TEXT, L"SearchText%d");
     SaveList(IDC_FILE_NAME, L"Filespec%d");
+    WriteSettingInt(L"OptionsExpanded", OptionsExpanded());
+    WriteSettingInt(L"ConvertersExpanded", ConvertersExpanded());
     SaveList(IDC_TAG_TEXT, L"Ignore%d");
 }

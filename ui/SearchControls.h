@@ -36,6 +36,8 @@ public:
     bool OptionsExpanded() const;
     bool ConvertersExpanded() const;
     int MinWidth() const { return minWidth; }
+    // From the top to below the lowest control shown, with the dialog's margin.
+    int ContentHeight() const;
 
 private:
     void OnInitialize();

@@ -22,6 +22,14 @@ PaneSplit InitialPaneSplit(int clientWidth, int dpi) {
     return {third, third + bar, std::max(0, clientWidth - third - bar)};
 }
 
+PaneSplit PlacedPaneSplit(int clientWidth, int dpi, int panelMinWidth, int storedLeft, int listMinWidth) {
+    const int bar = ScalePixels(SplitWindow::kWidth, dpi);
+    int left = storedLeft > 0 ? ScalePixels(storedLeft, dpi) : clientWidth / 3;
+    left = std::min(left, clientWidth - bar - listMinWidth);
+    left = std::max(left, panelMinWidth);
+    return {left, left + bar, std::max(0, clientWidth - left - bar)};
+}
+
 SplitWindow::~SplitWindow() {
     if (dragBrush)
         DeleteObject(dragBrush);
@@ -167,6 +175,8 @@ void SplitWindow::EndDrag() {
     DrawDragBar(barRect);
     ApplyLayout();
     ReleaseCapture();
+    // Whatever the bar's pattern crossed is painted again.
+    RedrawWindow(MainWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void SplitWindow::DrawDragBar(const RECT& rect) {

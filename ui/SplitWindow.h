@@ -23,6 +23,11 @@ struct PaneSplit {
     int listWidth;
 };
 PaneSplit InitialPaneSplit(int clientWidth, int dpi);
+// The split of a new main window with what is known of its panes: the bar
+// at `storedLeft` pixels at 96 DPI when one was stored (> 0), else at a
+// third; kept right of the panel's least width and, room allowing, left of
+// the list's.
+PaneSplit PlacedPaneSplit(int clientWidth, int dpi, int panelMinWidth, int storedLeft, int listMinWidth);
 
 class SplitWindow : public Window {
 public:

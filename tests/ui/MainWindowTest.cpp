@@ -470,8 +470,8 @@ TEST_F(MainWindowTest, LayoutStatusBarAndSplitter) {
     ui.Command(IDM_STATUS_BAR);
     EXPECT_EQ(ChildRect(list).bottom, client.bottom - statusHeight);
 
-    // Dragging far left stops at the panel's creation width; far right, that
-    // same width short of the window's right edge.
+    // Dragging far left stops at the panel's creation width; far right, the
+    // list's least width short of the window's right edge.
     const int minWidth = ui.Controls().MinWidth();
     RECT window{};
     GetWindowRect(ui.Main(), &window);
@@ -489,7 +489,7 @@ TEST_F(MainWindowTest, LayoutStatusBarAndSplitter) {
     SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5000, 10));
     SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(5000, 10));
     ui.PumpIdle();
-    EXPECT_EQ(ChildRect(splitter).left, window.right - minWidth - origin.x);
+    EXPECT_EQ(ChildRect(splitter).left, window.right - ScalePixels(ResultListBox::kMinWidth, 96) - origin.x);
     EXPECT_EQ(ChildRect(list).right, width);
     EXPECT_FALSE(ui.App().MainWindow()->Splitter()->IsDragging());
 

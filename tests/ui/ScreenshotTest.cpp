@@ -1,6 +1,6 @@
-// Screenshots of the main window after a search with context lines and a
-// sorted column, at 100 % and at 200 %, saved as PNG in the build folder for a
-// person to look at.
+// Screenshots of the main window at its first size, at its least size and
+// after a sorted search, at 100 %, 150 % and 200 %, saved as PNG in the build
+// folder for a person to look at; with checks that the layout is usable.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,6 +8,8 @@
 
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "resource.h"
 #include "tests/PngWriter.h"
@@ -15,6 +17,7 @@
 #include "tests/ui/UiHarness.h"
 #include "ui/ResultListBox.h"
 #include "ui/Window.h"
+#include "ui/WindowPlacement.h"
 
 namespace {
 
@@ -32,6 +35,61 @@ SIZE PngSize(const std::wstring& path) {
 
 std::wstring ShotName(int dpi) { return BuildFolderFile(L"mirlock-main-" + std::to_wstring(dpi) + L"dpi.png"); }
 
+// Every visible control of the panel lies inside it and overlaps no other
+// (a group box holds its members; the collapsed group's line sits beside
+// its title); every column of the list can be reached.
+void ExpectUsableLayout(AppHarness& ui, const std::string& where) {
+    RECT panel{};
+    GetClientRect(ui.Panel(), &panel);
+    std::vector<std::pair<HWND, RECT>> shown;
+    for (HWND c = GetWindow(ui.Panel(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (!(GetWindowLongW(c, GWL_STYLE) & WS_VISIBLE))
+            continue;
+        const RECT r = ChildRectInParent(c, ui.Panel());
+        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= panel.right && r.bottom <= panel.bottom)
+            << where << ": control " << GetDlgCtrlID(c) << " reaches outside the panel";
+        shown.emplace_back(c, r);
+    }
+    auto isFrame = [](HWND c) {
+        wchar_t name[32] = {};
+        GetClassNameW(c, name, 32);
+        const LONG style = GetWindowLongW(c, GWL_STYLE);
+        return (_wcsicmp(name, L"Button") == 0 && (style & 0x0F) == BS_GROUPBOX) ||
+               (_wcsicmp(name, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ETCHEDHORZ);
+    };
+    for (size_t i = 0; i < shown.size(); ++i) {
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            if (isFrame(shown[i].first) || isFrame(shown[j].first))
+                continue;
+            RECT both{};
+            EXPECT_FALSE(IntersectRect(&both, &shown[i].second, &shown[j].second))
+                << where << ": controls " << GetDlgCtrlID(shown[i].first) << " and " << GetDlgCtrlID(shown[j].first)
+                << " overlap";
+        }
+    }
+    // The list is wide enough for its columns, or scrolls sideways to them.
+    RECT list{};
+    GetClientRect(ui.List().ListBox(), &list);
+    const int columns = ui.List().ColumnsWidth();
+    if (columns > list.right) {
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_RANGE | SIF_PAGE;
+        ASSERT_TRUE(GetScrollInfo(ui.List().ListBox(), SB_HORZ, &info)) << where;
+        EXPECT_EQ(info.nMax + 1, columns) << where;
+        EXPECT_EQ(static_cast<int>(info.nPage), list.right) << where;
+        EXPECT_TRUE(GetWindowLongW(ui.List().ListBox(), GWL_STYLE) & WS_HSCROLL) << where;
+    }
+    EXPECT_GE(list.right, ScalePixels(ResultListBox::kMinWidth, WindowDpi(ui.Main())) - GetSystemMetrics(SM_CXVSCROLL) - 1)
+        << where;
+}
+
+void Shoot(AppHarness& ui, const std::wstring& kind, int dpi) {
+    RedrawWindow(ui.Main(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ui.PumpIdle();
+    EXPECT_TRUE(SaveWindowPng(ui.Main(), BuildFolderFile(L"mirlock-" + kind + L"-" + std::to_wstring(dpi) + L"dpi.png")));
+}
+
 }  // namespace
 
 TEST(Screenshot, MainWindowAfterASortedSearch) {
@@ -45,9 +103,40 @@ TEST(Screenshot, MainWindowAfterASortedSearch) {
                     "</body></file></xliff>");
     files.WriteFile(L"notes\\todo.txt", "colour, colour, colour and one more colour");
     files.WriteFile(L"notes\\empty.txt", "");
+    files.WriteFile(L"notes\\long.txt", std::string(90, 'x') + " a colour far along the line " + std::string(30, 'y'));
     AppHarness ui;
     ASSERT_TRUE(ui.Start(files.Path().substr(0, files.Path().size() - 1).c_str()));
     const int dpi = WindowDpi(ui.Main());
+    // The first window fits the screen and shows every column.
+    RECT window{}, work{};
+    GetWindowRect(ui.Main(), &window);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_TRUE(window.left >= work.left && window.top >= work.top && window.right <= work.right &&
+                window.bottom <= work.bottom);
+    if (work.right - work.left >= ScalePixels(kDefaultWindowWidth, dpi)) {
+        RECT list{};
+        GetClientRect(ui.List().ListBox(), &list);
+        EXPECT_LE(ui.List().ColumnsWidth(), list.right) << "every column in view at first";
+    }
+    ui.SetText(IDC_SEARCH_TEXT, L"colour");
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    ASSERT_TRUE(ui.Search());
+    ASSERT_EQ(ui.List().RowCount(), 4);  // the empty file has no text: no row
+    ExpectUsableLayout(ui, "default size");
+    Shoot(ui, L"default", dpi);
+
+    // The least window: the panel's controls whole, the list still usable.
+    ui.Click(IDC_CONVERTERS_TOGGLE);
+    SetWindowPos(ui.Main(), nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);
+    ui.PumpIdle();
+    ExpectUsableLayout(ui, "least size, both groups open");
+    HWND button = ui.Control(IDOK);
+    RECT b = ChildRectInParent(button, ui.Main()), client{};
+    GetClientRect(ui.Main(), &client);
+    EXPECT_LE(b.bottom, client.bottom) << "the Search button can be reached";
+    Shoot(ui, L"minimum", dpi);
+    ui.Click(IDC_CONVERTERS_TOGGLE);
+
     SetWindowPos(ui.Main(), nullptr, 20, 20, ScalePixels(980, dpi), ScalePixels(480, dpi), SWP_NOZORDER);
     // The splitter dragged to a third of the new width, as a user would.
     HWND splitter = GetDlgItem(ui.Main(), IDC_SPLITTER);
@@ -59,15 +148,11 @@ TEST(Screenshot, MainWindowAfterASortedSearch) {
     SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 10));
     SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(static_cast<WORD>(x), 10));
     SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(x), 10));
-    ui.SetText(IDC_SEARCH_TEXT, L"colour");
-    ui.Click(IDC_OPTIONS_TOGGLE);
-    CheckDlgButton(ui.Panel(), IDC_CASE, BST_UNCHECKED);
-    ASSERT_TRUE(ui.Search());
-    ASSERT_EQ(ui.List().RowCount(), 3);  // the empty file has no text: no row
     ui.List().ClickColumn(1);  // Name, descending
     ui.List().ClickColumn(1);  // Name, ascending
     SendMessageW(ui.List().ListBox(), LB_SETSEL, TRUE, 0);
     ui.PumpIdle();
+    ExpectUsableLayout(ui, "980 x 480");
     RedrawWindow(ui.Main(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     ui.PumpIdle();
 
@@ -84,10 +169,10 @@ TEST(Screenshot, MainWindowAfterASortedSearch) {
     EXPECT_GT(size.cx, ScalePixels(900, dpi));
 }
 
-// The same window in a process started with 200 % set for the user.
-TEST(Screenshot, AtTwoHundredPercent) {
+// The same window in processes started with 150 % and 200 % set for the user.
+TEST(Screenshot, AtOneHundredFiftyAndTwoHundredPercent) {
     if (WindowDpi(nullptr) != 96)
-        GTEST_SKIP() << "this process is the one at 200 %";
+        GTEST_SKIP() << "this process is one of those at a higher DPI";
     HKEY desktop = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &desktop, nullptr),
@@ -95,34 +180,35 @@ TEST(Screenshot, AtTwoHundredPercent) {
     DWORD previous = 0, size = sizeof previous;
     const bool hadValue = RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr,
                                            reinterpret_cast<BYTE*>(&previous), &size) == ERROR_SUCCESS;
-    const DWORD dpi = 192;
-    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_filter=Screenshot.MainWindowAfterASortedSearch";
-    STARTUPINFOW startup{sizeof startup};
-    PROCESS_INFORMATION process{};
-    DeleteFileW(ShotName(192).c_str());
-    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &process);
-    DWORD exitCode = 1;
-    if (started) {
-        WaitForSingleObject(process.hProcess, 120000);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
+    for (const DWORD dpi : {144u, 192u}) {
+        RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring commandLine =
+            L"\"" + std::wstring(self) + L"\" --gtest_filter=Screenshot.MainWindowAfterASortedSearch";
+        STARTUPINFOW startup{sizeof startup};
+        PROCESS_INFORMATION process{};
+        DeleteFileW(ShotName(dpi).c_str());
+        const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                            nullptr, &startup, &process);
+        DWORD exitCode = 1;
+        if (started) {
+            WaitForSingleObject(process.hProcess, 120000);
+            GetExitCodeProcess(process.hProcess, &exitCode);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        EXPECT_TRUE(started);
+        EXPECT_EQ(exitCode, 0u) << "the window test at " << dpi << " DPI failed";
+        const SIZE big = PngSize(ShotName(dpi));
+        const SIZE small = PngSize(ShotName(96));
+        EXPECT_GT(big.cx, small.cx * static_cast<LONG>(dpi - 10) / 96) << dpi;
     }
     if (hadValue)
         RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous), sizeof previous);
     else
         RegDeleteValueW(desktop, L"LogPixels");
     RegCloseKey(desktop);
-    ASSERT_TRUE(started);
-    EXPECT_EQ(exitCode, 0u) << "the window test at 200 % failed";
-    const SIZE big = PngSize(ShotName(192));
-    const SIZE small = PngSize(ShotName(96));
-    EXPECT_GT(big.cx, small.cx * 19 / 10);
 }
 
 // The two dialogs as they open, for a person to look at.
