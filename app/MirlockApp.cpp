@@ -56,6 +56,11 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
     const std::wstring folder = FolderFromCommandLine(commandLine.c_str());
     if (!mainWindow->Create(instance, folder.c_str()))
         return false;
+    // A window that was maximised when it was closed opens maximised,
+    // unless the caller asks for a particular state.
+    if (mainWindow->StartsMaximized() &&
+        (showCommand == SW_SHOWNORMAL || showCommand == SW_SHOWDEFAULT || showCommand == SW_SHOW))
+        showCommand = SW_SHOWMAXIMIZED;
     ShowWindow(mainWindow->hwnd, showCommand);
     UpdateWindow(mainWindow->hwnd);
     // Nothing has been asked yet: a description of the empty request would

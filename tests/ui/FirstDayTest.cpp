@@ -1,20 +1,28 @@
 // What a new user meets in the first minutes, through the real window: the
 // summary with unreadable files, empty files, a folder that is not there, a
 // stop, the case box with expressions, the collapsed group, pattern lists,
-// UTF-8 text and the column headings.
+// UTF-8 text and the column headings; what a restart restores, the sort
+// order of arriving rows, the keys and the mnemonics.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cwctype>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "resource.h"
 #include "tests/TestFiles.h"
 #include "tests/ui/UiHarness.h"
+#include "ui/MainWnd.h"
+#include "ui/ResultCells.h"
 #include "ui/ResultListBox.h"
+#include "ui/SearchControls.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -171,4 +179,184 @@ TEST_F(FirstDayTest, PatternListsUtf8AndAStoppedSearch) {
     EXPECT_EQ(ui.StatusText().rfind(L"Stopped. ", 0), 0u) << testing::PrintToString(ui.StatusText());
     ASSERT_TRUE(ui.Search());
     EXPECT_EQ(ui.StatusText(), L"Found 305 matches.");
+}
+
+TEST_F(FirstDayTest, ARestartRestoresWhatTheUserLeft) {
+    files.WriteFile(L"b.txt", "term");
+    files.WriteFile(L"sub\\a.txt", "term term");
+    RECT placed{};
+    int barLeft = 0;
+    {
+        AppHarness ui;
+        ASSERT_TRUE(ui.Start(files.Path().c_str()));
+        for (const wchar_t* text : {L"first", L"second", L"term"}) {
+            ui.SetText(IDC_SEARCH_TEXT, text);
+            ASSERT_TRUE(ui.Search());
+        }
+        ui.Click(IDC_CONVERTERS_TOGGLE);
+        ui.List().ClickColumn(4);  // Size, descending
+        ui.Command(IDM_CONTEXT);
+        ui.Command(IDM_STATUS_BAR);
+        SetWindowPos(ui.Main(), nullptr, 40, 30, 1000, 560, SWP_NOZORDER);
+        HWND splitter = GetDlgItem(ui.Main(), IDC_SPLITTER);
+        SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 10));
+        SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 10));
+        SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(60, 10));
+        ui.PumpIdle();
+        GetWindowRect(ui.Main(), &placed);
+        barLeft = ChildRectInParent(splitter, ui.Main()).left;
+        ui.Close();
+    }
+    {
+        AppHarness ui;
+        ASSERT_TRUE(ui.Start());
+        EXPECT_EQ(ComboTexts(ui.Control(IDC_SEARCH_TEXT)), (std::vector<std::wstring>{L"term", L"second", L"first"}));
+        RECT now{};
+        GetWindowRect(ui.Main(), &now);
+        EXPECT_TRUE(EqualRect(&now, &placed)) << now.left << "," << now.top << " " << now.right << "," << now.bottom;
+        EXPECT_EQ(ChildRectInParent(GetDlgItem(ui.Main(), IDC_SPLITTER), ui.Main()).left, barLeft);
+        EXPECT_FALSE(ui.Controls().OptionsExpanded());
+        EXPECT_TRUE(ui.Controls().ConvertersExpanded());
+        EXPECT_TRUE(IsWindowVisible(ui.Control(IDC_IGNORE_HIDDEN)));
+        EXPECT_FALSE(ui.List().ShowsContext());
+        EXPECT_FALSE(IsWindowVisible(ui.App().MainWindow()->StatusBar()));
+        EXPECT_EQ(ui.List().SortColumn(), 4);
+        EXPECT_FALSE(ui.List().SortAscending());
+        // The stored sort orders the rows of the next search as they come.
+        ui.SetText(IDC_LOOK_IN, files.Path());
+        ui.SetText(IDC_SEARCH_TEXT, L"term");
+        ASSERT_TRUE(ui.Search());
+        EXPECT_EQ(ui.RowNames(), (std::vector<std::wstring>{L"a.txt", L"b.txt"})) << "the larger first";
+        ShowWindow(ui.Main(), SW_MAXIMIZE);
+        ui.Close();
+    }
+    // Maximised when closed: maximised again, with the normal place kept.
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start());
+    EXPECT_TRUE(IsZoomed(ui.Main()));
+    ShowWindow(ui.Main(), SW_RESTORE);
+    RECT now{};
+    GetWindowRect(ui.Main(), &now);
+    EXPECT_TRUE(EqualRect(&now, &placed)) << now.left << "," << now.top << " " << now.right << "," << now.bottom;
+}
+
+TEST_F(FirstDayTest, RowsOfANewSearchArriveInTheShownSortOrder) {
+    for (int i = 0; i < 40; ++i)
+        files.WriteFile(L"d" + std::to_wstring(i % 4) + L"\\f" + std::to_wstring(100 + i) + L".txt",
+                        std::string(static_cast<size_t>(1 + (i * 37) % 40), 'x') + " term");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"term");
+    ASSERT_TRUE(ui.Search());
+    ui.List().ClickColumn(1);
+    ui.List().ClickColumn(1);  // names ascending
+    for (int column : {1, 4}) {
+        if (column == 4)
+            ui.List().ClickColumn(4);  // sizes, ascending as the names were
+        ASSERT_TRUE(ui.Search());
+        ASSERT_EQ(ui.List().RowCount(), 40);
+        std::vector<FileResult*> shown, sorted;
+        for (int i = 0; i < 40; ++i)
+            shown.push_back(ui.List().RowResult(i));
+        sorted = shown;
+        SortResults(sorted, ui.List().SortColumn(), ui.List().SortAscending());
+        EXPECT_EQ(shown, sorted) << "column " << column;
+    }
+    EXPECT_EQ(ui.List().RowResult(0)->size[0], 6u);
+}
+
+TEST_F(FirstDayTest, KeysReachTheListAndEveryMnemonicIsUnique) {
+    for (int i = 0; i < 5; ++i)
+        files.WriteFile(L"f" + std::to_wstring(i) + L".txt", "term");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"term");
+    ASSERT_TRUE(ui.Search());
+    HWND list = ui.List().ListBox();
+    SetFocus(list);
+    ui.PumpIdle();
+    EXPECT_EQ(SendMessageW(list, LB_GETCARETINDEX, 0, 0), 0) << "the focus rectangle stands on the first row";
+    EXPECT_TRUE(ui.List().SelectedRows().empty());
+    ui.Keys({VK_DOWN});
+    EXPECT_EQ(ui.List().SelectedRows(), std::vector<int>{0}) << "the first Down selects the first row";
+    ui.Keys({VK_DOWN});
+    EXPECT_EQ(ui.List().SelectedRows(), std::vector<int>{1});
+
+    // At the least size the columns scroll sideways, the header with them.
+    SetWindowPos(ui.Main(), nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);
+    ui.PumpIdle();
+    RECT client{};
+    GetClientRect(list, &client);
+    const int columns = ui.List().ColumnsWidth();
+    ASSERT_GT(columns, client.right);
+    SendMessageW(list, WM_HSCROLL, SB_RIGHT, 0);
+    EXPECT_EQ(GetScrollPos(list, SB_HORZ), columns - client.right);
+    EXPECT_EQ(ChildRectInParent(ui.List().Header(), ui.List().hwnd).left, client.right - columns);
+    SendMessageW(list, WM_HSCROLL, SB_LINELEFT, 0);
+    EXPECT_EQ(ChildRectInParent(ui.List().Header(), ui.List().hwnd).left, client.right - columns + 15);
+    SendMessageW(list, WM_HSCROLL, SB_LEFT, 0);
+    EXPECT_EQ(ChildRectInParent(ui.List().Header(), ui.List().hwnd).left, 0);
+
+    // Mnemonics: unique in the panel, in each dialog, in the menu bar and in each menu.
+    auto mnemonic = [](const std::wstring& text) -> wchar_t {
+        for (size_t i = 0; i + 1 < text.size(); ++i) {
+            if (text[i] == L'&' && text[i + 1] != L'&')
+                return static_cast<wchar_t>(towupper(text[i + 1]));
+            if (text[i] == L'&')
+                ++i;
+        }
+        return 0;
+    };
+    auto expectUnique = [&](const std::vector<std::wstring>& texts, const std::string& where) {
+        std::map<wchar_t, std::wstring> seen;
+        for (const auto& t : texts) {
+            const wchar_t m = mnemonic(t);
+            if (!m)
+                continue;
+            EXPECT_TRUE(seen.emplace(m, t).second)
+                << where << ": Alt+" << static_cast<char>(m) << " is " << testing::PrintToString(seen[m]) << " and "
+                << testing::PrintToString(t);
+        }
+        return seen.size();
+    };
+    auto childTexts = [](HWND parent) {
+        std::vector<std::wstring> texts;
+        for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            wchar_t text[256] = {};
+            GetWindowTextW(c, text, 256);
+            texts.push_back(text);
+        }
+        return texts;
+    };
+    EXPECT_GE(expectUnique(childTexts(ui.Panel()), "panel"), 9u);
+    HMENU bar = GetMenu(ui.Main());
+    std::vector<std::wstring> titles;
+    for (int i = 0; i < GetMenuItemCount(bar); ++i) {
+        wchar_t text[128] = {};
+        GetMenuStringW(bar, i, text, 128, MF_BYPOSITION);
+        titles.push_back(text);
+        std::vector<std::wstring> items;
+        HMENU popup = GetSubMenu(bar, i);
+        for (int k = 0; k < GetMenuItemCount(popup); ++k) {
+            wchar_t item[128] = {};
+            GetMenuStringW(popup, k, item, 128, MF_BYPOSITION);
+            if (item[0]) {
+                items.push_back(item);
+                EXPECT_NE(mnemonic(item), 0) << "menu item " << testing::PrintToString(std::wstring(item));
+            }
+        }
+        expectUnique(items, "menu " + std::to_string(i));
+    }
+    EXPECT_EQ(expectUnique(titles, "menu bar"), titles.size());
+    for (const auto& [caption, command] : {std::pair{L"Options", IDM_OPTIONS}, std::pair{L"About Mirlock", IDM_ABOUT}}) {
+        size_t found = 0;
+        WhenDialogOpens(caption, [&](HWND dialog) {
+            found = expectUnique(childTexts(dialog), testing::PrintToString(std::wstring(caption)));
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+        ui.Command(command);
+        StopWatchingDialogs();
+        if (command == IDM_OPTIONS)
+            EXPECT_GE(found, 6u);
+    }
 }

@@ -163,6 +163,25 @@ TEST(ResultCells, SortingIsStableTotalAndReversible) {
     EXPECT_EQ(rows.size(), 4u);
 }
 
+TEST(ResultCells, AContextLineStartsLateEnoughToShowItsHit) {
+    // Ten pixels a unit, an ellipsis of ten.
+    const auto width = [](size_t from, size_t to) { return static_cast<int>(to - from) * 10; };
+    const struct {
+        size_t before;
+        int available;
+        size_t first;
+    } cases[] = {
+        {0, 200, 0},     // the hit starts the line
+        {10, 200, 0},    // it begins just at half the width
+        {11, 200, 2},    // one unit further: an ellipsis and nine units before it
+        {15, 200, 6},    // ellipsis + 9 units = 100
+        {50, 1000, 0},   // a wide list leaves the line alone
+        {5, 10, 5},      // too narrow for anything before the hit
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FirstShownUnit(width, c.before, 10, c.available), c.first) << c.before << " in " << c.available;
+}
+
 TEST(AppTexts, SummaryAndRequestLines) {
     // The four examples: S searched, F matched, M matches.
     EXPECT_EQ(FormatSearchSummary(10, 3, 3), L"Found 3 matches.");
