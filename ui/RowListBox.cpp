@@ -278,6 +278,27 @@ void RowListBox::ScrollSidewaysTo(int x) {
     InvalidateRect(hwnd, nullptr, FALSE);
 }
 
+int RowListBox::ScrollRequestTarget(int bar, WORD request, int position, int page, int end) const {
+    const int line = ScalePixels(kLineStep, dpi);
+    switch (request) {
+    case SB_LINEUP: return position - line;  // SB_LINELEFT too, as the rest
+    case SB_LINEDOWN: return position + line;
+    case SB_PAGEUP: return position - page;
+    case SB_PAGEDOWN: return position + page;
+    case SB_TOP: return 0;
+    case SB_BOTTOM: return end;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_TRACKPOS;
+        GetScrollInfo(hwnd, bar, &info);
+        return info.nTrackPos;
+    }
+    default: return position;
+    }
+}
+
 void RowListBox::ScrollTo(int y) {
     const int maxY = std::max(0, TotalHeight() - ClientHeight());
     y = std::clamp(y, 0, maxY);
@@ -524,51 +545,12 @@ LRESULT RowListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
-    case WM_VSCROLL: {
-        const int line = ScalePixels(kLineStep, dpi);
-        const int page = ClientHeight();
-        switch (LOWORD(wParam)) {
-        case SB_LINEUP: ScrollTo(scrollY - line); break;
-        case SB_LINEDOWN: ScrollTo(scrollY + line); break;
-        case SB_PAGEUP: ScrollTo(scrollY - page); break;
-        case SB_PAGEDOWN: ScrollTo(scrollY + page); break;
-        case SB_TOP: ScrollTo(0); break;
-        case SB_BOTTOM: ScrollTo(TotalHeight()); break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            SCROLLINFO info{};
-    info.cbSize = sizeof info;
-            info.fMask = SIF_TRACKPOS;
-            GetScrollInfo(hwnd, SB_VERT, &info);
-            ScrollTo(info.nTrackPos);
-            break;
-        }
-        default: break;
-        }
+    case WM_VSCROLL:
+        ScrollTo(ScrollRequestTarget(SB_VERT, LOWORD(wParam), scrollY, ClientHeight(), TotalHeight()));
         return 0;
-    }
-    case WM_HSCROLL: {
-        const int line = ScalePixels(kLineStep, dpi);
-        switch (LOWORD(wParam)) {
-        case SB_LINELEFT: ScrollSidewaysTo(scrollX - line); break;
-        case SB_LINERIGHT: ScrollSidewaysTo(scrollX + line); break;
-        case SB_PAGELEFT: ScrollSidewaysTo(scrollX - clientWidth); break;
-        case SB_PAGERIGHT: ScrollSidewaysTo(scrollX + clientWidth); break;
-        case SB_LEFT: ScrollSidewaysTo(0); break;
-        case SB_RIGHT: ScrollSidewaysTo(contentWidth); break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            SCROLLINFO info{};
-            info.cbSize = sizeof info;
-            info.fMask = SIF_TRACKPOS;
-            GetScrollInfo(hwnd, SB_HORZ, &info);
-            ScrollSidewaysTo(info.nTrackPos);
-            break;
-        }
-        default: break;
-        }
+    case WM_HSCROLL:
+        ScrollSidewaysTo(ScrollRequestTarget(SB_HORZ, LOWORD(wParam), scrollX, clientWidth, contentWidth));
         return 0;
-    }
     case 0x020E: {  // WM_MOUSEHWHEEL: a tilted wheel scrolls sideways
         const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
         ScrollSidewaysTo(scrollX + notches * 3 * ScalePixels(kLineStep, dpi));

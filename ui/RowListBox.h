@@ -88,6 +88,8 @@ private:
     void UpdateHorizontalBar();
     void ScrollBarLater();
     void ScrollTo(int y);
+    // Where a scroll bar's request moves `position` (`end`: the far end).
+    int ScrollRequestTarget(int bar, WORD request, int position, int page, int end) const;
     void EnsureVisible(int index);
     void InvalidateRow(int index);
     void Changed();  // repaints and rescrolls when drawing is on

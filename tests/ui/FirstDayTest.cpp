@@ -26,17 +26,6 @@
 
 namespace {
 
-std::vector<std::wstring> ComboTexts(HWND combo) {
-    std::vector<std::wstring> texts;
-    const int n = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-        wchar_t text[300] = {};
-        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        texts.push_back(text);
-    }
-    return texts;
-}
-
 std::wstring HeaderText(AppHarness& ui, int item) {
     wchar_t text[64] = {};
     HDITEMW h{};
@@ -92,7 +81,7 @@ TEST_F(FirstDayTest, AFolderThatIsNotThereIsSaidSoAndNotRemembered) {
     ui.SetText(IDC_SEARCH_TEXT, L"term");
     ASSERT_TRUE(ui.Search());
     ASSERT_EQ(ui.List().RowCount(), 1);
-    const std::vector<std::wstring> history = ComboTexts(ui.Control(IDC_LOOK_IN));
+    const std::vector<std::wstring> history = ComboEntries(ui.Control(IDC_LOOK_IN));
 
     const std::wstring missing = files.Path() + L"nowhere";
     ui.SetText(IDC_LOOK_IN, missing);
@@ -100,7 +89,7 @@ TEST_F(FirstDayTest, AFolderThatIsNotThereIsSaidSoAndNotRemembered) {
     ui.PumpIdle();
     EXPECT_FALSE(ui.App().IsSearching());
     EXPECT_EQ(ui.StatusText(), L"The folder " + missing + L" does not exist.");
-    EXPECT_EQ(ComboTexts(ui.Control(IDC_LOOK_IN)), history);
+    EXPECT_EQ(ComboEntries(ui.Control(IDC_LOOK_IN)), history);
     EXPECT_EQ(ui.List().RowCount(), 0) << "no rows that could be taken for this folder's";
     EXPECT_EQ(ui.Text(ui.Control(IDC_LOOK_IN)), missing) << "the text stays to be mended";
     // A file is not a folder either.
@@ -210,7 +199,7 @@ TEST_F(FirstDayTest, ARestartRestoresWhatTheUserLeft) {
     {
         AppHarness ui;
         ASSERT_TRUE(ui.Start());
-        EXPECT_EQ(ComboTexts(ui.Control(IDC_SEARCH_TEXT)), (std::vector<std::wstring>{L"term", L"second", L"first"}));
+        EXPECT_EQ(ComboEntries(ui.Control(IDC_SEARCH_TEXT)), (std::vector<std::wstring>{L"term", L"second", L"first"}));
         RECT now{};
         GetWindowRect(ui.Main(), &now);
         EXPECT_TRUE(EqualRect(&now, &placed)) << now.left << "," << now.top << " " << now.right << "," << now.bottom;

@@ -36,17 +36,6 @@ std::string Repeat(const std::string& piece, int n) {
 
 RECT ChildRect(HWND child) { return ChildRectInParent(child, GetParent(child)); }
 
-std::vector<std::wstring> ComboEntries(HWND combo) {
-    std::vector<std::wstring> entries;
-    const int n = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-        wchar_t text[300] = {};
-        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        entries.push_back(text);
-    }
-    return entries;
-}
-
 void ClickHeader(AppHarness& ui, int item) { ui.ClickHeader(item); }
 
 int HeaderSortMark(AppHarness& ui, int item) {

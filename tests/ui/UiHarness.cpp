@@ -324,3 +324,16 @@ void AppHarness::ClickHeader(int item) {
     SendMessageW(header, WM_LBUTTONUP, 0, at);
     PumpIdle();
 }
+
+std::vector<std::wstring> ComboEntries(HWND combo) {
+    std::vector<std::wstring> entries;
+    const int n = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+        std::wstring text(length > 0 ? static_cast<size_t>(length) : 0, L'\0');
+        if (length > 0)
+            SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        entries.push_back(text);
+    }
+    return entries;
+}

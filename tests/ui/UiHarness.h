@@ -91,6 +91,9 @@ void WhenDialogOpens(const wchar_t* caption, std::function<void(HWND)> action);
 // Forgets an action that no dialog came for.
 void StopWatchingDialogs();
 
+// The entries of a combo box's list, in order.
+std::vector<std::wstring> ComboEntries(HWND combo);
+
 // The clipboard's Unicode text.
 std::wstring ClipboardText();
 void SetClipboardText(const std::wstring& text);
