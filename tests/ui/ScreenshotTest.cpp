@@ -148,6 +148,9 @@ TEST(Screenshot, MainWindowAfterASortedSearch) {
     SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 10));
     SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(static_cast<WORD>(x), 10));
     SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(x), 10));
+    // As the screen shows it after the drag, nothing painted on purpose.
+    ui.PumpIdle();
+    EXPECT_TRUE(SaveWindowPng(ui.Main(), BuildFolderFile(L"mirlock-dragged-" + std::to_wstring(dpi) + L"dpi.png")));
     ui.List().ClickColumn(1);  // Name, descending
     ui.List().ClickColumn(1);  // Name, ascending
     SendMessageW(ui.List().ListBox(), LB_SETSEL, TRUE, 0);
