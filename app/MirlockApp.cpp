@@ -229,6 +229,8 @@ void MirlockApp::SetSearching(int newSearching) {
             panel->SetPanelBusy(true);
         return;
     }
+    if (ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr)
+        list->PlaceArrivedRows();
     const std::wstring summary = FormatSearchSummary(request, stopped);
     if (!summary.empty())
         SetStatusLine(summary.c_str(), true);

@@ -16,6 +16,9 @@
 namespace {
 
 constexpr int kHeaderHeight = 18;  // pixels at 96 DPI
+constexpr UINT_PTR kPlaceTimer = 1;
+// Rows that arrive in a sorted list are placed this long after the first of them.
+constexpr UINT kPlaceDelayMs = 50;
 
 struct ColumnSpec {
     unsigned textId;  // 0: no text
@@ -126,8 +129,14 @@ bool ResultListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         return true;
     case WM_DESTROY:
         // The list box goes before this object: rows arriving now are dropped.
+        Clear();
         rows = nullptr;
         return false;
+    case WM_TIMER:
+        if (wParam != kPlaceTimer)
+            return false;
+        PlaceArrivedRows();
+        return true;
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) != listBox || !listBox)
             return false;
@@ -335,6 +344,7 @@ bool ResultListBox::OnHeaderNotify(const NMHDR* notify, LRESULT* result) {
 }
 
 void ResultListBox::ShowRowMenu(int x, int y) {
+    PlaceArrivedRows();
     POINT at = {x, y};
     if (x == -1 && y == -1) {
         // From the keyboard: at the current row.
@@ -400,6 +410,7 @@ void ResultListBox::SetSortOrder(int column, bool ascending) {
 }
 
 void ResultListBox::ClickColumn(int column) {
+    PlaceArrivedRows();
     if (column < 1 || column >= kColumnCount)
         return;
     HDITEMW format{};
@@ -450,22 +461,56 @@ void ResultListBox::AddRow(FileResult* result) {
         rows->Add(reinterpret_cast<ULONG_PTR>(result));
         return;
     }
-    // A sorted list stays sorted: the new row goes where the sort puts it.
+    // A sorted list stays sorted: the new row goes where the sort puts it,
+    // a moment later, together with the rows that come with it.
+    arrived.push_back(result);
+    if (arrived.size() == 1)
+        SetTimer(hwnd, kPlaceTimer, kPlaceDelayMs, nullptr);
+}
+
+void ResultListBox::PlaceArrivedRows() {
+    if (arrived.empty())
+        return;
+    KillTimer(hwnd, kPlaceTimer);
+    std::vector<FileResult*> batch;
+    batch.swap(arrived);
+    if (!rows) {
+        for (FileResult* r : batch)
+            r->Release();
+        return;
+    }
     auto before = [this](const FileResult* a, const FileResult* b) {
         return sortAscending ? ResultLess(a, b, sortColumn) : ResultLess(b, a, sortColumn);
     };
-    int low = 0, high = RowCount();
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (before(result, RowResult(middle)))
-            high = middle;
-        else
-            low = middle + 1;
+    std::stable_sort(batch.begin(), batch.end(), before);
+    // Each new row goes after every row it does not come before.
+    std::vector<int> places;
+    std::vector<ULONG_PTR> data;
+    places.reserve(batch.size());
+    data.reserve(batch.size());
+    int low = 0;
+    for (FileResult* r : batch) {
+        int high = RowCount();
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            if (before(r, RowResult(middle)))
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        places.push_back(low);
+        data.push_back(reinterpret_cast<ULONG_PTR>(r));
     }
-    rows->Insert(low, reinterpret_cast<ULONG_PTR>(result));
+    rows->InsertBatch(places, data);
 }
 
 void ResultListBox::Clear() {
+    if (!arrived.empty()) {
+        KillTimer(hwnd, kPlaceTimer);
+        for (FileResult* r : arrived)
+            r->Release();
+        arrived.clear();
+    }
     if (rows)
         rows->DeleteAll();
 }
@@ -498,6 +543,7 @@ bool ResultListBox::IsOwnWindow(HWND window) const {
 }
 
 void ResultListBox::OpenCurrent() {
+    PlaceArrivedRows();
     if (!listBox)
         return;
     const LRESULT row = SendMessageW(listBox, LB_GETCARETINDEX, 0, 0);
@@ -513,6 +559,7 @@ void ResultListBox::OpenCurrent() {
 }
 
 void ResultListBox::SetShowContext(bool show) {
+    PlaceArrivedRows();
     showContext = show;
     if (!rows)
         return;
@@ -524,14 +571,11 @@ void ResultListBox::SetShowContext(bool show) {
         r->AddRef();
         results.push_back(r);
     }
-    // Every row is measured again on its way back in.
+    // Every row is measured again on its way back in, in the same order.
     rows->SetRedraw(false);
     Clear();
-    for (FileResult* r : results) {
-        r->AddRef();
-        AddRow(r);
-        r->Release();
-    }
+    for (FileResult* r : results)
+        rows->Add(reinterpret_cast<ULONG_PTR>(r));  // the extra reference becomes the row's
     rows->SetRedraw(true);
 }
 
@@ -554,6 +598,7 @@ void ResultListBox::SetClipboardText(const std::wstring& text) {
 }
 
 void ResultListBox::CopyPaths() {
+    PlaceArrivedRows();
     std::wstring text;
     for (int row : SelectedRows()) {
         if (!text.empty())
@@ -565,6 +610,7 @@ void ResultListBox::CopyPaths() {
 }
 
 void ResultListBox::EditCommand(int id) {
+    PlaceArrivedRows();
     if (!listBox)
         return;
     if (id == IDM_SELECT_ALL) {

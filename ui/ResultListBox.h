@@ -34,6 +34,9 @@ public:
     void AddRow(FileResult* result);
     // Removes every row, releasing each row's reference.
     void Clear();
+    // Puts the rows that arrived in a sorted list into their places now
+    // (they are placed in batches, a moment after they arrive).
+    void PlaceArrivedRows();
 
     int RowCount() const;
     int SelectedCount() const;
@@ -87,5 +90,9 @@ private:
     bool sortAscending = false;
     int dpi = 96;  // read once: asking costs a call into the system for every row
     int scrollX = 0;
+    // Rows that arrived while the list is sorted, each holding its reference,
+    // waiting to be merged into the rows: placing each one at once would
+    // move every row below it, for every row of a large search.
+    std::vector<FileResult*> arrived;
     int headerHeight = 18;
 };

@@ -108,24 +108,37 @@ int RowListBox::Add(ULONG_PTR data) {
     return index;
 }
 
-int RowListBox::Insert(int index, ULONG_PTR data) {
-    if (index >= Count())
-        return Add(data);
-    index = std::max(index, 0);
-    const int height = Measure(index, data);
-    rows.insert(rows.begin() + index, Row{data, height, false});
-    topsValid = std::min<size_t>(topsValid, index + 1);
-    if (caret >= index)
-        ++caret;
-    if (anchor >= index)
-        ++anchor;
+void RowListBox::InsertBatch(const std::vector<int>& before, const std::vector<ULONG_PTR>& data) {
+    if (data.empty() || before.size() != data.size())
+        return;
+    std::vector<Row> merged;
+    merged.reserve(rows.size() + data.size());
+    int newCaret = -1, newAnchor = -1;
+    size_t k = 0;
+    for (int i = 0;; ++i) {
+        while (k < data.size() && before[k] <= i) {
+            merged.push_back({data[k], Measure(static_cast<int>(merged.size()), data[k]), false});
+            ++k;
+        }
+        if (i >= Count())
+            break;
+        if (i == caret)
+            newCaret = static_cast<int>(merged.size());
+        if (i == anchor)
+            newAnchor = static_cast<int>(merged.size());
+        merged.push_back(rows[i]);
+    }
+    for (; k < data.size(); ++k)
+        merged.push_back({data[k], Measure(static_cast<int>(merged.size()), data[k]), false});
+    rows.swap(merged);
+    caret = newCaret;
+    anchor = newAnchor;
+    topsValid = std::min<size_t>(topsValid, static_cast<size_t>(std::max(before.front(), 0)) + 1);
     if (redraw) {
-        // Every row below moves: the whole view is painted again, without
-        // measuring where the new row lies (that would sum every row above).
+        // The rows below the first new one move: the view is painted again.
         ScrollBarLater();
         InvalidateRect(hwnd, nullptr, FALSE);
     }
-    return index;
 }
 
 void RowListBox::SendDelete(int index) {

@@ -48,9 +48,10 @@ public:
     int Count() const { return static_cast<int>(rows.size()); }
     bool IsRow(int index) const { return index >= 0 && index < Count(); }
     int Add(ULONG_PTR data);
-    // Puts a row before row `index` (at the end when it is Count()); the
+    // Puts each data[k] before row before[k] of the list as it is now (at
+    // the end for Count()), `before` not decreasing, in one pass; the
     // selection, caret and anchor stay with their rows.
-    int Insert(int index, ULONG_PTR data);
+    void InsertBatch(const std::vector<int>& before, const std::vector<ULONG_PTR>& data);
     bool Delete(int index);
     void DeleteAll();
     int DeleteSelected();

@@ -160,3 +160,26 @@ TEST_F(RowListBoxTest, SelectionCaretAndNotices) {
     EXPECT_EQ(Send(LB_GETTOPINDEX), 4);
     EXPECT_EQ(Rect(4).top, 0);
 }
+
+TEST_F(RowListBoxTest, BatchesOfRowsGoBetweenTheRowsAndSelectionsStayWithTheirRows) {
+    for (ULONG_PTR data : {110, 120, 130, 140})
+        Add(data);
+    Send(LB_SETSEL, TRUE, 1);
+    Send(LB_SETCARETINDEX, 2);
+    RowListBox* rows = RowListBox::FromWindow(list);
+    ASSERT_NE(rows, nullptr);
+    // Before the first row, two between rows 1 and 2, one past the last.
+    rows->InsertBatch({0, 2, 2, 4}, {205, 215, 216, 250});
+    std::vector<LRESULT> data;
+    for (int i = 0; i < Send(LB_GETCOUNT); ++i)
+        data.push_back(Send(LB_GETITEMDATA, i));
+    EXPECT_EQ(data, (std::vector<LRESULT>{205, 110, 120, 215, 216, 130, 140, 250}));
+    EXPECT_EQ(Selected(), std::vector<int>{2}) << "row 120 stays selected";
+    EXPECT_EQ(Send(LB_GETCARETINDEX), 5) << "the caret stays on row 130";
+    // Heights measured for the new rows, positions summed again.
+    EXPECT_EQ(Send(LB_GETITEMHEIGHT, 3), 15);
+    EXPECT_EQ(Rect(3).top, 5 + 10 + 20);
+    EXPECT_EQ(Rect(7).top, 5 + 10 + 20 + 15 + 16 + 30 + 40);
+    rows->InsertBatch({}, {});
+    EXPECT_EQ(Send(LB_GETCOUNT), 8);
+}
