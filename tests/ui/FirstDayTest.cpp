@@ -23,6 +23,7 @@
 #include "ui/ResultListBox.h"
 #include "ui/SearchControls.h"
 #include "ui/Window.h"
+#include "ui/WindowPlacement.h"
 
 namespace {
 
@@ -347,5 +348,62 @@ TEST_F(FirstDayTest, KeysReachTheListAndEveryMnemonicIsUnique) {
         StopWatchingDialogs();
         if (command == IDM_OPTIONS)
             EXPECT_GE(found, 6u);
+    }
+}
+
+TEST(WindowPlacement, FirstAndStoredRectanglesFitTheScreen) {
+    // The first window, scaled to the DPI, centred, cut to a small screen.
+    const RECT laptop = {0, 0, 1366, 728};
+    RECT r = DefaultWindowRect(laptop, 96);
+    EXPECT_EQ(r.right - r.left, kDefaultWindowWidth);
+    EXPECT_EQ(r.bottom - r.top, kDefaultWindowHeight);
+    EXPECT_EQ(r.left, (1366 - kDefaultWindowWidth) / 2);
+    const RECT big = {0, 0, 2560, 1400};
+    r = DefaultWindowRect(big, 192);
+    EXPECT_EQ(r.right - r.left, 2 * kDefaultWindowWidth);
+    r = DefaultWindowRect(laptop, 192);
+    EXPECT_TRUE(EqualRect(&r, &laptop)) << "no larger than the work area";
+    const RECT shifted = {100, 50, 1100, 750};  // a work area that does not start at 0
+    r = DefaultWindowRect(shifted, 96);
+    EXPECT_TRUE(r.left >= 100 && r.top >= 50 && r.right <= 1100 && r.bottom <= 750);
+
+    // A stored place: scaled from the DPI it was stored at, kept on the screen.
+    StoredPlacement stored;
+    stored.valid = true;
+    stored.normal = {200, 100, 2200, 1100};
+    stored.dpi = 192;
+    r = PlacedRect(stored, big, 96);
+    EXPECT_EQ(r.left, 200);
+    EXPECT_EQ(r.right - r.left, 1000);
+    EXPECT_EQ(r.bottom - r.top, 500);
+    stored.normal = {-5000, 900, -4000, 1500};
+    stored.dpi = 96;
+    r = PlacedRect(stored, laptop, 96);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.bottom, 728);
+    EXPECT_EQ(r.right - r.left, 1000);
+}
+
+TEST_F(FirstDayTest, StoredPlacesThatMakeNoSenseGiveTheFirstWindow) {
+    const struct {
+        const wchar_t* name;
+        DWORD value;
+    } bad[] = {{L"WindowWidth", 0}, {L"WindowHeight", static_cast<DWORD>(-4)}, {L"WindowDpi", 20},
+               {L"WindowWidth", 5000000}, {L"WindowDpi", 5000}};
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    for (const auto& b : bad) {
+        for (const wchar_t* name : {L"WindowLeft", L"WindowTop"})
+            registry.WriteInt(name, 10);
+        registry.WriteInt(L"WindowWidth", 700);
+        registry.WriteInt(L"WindowHeight", 600);
+        registry.WriteInt(L"WindowDpi", 96);
+        registry.WriteInt(b.name, b.value);
+        AppHarness ui;
+        ASSERT_TRUE(ui.Start());
+        RECT now{};
+        GetWindowRect(ui.Main(), &now);
+        const RECT first = DefaultWindowRect(work, WindowDpi(ui.Main()));
+        EXPECT_TRUE(EqualRect(&now, &first)) << testing::PrintToString(std::wstring(b.name)) << " " << b.value;
     }
 }
