@@ -271,10 +271,23 @@ TEST_F(FirstDayTest, KeysReachTheListAndEveryMnemonicIsUnique) {
     EXPECT_EQ(ui.List().SelectedRows(), std::vector<int>{0}) << "the first Down selects the first row";
     ui.Keys({VK_DOWN});
     EXPECT_EQ(ui.List().SelectedRows(), std::vector<int>{1});
+    // Leaving the list and coming back keeps the caret where it was.
+    SetFocus(ui.Control(IDC_SEARCH_TEXT));
+    SetFocus(list);
+    ui.PumpIdle();
+    EXPECT_EQ(SendMessageW(list, LB_GETCARETINDEX, 0, 0), 1);
 
     // At the least size the columns scroll sideways, the header with them.
     SetWindowPos(ui.Main(), nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);
     ui.PumpIdle();
+    // Groups opened there make the window grow: the button stays in reach.
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    ui.Click(IDC_CONVERTERS_TOGGLE);
+    RECT main{};
+    GetClientRect(ui.Main(), &main);
+    EXPECT_LE(ChildRectInParent(ui.Control(IDOK), ui.Main()).bottom, main.bottom);
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    ui.Click(IDC_CONVERTERS_TOGGLE);
     RECT client{};
     GetClientRect(list, &client);
     const int columns = ui.List().ColumnsWidth();
@@ -392,6 +405,15 @@ TEST_F(FirstDayTest, StoredPlacesThatMakeNoSenseGiveTheFirstWindow) {
                {L"WindowWidth", 5000000}, {L"WindowDpi", 5000}};
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    // A splitter stored past the window's right edge leaves the list its width.
+    registry.WriteInt(L"SplitterPosition", 100000);
+    {
+        AppHarness ui;
+        ASSERT_TRUE(ui.Start());
+        RECT list{};
+        GetWindowRect(GetDlgItem(ui.Main(), IDC_RESULT_LIST), &list);
+        EXPECT_GE(list.right - list.left, ScalePixels(ResultListBox::kMinWidth, WindowDpi(ui.Main())));
+    }
     for (const auto& b : bad) {
         for (const wchar_t* name : {L"WindowLeft", L"WindowTop"})
             registry.WriteInt(name, 10);
