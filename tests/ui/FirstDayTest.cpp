@@ -212,6 +212,12 @@ TEST_F(FirstDayTest, ARestartRestoresWhatTheUserLeft) {
         EXPECT_FALSE(IsWindowVisible(ui.App().MainWindow()->StatusBar()));
         EXPECT_EQ(ui.List().SortColumn(), 4);
         EXPECT_FALSE(ui.List().SortAscending());
+        for (int item = 0; item < 7; ++item) {
+            HDITEMW h{};
+            h.mask = HDI_FORMAT;
+            SendMessageW(ui.List().Header(), HDM_GETITEMW, item, reinterpret_cast<LPARAM>(&h));
+            EXPECT_EQ(h.fmt & (HDF_SORTUP | HDF_SORTDOWN), item == 4 ? HDF_SORTDOWN : 0) << "heading " << item;
+        }
         // The stored sort orders the rows of the next search as they come.
         ui.SetText(IDC_LOOK_IN, files.Path());
         ui.SetText(IDC_SEARCH_TEXT, L"term");
@@ -286,6 +292,15 @@ TEST_F(FirstDayTest, KeysReachTheListAndEveryMnemonicIsUnique) {
     RECT main{};
     GetClientRect(ui.Main(), &main);
     EXPECT_LE(ChildRectInParent(ui.Control(IDOK), ui.Main()).bottom, main.bottom);
+    // Without the status bar the least window (groups open) is lower by its height.
+    MINMAXINFO withBar{}, withoutBar{};
+    SendMessageW(ui.Main(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&withBar));
+    ui.Command(IDM_STATUS_BAR);
+    SendMessageW(ui.Main(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&withoutBar));
+    ui.Command(IDM_STATUS_BAR);
+    RECT status{};
+    GetWindowRect(ui.App().MainWindow()->StatusBar(), &status);
+    EXPECT_EQ(withBar.ptMinTrackSize.y - withoutBar.ptMinTrackSize.y, status.bottom - status.top);
     ui.Click(IDC_OPTIONS_TOGGLE);
     ui.Click(IDC_CONVERTERS_TOGGLE);
     RECT client{};
