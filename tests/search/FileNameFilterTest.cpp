@@ -33,6 +33,8 @@ TEST(FileNameFilter, ListsWithExclusionsOfFilesAndFolders) {
     f.Parse(L"*.xlf");
     EXPECT_TRUE(f.IsPlain());
     EXPECT_EQ(f.EnumerationPattern(), L"*.xlf");
+    // The system lists "ui.xlff" for "*.xlf" through its short name "UI~1.XLF": taken as listed.
+    EXPECT_TRUE(f.TakesFile(L"ui.xlff"));
     f.Parse(L"");
     EXPECT_TRUE(f.IsPlain());
     EXPECT_EQ(f.EnumerationPattern(), L"*.*");
