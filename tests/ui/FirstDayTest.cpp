@@ -314,6 +314,13 @@ TEST_F(FirstDayTest, KeysReachTheListAndEveryMnemonicIsUnique) {
     EXPECT_EQ(ChildRectInParent(ui.List().Header(), ui.List().hwnd).left, client.right - columns + 15);
     SendMessageW(list, WM_HSCROLL, SB_LEFT, 0);
     EXPECT_EQ(ChildRectInParent(ui.List().Header(), ui.List().hwnd).left, 0);
+    // A resize leaves the columns where they were scrolled to.
+    RECT outer{};
+    GetWindowRect(ui.Main(), &outer);
+    SetWindowPos(ui.Main(), nullptr, 0, 0, outer.right - outer.left + 3, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+    ui.PumpIdle();
+    EXPECT_EQ(GetScrollPos(list, SB_HORZ), 0);
+    EXPECT_EQ(ChildRectInParent(ui.List().Header(), ui.List().hwnd).left, 0);
 
     // Mnemonics: unique in the panel, in each dialog, in the menu bar and in each menu.
     auto mnemonic = [](const std::wstring& text) -> wchar_t {

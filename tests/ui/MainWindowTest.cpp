@@ -419,6 +419,21 @@ TEST_F(MainWindowTest, LayoutStatusBarAndSplitter) {
     EXPECT_EQ(split.barLeft, 300);
     EXPECT_EQ(split.barRight, 304);
     EXPECT_EQ(split.listWidth, 596);
+    // With what is known of the panes: a stored place (in pixels at 96 DPI),
+    // never left of the panel's least width nor, room allowing, right of
+    // the list's.
+    const struct {
+        int client, dpi, panelMin, stored, listMin, left;
+    } placed[] = {
+        {900, 96, 250, 0, 200, 300},   {900, 96, 250, 500, 200, 500}, {900, 96, 250, 800, 200, 696},
+        {900, 96, 250, 100, 200, 250}, {1800, 192, 500, 300, 400, 600}, {400, 96, 250, 0, 200, 250},
+    };
+    for (const auto& p : placed) {
+        const PaneSplit s = PlacedPaneSplit(p.client, p.dpi, p.panelMin, p.stored, p.listMin);
+        EXPECT_EQ(s.barLeft, p.left) << p.client << " " << p.stored;
+        EXPECT_EQ(s.barRight, p.left + ScalePixels(4, p.dpi));
+        EXPECT_EQ(s.listWidth, std::max(0, p.client - s.barRight));
+    }
 
     AppHarness ui;
     ASSERT_TRUE(ui.Start());

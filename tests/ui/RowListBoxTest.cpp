@@ -168,8 +168,23 @@ TEST_F(RowListBoxTest, BatchesOfRowsGoBetweenTheRowsAndSelectionsStayWithTheirRo
     Send(LB_SETCARETINDEX, 2);
     RowListBox* rows = RowListBox::FromWindow(list);
     ASSERT_NE(rows, nullptr);
+    auto pumpScrollBar = [] {
+        for (int i = 0; i < 30; ++i) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&msg);
+            Sleep(10);
+        }
+    };
+    pumpScrollBar();
     // Before the first row, two between rows 1 and 2, one past the last.
     rows->InsertBatch({0, 2, 2, 4}, {205, 215, 216, 250});
+    pumpScrollBar();
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE;
+    GetScrollInfo(list, SB_VERT, &info);
+    EXPECT_EQ(info.nMax + 1, 5 + 10 + 20 + 15 + 16 + 30 + 40 + 50) << "the scroll bar learns the new height";
     std::vector<LRESULT> data;
     for (int i = 0; i < Send(LB_GETCOUNT); ++i)
         data.push_back(Send(LB_GETITEMDATA, i));

@@ -76,6 +76,7 @@ void ExpectUsableLayout(AppHarness& ui, const std::string& where) {
         info.cbSize = sizeof info;
         info.fMask = SIF_RANGE | SIF_PAGE;
         ASSERT_TRUE(GetScrollInfo(ui.List().ListBox(), SB_HORZ, &info)) << where;
+        EXPECT_EQ(info.nMin, 0) << where;
         EXPECT_EQ(info.nMax + 1, columns) << where;
         EXPECT_EQ(static_cast<int>(info.nPage), list.right) << where;
         EXPECT_TRUE(GetWindowLongW(ui.List().ListBox(), GWL_STYLE) & WS_HSCROLL) << where;
