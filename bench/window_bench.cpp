@@ -4,7 +4,8 @@
 //       through the real loop to its end, and exits.
 //   mirlock-window-bench rows N
 //       fills the result list with N rows, then times sorting by every
-//       column, switching context lines off and on, and closing the window.
+//       column, switching context lines off and on, filling the sorted
+//       list again, and closing the window.
 // The settings key is redirected to a scratch key of its own.
 #include <windows.h>
 
@@ -54,10 +55,12 @@ int Search(MirlockApp& app, bool ignoreCase, const wchar_t* text) {
     return 0;
 }
 
-int Rows(MirlockApp& app, int count) {
-    ResultListBox& list = *app.MainWindow()->ResultList();
-    const double start = Now();
+// `placeEvery` > 0: the rows that arrived are placed after every so many,
+// as the list's timer does during a search into a sorted list.
+void AddRows(ResultListBox& list, int count, int placeEvery = 0) {
     for (int i = 0; i < count; ++i) {
+        if (placeEvery > 0 && i % placeEvery == 0)
+            list.PlaceArrivedRows();
         WIN32_FIND_DATAW entry{};
         swprintf(entry.cFileName, MAX_PATH, L"file%06d.txt", (i * 7919) % count);
         entry.nFileSizeLow = static_cast<DWORD>((i * 104729u) % 5000000u);
@@ -74,6 +77,12 @@ int Rows(MirlockApp& app, int count) {
         }
         list.AddRow(r);  // the row takes the reference, as AddResult hands it over
     }
+}
+
+int Rows(MirlockApp& app, int count) {
+    ResultListBox& list = *app.MainWindow()->ResultList();
+    const double start = Now();
+    AddRows(list, count);
     PumpUntilIdle(app);
     fprintf(stdout, "add %d rows seconds %.3f\n", list.RowCount(), Now() - start);
     static const char* names[] = {"", "name", "location", "matches", "size", "file type", "updated"};
@@ -89,6 +98,13 @@ int Rows(MirlockApp& app, int count) {
         PumpUntilIdle(app);
         fprintf(stdout, "context %s seconds %.3f\n", show ? "on" : "off", Now() - t);
     }
+    // A search into a sorted list: the rows are placed as they arrive.
+    list.Clear();
+    const double sorted = Now();
+    AddRows(list, count, 500);
+    list.PlaceArrivedRows();
+    PumpUntilIdle(app);
+    fprintf(stdout, "add %d rows to a sorted list seconds %.3f\n", list.RowCount(), Now() - sorted);
     const double t = Now();
     DestroyWindow(app.MainHandle());
     PumpUntilIdle(app);
