@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "converters/Utf8Text.h"
-#include "converters/ZipReader.h"
+#include "converters/readers/Utf8Text.h"
+#include "converters/readers/ZipReader.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
 // Building and querying the converter set.
 #include "converters/ConverterList.h"
 
-#include "converters/FilterConverter.h"
-#include "converters/LibConverter.h"
-#include "converters/LwoConverter.h"
-#include "converters/OdfConverter.h"
-#include "converters/OoxmlConverter.h"
-#include "converters/OpenTagConverter.h"
-#include "converters/TmxConverter.h"
-#include "converters/TtxConverter.h"
+#include "converters/installed/FilterConverter.h"
+#include "converters/installed/LibConverter.h"
+#include "converters/translation/LwoConverter.h"
+#include "converters/office/OdfConverter.h"
+#include "converters/office/OoxmlConverter.h"
+#include "converters/translation/OpenTagConverter.h"
+#include "converters/translation/TmxConverter.h"
+#include "converters/translation/TtxConverter.h"
 #include "converters/TxtConverter.h"
-#include "converters/XliffConverter.h"
-#include "converters/XlzConverter.h"
+#include "converters/translation/XliffConverter.h"
+#include "converters/translation/XlzConverter.h"
 
 ConverterList::~ConverterList() { ClearConverters(); }
 

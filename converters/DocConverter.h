@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/ScopedHandle.h"
+#include "base/TextBlock.h"
 
 struct SearchRequest;
 
@@ -28,7 +29,7 @@ public:
     // during this call (see Folding) and *foldedLength is then the length of
     // the text before its first NUL; otherwise it is kNotFolded and the
     // search folds.
-    static constexpr size_t kNotFolded = static_cast<size_t>(-1);
+    static constexpr size_t kNotFolded = kTextNotFolded;
     HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request,
                              size_t* foldedLength);
 
@@ -81,33 +82,3 @@ private:
     bool folding = false;
     size_t foldedUnits = kNotFolded;
 };
-
-// A zero-filled movable block of at least `bytes` bytes; null when memory is
-// short. The writer stays within the `bytes` it asked for.
-HGLOBAL AllocTextBlock(size_t bytes);
-
-// The same for a writer that puts its whole text and the terminating NUL
-// inside the `bytes` it asked for: a reused block is not cleared first, so
-// between that NUL and `bytes` an earlier text may remain (nothing reads past
-// the first NUL). Beyond `bytes` the block is zero.
-HGLOBAL AllocUnclearedTextBlock(size_t bytes);
-
-// Frees a block made by AllocTextBlock (or GlobalAlloc). The thread keeps the
-// largest freed block and hands it out again, zeroed, so that every file
-// does not pay for fresh pages; under Wine those cost ten times a memset.
-void FreeTextBlock(HGLOBAL block);
-
-struct TextBlockTraits {
-    using Handle = HGLOBAL;
-    static bool IsValid(HGLOBAL h) { return h != nullptr; }
-    static HGLOBAL Invalid() { return nullptr; }
-    static void Close(HGLOBAL h) { FreeTextBlock(h); }
-};
-using ScopedTextBlock = ScopedHandle<TextBlockTraits>;
-
-// A new text block holding `text` and its NUL; null when memory is short.
-HGLOBAL TextBlockFromString(const std::wstring& text);
-
-// The number of units before the first NUL of a locked text block. A block
-// without any NUL loses its last unit, which then serves as the terminator.
-size_t TextBlockLength(HGLOBAL block, const wchar_t* text);

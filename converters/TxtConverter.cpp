@@ -7,9 +7,9 @@
 #include <new>
 #include <vector>
 
-#include "converters/FileBlock.h"
-#include "converters/SingleByteCodePage.h"
-#include "converters/Utf8Text.h"
+#include "converters/readers/FileBlock.h"
+#include "converters/readers/SingleByteCodePage.h"
+#include "converters/readers/Utf8Text.h"
 #include "resource.h"
 #include "base/ResourceText.h"
 #include "base/ScopedHandle.h"

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "converters/LibConverter.h"
+#include "converters/installed/LibConverter.h"
 
 namespace {
 

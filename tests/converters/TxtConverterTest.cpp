@@ -175,7 +175,7 @@ TEST(TxtConverter, ConvertMemoryGoesThroughATemporaryFile) {
 #include <random>
 
 #include "base/FoldText.h"
-#include "converters/SingleByteCodePage.h"
+#include "converters/readers/SingleByteCodePage.h"
 
 namespace {
 

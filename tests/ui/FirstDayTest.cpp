@@ -381,8 +381,9 @@ TEST_F(FirstDayTest, KeysReachTheListAndEveryMnemonicIsUnique) {
         });
         ui.Command(command);
         StopWatchingDialogs();
-        if (command == IDM_OPTIONS)
+        if (command == IDM_OPTIONS) {
             EXPECT_GE(found, 6u);
+        }
     }
 }
 

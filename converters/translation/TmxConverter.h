@@ -1,0 +1,34 @@
+// TMX translation memories: the text of every variant of every unit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "converters/DocConverter.h"
+#include "converters/readers/XmlDocument.h"
+
+class OfficeText;
+
+class TmxConverter : public DocConverter {
+public:
+    TmxConverter();
+
+    HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override;
+    // At least four characters, the last three "tmx" in any case.
+    int Accepts(const wchar_t* path) override;
+    std::unique_ptr<DocConverter> Clone() const override;
+
+private:
+    bool IsIgnored(const XmlNode* element) const;
+    void FindVariants(const XmlNode* node, OfficeText& text) const;
+    void Gather(const XmlNode* node, OfficeText& text) const;
+    // Reads a memory one unit at a time: each tu element parsed on its own
+    // into a small document whose memory is reused, and the rest of the
+    // document parsed once without the units, so that the memory and time
+    // of the parse no longer grow with the whole file. False, with nothing
+    // changed, when the layout does not allow it (comments or other markup
+    // between or inside units); the whole document is parsed then.
+    bool ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) const;
+
+    std::vector<std::string> ignoredNames;  // UTF-8
+};

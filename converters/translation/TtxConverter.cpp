@@ -1,0 +1,134 @@
+// TTX conversion: the file is read as UTF-16LE, parsed as UTF-8, and the
+// selected segments are written back into the block that held the file.
+#include "converters/translation/TtxConverter.h"
+
+#include <cwchar>
+#include <rapidxml/rapidxml.hpp>
+
+#include "base/FoldText.h"
+#include "base/ResourceText.h"
+#include "base/ScopedHandle.h"
+#include "base/SearchRecords.h"
+#include "base/TextScan.h"
+#include "converters/readers/FileBlock.h"
+#include "converters/readers/Utf8Text.h"
+#include "resource.h"
+
+TtxConverter::TtxConverter() {
+    wcsncpy(typeName, LoadResourceText(IDS_TTX_TYPE_NAME).c_str(), kConverterChars - 1);
+    wcsncpy(fileSpec, LoadResourceText(IDS_TTX_FILE_SPEC).c_str(), kConverterChars - 1);
+}
+
+int TtxConverter::Accepts(const wchar_t* path) {
+    const size_t n = wcslen(path);
+    return n > 3 && _wcsicmp(path + n - 3, L"ttx") == 0;
+}
+
+std::unique_ptr<DocConverter> TtxConverter::Clone() const {
+    auto copy = std::make_unique<TtxConverter>();
+    copy->CopyStringsFrom(*this);
+    copy->sourceLanguage = sourceLanguage;
+    return copy;
+}
+
+void TtxConverter::Walk(const XmlNode* node, int includeHidden, std::string* output) {
+    bool selected = false;
+    if (node->type() == rapidxml::node_element && NameIsIgnoringCase(node, "Tuv")) {
+        if (const auto* lang = node->first_attribute("Lang")) {
+            const std::string language(lang->value(), lang->value_size());
+            if (sourceLanguage.empty())
+                sourceLanguage = language;
+            if (includeHidden || language != sourceLanguage) {
+                output->append(node->value(), node->value_size());
+                output->push_back('\n');
+                selected = true;
+            }
+        }
+    } else if (node->type() == rapidxml::node_element) {
+        if (!selectionStack.empty() && selectionStack.back()) {
+            output->append(node->value(), node->value_size());
+            output->push_back('\n');
+        }
+    }
+    selectionStack.push_back(selected);
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling())
+        Walk(child, includeHidden, output);
+    if (!selectionStack.empty())
+        selectionStack.pop_back();
+}
+
+HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request) {
+    size_t size = 0;
+    ScopedTextBlock block(ReadFileIntoBlock(path, &size));
+    if (!block)
+        return nullptr;
+    const size_t blockUnits = GlobalSize(block.Get()) / sizeof(wchar_t);
+    bool malformed = false;
+    {
+        GlobalLockGuard<wchar_t> units(block.Get());
+        if (!units.Get()) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+        // Read as UTF-16LE with or without the byte-order mark, which stays in place.
+        const size_t start = size >= 2 && units.Get()[0] == 0xFEFF ? 1 : 0;
+        wchar_t* text = units.Get() + start;
+        const size_t length = FindNul(text, blockUnits - start);
+
+        // The UTF-8 copy and the output reuse the thread's buffers.
+        thread_local std::string utf8;
+        thread_local std::string output;
+        // Buffers grown for a very large file go back after it.
+        struct ReleaseAfterFile {
+            ~ReleaseAfterFile() {
+                if (utf8.capacity() > kKeptBufferBytes)
+                    std::string().swap(utf8);
+                if (output.capacity() > kKeptBufferBytes)
+                    std::string().swap(output);
+            }
+        } release;
+        Utf16ToUtf8(text, length, &utf8);
+        output.clear();
+        XmlDocument document;
+        if (!document.Parse(utf8.data())) {
+            malformed = true;  // the raw bytes are searched as they were read
+        } else {
+            output.reserve(utf8.size() / 2);
+            Walk(document.Root(), request.includeHidden, &output);
+            selectionStack.clear();
+        }
+
+        // The output is never longer than the text it came from, so it fits
+        // where the text stood.
+        const size_t room = blockUnits - start - 1;
+        int written = 0;
+        if (malformed) {
+            written = static_cast<int>(length);
+        } else if (!output.empty()) {
+            if (output.size() <= room && Folding()) {
+                // For a search the text is folded as it is decoded; the mark
+                // before it too, as the search would fold it.
+                bool nul = false;
+                written = static_cast<int>(
+                    Utf8ToUtf16BoundedFolded(output.data(), output.size(), text, &nul));
+                if (start)
+                    units.Get()[0] = FoldCharacter(units.Get()[0]);
+                if (written > 0)
+                    TextFolded(start + (nul ? FindNul(text, static_cast<size_t>(written))
+                                            : static_cast<size_t>(written)));
+            } else if (output.size() <= room) {
+                written = static_cast<int>(Utf8ToUtf16Bounded(output.data(), output.size(), text));
+            } else {
+                written = MultiByteToWideChar(CP_UTF8, 0, output.data(),
+                                              static_cast<int>(output.size()), text, static_cast<int>(room));
+            }
+            if (written <= 0)
+                return nullptr;
+        }
+        text[written] = 0;
+    }
+    // Set after the block is unlocked: unlocking resets the last error.
+    if (malformed)
+        SetLastError(ERROR_XML_PARSE_ERROR);
+    return block.Detach();
+}

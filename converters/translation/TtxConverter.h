@@ -1,0 +1,26 @@
+// TTX files: the text of the Tuv segments, optionally without the source language.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "converters/DocConverter.h"
+#include "converters/readers/XmlDocument.h"
+
+class TtxConverter : public DocConverter {
+public:
+    TtxConverter();
+
+    HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override;
+    // The last three characters are "ttx" in any case; no dot is required.
+    int Accepts(const wchar_t* path) override;
+    std::unique_ptr<DocConverter> Clone() const override;
+
+    const std::string& SourceLanguage() const { return sourceLanguage; }
+
+private:
+    void Walk(const XmlNode* node, int includeHidden, std::string* output);
+
+    std::string sourceLanguage;       // Lang of the first Tuv with a non-empty Lang
+    std::vector<bool> selectionStack;  // true for a selected Tuv, one entry per open node
+};

@@ -1,0 +1,249 @@
+// XLIFF conversion: prune the ignored elements, then gather the units.
+#include "converters/translation/XliffConverter.h"
+
+#include <cstring>
+#include <cwchar>
+#include <rapidxml/rapidxml.hpp>
+
+#include "base/ScopedHandle.h"
+#include "base/SearchRecords.h"
+#include "base/TextScan.h"
+#include "converters/readers/FileBlock.h"
+#include "converters/readers/Utf8Text.h"
+
+namespace {
+
+bool EndsWithIgnoringCase(const wchar_t* path, size_t length, const wchar_t* suffix) {
+    const size_t n = wcslen(suffix);
+    return length >= n && _wcsicmp(path + length - n, suffix) == 0;
+}
+
+}  // namespace
+
+int XliffConverter::Accepts(const wchar_t* path) {
+    const size_t n = wcslen(path);
+    return (n >= 4 && EndsWithIgnoringCase(path, n, L"xlf")) ||
+           (n >= 6 && EndsWithIgnoringCase(path, n, L"xliff"));
+}
+
+std::unique_ptr<DocConverter> XliffConverter::Clone() const {
+    auto copy = std::make_unique<XliffConverter>();
+    copy->CopyStringsFrom(*this);
+    return copy;
+}
+
+HGLOBAL XliffConverter::Convert(const wchar_t* path, const SearchRequest& request) {
+    thread_local std::vector<char> buffer;
+    size_t size = 0;
+    if (!ReadFileIntoBuffer(path, &buffer, &size)) {
+        ReleaseLargeBuffer(&buffer);
+        return nullptr;
+    }
+    HGLOBAL text = ConvertBytes(buffer.data(), request);
+    ReleaseLargeBuffer(&buffer);
+    return text;
+}
+
+void XliffConverter::SetIgnoredNames(const wchar_t* ignoreTags) {
+    ignoredNames.clear();
+    // Names are compared with the document's UTF-8 names. Every space and
+    // tab ends a piece; empty pieces (doubled or outer separators) are
+    // dropped, since an empty name would match every text node.
+    std::string piece;
+    const size_t length = wcslen(ignoreTags);
+    std::wstring wide;
+    for (size_t i = 0; i <= length; ++i) {
+        const wchar_t c = ignoreTags[i];
+        if (c == L' ' || c == L'\t' || c == 0) {
+            if (!wide.empty()) {
+                const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(),
+                                                      static_cast<int>(wide.size()), nullptr, 0,
+                                                      nullptr, nullptr);
+                piece.assign(static_cast<size_t>(bytes), '\0');
+                WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                    piece.data(), bytes, nullptr, nullptr);
+                ignoredNames.push_back(piece);
+            }
+            wide.clear();
+        } else {
+            wide += c;
+        }
+    }
+}
+
+void XliffConverter::Prune(XmlNode* node) {
+    XmlNode* child = node->first_node();
+    while (child) {
+        XmlNode* next = child->next_sibling();
+        bool ignored = false;
+        // A prefixed name is also known by its local name: "note" prunes
+        // "xlf:note" too.
+        const char* local = static_cast<const char*>(memchr(child->name(), ':', child->name_size()));
+        const size_t localSize = local ? child->name_size() - static_cast<size_t>(++local - child->name()) : 0;
+        for (const std::string& name : ignoredNames) {
+            if ((child->name_size() == name.size() && memcmp(child->name(), name.data(), name.size()) == 0) ||
+                (local && localSize == name.size() && memcmp(local, name.data(), name.size()) == 0)) {
+                ignored = true;
+                break;
+            }
+        }
+        if (ignored)
+            node->remove_node(child);
+        else
+            Prune(child);
+        child = next;
+    }
+}
+
+void XliffConverter::Collect(const XmlNode* node, Runs* into) {
+    if (node->type() == rapidxml::node_data) {
+        into->runs.push_back({node->value(), node->value_size()});
+        into->bytes += node->value_size() + 1;
+    }
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling())
+        Collect(child, into);
+}
+
+wchar_t* XliffConverter::WriteRuns(const Runs& from, wchar_t* out) {
+    // Each run is followed by a space, which also ends any broken UTF-8
+    // sequence at its end: the runs convert one by one as their joined text
+    // would. A run the strict decoder refuses goes to the system converter
+    // together with its space.
+    std::string broken;
+    for (const TextRun& run : from.runs) {
+        size_t units = 0;
+        const bool strict =
+            Folding() ? Utf8ToUtf16StrictFolded(run.text, run.size, out, &units, &wroteNul)
+                      : Utf8ToUtf16Strict(run.text, run.size, out, &units);
+        if (strict) {
+            out += units;
+            *out++ = L' ';
+        } else {
+            broken.assign(run.text, run.size);
+            broken.push_back(' ');
+            out += Folding()
+                       ? Utf8ToUtf16BoundedFolded(broken.data(), broken.size(), out, &wroteNul)
+                       : Utf8ToUtf16Bounded(broken.data(), broken.size(), out);
+        }
+    }
+    return out;
+}
+
+bool XliffConverter::IsXliffName(const XmlNode* node, const char* local) const {
+    if (NameIs(node, local))
+        return true;
+    if (prefix.empty())
+        return false;  // the name was compared whole above
+    const size_t n = node->name_size();
+    return prefix.size() < n && memcmp(node->name(), prefix.data(), prefix.size()) == 0 &&
+           strlen(local) == n - prefix.size() && memcmp(node->name() + prefix.size(), local, n - prefix.size()) == 0;
+}
+
+void XliffConverter::TakeUnit(const XmlNode* unit) {
+    for (const XmlNode* child = unit->first_node(); child; child = child->next_sibling()) {
+        if (IsXliffName(child, "source"))
+            Collect(child, &sourceRuns);
+        else if (IsXliffName(child, "target"))
+            Collect(child, &targetRuns);
+    }
+}
+
+void XliffConverter::Gather(const XmlNode* node) {
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling()) {
+        if (child->type() != rapidxml::node_element)
+            continue;
+        if (!versionTwo && IsXliffName(child, "trans-unit")) {
+            TakeUnit(child);
+        } else if (versionTwo && IsXliffName(child, "unit")) {
+            // A unit's text stands in its segments and ignorables, in order.
+            for (const XmlNode* part = child->first_node(); part; part = part->next_sibling()) {
+                if (IsXliffName(part, "segment") || IsXliffName(part, "ignorable"))
+                    TakeUnit(part);
+            }
+        } else {
+            Gather(child);
+        }
+    }
+}
+
+void XliffConverter::ReadRoot(const XmlNode* top) {
+    // The root's prefix, if any, is the one the document's XLIFF names carry;
+    // the root's version tells 2.0 units from 1.2 trans-units.
+    prefix.clear();
+    versionTwo = false;
+    const char* colon = static_cast<const char*>(memchr(top->name(), ':', top->name_size()));
+    const char* local = colon ? colon + 1 : top->name();
+    const size_t localSize = top->name_size() - static_cast<size_t>(local - top->name());
+    if (localSize != 5 || memcmp(local, "xliff", 5) != 0)
+        return;
+    prefix.assign(top->name(), static_cast<size_t>(local - top->name()));
+    if (const auto* version = top->first_attribute("version"))
+        versionTwo = version->value_size() >= 1 && version->value()[0] == '2';
+}
+
+HGLOBAL XliffConverter::ConvertDocument(HGLOBAL block, const SearchRequest& request) {
+    if (!block)
+        return nullptr;
+    GlobalLockGuard<char> bytes(block);
+    if (!bytes.Get())
+        return nullptr;
+    // The parser works in place up to the first NUL, which must lie inside the block.
+    if (!memchr(bytes.Get(), 0, GlobalSize(block)))
+        return nullptr;
+    return ConvertBytes(bytes.Get(), request);
+}
+
+HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) {
+    SetIgnoredNames(request.ignoreTags);
+    XmlDocument document;
+    if (!document.Parse(bytes))
+        return nullptr;
+
+    // The run lists reuse the thread's buffers: a clone lives for one file
+    // only, and growing fresh lists for every file costs more than the
+    // gathering itself.
+    thread_local std::vector<TextRun> sourceBuffer;
+    thread_local std::vector<TextRun> targetBuffer;
+    sourceRuns.runs.swap(sourceBuffer);
+    targetRuns.runs.swap(targetBuffer);
+    sourceRuns.runs.clear();
+    targetRuns.runs.clear();
+    sourceRuns.bytes = 0;
+    targetRuns.bytes = 0;
+    XmlNode* top = document.Root()->first_node();
+    if (top) {
+        ReadRoot(top);
+        if (!ignoredNames.empty())
+            Prune(top);
+        Gather(top);
+    }
+    // Source text, a line break, target text, straight into the result
+    // block; a UTF-8 byte never gives more than one unit.
+    HGLOBAL result =
+        AllocUnclearedTextBlock((sourceRuns.bytes + 2 + targetRuns.bytes + 1) * sizeof(wchar_t));
+    bool written = false;
+    if (result) {
+        GlobalLockGuard<wchar_t> out(result);
+        if (out.Get()) {
+            wroteNul = false;
+            wchar_t* p = WriteRuns(sourceRuns, out.Get());
+            *p++ = L'\r';
+            *p++ = L'\n';
+            p = WriteRuns(targetRuns, p);
+            *p = 0;
+            // For a search the runs were folded as they were decoded; a NUL
+            // inside them (a reference to U+0000) ends the text there.
+            if (Folding())
+                TextFolded(wroteNul ? FindNul(out.Get(), static_cast<size_t>(p - out.Get()))
+                                    : static_cast<size_t>(p - out.Get()));
+            written = true;
+        }
+    }
+    sourceRuns.runs.swap(sourceBuffer);
+    targetRuns.runs.swap(targetBuffer);
+    if (!written && result) {
+        FreeTextBlock(result);
+        result = nullptr;
+    }
+    return result;
+}
