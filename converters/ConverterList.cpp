@@ -7,6 +7,7 @@
 #include "converters/office/OdfConverter.h"
 #include "converters/office/OoxmlConverter.h"
 #include "converters/translation/OpenTagConverter.h"
+#include "converters/translation/PoConverter.h"
 #include "converters/translation/TmxConverter.h"
 #include "converters/translation/TtxConverter.h"
 #include "converters/TxtConverter.h"
@@ -45,6 +46,7 @@ void ConverterList::BuildConverters(int newMode) {
     Append(std::make_unique<LwoConverter>());
     Append(std::make_unique<OpenTagConverter>());
     Append(std::make_unique<TmxConverter>());
+    Append(std::make_unique<PoConverter>());
     if (mode == ConverterModeIFilter)
         Append(std::make_unique<FilterConverter>());
     if (mode == ConverterModeOffice)

@@ -21,6 +21,7 @@
 #include "converters/office/OdfConverter.h"
 #include "converters/office/OoxmlConverter.h"
 #include "converters/readers/Rtfpars.h"
+#include "converters/translation/PoConverter.h"
 #include "converters/translation/TmxConverter.h"
 #include "converters/translation/TtxConverter.h"
 #include "converters/TxtConverter.h"
@@ -501,6 +502,13 @@ std::vector<std::string> Utf8Seeds() {
 void FuzzTtx(const uint8_t* data, size_t size) { ConvertDocument<TtxConverter>(data, size, L"job.ttx"); }
 void FuzzXliff(const uint8_t* data, size_t size) { ConvertDocument<XliffConverter>(data, size, L"file.xlf"); }
 void FuzzTmx(const uint8_t* data, size_t size) { ConvertDocument<TmxConverter>(data, size, L"memory.tmx"); }
+void FuzzPo(const uint8_t* data, size_t size) { ConvertDocument<PoConverter>(data, size, L"catalogue.po"); }
+
+std::vector<std::string> PoSeeds() {
+    return {"msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=KOI8-R\\n\"\n\nmsgid \"a\\n\\101\\x42\"\n"
+            "msgid_plural \"b\"\nmsgstr[0] \"\xE4\"\nmsgstr[1]\n\"c\" \"d\"\n#~ msgid \"old\"\n",
+            "msgctxt \"m\"\nmsgid \"x\"\r\nmsgstr \"y\"\r\n"};
+}
 
 }  // namespace
 
@@ -514,6 +522,7 @@ const std::vector<FuzzTarget>& FuzzTargets() {
         {"tmx", FuzzTmx, TmxSeeds, Tokens({"<tu>", "</tu>", "<tuv>", "<seg>", "</seg>", "<note>", "<bpt>"}), 1 << 14},
         {"xlz", FuzzXlz, XliffSeeds, Tokens({"<trans-unit>", "<source>", "<target>"}), 1 << 14},
         {"lwo", FuzzLwo, LwoSeeds, Tokens({"<p lc=\"en\">", "</p>"}), 1 << 14},
+        {"po", FuzzPo, PoSeeds, {"msgid ", "msgstr ", "msgstr[1] ", "msgid_plural ", "msgctxt ", "\"", "\\", "\n#"}, 1 << 14},
         {"docx", FuzzWord, WordSeeds, Tokens({"<w:p>", "<w:r>", "<w:t>", "<w:vanish/>", "<w:rStyle w:val=\"Secret\"/>",
                                               "<w:pStyle w:val=\"Src\"/>", "<mc:Fallback>", "<w:footnote w:type=\"normal\">"}),
          1 << 14},

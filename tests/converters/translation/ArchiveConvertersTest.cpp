@@ -9,6 +9,7 @@
 #include "converters/installed/LibConverter.h"
 #include "converters/translation/LwoConverter.h"
 #include "converters/translation/OpenTagConverter.h"
+#include "converters/translation/PoConverter.h"
 #include "converters/translation/TtxConverter.h"
 #include "converters/office/OdfConverter.h"
 #include "converters/office/OoxmlConverter.h"
@@ -127,6 +128,7 @@ std::string Kinds(const ConverterList& list) {
                  : t == typeid(LwoConverter)     ? "LWO "
                  : t == typeid(OpenTagConverter) ? "OpenTag "
                  : t == typeid(TmxConverter)     ? "TMX "
+                 : t == typeid(PoConverter)      ? "PO "
                  : t == typeid(OoxmlConverter)   ? "OOXML "
                  : t == typeid(OdfConverter)     ? "ODF "
                  : t == typeid(TxtConverter)     ? "TXT "
@@ -139,12 +141,12 @@ std::string Kinds(const ConverterList& list) {
 
 TEST(ConverterOrder, FixedMembersPerMode) {
     // Office documents that no system component takes are read last but one.
-    const std::string full = "TTX XLZ XLIFF LWO OpenTag TMX OOXML ODF TXT ";
+    const std::string full = "TTX XLZ XLIFF LWO OpenTag TMX PO OOXML ODF TXT ";
     for (int mode : {0, 1, 7}) {
         ConverterList list;
         list.BuildConverters(mode);
         // The content filters come in the default mode, before the plain text.
-        EXPECT_EQ(Kinds(list), mode == 0 ? "TTX XLZ XLIFF LWO OpenTag TMX IFilter OOXML ODF TXT " : full) << "mode " << mode;
+        EXPECT_EQ(Kinds(list), mode == 0 ? "TTX XLZ XLIFF LWO OpenTag TMX PO IFilter OOXML ODF TXT " : full) << "mode " << mode;
         EXPECT_EQ(list.FindConverter(L"C:\\a.xlz"), list.At(1));
         EXPECT_EQ(list.FindConverter(L"C:\\a.xlf"), list.At(2));
         EXPECT_EQ(list.FindConverter(L"C:\\a.lwo"), list.At(3));
