@@ -226,7 +226,15 @@ TEST_F(FirstDayTest, ARestartRestoresWhatTheUserLeft) {
         ShowWindow(ui.Main(), SW_MAXIMIZE);
         ui.Close();
     }
-    // Maximised when closed: maximised again, with the normal place kept.
+    // Maximised when closed: a start that asks for a state of its own gets it.
+    {
+        AppHarness minimised;
+        ASSERT_TRUE(minimised.Start(L"", SW_SHOWMINNOACTIVE));
+        EXPECT_FALSE(IsZoomed(minimised.Main()));
+        EXPECT_TRUE(IsIconic(minimised.Main()));
+        ShowWindow(minimised.Main(), SW_MAXIMIZE);  // left as it was found
+    }
+    // Otherwise maximised again, with the normal place kept.
     AppHarness ui;
     ASSERT_TRUE(ui.Start());
     EXPECT_TRUE(IsZoomed(ui.Main()));

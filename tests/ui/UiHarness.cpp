@@ -82,8 +82,8 @@ AppHarness::AppHarness() : app(std::make_unique<MirlockApp>()) {}
 
 AppHarness::~AppHarness() { Close(); }
 
-bool AppHarness::Start(const wchar_t* commandLine) {
-    if (!app->InitApplication(GetModuleHandleW(nullptr), commandLine, SW_SHOW))
+bool AppHarness::Start(const wchar_t* commandLine, int showCommand) {
+    if (!app->InitApplication(GetModuleHandleW(nullptr), commandLine, showCommand))
         return false;
     SetForegroundWindow(Main());
     PumpIdle();

@@ -43,7 +43,7 @@ public:
     AppHarness();
     ~AppHarness();
 
-    bool Start(const wchar_t* commandLine = L"");
+    bool Start(const wchar_t* commandLine = L"", int showCommand = SW_SHOW);
     // Destroys the main window (as Exit does) and runs the loop to its end.
     void Close();
 
