@@ -94,13 +94,13 @@ TEST_F(PoTest, EscapesDecodeToBytesOfTheFilesCharacterSet) {
     std::vector<PoEntry> entries;
     const std::string text =
         "msgid \"a\\nb\\tc\\\"d\\\\e\\a\\b\\f\\v\\r\"\n"
-        "msgstr \"\\101\\x42\\7\\q\\x\\303\\251\"\n";
+        "msgstr \"\\101\\x42\\x6a\\x4A5\\7\\q\\x\\303\\251\"\n";
     ASSERT_TRUE(ParsePo(text.data(), text.size(), &entries));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].id, std::string("a\nb\tc\"d\\e\a\b\f\v\r"));
     ASSERT_EQ(entries[0].translations.size(), 1u);
-    EXPECT_EQ(entries[0].translations[0], std::string("AB\7qx\xC3\xA9"));
-    EXPECT_EQ(PoText(entries, CP_UTF8), std::wstring(L"a\nb\tc\"d\\e\a\b\f\v\r\r\nAB\7qx\u00e9\r\n"));
+    EXPECT_EQ(entries[0].translations[0], std::string("ABjJ5\7qx\xC3\xA9"));
+    EXPECT_EQ(PoText(entries, CP_UTF8), std::wstring(L"a\nb\tc\"d\\e\a\b\f\v\r\r\nABjJ5\7qx\u00e9\r\n"));
 }
 
 TEST_F(PoTest, TheHeaderNamesTheCharacterSet) {
