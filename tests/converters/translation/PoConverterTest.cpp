@@ -94,13 +94,13 @@ TEST_F(PoTest, EscapesDecodeToBytesOfTheFilesCharacterSet) {
     std::vector<PoEntry> entries;
     const std::string text =
         "msgid \"a\\nb\\tc\\\"d\\\\e\\a\\b\\f\\v\\r\"\n"
-        "msgstr \"\\101\\x42\\x6a\\x4A5\\7\\q\\x\\303\\251\"\n";
+        "msgstr \"\\101\\x42\\x6a\\x4A5\\x9z\\x30\\7\\q\\x\\303\\251\"\n";
     ASSERT_TRUE(ParsePo(text.data(), text.size(), &entries));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].id, std::string("a\nb\tc\"d\\e\a\b\f\v\r"));
     ASSERT_EQ(entries[0].translations.size(), 1u);
-    EXPECT_EQ(entries[0].translations[0], std::string("ABjJ5\7qx\xC3\xA9"));
-    EXPECT_EQ(PoText(entries, CP_UTF8), std::wstring(L"a\nb\tc\"d\\e\a\b\f\v\r\r\nABjJ5\7qx\u00e9\r\n"));
+    EXPECT_EQ(entries[0].translations[0], std::string("ABjJ5\tz0\7qx\xC3\xA9"));
+    EXPECT_EQ(PoText(entries, CP_UTF8), std::wstring(L"a\nb\tc\"d\\e\a\b\f\v\r\r\nABjJ5\tz0\7qx\u00e9\r\n"));
 }
 
 TEST_F(PoTest, TheHeaderNamesTheCharacterSet) {
@@ -126,6 +126,10 @@ TEST_F(PoTest, TheHeaderNamesTheCharacterSet) {
     // No charset, an unknown one, or "CHARSET": UTF-8.
     EXPECT_EQ(Convert(catalogue("CHARSET", "msgid \"x\"\nmsgstr \"\xC3\xA9\"\n")), std::wstring(L"x\r\n\u00e9\r\n"));
     EXPECT_EQ(Convert("msgid \"x\"\nmsgstr \"\xC3\xA9\"\n"), std::wstring(L"x\r\n\u00e9\r\n"));
+    // A header after the first entry still counts; a code page the system
+    // lacks reads as UTF-8.
+    EXPECT_EQ(Convert("msgid \"x\"\nmsgstr \"\x80\"\n\n" + catalogue("windows-1252", "")), std::wstring(L"x\r\n\u20ac\r\n"));
+    EXPECT_EQ(Convert(catalogue("CP12", "msgid \"x\"\nmsgstr \"\xC3\xA9\"\n")), std::wstring(L"x\r\n\u00e9\r\n"));
     // A byte-order mark wins over the header.
     EXPECT_EQ(Convert("\xEF\xBB\xBF" + catalogue("windows-1252", "msgid \"x\"\nmsgstr \"\xC3\xA9\"\n")),
               std::wstring(L"x\r\n\u00e9\r\n"));
@@ -135,6 +139,7 @@ TEST_F(PoTest, FilesThatAreNoCataloguesAreReadAsPlainText) {
     const char* const notCatalogues[] = {
         "Dear colleague,\nmsgid is a word here.\n",
         "msgid \"open\nmsgstr \"x\"\n",               // a string without its closing quote
+        "msgid \"a\rb\"\nmsgstr \"c\"\n",             // a line break inside a string
         "msgstr \"x\"\nmsgid \"y\"\n",                 // a translation before its msgid
         "msgid \"a\"\nmsgid_plural \"b\"\nmsgstr \"c\"\nmsgstr \"d\"\n",  // two plain translations
         "\"orphan\"\n",                                 // a string without a keyword
