@@ -112,7 +112,8 @@ TEST_F(PoTest, TheHeaderNamesTheCharacterSet) {
                  {"KOI8-U", 21866},      {"Shift_JIS", 932},    {"SJIS", 932},           {"EUC-JP", 20932},
                  {"GB2312", 936},        {"GBK", 936},          {"GB18030", 54936},      {"Big5", 950},
                  {"EUC-KR", 949},        {"ASCII", 20127},      {"US-ASCII", 20127},     {"CHARSET", 0},
-                 {"latin1", 0},          {"cp", 0},             {"ISO-8859-99", 0}};
+                 {"latin1", 0},          {"cp", 0},             {"ISO-8859-99", 0},      {"iso-8859-16", 28606},
+                 {"ISO-8859-0", 0},      {"CP123456", 0}};
     for (const auto& n : names)
         EXPECT_EQ(CodePageOfCharset(n.name), n.codePage) << n.name;
 
