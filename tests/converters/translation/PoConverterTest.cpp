@@ -94,13 +94,13 @@ TEST_F(PoTest, EscapesDecodeToBytesOfTheFilesCharacterSet) {
     std::vector<PoEntry> entries;
     const std::string text =
         "msgid \"a\\nb\\tc\\\"d\\\\e\\a\\b\\f\\v\\r\"\n"
-        "msgstr \"\\101\\x42\\x6a\\x4A5\\x9z\\x30\\7\\q\\x\\303\\251\"\n";
+        "msgstr \"\\101\\x42\\x6a\\x4A5\\x9z\\x30\\7\\012\\q\\x\\303\\251\"\n";
     ASSERT_TRUE(ParsePo(text.data(), text.size(), &entries));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].id, std::string("a\nb\tc\"d\\e\a\b\f\v\r"));
     ASSERT_EQ(entries[0].translations.size(), 1u);
-    EXPECT_EQ(entries[0].translations[0], std::string("ABjJ5\tz0\7qx\xC3\xA9"));
-    EXPECT_EQ(PoText(entries, CP_UTF8), std::wstring(L"a\nb\tc\"d\\e\a\b\f\v\r\r\nABjJ5\tz0\7qx\u00e9\r\n"));
+    EXPECT_EQ(entries[0].translations[0], std::string("ABjJ5\tz0\7\nqx\xC3\xA9"));
+    EXPECT_EQ(PoText(entries, CP_UTF8), std::wstring(L"a\nb\tc\"d\\e\a\b\f\v\r\r\nABjJ5\tz0\7\nqx\u00e9\r\n"));
 }
 
 TEST_F(PoTest, TheHeaderNamesTheCharacterSet) {
@@ -147,11 +147,14 @@ TEST_F(PoTest, FilesThatAreNoCataloguesAreReadAsPlainText) {
         "msgid \"a\"\n",                                // an entry without translation
         "msgid \"a\" junk\nmsgstr \"b\"\n",             // something after the strings
         "msgctxt \"c\"\nmsgctxt \"d\"\nmsgid \"a\"\nmsgstr \"b\"\n",
+        "msgid \"a\"\nmsgid_plural \"b\"\nmsgid \"c\"\nmsgstr \"d\"\n",  // a msgid after a plural
+        "msgid \"a\"\nmsgid_plural \"b\"\nmsgstr[x] \"c\"\n",            // a translation without a number
     };
     for (const char* text : notCatalogues)
         EXPECT_EQ(Convert(text), AsPlainText(text)) << text;
     // Comments only, domains and blank lines: a catalogue without entries.
     EXPECT_EQ(Convert("# nothing yet\ndomain \"app\"\n\n"), std::wstring());
+    EXPECT_EQ(Convert("domain \"app\"\nmsgid \"a\"\nmsgstr \"b\"\n"), std::wstring(L"a\r\nb\r\n"));
 
     EXPECT_TRUE(converter.Accepts(L"C:\\l10n\\de.po"));
     EXPECT_TRUE(converter.Accepts(L"C:\\l10n\\app.POT"));
