@@ -93,7 +93,31 @@ void Shoot(AppHarness& ui, const std::wstring& kind, int dpi) {
 
 }  // namespace
 
+// The user's DPI as it was before a parent test set another one for this
+// process; "none" when no value was set.
+constexpr wchar_t kDpiBefore[] = L"MIRLOCK_LOGPIXELS_BEFORE";
+
+// A process started at another DPI has read it by now: the setting goes
+// back at once, so that a parent killed before it restores it leaves the
+// Wine prefix as it found it.
+void RestoreUserDpi() {
+    wchar_t before[32] = {};
+    if (!GetEnvironmentVariableW(kDpiBefore, before, 32))
+        return;
+    HKEY desktop = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &desktop) != ERROR_SUCCESS)
+        return;
+    if (wcscmp(before, L"none") == 0) {
+        RegDeleteValueW(desktop, L"LogPixels");
+    } else {
+        const DWORD value = static_cast<DWORD>(_wtoi(before));
+        RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    }
+    RegCloseKey(desktop);
+}
+
 TEST(Screenshot, MainWindowAfterASortedSearch) {
+    RestoreUserDpi();
     RegistrySandbox registry;
     TempDir files;
     files.WriteFile(L"guide.txt", "Set the colour profile before printing.\r\nThe colour of each layer can be changed.");
@@ -184,6 +208,7 @@ TEST(Screenshot, AtOneHundredFiftyAndTwoHundredPercent) {
     DWORD previous = 0, size = sizeof previous;
     const bool hadValue = RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr,
                                            reinterpret_cast<BYTE*>(&previous), &size) == ERROR_SUCCESS;
+    SetEnvironmentVariableW(kDpiBefore, hadValue ? std::to_wstring(previous).c_str() : L"none");
     for (const DWORD dpi : {144u, 192u}) {
         RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
         wchar_t self[MAX_PATH];
@@ -208,6 +233,7 @@ TEST(Screenshot, AtOneHundredFiftyAndTwoHundredPercent) {
         const SIZE small = PngSize(ShotName(96));
         EXPECT_GT(big.cx, small.cx * static_cast<LONG>(dpi - 10) / 96) << dpi;
     }
+    SetEnvironmentVariableW(kDpiBefore, nullptr);
     if (hadValue)
         RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous), sizeof previous);
     else
