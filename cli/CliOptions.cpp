@@ -8,7 +8,7 @@
 const char kCliUsage[] =
     "usage: mirlock-cli [options] TEXT FOLDER\n"
     "       mirlock-cli --help | --version\n"
-    "       mirlock-cli --dump-text [--mode M] [--no-utf8] [--ignore-hidden] [--ignore-tags NAMES] FILE\n"
+    "       mirlock-cli --dump-text [--mode M] [--no-utf8] [--ignore-hidden] [--ignore-tags NAMES] [--segments] FILE\n"
     "       mirlock-cli --dump-rtf [--ignore-hidden] [--ignore-tags NAME] FILE\n"
     "\n"
     "  -e, --regex           TEXT is a regular expression\n"
@@ -26,6 +26,8 @@ const char kCliUsage[] =
     "  -c, --context         print every match with its context\n"
     "  -q, --quiet           no summary line\n"
     "      --stats           files, bytes, seconds and peak memory on stderr\n"
+    "      --segments        with --dump-text: after the text, each segment of a bilingual\n"
+    "                        file as TAB segment TAB id TAB source TAB target\n"
     "TEXT may be \"\": the files are listed and none is read.\n";
 
 std::string CliVersionLine() {
@@ -124,6 +126,8 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             o->quiet = true;
         } else if (a == L"--stats") {
             o->stats = true;
+        } else if (a == L"--segments") {
+            o->segments = true;
         } else if (a == L"-h" || a == L"--help") {
             o->command = CliOptions::Command::kHelp;
             return true;  // whatever else the line says
@@ -140,6 +144,10 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
         }
     }
 
+    if (o->segments && o->command != CliOptions::Command::kDumpText) {
+        *error = L"--segments goes with --dump-text";
+        return false;
+    }
     if (o->command != CliOptions::Command::kSearch) {
         if (positional.size() != 1) {
             *error = L"--dump-text and --dump-rtf take one FILE";

@@ -23,6 +23,7 @@ struct CliOptions {
     bool context = false;
     bool quiet = false;
     bool stats = false;
+    bool segments = false;  // --dump-text: the file's segments after its text
 };
 
 // Parses the arguments after the program name. On a usage error returns

@@ -122,11 +122,14 @@ int DumpText(const CliOptions& o) {
     converters.SetReadUtf8(o.readUtf8);
     converters.BuildConverters(o.mode);
     HGLOBAL block = nullptr;
+    SegmentTable segments;
     if (DocConverter* prototype = converters.FindConverter(path)) {
         try {
             auto converter = prototype->Clone();
             converter->SetCodePage(0);
+            converter->SetWantSegments(o.segments);
             block = converter->Convert(path, request);
+            segments = converter->Segments();
         } catch (...) {
             block = nullptr;
         }
@@ -141,6 +144,14 @@ int DumpText(const CliOptions& o) {
     FoldText(length, text.Get());
     const std::string bytes = ToUtf8(text.Get(), length);
     fwrite(bytes.data(), 1, bytes.size(), stdout);
+    if (!segments.empty() && length > 0 && text.Get()[length - 1] != L'\n')
+        fputc('\n', stdout);  // the segment lines start lines of their own
+    for (const Segment& s : segments) {
+        const std::wstring line = L"\tsegment\t" + s.id + L"\t" + ShownSideText(text.Get(), length, s.source) + L"\t" +
+                                  ShownSideText(text.Get(), length, s.target) + L"\n";
+        const std::string lineBytes = ToUtf8(line.c_str(), line.size());
+        fwrite(lineBytes.data(), 1, lineBytes.size(), stdout);
+    }
     fflush(stdout);
     return kExitFound;
 }

@@ -1,6 +1,7 @@
 // Base behaviour shared by every converter.
 #include "converters/DocConverter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <utility>
@@ -71,4 +72,25 @@ HGLOBAL DocConverter::ConvertForSearch(const wchar_t* path, const SearchRequest&
     HGLOBAL block = Convert(path, request);
     *foldedLength = block ? foldedUnits : kNotFolded;
     return block;
+}
+
+std::wstring ShownSideText(const wchar_t* text, size_t length, const std::vector<TextRange>& side) {
+    std::wstring shown;
+    bool space = false;
+    for (const TextRange& r : side) {
+        space = space || !shown.empty();  // pieces are joined by a space
+        const size_t end = std::min<size_t>(r.end, length);
+        for (size_t i = r.begin; i < end; ++i) {
+            const wchar_t c = text[i];
+            if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n') {
+                space = true;
+                continue;
+            }
+            if (space && !shown.empty())
+                shown += L' ';
+            space = false;
+            shown += c;
+        }
+    }
+    return shown;
 }

@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/ScopedHandle.h"
 #include "base/TextBlock.h"
@@ -12,6 +14,25 @@
 struct SearchRequest;
 
 constexpr int kConverterChars = 256;
+
+// Units [begin, end) of a converted text.
+struct TextRange {
+    uint32_t begin = 0;
+    uint32_t end = 0;
+};
+
+// One segment of a bilingual file: its id and the parts of the converted
+// text that the converter wrote for each side's elements.
+struct Segment {
+    std::wstring id;
+    std::vector<TextRange> source;
+    std::vector<TextRange> target;
+};
+using SegmentTable = std::vector<Segment>;
+
+// The shown text of a side: its pieces of `text` joined by one space, every
+// run of spaces, tabs, CR and LF made one space, trimmed at both ends.
+std::wstring ShownSideText(const wchar_t* text, size_t length, const std::vector<TextRange>& side);
 
 // A text block is a movable, zero-filled global memory block (GlobalAlloc
 // with GMEM_MOVEABLE | GMEM_ZEROINIT) holding UTF-16LE text ended by a NUL
@@ -52,6 +73,12 @@ public:
     // forgotten.
     virtual void BeginSearch() {}
 
+    // Asks for the segments of bilingual files: after a conversion,
+    // Segments() holds those of the converted file (none for other files).
+    // Off by default: a search that does not use them does not pay for them.
+    void SetWantSegments(bool on) { wantSegments = on; }
+    const SegmentTable& Segments() const { return segments; }
+
     wchar_t typeName[kConverterChars] = {};
     wchar_t fileSpec[kConverterChars] = {};
     wchar_t libraryPath[kConverterChars] = {};
@@ -68,6 +95,8 @@ protected:
     // The block about to be returned holds folded text, `length` units
     // before its first NUL.
     void TextFolded(size_t length) { foldedUnits = length; }
+    bool WantsSegments() const { return wantSegments; }
+    SegmentTable segments;  // cleared by each conversion that makes segments
     // The block that `write(fold, &length)` makes, folded when a search asks
     // for it and reported so.
     template <class Write>
@@ -79,6 +108,7 @@ protected:
     }
 
 private:
+    bool wantSegments = false;
     bool folding = false;
     size_t foldedUnits = kNotFolded;
 };

@@ -104,13 +104,15 @@ void XliffConverter::Collect(const XmlNode* node, Runs* into) {
         Collect(child, into);
 }
 
-wchar_t* XliffConverter::WriteRuns(const Runs& from, wchar_t* out) {
+wchar_t* XliffConverter::WriteRuns(const Runs& from, wchar_t* out, const wchar_t* base,
+                                   std::vector<TextRange>* places) {
     // Each run is followed by a space, which also ends any broken UTF-8
     // sequence at its end: the runs convert one by one as their joined text
     // would. A run the strict decoder refuses goes to the system converter
     // together with its space.
     std::string broken;
     for (const TextRun& run : from.runs) {
+        const wchar_t* start = out;
         size_t units = 0;
         const bool strict =
             Folding() ? Utf8ToUtf16StrictFolded(run.text, run.size, out, &units, &wroteNul)
@@ -125,8 +127,43 @@ wchar_t* XliffConverter::WriteRuns(const Runs& from, wchar_t* out) {
                        ? Utf8ToUtf16BoundedFolded(broken.data(), broken.size(), out, &wroteNul)
                        : Utf8ToUtf16Bounded(broken.data(), broken.size(), out);
         }
+        if (places)
+            places->push_back({static_cast<uint32_t>(start - base), static_cast<uint32_t>(out - 1 - base)});
     }
     return out;
+}
+
+namespace {
+
+// An id as shown: UTF-8 of the document, tabs and line breaks as spaces.
+std::wstring IdText(const rapidxml::xml_attribute<char>* id) {
+    std::wstring text;
+    if (id && id->value_size() > 0) {
+        std::string bytes(id->value(), id->value_size());
+        text.resize(bytes.size());
+        text.resize(Utf8ToUtf16Bounded(bytes.data(), bytes.size(), text.data()));
+    }
+    for (wchar_t& c : text) {
+        if (c == L'\t' || c == L'\r' || c == L'\n')
+            c = L' ';
+    }
+    return text;
+}
+
+}  // namespace
+
+void XliffConverter::MakeSegments() {
+    segments.clear();
+    segments.reserve(segmentRuns.size());
+    for (const SegmentRuns& r : segmentRuns) {
+        Segment s;
+        s.id = r.id;
+        s.source.assign(sourcePlaces.begin() + static_cast<std::ptrdiff_t>(r.sourceBegin),
+                        sourcePlaces.begin() + static_cast<std::ptrdiff_t>(r.sourceEnd));
+        s.target.assign(targetPlaces.begin() + static_cast<std::ptrdiff_t>(r.targetBegin),
+                        targetPlaces.begin() + static_cast<std::ptrdiff_t>(r.targetEnd));
+        segments.push_back(std::move(s));
+    }
 }
 
 bool XliffConverter::IsXliffName(const XmlNode* node, const char* local) const {
@@ -139,13 +176,16 @@ bool XliffConverter::IsXliffName(const XmlNode* node, const char* local) const {
            strlen(local) == n - prefix.size() && memcmp(node->name() + prefix.size(), local, n - prefix.size()) == 0;
 }
 
-void XliffConverter::TakeUnit(const XmlNode* unit) {
+void XliffConverter::TakeUnit(const XmlNode* unit, const std::wstring* segmentId) {
+    const size_t sourceBegin = sourceRuns.runs.size(), targetBegin = targetRuns.runs.size();
     for (const XmlNode* child = unit->first_node(); child; child = child->next_sibling()) {
         if (IsXliffName(child, "source"))
             Collect(child, &sourceRuns);
         else if (IsXliffName(child, "target"))
             Collect(child, &targetRuns);
     }
+    if (segmentId && WantsSegments())
+        segmentRuns.push_back({*segmentId, sourceBegin, sourceRuns.runs.size(), targetBegin, targetRuns.runs.size()});
 }
 
 void XliffConverter::Gather(const XmlNode* node) {
@@ -153,12 +193,32 @@ void XliffConverter::Gather(const XmlNode* node) {
         if (child->type() != rapidxml::node_element)
             continue;
         if (!versionTwo && IsXliffName(child, "trans-unit")) {
-            TakeUnit(child);
+            // Ids: the unit's own, or its place among the units taken.
+            ++unitCount;
+            std::wstring id = WantsSegments() ? IdText(child->first_attribute("id")) : std::wstring();
+            if (WantsSegments() && id.empty())
+                id = L"#" + std::to_wstring(unitCount);
+            TakeUnit(child, &id);
         } else if (versionTwo && IsXliffName(child, "unit")) {
-            // A unit's text stands in its segments and ignorables, in order.
+            // A unit's text stands in its segments and ignorables, in order;
+            // each segment is one, known as "unit/segment".
+            ++unitCount;
+            std::wstring unitId = WantsSegments() ? IdText(child->first_attribute("id")) : std::wstring();
+            if (WantsSegments() && unitId.empty())
+                unitId = L"#" + std::to_wstring(unitCount);
+            int segmentCount = 0;
             for (const XmlNode* part = child->first_node(); part; part = part->next_sibling()) {
-                if (IsXliffName(part, "segment") || IsXliffName(part, "ignorable"))
+                if (IsXliffName(part, "segment")) {
+                    ++segmentCount;
+                    std::wstring id;
+                    if (WantsSegments()) {
+                        id = IdText(part->first_attribute("id"));
+                        id = unitId + L"/" + (id.empty() ? std::to_wstring(segmentCount) : id);
+                    }
+                    TakeUnit(part, &id);
+                } else if (IsXliffName(part, "ignorable")) {
                     TakeUnit(part);
+                }
             }
         } else {
             Gather(child);
@@ -210,6 +270,11 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
     targetRuns.runs.clear();
     sourceRuns.bytes = 0;
     targetRuns.bytes = 0;
+    segments.clear();
+    segmentRuns.clear();
+    sourcePlaces.clear();
+    targetPlaces.clear();
+    unitCount = 0;
     XmlNode* top = document.Root()->first_node();
     if (top) {
         ReadRoot(top);
@@ -226,10 +291,13 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
         GlobalLockGuard<wchar_t> out(result);
         if (out.Get()) {
             wroteNul = false;
-            wchar_t* p = WriteRuns(sourceRuns, out.Get());
+            const bool places = WantsSegments();
+            wchar_t* p = WriteRuns(sourceRuns, out.Get(), out.Get(), places ? &sourcePlaces : nullptr);
             *p++ = L'\r';
             *p++ = L'\n';
-            p = WriteRuns(targetRuns, p);
+            p = WriteRuns(targetRuns, p, out.Get(), places ? &targetPlaces : nullptr);
+            if (places)
+                MakeSegments();
             *p = 0;
             // For a search the runs were folded as they were decoded; a NUL
             // inside them (a reference to U+0000) ends the text there.

@@ -38,7 +38,9 @@ private:
     void ReadRoot(const XmlNode* top);
     // True for the XLIFF element `local`, written bare or with the root's prefix.
     bool IsXliffName(const XmlNode* node, const char* local) const;
-    void TakeUnit(const XmlNode* unit);
+    // Collects the source and target runs of `unit`; with `segmentId`, and
+    // segments wanted, the unit's runs make a segment of that id.
+    void TakeUnit(const XmlNode* unit, const std::wstring* segmentId = nullptr);
     // A text node's bytes, still in the parsed document.
     struct TextRun {
         const char* text;
@@ -49,7 +51,22 @@ private:
         size_t bytes = 0;  // the runs' sizes plus one separator each
     };
     static void Collect(const XmlNode* node, Runs* into);
-    wchar_t* WriteRuns(const Runs& from, wchar_t* out);
+    // Writes the runs from `out` on; with `places`, where each run went
+    // (units from `base`, without the space that follows it).
+    wchar_t* WriteRuns(const Runs& from, wchar_t* out, const wchar_t* base, std::vector<TextRange>* places);
+    // The segments from the units' runs and the runs' places.
+    void MakeSegments();
+
+    // A segment's runs: [sourceBegin, sourceEnd) of the source runs and
+    // [targetBegin, targetEnd) of the target runs.
+    struct SegmentRuns {
+        std::wstring id;
+        size_t sourceBegin, sourceEnd, targetBegin, targetEnd;
+    };
+    std::vector<SegmentRuns> segmentRuns;
+    std::vector<TextRange> sourcePlaces;
+    std::vector<TextRange> targetPlaces;
+    int unitCount = 0;  // units taken so far
 
     // The runs are found first and converted straight into the result,
     // each followed by a space.

@@ -367,6 +367,12 @@ TEST(CliTranslationFiles, SearchesAndDumpsTtxAndXliff) {
     // In the text-only mode the same file is read as plain text.
     r = RunCli({L"--dump-text", L"--mode", L"2", tree / L"x\\job.xlf"});
     EXPECT_EQ(r.out.rfind("<xliff>", 0), 0u);
+    // The segments after the text, on lines of their own; none for a file without.
+    r = RunCli({L"--dump-text", L"--segments", tree / L"x\\job.xlf"});
+    EXPECT_EQ(r.out, "Hello there \r\nHallo da \n\tsegment\t#1\tHello there\tHallo da\n");
+    r = RunCli({L"--dump-text", L"--segments", L"--mode", L"2", tree / L"x\\job.xlf"});
+    EXPECT_EQ(r.out.find("\tsegment\t"), std::string::npos);
+    EXPECT_EQ(RunCli({L"--segments", L"Hello", tree.Path()}).exitCode, 2u) << "only with --dump-text so far";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <random>
+#include <vector>
 #include <string>
 
 #include "converters/translation/XliffConverter.h"
@@ -244,3 +245,61 @@ TEST(XliffAccepts, ExtensionsWithoutDotInAnyCase) {
 }
 
 }  // namespace
+
+namespace {
+
+// The segments of `bytes` as "id|source|target" lines, from a clone asked
+// for them, as the console and the search ask.
+std::vector<std::wstring> SegmentLines(TempDir& dir, const std::string& bytes, bool fold) {
+    dir.WriteFile(L"segments.xlf", bytes);
+    XliffConverter prototype;
+    auto converter = prototype.Clone();
+    converter->SetWantSegments(true);
+    const SearchRequest request = ConverterRequest();
+    size_t folded = DocConverter::kNotFolded;
+    HGLOBAL block = fold ? converter->ConvertForSearch((dir / L"segments.xlf").c_str(), request, &folded)
+                         : converter->Convert((dir / L"segments.xlf").c_str(), request);
+    const std::optional<std::wstring> text = TakeText(block);
+    std::vector<std::wstring> lines;
+    if (!text)
+        return lines;
+    for (const Segment& s : converter->Segments())
+        lines.push_back(s.id + L"|" + ShownSideText(text->c_str(), text->size(), s.source) + L"|" +
+                        ShownSideText(text->c_str(), text->size(), s.target));
+    return lines;
+}
+
+}  // namespace
+
+TEST(XliffSegments, UnitsOfBothVersionsWithTheirIdsAndSides) {
+    TempDir dir;
+    // 1.2: the id, or the place among the units taken; an empty id is none;
+    // tabs and line breaks in an id are spaces; a unit without target.
+    const std::string v12 = Xliff(
+        "<trans-unit id=\"a1\"><source>Open  the\n file</source><target>Datei <g id=\"1\">\xC3\xB6" "ffnen</g></target></trans-unit>"
+        "<group><trans-unit><source>Nested</source><target>Verschachtelt</target></trans-unit></group>"
+        "<trans-unit id=\"\"><source>Only source</source></trans-unit>"
+        "<trans-unit id=\"x&#9;y\"><source> </source><target>leer</target></trans-unit>");
+    const std::vector<std::wstring> expected12 = {L"a1|Open the file|Datei \u00f6ffnen", L"#2|Nested|Verschachtelt",
+                                                  L"#3|Only source|", L"x y||leer"};
+    EXPECT_EQ(SegmentLines(dir, v12, false), expected12);
+    EXPECT_EQ(SegmentLines(dir, v12, true), expected12) << "the same places in the text folded while written";
+
+    // 2.0: unit/segment, the segment's place among its unit's segments
+    // (ignorables are none), a unit without id by its place among units.
+    const std::string v20 =
+        "<xliff version=\"2.0\" srcLang=\"en\" trgLang=\"de\"><file id=\"f\">"
+        "<unit id=\"u1\"><segment id=\"s1\"><source>One.</source><target>Eins.</target></segment>"
+        "<ignorable><source> </source></ignorable>"
+        "<segment><source>Two.</source><target>Zwei.</target></segment></unit>"
+        "<unit><segment><source>Three</source></segment></unit></file></xliff>";
+    EXPECT_EQ(SegmentLines(dir, v20, false),
+              (std::vector<std::wstring>{L"u1/s1|One.|Eins.", L"u1/2|Two.|Zwei.", L"#2/1|Three|"}));
+
+    // Not asked for, none are made.
+    dir.WriteFile(L"plain.xlf", v12);
+    XliffConverter plain;
+    auto converter = plain.Clone();
+    ASSERT_TRUE(TakeText(converter->Convert((dir / L"plain.xlf").c_str(), ConverterRequest())));
+    EXPECT_TRUE(converter->Segments().empty());
+}
