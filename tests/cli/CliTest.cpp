@@ -372,7 +372,9 @@ TEST(CliTranslationFiles, SearchesAndDumpsTtxAndXliff) {
     EXPECT_EQ(r.out, "Hello there \r\nHallo da \n\tsegment\t#1\tHello there\tHallo da\n");
     r = RunCli({L"--dump-text", L"--segments", L"--mode", L"2", tree / L"x\\job.xlf"});
     EXPECT_EQ(r.out.find("\tsegment\t"), std::string::npos);
-    EXPECT_EQ(RunCli({L"--segments", L"Hello", tree.Path()}).exitCode, 2u) << "only with --dump-text so far";
+    r = RunCli({L"--segments", L"Hello", tree.Path()});
+    EXPECT_EQ(r.exitCode, 2u) << "only with --dump-text so far";
+    EXPECT_EQ(r.err.rfind("mirlock-cli: --segments goes with --dump-text\n", 0), 0u) << r.err;
 }
 
 }  // namespace

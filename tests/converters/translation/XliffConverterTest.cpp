@@ -296,6 +296,17 @@ TEST(XliffSegments, UnitsOfBothVersionsWithTheirIdsAndSides) {
     EXPECT_EQ(SegmentLines(dir, v20, false),
               (std::vector<std::wstring>{L"u1/s1|One.|Eins.", L"u1/2|Two.|Zwei.", L"#2/1|Three|"}));
 
+    // A converter that converts again starts its count again.
+    dir.WriteFile(L"again.xlf", v12);
+    XliffConverter again;
+    auto twice = again.Clone();
+    twice->SetWantSegments(true);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(TakeText(twice->Convert((dir / L"again.xlf").c_str(), ConverterRequest())));
+        ASSERT_EQ(twice->Segments().size(), 4u);
+        EXPECT_EQ(twice->Segments()[1].id, L"#2") << "round " << round;
+    }
+
     // Not asked for, none are made.
     dir.WriteFile(L"plain.xlf", v12);
     XliffConverter plain;
