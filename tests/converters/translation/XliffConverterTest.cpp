@@ -290,11 +290,15 @@ TEST(XliffSegments, UnitsOfBothVersionsWithTheirIdsAndSides) {
     const std::string v20 =
         "<xliff version=\"2.0\" srcLang=\"en\" trgLang=\"de\"><file id=\"f\">"
         "<unit id=\"u1\"><segment id=\"s1\"><source>One.</source><target>Eins.</target></segment>"
-        "<ignorable><source> </source></ignorable>"
+        "<ignorable><source>[x]</source></ignorable>"
         "<segment><source>Two.</source><target>Zwei.</target></segment></unit>"
         "<unit><segment><source>Three</source></segment></unit></file></xliff>";
     EXPECT_EQ(SegmentLines(dir, v20, false),
               (std::vector<std::wstring>{L"u1/s1|One.|Eins.", L"u1/2|Two.|Zwei.", L"#2/1|Three|"}));
+    dir.WriteFile(L"v20.xlf", v20);
+    const std::optional<std::wstring> text20 = ConvertToText(XliffConverter(), dir / L"v20.xlf", ConverterRequest());
+    ASSERT_TRUE(text20);
+    EXPECT_NE(text20->find(L"One. [x] Two."), std::wstring::npos) << "an ignorable's text is written, in no segment";
 
     // A converter that converts again starts its count again.
     dir.WriteFile(L"again.xlf", v12);
@@ -313,4 +317,22 @@ TEST(XliffSegments, UnitsOfBothVersionsWithTheirIdsAndSides) {
     auto converter = plain.Clone();
     ASSERT_TRUE(TakeText(converter->Convert((dir / L"plain.xlf").c_str(), ConverterRequest())));
     EXPECT_TRUE(converter->Segments().empty());
+}
+
+TEST(XliffSegments, ShownTextOfASide) {
+    const std::wstring text = L"ab  cd\r\n\tef Xgh ij";
+    const struct {
+        std::vector<TextRange> side;
+        const wchar_t* shown;
+    } cases[] = {
+        {{}, L""},
+        {{{0, 2}}, L"ab"},
+        {{{0, 6}}, L"ab cd"},                 // a run of spaces is one
+        {{{2, 11}}, L"cd ef"},                // leading and trailing white space goes
+        {{{0, 2}, {4, 6}}, L"ab cd"},         // pieces joined by one space
+        {{{0, 1}, {12, 13}, {13, 14}}, L"a X g"},
+        {{{15, 40}}, L"ij"},                  // a range past the text stops at its end
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ShownSideText(text.c_str(), text.size(), c.side), c.shown) << testing::PrintToString(c.shown);
 }
