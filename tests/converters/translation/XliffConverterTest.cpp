@@ -263,6 +263,14 @@ std::vector<std::wstring> SegmentLines(TempDir& dir, const std::string& bytes, b
     std::vector<std::wstring> lines;
     if (!text)
         return lines;
+    // A side's ranges hold its runs exactly, not the space written after each.
+    for (const Segment& s : converter->Segments()) {
+        for (const TextRange& r : s.source) {
+            EXPECT_LT(r.end, text->size());
+            EXPECT_EQ((*text)[r.end], L' ') << "the space after a run is no side's";
+            EXPECT_NE(r.end, r.begin) << "no empty run";
+        }
+    }
     for (const Segment& s : converter->Segments())
         lines.push_back(s.id + L"|" + ShownSideText(text->c_str(), text->size(), s.source) + L"|" +
                         ShownSideText(text->c_str(), text->size(), s.target));
