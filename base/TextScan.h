@@ -14,3 +14,14 @@ const wchar_t* FindLiteral(const wchar_t* begin, const wchar_t* end, const wchar
 
 // The last occurrence of `unit` in [begin, end), or null.
 const wchar_t* FindLastUnit(const wchar_t* begin, const wchar_t* end, wchar_t unit);
+
+// The value of a hexadecimal digit, either case; -1 for any other character.
+inline int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}

@@ -4,6 +4,8 @@
 // The group stack lives on the heap, so nesting depth costs no call stack.
 #include "converters/readers/Rtfpars.h"
 
+#include "base/TextScan.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -82,16 +84,6 @@ bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a'
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsSymbol(unsigned char c) { return c && strchr("'*-:\\_{|}~", c) != nullptr; }
-
-int HexValue(unsigned char c) {
-    if (IsDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // The leading decimal integer of `text`, saturated instead of overflowing.
 int LeadingInteger(const char* text) {
@@ -229,7 +221,7 @@ private:
         int value = 0;
         bool inNumber = true;
         for (int i = 0; i < 2 && *p; ++i) {
-            const int digit = HexValue(static_cast<unsigned char>(*p));
+            const int digit = HexDigitValue(*p);
             if (digit < 0)
                 inNumber = false;
             if (inNumber)

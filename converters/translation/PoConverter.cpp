@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "converters/readers/FileBlock.h"
+#include "base/TextScan.h"
 #include "converters/readers/Utf8Text.h"
 
 namespace {
@@ -12,16 +13,6 @@ namespace {
 constexpr size_t kMaxCatalogueBytes = 256u << 20;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Reads the quoted string at `p` (at its opening quote) into `out`, escapes
 // decoded; `p` is left after the closing quote. False without one.
@@ -47,8 +38,8 @@ bool ReadQuoted(const char*& p, const char* end, std::string* out) {
         case 'v': out->push_back('\v'); break;
         case 'x': {
             int value = 0, digits = 0;
-            for (; digits < 2 && p < end && HexValue(*p) >= 0; ++digits)
-                value = value * 16 + HexValue(*p++);
+            for (; digits < 2 && p < end && HexDigitValue(*p) >= 0; ++digits)
+                value = value * 16 + HexDigitValue(*p++);
             out->push_back(digits ? static_cast<char>(value) : 'x');
             break;
         }
@@ -74,6 +65,17 @@ const char* SkipBlanks(const char* p, const char* end) {
     while (p < end && (*p == ' ' || *p == '\t'))
         ++p;
     return p;
+}
+
+// Reads the quoted strings from `q` to the line's end `next` into `out`;
+// false when anything else stands there (a CR before the line feed aside).
+bool ReadStringsOfLine(const char* q, const char* next, std::string* out) {
+    while (q < next && *q == '"') {
+        if (!ReadQuoted(q, next, out))
+            return false;
+        q = SkipBlanks(q, next);
+    }
+    return q >= next || *q == '\r';
 }
 
 // The keywords of an entry, in the order they may come.
@@ -106,13 +108,7 @@ bool ParsePo(const char* text, size_t size, std::vector<PoEntry>* entries) {
         if (*line == '"') {
             if (!target)
                 return false;
-            const char* q = line;
-            while (q < next && *q == '"') {
-                if (!ReadQuoted(q, next, target))
-                    return false;
-                q = SkipBlanks(q, next);
-            }
-            if (q < next && *q != '\r')
+            if (!ReadStringsOfLine(line, next, target))
                 return false;
             p = next + (next < end);
             continue;
@@ -161,13 +157,7 @@ bool ParsePo(const char* text, size_t size, std::vector<PoEntry>* entries) {
         }
         last = kind;
         // Its strings on this line; the first may also stand on the next.
-        const char* q = SkipBlanks(word, next);
-        while (q < next && *q == '"') {
-            if (!ReadQuoted(q, next, target))
-                return false;
-            q = SkipBlanks(q, next);
-        }
-        if (q < next && *q != '\r')
+        if (!ReadStringsOfLine(SkipBlanks(word, next), next, target))
             return false;
         p = next + (next < end);
     }
