@@ -32,7 +32,20 @@ struct SearchRequest {
     // Files whose conversion failed: listed with "read error", counted
     // neither as matched files nor as matches.
     int filesFailed;
+    // In bilingual files a hit counts only when it starts in this side of a
+    // segment: kSideBoth, kSideSource or kSideTarget. Other files are
+    // searched whole.
+    int side;
+    // The target condition: with a text here, a hit counts only in a
+    // segment whose target holds a hit of it (or, with notTarget, none).
+    // Files without segments then give no row.
+    wchar_t targetText[kPathChars];
+    int notTarget;
+    // Rows keep the segments that hold their counted hits (shown texts).
+    int keepSegments;
 };
+
+enum SearchSide : int { kSideBoth = 0, kSideSource = 1, kSideTarget = 2 };
 
 // One hit, a failure record (end == -1) or a listing record (start == end == 0
 // without context). Offsets count UTF-16 units of the folded text.
@@ -53,6 +66,24 @@ enum FileStatus : int {
     kFileListed = 2,
 };
 
+// Units [begin, end) of a shown text.
+struct ShownSpan {
+    int begin;
+    int end;
+};
+
+// A segment of a row's file as it is shown: its id and the shown texts of
+// its sides, with the counted hits in each and the target condition's hits
+// in the target.
+struct ShownSegment {
+    std::wstring id;
+    std::wstring source;
+    std::wstring target;
+    std::vector<ShownSpan> sourceHits;
+    std::vector<ShownSpan> targetHits;
+    std::vector<ShownSpan> conditionHits;
+};
+
 // One result row, shared by reference count between the job that built it
 // and the list row that shows it. The count is not atomic: every owner lives
 // on the UI thread.
@@ -63,6 +94,9 @@ struct FileResult {
     DWORD size[2];  // low, high
     int status;
     std::vector<std::unique_ptr<Match>> matches;
+    // The segments holding a counted hit, in document order, when the
+    // request keeps them; none for files without segments.
+    std::vector<ShownSegment> segments;
     int refCount;
 
     // A new record with refCount 0, filled from the file's path and entry.

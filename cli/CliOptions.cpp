@@ -26,8 +26,13 @@ const char kCliUsage[] =
     "  -c, --context         print every match with its context\n"
     "  -q, --quiet           no summary line\n"
     "      --stats           files, bytes, seconds and peak memory on stderr\n"
-    "      --segments        with --dump-text: after the text, each segment of a bilingual\n"
-    "                        file as TAB segment TAB id TAB source TAB target\n"
+    "      --side S          in bilingual files count only hits in the source, the\n"
+    "                        target or both (default) sides of segments\n"
+    "      --target T        count only hits in segments whose target holds T\n"
+    "      --not-target T    count only hits in segments whose target lacks T\n"
+    "      --segments        after each file line, each segment holding a counted hit as\n"
+    "                        TAB segment TAB id TAB source TAB target; with --dump-text,\n"
+    "                        every segment of the file after its text\n"
     "TEXT may be \"\": the files are listed and none is read.\n";
 
 std::string CliVersionLine() {
@@ -128,6 +133,27 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             o->stats = true;
         } else if (a == L"--segments") {
             o->segments = true;
+        } else if (a == L"--side") {
+            if (!value(&v))
+                return false;
+            if (v == L"both")
+                o->side = 0;
+            else if (v == L"source")
+                o->side = 1;
+            else if (v == L"target")
+                o->side = 2;
+            else {
+                *error = L"--side takes source, target or both: " + v;
+                return false;
+            }
+        } else if (a == L"--target" || a == L"--not-target") {
+            if (!value(&o->targetText))
+                return false;
+            if (o->targetText.empty()) {
+                *error = a + L" needs a text";
+                return false;
+            }
+            o->notTarget = a == L"--not-target";
         } else if (a == L"-h" || a == L"--help") {
             o->command = CliOptions::Command::kHelp;
             return true;  // whatever else the line says
@@ -144,10 +170,6 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
         }
     }
 
-    if (o->segments && o->command != CliOptions::Command::kDumpText) {
-        *error = L"--segments goes with --dump-text";
-        return false;
-    }
     if (o->command != CliOptions::Command::kSearch) {
         if (positional.size() != 1) {
             *error = L"--dump-text and --dump-rtf take one FILE";
@@ -161,9 +183,14 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
         }
         o->text = positional[0];
         o->target = positional[1];
+        if (!o->targetText.empty() && o->text.empty()) {
+            *error = L"a target condition needs a search text";
+            return false;
+        }
     }
     if (o->text.size() > kMaxField || o->target.size() > kMaxField ||
-        o->fileNameSpec.size() > kMaxField || o->ignoreTags.size() > kMaxField) {
+        o->fileNameSpec.size() > kMaxField || o->ignoreTags.size() > kMaxField ||
+        o->targetText.size() > kMaxField) {
         *error = L"an argument is longer than 259 characters";
         return false;
     }

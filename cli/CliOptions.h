@@ -23,7 +23,10 @@ struct CliOptions {
     bool context = false;
     bool quiet = false;
     bool stats = false;
-    bool segments = false;  // --dump-text: the file's segments after its text
+    bool segments = false;  // the segments holding hits after each file line (--dump-text: all)
+    int side = 0;           // SearchSide
+    std::wstring targetText;  // the target condition's text; empty: none
+    bool notTarget = false;
 };
 
 // Parses the arguments after the program name. On a usage error returns

@@ -59,3 +59,14 @@ void WriteUtf8(FILE* stream, const std::wstring& text) {
     const std::string bytes = ToUtf8(text);
     fwrite(bytes.data(), 1, bytes.size(), stream);
 }
+
+std::wstring SegmentLine(const std::wstring& id, const std::wstring& source, const std::wstring& target) {
+    std::wstring line = L"\tsegment";
+    for (const std::wstring* field : {&id, &source, &target}) {
+        line += L'\t';
+        for (const wchar_t c : *field)
+            line += c == L'\t' || c == L'\r' || c == L'\n' ? L' ' : c;
+    }
+    line += L'\n';
+    return line;
+}

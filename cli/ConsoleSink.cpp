@@ -48,6 +48,10 @@ bool ConsoleSink::AddResult(FileResult* result) {
             fwrite(row.data(), 1, row.size(), stdout);
         }
     }
+    if (printSegments) {
+        for (const ShownSegment& s : result->segments)
+            WriteUtf8(stdout, SegmentLine(s.id, s.source, s.target));
+    }
     // Each file's lines leave at once: whatever happens to the process later,
     // the rows found so far are out.
     fflush(stdout);

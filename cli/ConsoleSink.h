@@ -7,8 +7,8 @@ struct SearchRequest;
 
 class ConsoleSink : public SearchResultSink {
 public:
-    ConsoleSink(SearchRequest* request, bool printContext, bool quiet)
-        : request(request), printContext(printContext), quiet(quiet) {}
+    ConsoleSink(SearchRequest* request, bool printContext, bool quiet, bool printSegments = false)
+        : request(request), printContext(printContext), quiet(quiet), printSegments(printSegments) {}
 
     bool ShowStatus(unsigned id, ...) override;
     bool AddResult(FileResult* result) override;
@@ -21,5 +21,6 @@ private:
     SearchRequest* request;
     bool printContext;
     bool quiet;
+    bool printSegments;
     int linesPrinted = 0;
 };

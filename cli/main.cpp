@@ -38,6 +38,10 @@ void FillRequest(const CliOptions& o, SearchRequest* request) {
     request->caseSensitive = o.caseSensitive;
     request->wholeWords = o.wholeWords;
     request->maximumMatch = o.maximumMatch;
+    request->side = o.side;
+    wcsncpy(request->targetText, o.targetText.c_str(), kPathChars - 1);
+    request->notTarget = o.notTarget;
+    request->keepSegments = o.segments;
 }
 
 bool FullPath(const std::wstring& path, wchar_t (&out)[kPathChars]) {
@@ -84,7 +88,7 @@ int RunSearch(const CliOptions& o) {
     ConverterList converters;
     converters.SetReadUtf8(o.readUtf8);
     converters.BuildConverters(o.mode);
-    ConsoleSink sink(&request, o.context, o.quiet);
+    ConsoleSink sink(&request, o.context, o.quiet, o.segments);
     request.sink = &sink;
 
     Searcher searcher;
@@ -147,8 +151,8 @@ int DumpText(const CliOptions& o) {
     if (!segments.empty() && length > 0 && text.Get()[length - 1] != L'\n')
         fputc('\n', stdout);  // the segment lines start lines of their own
     for (const Segment& s : segments) {
-        const std::wstring line = L"\tsegment\t" + s.id + L"\t" + ShownSideText(text.Get(), length, s.source) + L"\t" +
-                                  ShownSideText(text.Get(), length, s.target) + L"\n";
+        const std::wstring line =
+            SegmentLine(s.id, ShownSideText(text.Get(), length, s.source), ShownSideText(text.Get(), length, s.target));
         const std::string lineBytes = ToUtf8(line.c_str(), line.size());
         fwrite(lineBytes.data(), 1, lineBytes.size(), stdout);
     }

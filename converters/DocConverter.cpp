@@ -9,6 +9,7 @@
 #include "base/SearchRecords.h"
 #include "base/ScopedHandle.h"
 #include "base/TextScan.h"
+#include "converters/readers/Utf8Text.h"
 
 int DocConverter::Load(const wchar_t*) { return 1; }
 int DocConverter::IsAvailable() { return 1; }
@@ -75,7 +76,13 @@ HGLOBAL DocConverter::ConvertForSearch(const wchar_t* path, const SearchRequest&
 }
 
 std::wstring ShownSideText(const wchar_t* text, size_t length, const std::vector<TextRange>& side) {
+    return ShowSide(text, length, side, {}, nullptr);
+}
+
+std::wstring ShowSide(const wchar_t* text, size_t length, const std::vector<TextRange>& side,
+                      const std::vector<ShownSpan>& spans, std::vector<ShownSpan>* shownSpans) {
     std::wstring shown;
+    std::vector<uint32_t> origin;  // for each shown character but joining spaces, where it stood
     bool space = false;
     for (const TextRange& r : side) {
         space = space || !shown.empty();  // pieces are joined by a space
@@ -86,11 +93,65 @@ std::wstring ShownSideText(const wchar_t* text, size_t length, const std::vector
                 space = true;
                 continue;
             }
-            if (space && !shown.empty())
+            if (space && !shown.empty()) {
                 shown += L' ';
+                if (shownSpans)
+                    origin.push_back(static_cast<uint32_t>(i));  // the space stands before this character
+            }
             space = false;
             shown += c;
+            if (shownSpans)
+                origin.push_back(static_cast<uint32_t>(i));
+        }
+    }
+    if (shownSpans) {
+        shownSpans->clear();
+        for (const ShownSpan& s : spans) {
+            // Shown characters from the first that stood at or after the
+            // span's begin to the last that stood before its end.
+            auto first = std::lower_bound(origin.begin(), origin.end(), static_cast<uint32_t>(std::max(s.begin, 0)));
+            auto last = std::lower_bound(origin.begin(), origin.end(), static_cast<uint32_t>(std::max(s.end, 0)));
+            int begin = static_cast<int>(first - origin.begin());
+            const int stop = static_cast<int>(last - origin.begin());
+            if (begin < stop && shown[static_cast<size_t>(begin)] == L' ')
+                ++begin;  // a joining space does not begin a hit
+            if (begin < stop)
+                shownSpans->push_back({begin, stop});
         }
     }
     return shown;
+}
+
+std::wstring SegmentIdText(const char* utf8, size_t size) {
+    std::wstring text(size, L'\0');
+    text.resize(size ? Utf8ToUtf16Bounded(utf8, size, text.data()) : 0);
+    for (wchar_t& c : text) {
+        if (c == L'\t' || c == L'\r' || c == L'\n')
+            c = L' ';
+    }
+    return text;
+}
+
+void SegmentBytesToUnits(const char* utf8, size_t size, size_t base, SegmentTable* table) {
+    std::vector<uint32_t*> offsets;
+    for (Segment& s : *table) {
+        for (std::vector<TextRange>* side : {&s.source, &s.target}) {
+            for (TextRange& r : *side) {
+                offsets.push_back(&r.begin);
+                offsets.push_back(&r.end);
+            }
+        }
+    }
+    // Converters record them in text order mostly; sorting keeps the one
+    // pass over the text right whatever the order.
+    std::stable_sort(offsets.begin(), offsets.end(), [](const uint32_t* a, const uint32_t* b) { return *a < *b; });
+    size_t byte = 0, units = 0;
+    for (uint32_t* offset : offsets) {
+        const size_t at = std::min<size_t>(*offset, size);
+        if (at > byte) {
+            units += Utf16UnitsOfUtf8(utf8 + byte, at - byte);
+            byte = at;
+        }
+        *offset = static_cast<uint32_t>(base + units);
+    }
 }

@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "base/ScopedHandle.h"
+#include "base/SearchRecords.h"
 #include "base/TextBlock.h"
-
-struct SearchRequest;
 
 constexpr int kConverterChars = 256;
 
@@ -33,6 +32,23 @@ using SegmentTable = std::vector<Segment>;
 // The shown text of a side: its pieces of `text` joined by one space, every
 // run of spaces, tabs, CR and LF made one space, trimmed at both ends.
 std::wstring ShownSideText(const wchar_t* text, size_t length, const std::vector<TextRange>& side);
+
+// The same, with `spans` of `text` (sorted by begin) made spans of the shown
+// text: each from its first character in the side that is shown to its last;
+// a span that shows nothing is dropped.
+std::wstring ShowSide(const wchar_t* text, size_t length, const std::vector<TextRange>& side,
+                      const std::vector<ShownSpan>& spans, std::vector<ShownSpan>* shownSpans);
+
+// A segment's id from the document's UTF-8 bytes, tabs and line breaks
+// shown as spaces.
+std::wstring SegmentIdText(const char* utf8, size_t size);
+
+// Converters that gather UTF-8 text record their segments' ranges as byte
+// offsets into it; this makes them the unit offsets of its UTF-16 decoding,
+// `base` units into the block. Each offset must lie at an end of the text or
+// next to an ASCII byte (as the ends of text nodes that a line break or a
+// space follows do), where decoding in pieces and whole agree.
+void SegmentBytesToUnits(const char* utf8, size_t size, size_t base, SegmentTable* table);
 
 // A text block is a movable, zero-filled global memory block (GlobalAlloc
 // with GMEM_MOVEABLE | GMEM_ZEROINIT) holding UTF-16LE text ended by a NUL

@@ -9,6 +9,7 @@
 #include "base/SearchRecords.h"
 
 class DocConverter;
+class SegmentIndex;
 
 struct FileJob {
     std::unique_ptr<DocConverter> converter;  // none when the search text is empty
@@ -20,6 +21,8 @@ struct FileJob {
     int textLength = 0;
     std::vector<int> astralUnits;  // for whole words: where the text held surrogates before folding
     FileResult* result = nullptr;  // one counted reference once a record exists
+    // With a side or a target condition: decides which hits count.
+    const SegmentIndex* segments = nullptr;
 
     FileJob();
     ~FileJob();

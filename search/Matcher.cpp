@@ -10,6 +10,7 @@
 #include "search/ContextCut.h"
 #include "search/FileJob.h"
 #include "search/RegexMatcher.h"
+#include "search/SegmentIndex.h"
 #include "search/WholeWord.h"
 #include "base/TextScan.h"
 #include "base/SearchRecords.h"
@@ -39,8 +40,10 @@ bool AddMatch(FileJob& job, std::unique_ptr<Match> match) {
 
 namespace {
 
-void MatchLiteral(FileJob& job, const CaseInsensitiveFinder* ignoringCase) {
-    const wchar_t* needle = job.request->searchText;
+// Calls onHit(start, end) for each hit in order until it returns false.
+template <class OnHit>
+void FindLiteralHits(const FileJob& job, const wchar_t* needle, const CaseInsensitiveFinder* ignoringCase,
+                     OnHit onHit) {
     const int needleLength = static_cast<int>(wcslen(needle));
     const bool exact = job.request->caseSensitive != 0;
     const bool wholeWords = job.request->wholeWords != 0;
@@ -61,13 +64,14 @@ void MatchLiteral(FileJob& job, const CaseInsensitiveFinder* ignoringCase) {
             from = hit + 1;  // a later, overlapping hit may still stand alone
             continue;
         }
-        if (!AddMatch(job, Match::Hit(start, start + needleLength)))
+        if (!onHit(start, start + needleLength))
             return;
         from = hit + needleLength;  // hits never overlap
     }
 }
 
-MatchOutcome MatchRegex(FileJob& job, const RegexMatcher& regex) {
+template <class OnHit>
+MatchOutcome FindRegexHits(const FileJob& job, const RegexMatcher& regex, OnHit onHit) {
     const wchar_t* const textEnd = job.text + job.textLength;
     const wchar_t* from = job.text;
     for (;;) {
@@ -91,7 +95,7 @@ MatchOutcome MatchRegex(FileJob& job, const RegexMatcher& regex) {
             from = matchBegin + 1;
             continue;
         }
-        if (!AddMatch(job, Match::Hit(start, end)))
+        if (!onHit(start, end))
             return MatchOutcome::kCompleted;
         if (matchEnd == matchBegin) {
             // An empty match would be found again at the same place: step over one character.
@@ -108,8 +112,28 @@ MatchOutcome MatchRegex(FileJob& job, const RegexMatcher& regex) {
 
 MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex,
                        const CaseInsensitiveFinder* ignoringCase) {
+    // Every hit is found as it would be without segments; those that do not
+    // count are passed over, so the limit counts only those that do.
+    auto add = [&job](int start, int end) {
+        if (job.segments && !job.segments->Counts(start, job.request->side))
+            return !job.request->sink->IsStopRequested();
+        return AddMatch(job, Match::Hit(start, end));
+    };
     if (regex)
-        return MatchRegex(job, *regex);
-    MatchLiteral(job, ignoringCase);
+        return FindRegexHits(job, *regex, add);
+    FindLiteralHits(job, job.request->searchText, ignoringCase, add);
+    return MatchOutcome::kCompleted;
+}
+
+MatchOutcome FindAllHits(const FileJob& job, const wchar_t* needle, const RegexMatcher* regex,
+                         const CaseInsensitiveFinder* ignoringCase, std::vector<ShownSpan>* hits) {
+    hits->clear();
+    auto keep = [hits](int start, int end) {
+        hits->push_back({start, end});
+        return true;
+    };
+    if (regex)
+        return FindRegexHits(job, *regex, keep);
+    FindLiteralHits(job, needle, ignoringCase, keep);
     return MatchOutcome::kCompleted;
 }

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <memory>
+#include <vector>
+
+#include "base/SearchRecords.h"
 
 struct FileJob;
-struct Match;
 class RegexMatcher;
 class CaseInsensitiveFinder;
 
@@ -24,3 +26,9 @@ enum class MatchOutcome { kCompleted, kAbandoned };
 // that stay.
 MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex,
                        const CaseInsensitiveFinder* ignoringCase = nullptr);
+
+// The hits of `needle` (or of `regex` when given) over the job's whole
+// text, with the request's options, none of them counted or limited: the
+// target condition's text.
+MatchOutcome FindAllHits(const FileJob& job, const wchar_t* needle, const RegexMatcher* regex,
+                         const CaseInsensitiveFinder* ignoringCase, std::vector<ShownSpan>* hits);

@@ -12,6 +12,7 @@
 #include "base/FoldText.h"
 #include "search/Matcher.h"
 #include "search/RegexMatcher.h"
+#include "search/SegmentIndex.h"
 #include "base/ResourceText.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
@@ -36,27 +37,35 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
 
     regex.reset();
     ignoringCase.reset();
-    if (request->regex != 1 && !request->caseSensitive && request->searchText[0])
-        ignoringCase = std::make_unique<CaseInsensitiveFinder>(request->searchText);
-    if (request->regex == 1) {
-        std::string description;
-        int position = 0;
-        regex = RegexMatcher::Compile(request->searchText, &description, &position,
-                                      !request->caseSensitive);
-        if (!regex) {
-            std::wstring text;
-            if (FormatResourceText(&text, IDS_BAD_REGEX, description.c_str(), position) &&
-                showMessage) {
-                text.resize(std::min<size_t>(text.size(), 1023));  // the message's 1024-character buffer
-                showMessage(text.c_str());
-            }
-            return false;
-        }
-    }
+    targetRegex.reset();
+    targetIgnoringCase.reset();
+    if (!Prepare(request->searchText, &regex, &ignoringCase))
+        return false;
+    if (request->searchText[0] && request->targetText[0] && !Prepare(request->targetText, &targetRegex, &targetIgnoringCase))
+        return false;
     converters->BeginSearch();
     Begin(request->folder, request->fileNameSpec, request->recursion);
     request->sink->SetSearching(1);
     return true;
+}
+
+bool Searcher::Prepare(const wchar_t* text, std::unique_ptr<RegexMatcher>* compiled,
+                       std::unique_ptr<CaseInsensitiveFinder>* finder) {
+    if (request->regex != 1 && !request->caseSensitive && text[0])
+        *finder = std::make_unique<CaseInsensitiveFinder>(text);
+    if (request->regex != 1)
+        return true;
+    std::string description;
+    int position = 0;
+    *compiled = RegexMatcher::Compile(text, &description, &position, !request->caseSensitive);
+    if (*compiled)
+        return true;
+    std::wstring message;
+    if (FormatResourceText(&message, IDS_BAD_REGEX, description.c_str(), position) && showMessage) {
+        message.resize(std::min<size_t>(message.size(), 1023));  // the message's 1024-character buffer
+        showMessage(message.c_str());
+    }
+    return false;
 }
 
 bool Searcher::IsStopRequested() const { return request->sink->IsStopRequested(); }
@@ -124,6 +133,7 @@ void Searcher::ConvertAndMatch(FileJob& job) {
     if (job.converter) {
         try {
             job.converter->SetCodePage(0);
+            job.converter->SetWantSegments(BySegments() || request->keepSegments);
             block = job.converter->ConvertForSearch(job.path, *request, &foldedLength);
         } catch (...) {
             block = nullptr;
@@ -157,7 +167,15 @@ void Searcher::ConvertAndMatch(FileJob& job) {
     job.textLength = static_cast<int>(length);
     MatchOutcome outcome = MatchOutcome::kCompleted;
     try {
-        outcome = MatchText(job, regex.get(), ignoringCase.get());
+        if (job.converter->Segments().empty()) {
+            // Without segments a target condition holds nowhere: no row.
+            if (!request->targetText[0])
+                outcome = MatchText(job, regex.get(), ignoringCase.get());
+        } else if (BySegments() || request->keepSegments) {
+            outcome = MatchBySegments(job, *job.converter);
+        } else {
+            outcome = MatchText(job, regex.get(), ignoringCase.get());
+        }
     } catch (...) {
         outcome = MatchOutcome::kAbandoned;
     }
@@ -168,4 +186,26 @@ void Searcher::ConvertAndMatch(FileJob& job) {
     // without any it is a failed file.
     if (outcome == MatchOutcome::kAbandoned && !job.result)
         AddMatch(job, Match::Failure());
+}
+
+MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& converter) {
+    SegmentIndex index(converter.Segments(), job.textLength);
+    if (request->targetText[0]) {
+        std::vector<ShownSpan> conditionHits;
+        if (FindAllHits(job, request->targetText, targetRegex.get(), targetIgnoringCase.get(), &conditionHits) ==
+            MatchOutcome::kAbandoned)
+            return MatchOutcome::kAbandoned;
+        index.SetCondition(conditionHits, request->notTarget != 0);
+    }
+    job.segments = &index;
+    const MatchOutcome outcome = MatchText(job, regex.get(), ignoringCase.get());
+    job.segments = nullptr;
+    if (request->keepSegments && job.result && job.result->status == kFileSearched) {
+        std::vector<ShownSpan> hits;
+        hits.reserve(job.result->matches.size());
+        for (const auto& m : job.result->matches)
+            hits.push_back({m->start, m->end});
+        job.result->segments = index.Show(job.text, hits);
+    }
+    return outcome;
 }

@@ -5,11 +5,14 @@
 #include <memory>
 #include <string>
 
+#include "base/SearchRecords.h"
 #include "search/FileIterator.h"
+#include "search/Matcher.h"
 
 class ConverterList;
 class RegexMatcher;
 class CaseInsensitiveFinder;
+class DocConverter;
 struct FileJob;
 struct SearchRequest;
 
@@ -42,7 +45,18 @@ private:
     SearchRequest* request = nullptr;
     ConverterList* converters = nullptr;
     int contextWidth = kContextWidth;
+    // Bilingual files: which hits count, and the segments a row keeps.
+    MatchOutcome MatchBySegments(FileJob& job, const DocConverter& converter);
+    bool BySegments() const { return request->side != kSideBoth || request->targetText[0] != 0; }
+    // Makes the case-insensitive finder or compiles the expression for
+    // `text`; a bad expression is reported (message 2002) and refused.
+    bool Prepare(const wchar_t* text, std::unique_ptr<RegexMatcher>* compiled,
+                 std::unique_ptr<CaseInsensitiveFinder>* finder);
+
     std::unique_ptr<RegexMatcher> regex;
     std::unique_ptr<CaseInsensitiveFinder> ignoringCase;
+    // The target condition's text, prepared like the search text.
+    std::unique_ptr<RegexMatcher> targetRegex;
+    std::unique_ptr<CaseInsensitiveFinder> targetIgnoringCase;
     MessageHandler showMessage;
 };

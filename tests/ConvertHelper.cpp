@@ -1,6 +1,8 @@
 // Conversion helpers shared by the converter tests.
 #include "tests/ConvertHelper.h"
 
+#include <gtest/gtest.h>
+
 #include <cwchar>
 
 #include "base/FoldText.h"
@@ -52,4 +54,42 @@ std::optional<std::wstring> FoldedAfterwards(const DocConverter& prototype,
         for (wchar_t& c : *text) c = FoldCharacter(c);
     }
     return text;
+}
+
+std::vector<std::wstring> SegmentLinesFor(const DocConverter& prototype, const std::wstring& path,
+                                          const SearchRequest& request, bool forSearch) {
+    auto converter = prototype.Clone();
+    converter->SetCodePage(0);
+    converter->SetWantSegments(true);
+    std::vector<std::wstring> lines;
+    std::optional<std::wstring> text;
+    if (forSearch) {
+        size_t foldedLength = DocConverter::kNotFolded;
+        ScopedGlobal owned(converter->ConvertForSearch(path.c_str(), request, &foldedLength));
+        if (!owned)
+            return lines;
+        GlobalLockGuard<wchar_t> units(owned.Get());
+        const size_t capacity = GlobalSize(owned.Get()) / sizeof(wchar_t);
+        text = foldedLength != DocConverter::kNotFolded && foldedLength < capacity
+                   ? std::wstring(units.Get(), foldedLength)
+                   : std::wstring(units.Get(), FoldTextToNul(units.Get(), capacity));
+    } else {
+        text = TakeText(converter->Convert(path.c_str(), request));
+    }
+    if (!text)
+        return lines;
+    for (const Segment& s : converter->Segments()) {
+        for (const auto* side : {&s.source, &s.target}) {
+            uint32_t last = 0;
+            for (const TextRange& r : *side) {
+                EXPECT_LE(last, r.begin) << "a side's ranges in text order";
+                EXPECT_LE(r.begin, r.end);
+                EXPECT_LE(r.end, text->size());
+                last = r.end;
+            }
+        }
+        lines.push_back(s.id + L"|" + ShownSideText(text->c_str(), text->size(), s.source) + L"|" +
+                        ShownSideText(text->c_str(), text->size(), s.target));
+    }
+    return lines;
 }

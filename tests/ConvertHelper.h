@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "converters/DocConverter.h"
 #include "base/SearchRecords.h"
@@ -28,3 +29,9 @@ std::optional<std::wstring> SearchTextFor(const DocConverter& prototype, const s
 std::optional<std::wstring> FoldedAfterwards(const DocConverter& prototype,
                                              const std::wstring& path,
                                              const SearchRequest& request);
+
+// The segments that a clone of `prototype` makes of `path` (converted for a
+// search when `forSearch`), one line each: "id|source|target", the sides'
+// shown texts. Every range is checked to lie in order inside the text.
+std::vector<std::wstring> SegmentLinesFor(const DocConverter& prototype, const std::wstring& path,
+                                          const SearchRequest& request, bool forSearch = false);

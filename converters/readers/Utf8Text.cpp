@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cstdint>
 
 #include "base/FoldText.h"
@@ -263,4 +265,46 @@ void Utf16ToUtf8(const wchar_t* text, size_t length, std::string* out) {
             *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
         }
     }
+}
+
+size_t Utf16UnitsOfUtf8(const char* text, size_t size) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    size_t units = 0;
+    size_t i = 0;
+    while (i < size) {
+        if (i + 8 <= size) {
+            uint64_t word;
+            memcpy(&word, s + i, 8);
+            if ((word & 0x8080808080808080ull) == 0) {
+                units += 8;
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char b = s[i];
+        auto continues = [&](size_t k, unsigned char low, unsigned char high) {
+            return i + k < size && s[i + k] >= low && s[i + k] <= high;
+        };
+        size_t length = 0;
+        if (b < 0x80)
+            length = 1;
+        else if (b >= 0xC2 && b <= 0xDF && continues(1, 0x80, 0xBF))
+            length = 2;
+        else if (b >= 0xE0 && b <= 0xEF && continues(1, b == 0xE0 ? 0xA0 : 0x80, b == 0xED ? 0x9F : 0xBF) &&
+                 continues(2, 0x80, 0xBF))
+            length = 3;
+        else if (b >= 0xF0 && b <= 0xF4 && continues(1, b == 0xF0 ? 0x90 : 0x80, b == 0xF4 ? 0x8F : 0xBF) &&
+                 continues(2, 0x80, 0xBF) && continues(3, 0x80, 0xBF))
+            length = 4;
+        if (length == 0) {
+            // Ill-formed: the system's converter decodes such text, and its
+            // replacements decide the count.
+            return size > 0x7FFFFFFF ? 0
+                                     : static_cast<size_t>(std::max(
+                                           0, MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0)));
+        }
+        units += length == 4 ? 2 : 1;
+        i += length;
+    }
+    return units;
 }

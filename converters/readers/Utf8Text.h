@@ -24,3 +24,6 @@ bool Utf8ToUtf16Strict(const char* text, size_t size, wchar_t* out, size_t* unit
 // is kept and sets *nul (left as it was otherwise).
 bool Utf8ToUtf16StrictFolded(const char* text, size_t size, wchar_t* out, size_t* units, bool* nul);
 size_t Utf8ToUtf16BoundedFolded(const char* text, size_t size, wchar_t* out, bool* nul);
+
+// The number of units that Utf8ToUtf16Bounded writes for text[0..size).
+size_t Utf16UnitsOfUtf8(const char* text, size_t size);

@@ -219,7 +219,7 @@ unsigned PoCodePage(const std::vector<PoEntry>& entries) {
     return CP_UTF8;
 }
 
-std::wstring PoText(const std::vector<PoEntry>& entries, unsigned codePage) {
+std::wstring PoText(const std::vector<PoEntry>& entries, unsigned codePage, SegmentTable* segments) {
     std::wstring text;
     auto decode = [&](unsigned page, const std::string& bytes) {
         const int n = MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
@@ -230,18 +230,31 @@ std::wstring PoText(const std::vector<PoEntry>& entries, unsigned codePage) {
         MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), &text[at], n);
         return true;
     };
+    std::vector<TextRange>* side = nullptr;
     auto append = [&](const std::string& bytes) {
+        const size_t begin = text.size();
         // A code page the system lacks: read as UTF-8 rather than lose the text.
         if (!bytes.empty() && !decode(codePage, bytes))
             decode(CP_UTF8, bytes);
+        if (side && text.size() > begin)
+            side->push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(text.size())});
         text += L"\r\n";
     };
+    if (segments)
+        segments->clear();
     for (const PoEntry& e : entries) {
         if (!e.hasContext && e.id.empty())
             continue;  // the header
+        if (segments) {
+            segments->emplace_back();
+            segments->back().id = L"#" + std::to_wstring(segments->size());
+            side = &segments->back().source;
+        }
         append(e.id);
         if (e.hasPlural)
             append(e.plural);
+        if (segments)
+            side = &segments->back().target;
         for (const std::string& s : e.translations)
             append(s);
     }
@@ -267,6 +280,7 @@ int PoConverter::Accepts(const wchar_t* path) {
 std::unique_ptr<DocConverter> PoConverter::Clone() const { return std::make_unique<PoConverter>(*this); }
 
 HGLOBAL PoConverter::Convert(const wchar_t* path, const SearchRequest& request) {
+    segments.clear();
     std::vector<char> buffer;
     size_t size = 0;
     if (!ReadFileIntoBuffer(path, &buffer, &size))
@@ -295,5 +309,6 @@ HGLOBAL PoConverter::Convert(const wchar_t* path, const SearchRequest& request) 
     std::vector<PoEntry> entries;
     if (length > kMaxCatalogueBytes || !ParsePo(text, length, &entries))
         return TxtConverter::Convert(path, request);  // not a catalogue: plain text
-    return TextBlockFromString(PoText(entries, unicode ? CP_UTF8 : PoCodePage(entries)));
+    return TextBlockFromString(
+        PoText(entries, unicode ? CP_UTF8 : PoCodePage(entries), WantsSegments() ? &segments : nullptr));
 }

@@ -33,8 +33,10 @@ unsigned PoCodePage(const std::vector<PoEntry>& entries);
 unsigned CodePageOfCharset(const std::string& name);
 
 // The converted text: for each entry but the header, its msgid, CR LF, its
-// plural and CR LF when it has one, and each translation with CR LF.
-std::wstring PoText(const std::vector<PoEntry>& entries, unsigned codePage);
+// plural and CR LF when it has one, and each translation with CR LF. With
+// `segments`, one for each entry written: its id and plural the source, its
+// translations the target.
+std::wstring PoText(const std::vector<PoEntry>& entries, unsigned codePage, SegmentTable* segments = nullptr);
 
 class PoConverter : public TxtConverter {
 public:

@@ -49,18 +49,110 @@ void TmxConverter::Gather(const XmlNode* node, OfficeText& text) const {
     }
 }
 
-void TmxConverter::FindVariants(const XmlNode* node, OfficeText& text) const {
+namespace {
+
+// A variant's language: xml:lang, or the older lang.
+std::string_view VariantLanguage(const XmlNode* tuv) {
+    const rapidxml::xml_attribute<char>* lang = tuv->first_attribute("xml:lang");
+    if (!lang)
+        lang = tuv->first_attribute("lang");
+    return lang ? std::string_view(lang->value(), lang->value_size()) : std::string_view();
+}
+
+bool SameLanguage(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::string_view AttributeText(const XmlNode* node, const char* name) {
+    const rapidxml::xml_attribute<char>* a = node->first_attribute(name);
+    return a ? std::string_view(a->value(), a->value_size()) : std::string_view();
+}
+
+}  // namespace
+
+void TmxConverter::ReadHeader(const XmlNode* root) {
+    headerLanguage.clear();
+    for (const XmlNode* top = root->first_node(); top; top = top->next_sibling()) {
+        if (top->type() != rapidxml::node_element || !LocalNameIs(top, "tmx"))
+            continue;
+        for (const XmlNode* child = top->first_node(); child; child = child->next_sibling()) {
+            if (child->type() == rapidxml::node_element && LocalNameIs(child, "header")) {
+                headerLanguage = AttributeText(child, "srclang");
+                return;
+            }
+        }
+    }
+}
+
+void TmxConverter::BeginUnit(const XmlNode* tu) {
+    segments.emplace_back();
+    const std::string_view tuid = AttributeText(tu, "tuid");
+    segments.back().id =
+        tuid.empty() ? L"#" + std::to_wstring(segments.size()) : SegmentIdText(tuid.data(), tuid.size());
+    // The source language: the unit's own when a variant has it, else the
+    // header's when a variant has it, else the first variant's.
+    std::vector<std::string_view> languages;
+    for (const XmlNode* child = tu->first_node(); child; child = child->next_sibling()) {
+        if (child->type() == rapidxml::node_element && LocalNameIs(child, "tuv"))
+            languages.push_back(VariantLanguage(child));
+    }
+    auto held = [&](std::string_view language) {
+        if (language.empty())
+            return false;
+        for (std::string_view l : languages) {
+            if (SameLanguage(l, language))
+                return true;
+        }
+        return false;
+    };
+    const std::string_view own = AttributeText(tu, "srclang");
+    if (held(own))
+        unitLanguage = own;
+    else if (held(headerLanguage))
+        unitLanguage = headerLanguage;
+    else
+        unitLanguage = languages.empty() ? std::string_view() : languages.front();
+}
+
+void TmxConverter::FindVariants(const XmlNode* node, OfficeText& text) {
     for (const XmlNode* child = node->first_node(); child; child = child->next_sibling()) {
         if (child->type() != rapidxml::node_element || IsIgnored(child))
             continue;
         if (!LocalNameIs(child, "tuv")) {
+            if (WantsSegments() && LocalNameIs(child, "tu")) {
+                const int unitBefore = currentUnit;
+                const std::string languageBefore(unitLanguage);
+                BeginUnit(child);
+                currentUnit = static_cast<int>(segments.size()) - 1;
+                FindVariants(child, text);
+                currentUnit = unitBefore;
+                unitLanguage = languageBefore;
+                continue;
+            }
             FindVariants(child, text);
             continue;
+        }
+        // Only the segment text is a side's; notes and properties are no one's.
+        std::vector<TextRange>* side = nullptr;
+        if (currentUnit >= 0) {
+            Segment& unit = segments[static_cast<size_t>(currentUnit)];
+            side = SameLanguage(VariantLanguage(child), unitLanguage) ? &unit.source : &unit.target;
         }
         for (const XmlNode* part = child->first_node(); part; part = part->next_sibling()) {
             if (part->type() != rapidxml::node_element || IsIgnored(part))
                 continue;
+            const size_t begin = text.Size();
             Gather(part, text);
+            if (side && text.Size() > begin && LocalNameIs(part, "seg"))
+                side->push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(text.Size())});
             text.LineBreak();
         }
     }
@@ -107,7 +199,7 @@ bool HoldsMarkupDeclaration(const char* from, const char* to) {
 
 }  // namespace
 
-bool TmxConverter::ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) const {
+bool TmxConverter::ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) {
     *malformed = false;
     for (const std::string& name : ignoredNames) {
         if (name == "tmx" || name == "body")
@@ -141,9 +233,10 @@ bool TmxConverter::ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) 
     if (FindText(tail, "<tu"))
         return false;
     std::string frame(text, first);
-    if (FindText(frame.data(), "<tuv"))
-        return false;
     frame += tail;
+    // A variant outside the units (in a prefixed unit, say) needs the whole parse.
+    if (FindText(frame.data(), "<tuv") || FindText(frame.data(), ":tuv"))
+        return false;
 
     // The document without its units must be sound on its own.
     XmlDocument document;
@@ -151,6 +244,8 @@ bool TmxConverter::ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) 
         *malformed = true;
         return true;
     }
+    if (WantsSegments())
+        ReadHeader(document.Root());
     for (const Unit& unit : units) {
         const char saved = *unit.end;
         *unit.end = 0;
@@ -207,18 +302,29 @@ HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request)
     } else if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
         text += 3;
     }
+    segments.clear();
+    currentUnit = -1;
+    headerLanguage.clear();
     OfficeText out;
     out.Bytes().reserve(size);  // the text is never longer than the file
     bool malformed = false;
     if (!ReadUnitByUnit(text, out, &malformed)) {
         XmlDocument document;
         malformed = !document.Parse(text, XmlProfile::kKeepSpace);
-        if (!malformed)
+        if (!malformed) {
+            segments.clear();
+            currentUnit = -1;
+            if (WantsSegments())
+                ReadHeader(document.Root());
             FindVariants(document.Root(), out);
+        }
     }
     if (malformed) {
+        segments.clear();
         SetLastError(ERROR_XML_PARSE_ERROR);
         return nullptr;
     }
+    if (!segments.empty() && !out.TooLarge())
+        SegmentBytesToUnits(out.Bytes().data(), out.Size(), 0, &segments);
     return TakeFolded([&](bool fold, size_t* length) { return out.TakeBlock(fold, length); });
 }

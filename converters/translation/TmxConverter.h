@@ -20,7 +20,11 @@ public:
 
 private:
     bool IsIgnored(const XmlNode* element) const;
-    void FindVariants(const XmlNode* node, OfficeText& text) const;
+    void FindVariants(const XmlNode* node, OfficeText& text);
+    // With segments wanted: the header's source language, and a new
+    // segment for unit `tu` with the source language it keeps.
+    void ReadHeader(const XmlNode* root);
+    void BeginUnit(const XmlNode* tu);
     void Gather(const XmlNode* node, OfficeText& text) const;
     // Reads a memory one unit at a time: each tu element parsed on its own
     // into a small document whose memory is reused, and the rest of the
@@ -28,7 +32,10 @@ private:
     // of the parse no longer grow with the whole file. False, with nothing
     // changed, when the layout does not allow it (comments or other markup
     // between or inside units); the whole document is parsed then.
-    bool ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) const;
+    bool ReadUnitByUnit(char* text, OfficeText& out, bool* malformed);
 
     std::vector<std::string> ignoredNames;  // UTF-8
+    std::string headerLanguage;  // the header's srclang
+    std::string unitLanguage;    // the source language of the current unit
+    int currentUnit = -1;        // its segment, when segments are wanted
 };

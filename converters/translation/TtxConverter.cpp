@@ -31,30 +31,50 @@ std::unique_ptr<DocConverter> TtxConverter::Clone() const {
     return copy;
 }
 
+void TtxConverter::AppendPiece(const XmlNode* node, std::string* output) {
+    const size_t begin = output->size();
+    output->append(node->value(), node->value_size());
+    if (currentUnit >= 0 && currentSide != Side::kNone && node->value_size() > 0) {
+        Segment& unit = segments[static_cast<size_t>(currentUnit)];
+        (currentSide == Side::kSource ? unit.source : unit.target)
+            .push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(output->size())});
+    }
+    output->push_back('\n');
+}
+
 void TtxConverter::Walk(const XmlNode* node, int includeHidden, std::string* output) {
     bool selected = false;
+    const int unitBefore = currentUnit;
+    const Side sideBefore = currentSide;
     if (node->type() == rapidxml::node_element && NameIsIgnoringCase(node, "Tuv")) {
         if (const auto* lang = node->first_attribute("Lang")) {
             const std::string language(lang->value(), lang->value_size());
             if (sourceLanguage.empty())
                 sourceLanguage = language;
             if (includeHidden || language != sourceLanguage) {
-                output->append(node->value(), node->value_size());
-                output->push_back('\n');
+                // What this variant writes belongs to its side of the unit around it.
+                currentSide = language == sourceLanguage ? Side::kSource : Side::kTarget;
+                AppendPiece(node, output);
                 selected = true;
             }
         }
     } else if (node->type() == rapidxml::node_element) {
-        if (!selectionStack.empty() && selectionStack.back()) {
-            output->append(node->value(), node->value_size());
-            output->push_back('\n');
+        if (WantsSegments() && NameIsIgnoringCase(node, "Tu")) {
+            segments.emplace_back();
+            segments.back().id = L"#" + std::to_wstring(segments.size());
+            currentUnit = static_cast<int>(segments.size()) - 1;
+            currentSide = Side::kNone;
         }
+        if (!selectionStack.empty() && selectionStack.back())
+            AppendPiece(node, output);
     }
     selectionStack.push_back(selected);
     for (const XmlNode* child = node->first_node(); child; child = child->next_sibling())
         Walk(child, includeHidden, output);
     if (!selectionStack.empty())
         selectionStack.pop_back();
+    currentUnit = unitBefore;
+    currentSide = sideBefore;
 }
 
 HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request) {
@@ -89,6 +109,9 @@ HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         } release;
         Utf16ToUtf8(text, length, &utf8);
         output.clear();
+        segments.clear();
+        currentUnit = -1;
+        currentSide = Side::kNone;
         XmlDocument document;
         if (!document.Parse(utf8.data())) {
             malformed = true;  // the raw bytes are searched as they were read
@@ -96,6 +119,8 @@ HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request)
             output.reserve(utf8.size() / 2);
             Walk(document.Root(), request.includeHidden, &output);
             selectionStack.clear();
+            if (!segments.empty())
+                SegmentBytesToUnits(output.data(), output.size(), start, &segments);
         }
 
         // The output is never longer than the text it came from, so it fits

@@ -20,6 +20,13 @@ public:
 
 private:
     void Walk(const XmlNode* node, int includeHidden, std::string* output);
+    // Writes an element's value and a line feed; with segments wanted, the
+    // value is a piece of the current unit's current side.
+    void AppendPiece(const XmlNode* node, std::string* output);
+
+    enum class Side { kNone, kSource, kTarget };
+    int currentUnit = -1;  // the segment of the Tu being walked, if any
+    Side currentSide = Side::kNone;
 
     std::string sourceLanguage;       // Lang of the first Tuv with a non-empty Lang
     std::vector<bool> selectionStack;  // true for a selected Tuv, one entry per open node

@@ -137,17 +137,7 @@ namespace {
 
 // An id as shown: UTF-8 of the document, tabs and line breaks as spaces.
 std::wstring IdText(const rapidxml::xml_attribute<char>* id) {
-    std::wstring text;
-    if (id && id->value_size() > 0) {
-        std::string bytes(id->value(), id->value_size());
-        text.resize(bytes.size());
-        text.resize(Utf8ToUtf16Bounded(bytes.data(), bytes.size(), text.data()));
-    }
-    for (wchar_t& c : text) {
-        if (c == L'\t' || c == L'\r' || c == L'\n')
-            c = L' ';
-    }
-    return text;
+    return id ? SegmentIdText(id->value(), id->value_size()) : std::wstring();
 }
 
 }  // namespace

@@ -372,9 +372,63 @@ TEST(CliTranslationFiles, SearchesAndDumpsTtxAndXliff) {
     EXPECT_EQ(r.out, "Hello there \r\nHallo da \n\tsegment\t#1\tHello there\tHallo da\n");
     r = RunCli({L"--dump-text", L"--segments", L"--mode", L"2", tree / L"x\\job.xlf"});
     EXPECT_EQ(r.out.find("\tsegment\t"), std::string::npos);
-    r = RunCli({L"--segments", L"Hello", tree.Path()});
-    EXPECT_EQ(r.exitCode, 2u) << "only with --dump-text so far";
-    EXPECT_EQ(r.err.rfind("mirlock-cli: --segments goes with --dump-text\n", 0), 0u) << r.err;
+}
+
+TEST(CliSegments, SidesTargetConditionAndSegmentLines) {
+    TempDir tree;
+    tree.WriteFile(L"a.xlf",
+                   "<xliff version=\"1.2\"><file><body>"
+                   "<trans-unit id=\"u1\"><source>The red house</source><target>Das rote Haus</target></trans-unit>"
+                   "<trans-unit id=\"u2\"><source>A red car, red</source><target>Ein Auto red</target></trans-unit>"
+                   "<trans-unit id=\"u3\"><source>No target: red</source></trans-unit>"
+                   "</body></file></xliff>");
+    tree.WriteFile(L"b.po", "msgid \"red light\"\nmsgstr \"rotes\tLicht\"\n");
+    tree.WriteFile(L"plain.txt", "red text\n");
+    const std::string root = Utf8(tree.Path());
+
+    // Every hit counts by default; the segment lines follow the match lines.
+    RunResult r = RunCli({L"-q", L"-c", L"--segments", L"red", tree.Path()});
+    EXPECT_EQ(r.exitCode, 0u);
+    std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 14u) << r.out;
+    EXPECT_EQ(lines[0], root + "a.xlf\t5");
+    EXPECT_EQ(lines[1].rfind("\t4\t7\t", 0), 0u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 6, lines.begin() + 9),
+              (std::vector<std::string>{"\tsegment\tu1\tThe red house\tDas rote Haus",
+                                        "\tsegment\tu2\tA red car, red\tEin Auto red",
+                                        "\tsegment\tu3\tNo target: red\t"}));
+    EXPECT_EQ(lines[9], root + "b.po\t1");
+    EXPECT_EQ(lines[11], "\tsegment\t#1\tred light\trotes Licht") << "a tab in a text is a space";
+    EXPECT_EQ(lines[12], root + "plain.txt\t1") << "a file without segments has no segment lines";
+
+    // Sides: files without segments are searched whole.
+    r = RunCli({L"-q", L"--side", L"target", L"--segments", L"red", tree.Path()});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "a.xlf\t1", "\tsegment\tu2\tA red car, red\tEin Auto red",
+                                                      root + "plain.txt\t1"}));
+    r = RunCli({L"-q", L"--side", L"source", L"red", tree.Path()});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "a.xlf\t4", root + "b.po\t1", root + "plain.txt\t1"}));
+
+    // The reviewer's question: red in the source, the target without "rot".
+    r = RunCli({L"-q", L"-i", L"--side", L"source", L"--not-target", L"ROT", L"--segments", L"red", tree.Path()});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "a.xlf\t3", "\tsegment\tu2\tA red car, red\tEin Auto red",
+                                                      "\tsegment\tu3\tNo target: red\t"}))
+        << "files without segments give no row under a target condition";
+    r = RunCli({L"-q", L"--target", L"Haus", L"red", tree.Path()});
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "a.xlf\t1"});
+    // The limit counts only the hits that count.
+    r = RunCli({L"-q", L"-m", L"2", L"--side", L"source", L"red", tree.Path()});
+    EXPECT_EQ(Lines(r.out)[0], root + "a.xlf\t2");
+
+    // Usage errors.
+    for (const std::vector<std::wstring>& args :
+         {std::vector<std::wstring>{L"--target", L"", L"red", tree.Path()},
+          std::vector<std::wstring>{L"--not-target"},
+          std::vector<std::wstring>{L"--side", L"left", L"red", tree.Path()},
+          std::vector<std::wstring>{L"--target", L"x", L"", tree.Path()}}) {
+        r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 2u) << testing::PrintToString(args);
+        EXPECT_EQ(r.err.rfind("mirlock-cli: ", 0), 0u) << r.err;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,117 @@
+// Hits among segments: a sorted list of every side's pieces, searched by a
+// hit's start.
+#include "search/SegmentIndex.h"
+
+#include <algorithm>
+
+SegmentIndex::SegmentIndex(const SegmentTable& segmentTable, int textLength)
+    : table(segmentTable), length(textLength) {
+    size_t count = 0;
+    for (const Segment& s : table)
+        count += s.source.size() + s.target.size();
+    pieces.reserve(count);
+    const uint32_t limit = static_cast<uint32_t>(std::max(length, 0));
+    for (size_t i = 0; i < table.size(); ++i) {
+        for (const bool target : {false, true}) {
+            for (const TextRange& r : target ? table[i].target : table[i].source) {
+                const uint32_t end = std::min(r.end, limit);
+                if (r.begin < end)
+                    pieces.push_back({r.begin, end, static_cast<int>(i), target});
+            }
+        }
+    }
+    // Most converters write their pieces in order; sorting is then one pass.
+    if (!std::is_sorted(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.begin < b.begin; }))
+        std::stable_sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.begin < b.begin; });
+}
+
+SegmentIndex::Place SegmentIndex::Locate(int start) const {
+    Place place;
+    if (start < 0)
+        return place;
+    const uint32_t at = static_cast<uint32_t>(start);
+    auto after = std::upper_bound(pieces.begin(), pieces.end(), at,
+                                  [](uint32_t value, const Piece& p) { return value < p.begin; });
+    if (after == pieces.begin())
+        return place;
+    const Piece& p = *(after - 1);
+    if (at < p.end) {
+        place.segment = p.segment;
+        place.target = p.target;
+    }
+    return place;
+}
+
+void SegmentIndex::SetCondition(const std::vector<ShownSpan>& conditionHits, bool notTargetWanted) {
+    condition = true;
+    notTarget = notTargetWanted;
+    targetHeld.assign(table.size(), false);
+    conditionSpans.clear();
+    for (const ShownSpan& hit : conditionHits) {
+        const Place place = Locate(hit.begin);
+        if (place.segment >= 0 && place.target) {
+            targetHeld[static_cast<size_t>(place.segment)] = true;
+            conditionSpans.push_back(hit);
+        }
+    }
+}
+
+bool SegmentIndex::Counts(int start, int side) const {
+    if (side == kSideBoth && !condition)
+        return true;
+    const Place place = Locate(start);
+    if (place.segment < 0)
+        return false;
+    if (side == kSideSource && place.target)
+        return false;
+    if (side == kSideTarget && !place.target)
+        return false;
+    return !condition || targetHeld[static_cast<size_t>(place.segment)] != notTarget;
+}
+
+std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vector<ShownSpan>& hits) const {
+    // The hits of each segment's sides, segments in document order.
+    std::vector<std::pair<int, ShownSpan>> sourceHits, targetHits, conditionHits;
+    for (const ShownSpan& hit : hits) {
+        const Place place = Locate(hit.begin);
+        if (place.segment >= 0)
+            (place.target ? targetHits : sourceHits).push_back({place.segment, hit});
+    }
+    for (const ShownSpan& hit : conditionSpans)
+        conditionHits.push_back({Locate(hit.begin).segment, hit});
+    auto bySegment = [](const std::pair<int, ShownSpan>& a, const std::pair<int, ShownSpan>& b) {
+        return a.first < b.first;
+    };
+    for (auto* list : {&sourceHits, &targetHits, &conditionHits})
+        std::stable_sort(list->begin(), list->end(), bySegment);
+    std::vector<int> held;
+    for (const auto* list : {&sourceHits, &targetHits}) {
+        for (const auto& h : *list)
+            held.push_back(h.first);
+    }
+    std::sort(held.begin(), held.end());
+    held.erase(std::unique(held.begin(), held.end()), held.end());
+
+    std::vector<ShownSegment> shown;
+    shown.reserve(held.size());
+    std::vector<ShownSpan> spans;
+    auto spansOf = [&](const std::vector<std::pair<int, ShownSpan>>& list, int segment) {
+        spans.clear();
+        auto from = std::lower_bound(list.begin(), list.end(), std::make_pair(segment, ShownSpan{}), bySegment);
+        for (; from != list.end() && from->first == segment; ++from)
+            spans.push_back(from->second);
+        return spans;
+    };
+    const size_t textLength = static_cast<size_t>(std::max(length, 0));
+    for (const int segment : held) {
+        const Segment& s = table[static_cast<size_t>(segment)];
+        ShownSegment row;
+        row.id = s.id;
+        row.source = ShowSide(text, textLength, s.source, spansOf(sourceHits, segment), &row.sourceHits);
+        row.target = ShowSide(text, textLength, s.target, spansOf(targetHits, segment), &row.targetHits);
+        if (!conditionHits.empty())
+            ShowSide(text, textLength, s.target, spansOf(conditionHits, segment), &row.conditionHits);
+        shown.push_back(std::move(row));
+    }
+    return shown;
+}

@@ -1,0 +1,54 @@
+// Where hits fall among a converted text's segments: the side a hit starts
+// in, which segments qualify under the target condition, and the shown
+// segments a row keeps.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/SearchRecords.h"
+#include "converters/DocConverter.h"
+
+class SegmentIndex {
+public:
+    // `table`'s ranges index a text of `length` units; ranges beyond it are cut.
+    SegmentIndex(const SegmentTable& table, int length);
+
+    bool Empty() const { return pieces.empty(); }
+
+    struct Place {
+        int segment = -1;  // -1: in no segment's side
+        bool target = false;
+    };
+    // The segment and side that unit `start` lies in.
+    Place Locate(int start) const;
+
+    // The target condition: the starts of the second text's hits decide
+    // which segments qualify (a hit in their target, or with `notTarget`
+    // none).
+    void SetCondition(const std::vector<ShownSpan>& conditionHits, bool notTarget);
+
+    // Whether a hit starting at `start` counts for `side` (SearchSide) and
+    // the condition, if one is set.
+    bool Counts(int start, int side) const;
+
+    // The shown segments that hold the hits of `hits` (start, end), in
+    // document order, each once, with every hit marked in its side and the
+    // condition's hits in the target.
+    std::vector<ShownSegment> Show(const wchar_t* text, const std::vector<ShownSpan>& hits) const;
+
+private:
+    struct Piece {
+        uint32_t begin;
+        uint32_t end;
+        int segment;
+        bool target;
+    };
+    const SegmentTable& table;
+    int length;
+    std::vector<Piece> pieces;  // sorted by begin
+    bool condition = false;
+    bool notTarget = false;
+    std::vector<bool> targetHeld;           // per segment: the condition's text starts in its target
+    std::vector<ShownSpan> conditionSpans;  // the condition's hits in some target
+};

@@ -1,0 +1,159 @@
+// The segments of TTX, TMX, PO and XLZ files: ids, sides, the languages that
+// decide them, and ranges that stay right whatever the text's encoding.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/FoldText.h"
+#include "converters/readers/Utf8Text.h"
+#include "converters/translation/PoConverter.h"
+#include "converters/translation/TmxConverter.h"
+#include "converters/translation/TtxConverter.h"
+#include "converters/translation/XlzConverter.h"
+#include "tests/ConvertHelper.h"
+#include "tests/TestFiles.h"
+#include "tests/ZipWriter.h"
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+// Both ways a converter writes: plain, and folded for a search.
+void ExpectSegments(const DocConverter& converter, const std::wstring& path, const Lines& expected,
+                    const SearchRequest& request = ConverterRequest()) {
+    EXPECT_EQ(SegmentLinesFor(converter, path, request, false), expected) << testing::PrintToString(path);
+    // For a search the text is folded as it is written (a character beyond
+    // the first plane becomes spaces), and the shown texts follow.
+    Lines folded;
+    for (const std::wstring& line : expected) {
+        std::wstring f;
+        for (const wchar_t c : line) {
+            const wchar_t k = c == L'|' ? c : FoldCharacter(c);
+            if (k == L' ' && (f.empty() || f.back() == L' ' || f.back() == L'|'))
+                continue;
+            if (k == L'|' && !f.empty() && f.back() == L' ')
+                f.pop_back();
+            f += k;
+        }
+        if (!f.empty() && f.back() == L' ')
+            f.pop_back();
+        folded.push_back(f);
+    }
+    EXPECT_EQ(SegmentLinesFor(converter, path, request, true), folded) << "for a search";
+}
+
+}  // namespace
+
+TEST(SegmentTables, TtxUnitsBySourceLanguageAndHiddenText) {
+    TempDir dir;
+    // Non-ASCII text before later pieces moves them in bytes, not in units;
+    // a character beyond the first plane takes two units.
+    const std::wstring document =
+        L"<TRADOStag><Body><Raw><ut>head</ut>"
+        L"<Tu><Tuv Lang=\"EN-US\">Open \u201Cthe\u201D file</Tuv><Tuv Lang=\"DE-DE\">Datei \u00f6ffnen</Tuv></Tu>"
+        L"<Tu><Tuv Lang=\"EN-US\">\U0001F600 smile<df>bold</df></Tuv><Tuv Lang=\"DE-DE\">L\u00e4cheln</Tuv></Tu>"
+        L"<Tu><Tuv Lang=\"EN-US\">Only source</Tuv></Tu>"
+        L"<Tuv Lang=\"DE-DE\">outside</Tuv></Raw></Body></TRADOStag>";
+    TtxConverter ttx;
+    for (const bool bom : {true, false}) {
+        const std::wstring path = dir / (bom ? L"bom.ttx" : L"plain.ttx");
+        dir.WriteFile(bom ? L"bom.ttx" : L"plain.ttx", (bom ? std::string("\xFF\xFE") : std::string()) + Utf16Bytes(document));
+        ExpectSegments(ttx, path,
+                       {L"#1|Open \u201Cthe\u201D file|Datei \u00f6ffnen", L"#2|\U0001F600 smile bold|L\u00e4cheln",
+                        L"#3|Only source|"});
+        // Without hidden text the source language is not written: no source side.
+        ExpectSegments(ttx, path, {L"#1||Datei \u00f6ffnen", L"#2||L\u00e4cheln", L"#3||"}, ConverterRequest(0));
+    }
+    // A document that does not parse is searched as it was read: no segments.
+    dir.WriteFile(L"raw.ttx", "\xFF\xFE" + Utf16Bytes(L"<TRADOStag><Tu><Tuv Lang=\"EN\">open"));
+    EXPECT_TRUE(SegmentLinesFor(ttx, dir / L"raw.ttx", ConverterRequest()).empty());
+}
+
+TEST(SegmentTables, TmxLanguagesIdsAndSides) {
+    TempDir dir;
+    TmxConverter tmx;
+    // The unit's srclang when a variant has it, else the header's, else the
+    // first variant's; xml:lang before lang; case ignored; notes and
+    // properties on no side; prefixed names by their local names.
+    const std::string units =
+        "<tmx version=\"1.4\"><header srclang=\"en-US\"/><body>"
+        "<tu tuid=\"t1\"><tuv xml:lang=\"de-DE\"><seg>Rote \xC3\x84pfel</seg></tuv>"
+        "<tuv xml:lang=\"EN-us\"><note>a note</note><prop type=\"x\">a prop</prop><seg>Red apples</seg></tuv></tu>"
+        "<tu srclang=\"fr\"><tuv lang=\"en-US\"><seg>green</seg></tuv><tuv lang=\"fr\"><seg>vert \xF0\x9F\x98\x80</seg></tuv></tu>"
+        "<tu srclang=\"it\" tuid=\"\"><tuv xml:lang=\"ja\" lang=\"en-US\"><seg>\xE6\x97\xA5</seg></tuv>"
+        "<tuv xml:lang=\"ko\"><seg>\xED\x95\x9C</seg></tuv><tuv xml:lang=\"ja\"><seg>two</seg></tuv></tu>"
+        "<tu tuid=\"x&#9;y\"><tuv xml:lang=\"en-us\"><seg>one</seg></tuv><tuv xml:lang=\"EN-US\"><seg>both source</seg></tuv></tu>"
+        "<t:tu xmlns:t=\"urn:x\"><t:tuv xml:lang=\"de\"><t:seg>prefixed</t:seg></t:tuv></t:tu>"
+        "</body></tmx>";
+    const Lines expected = {L"t1|Red apples|Rote \u00c4pfel", L"#2|vert \U0001F600|green",
+                            L"#3|\u65e5 two|\ud55c", L"x y|one both source|", L"#5|prefixed|"};
+    dir.WriteFile(L"m.tmx", units);
+    ExpectSegments(tmx, dir / L"m.tmx", expected);
+    // A comment between units makes the converter parse the whole document:
+    // the same segments.
+    std::string commented = units;
+    commented.insert(commented.find("<tu srclang=\"it\""), "<!-- a comment -->");
+    dir.WriteFile(L"c.tmx", commented);
+    ExpectSegments(tmx, dir / L"c.tmx", expected);
+    // UTF-16 documents too.
+    std::wstring wide;
+    wide.resize(units.size());
+    wide.resize(Utf8ToUtf16Bounded(units.data(), units.size(), wide.data()));
+    dir.WriteFile(L"w.tmx", "\xFF\xFE" + Utf16Bytes(wide));
+    ExpectSegments(tmx, dir / L"w.tmx", expected);
+    // Without a header language the first variant's is the source.
+    dir.WriteFile(L"n.tmx", "<tmx><body><tu><tuv xml:lang=\"fr\"><seg>un</seg></tuv><tuv xml:lang=\"en\"><seg>one</seg></tuv></tu></body></tmx>");
+    ExpectSegments(tmx, dir / L"n.tmx", {L"#1|un|one"});
+}
+
+TEST(SegmentTables, PoEntriesPluralsAndCharsets) {
+    TempDir dir;
+    PoConverter po;
+    // The header and obsolete entries are not written and not counted;
+    // context is on no side; plurals are source, every msgstr target.
+    dir.WriteFile(L"a.po",
+                  "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=windows-1251\\n\"\n\n"
+                  "#, fuzzy\nmsgctxt \"menu\"\nmsgid \"Open\"\nmsgstr \"\xCE\xF2\xEA\xF0\xFB\xF2\xFC\"\n\n"
+                  "#~ msgid \"Old\"\n#~ msgstr \"\xD1\xF2\xE0\xF0\"\n\n"
+                  "msgid \"one file\"\nmsgid_plural \"%d files\"\nmsgstr[0] \"\"\n\"%d \xF4\xE0\xE9\xEB\"\nmsgstr[1] \"%d \xF4\xE0\xE9\xEB\xE0\"\n"
+                  "msgid \"tab\\there\"\nmsgstr \"\"\n");
+    ExpectSegments(po, dir / L"a.po",
+                   {L"#1|Open|\u041e\u0442\u043a\u0440\u044b\u0442\u044c",
+                    L"#2|one file %d files|%d \u0444\u0430\u0439\u043b %d \u0444\u0430\u0439\u043b\u0430", L"#3|tab here|"});
+    // Not a catalogue: plain text, without segments.
+    dir.WriteFile(L"b.po", "msgid \"open\nmsgstr \"\"\n");
+    EXPECT_TRUE(SegmentLinesFor(po, dir / L"b.po", ConverterRequest()).empty());
+}
+
+TEST(SegmentTables, XlzAsItsDocument) {
+    TempDir dir;
+    XlzConverter xlz;
+    ZipLayout layout;
+    layout.entries.push_back({"content.xlf",
+                              "<xliff version=\"1.2\"><file><body><trans-unit id=\"a\"><source>S</source>"
+                              "<target>T</target></trans-unit></body></file></xliff>"});
+    dir.WriteFile(L"p.xlz", BuildZip(layout));
+    ExpectSegments(xlz, dir / L"p.xlz", {L"a|S|T"});
+}
+
+TEST(Utf16UnitsOfUtf8, CountsWhatTheDecoderWrites) {
+    // Well-formed text of every length of sequence, and every kind of
+    // ill-formed one the system's converter replaces.
+    const std::string texts[] = {"",
+                                 "plain ascii longer than eight bytes",
+                                 "\xC3\xA9t\xC3\xA9",
+                                 "\xE2\x80\x9Cq\xE2\x80\x9D",
+                                 "\xF0\x9F\x98\x80 and \xF4\x8F\xBF\xBF",
+                                 "cut \xE2\x80",
+                                 "lone \x80\x80 continuation",
+                                 "overlong \xC0\xAF and \xE0\x80\xAF",
+                                 "surrogate \xED\xA0\x80",
+                                 "beyond \xF4\x90\x80\x80",
+                                 "\xFF\xFE bytes never in UTF-8"};
+    for (const std::string& text : texts) {
+        std::wstring out(text.size() + 1, L'\0');
+        const size_t written = text.empty() ? 0 : Utf8ToUtf16Bounded(text.data(), text.size(), out.data());
+        EXPECT_EQ(Utf16UnitsOfUtf8(text.data(), text.size()), written) << testing::PrintToString(text);
+    }
+}
