@@ -168,6 +168,8 @@ void MirlockApp::StartOrStopSearch() {
     }
     if (panel)
         panel->BuildRequest(&request);
+    // The rows keep the segments that hold their hits, for the segment list.
+    request.keepSegments = 1;
     if (list) {
         list->SetBaseFolder(request.folder);
         list->Clear();

@@ -42,6 +42,14 @@
 #define IDS_READY              476
 #define IDS_FOLDER_MISSING     477
 #define IDS_FOLDER_UNREADABLE  478
+#define IDS_SIDE_BOTH          479
+#define IDS_SIDE_SOURCE        480
+#define IDS_SIDE_TARGET        481
+#define IDS_SEGMENT_ID         482
+#define IDS_SEGMENT_SOURCE     483
+#define IDS_SEGMENT_TARGET     484
+#define IDS_SEGMENT_HIT        485
+#define IDS_SEGMENT_CONTEXT    486
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107
@@ -73,12 +81,17 @@
 #define IDC_MODE_TEXT          1029
 #define IDC_MAXIMUM_MATCH      1027
 #define IDC_READ_UTF8          1030
+#define IDC_SIDE               1031
+#define IDC_TARGET_TEXT        1032
+#define IDC_NOT_TARGET         1033
 #define IDC_VERSION_LINE       1028
 
 // Child windows of the main window and the result list
 #define IDC_SPLITTER           9202
 #define IDC_RESULT_LIST        9203
 #define IDC_STATUS_BAR         9204
+#define IDC_SEGMENT_LIST       9205
+#define IDC_SEGMENT_BAR        9206
 #define IDC_LIST_HEADER        45055
 #define IDC_LIST_BOX           45054
 
@@ -97,3 +110,4 @@
 #define IDM_SELECT_ALL         32801
 #define IDM_UNDO               32805
 #define IDM_COPY_PATH          32807
+#define IDM_SEGMENTS           32810

@@ -16,6 +16,7 @@
 #include "ui/Dialogs.h"
 #include "ui/ResultListBox.h"
 #include "ui/SearchControls.h"
+#include "ui/SegmentList.h"
 #include "ui/SplitWindow.h"
 #include "ui/WindowPlacement.h"
 
@@ -195,6 +196,26 @@ bool MainWnd::OnCreate(const CREATESTRUCTW*, LRESULT* result) {
     }
     SendMessageW(resultList->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
+    // The segment list below the result list, as it was left.
+    showSegments = ReadSettingInt(L"ShowSegments", 1) != 0;
+    segmentHeight = std::max(SegmentList::kMinHeight, ReadSettingInt(L"SegmentListHeight", SegmentList::kDefaultHeight));
+    segmentList = std::make_unique<SegmentList>();
+    if (segmentList->Create(hwnd, instance, dpi)) {
+        SendMessageW(segmentList->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        segmentBar = std::make_unique<SegmentBar>([this](int top) {
+            // The list takes what is below the bar.
+            const int dpiNow = WindowDpi(hwnd);
+            const int bar = ScalePixels(SegmentBar::kHeight, dpiNow);
+            const int height = rightColumn.bottom - top - bar;
+            segmentHeight = std::max(SegmentList::kMinHeight, MulDiv(height, 96, dpiNow));
+            PlaceRightColumn(rightColumn);
+        });
+        if (!segmentBar->Create(hwnd, instance))
+            segmentBar.reset();
+    } else {
+        segmentList.reset();
+    }
+
     splitter = std::make_unique<SplitWindow>(this);
     const RECT barRect = {split.barLeft, 0, split.barRight, available};
     if (splitter->Create(hwnd, instance, barRect))
@@ -218,6 +239,8 @@ void MainWnd::SaveView() {
         WriteSettingInt(L"SplitterPosition", MulDiv(splitter->BarRect().left, 96, dpi));
     if (statusBar)
         WriteSettingInt(L"ShowStatusBar", (GetWindowLongW(statusBar, GWL_STYLE) & WS_VISIBLE) != 0);
+    WriteSettingInt(L"ShowSegments", showSegments);
+    WriteSettingInt(L"SegmentListHeight", segmentHeight);
     if (resultList) {
         WriteSettingInt(L"ShowContext", resultList->ShowsContext());
         WriteSettingInt(L"SortColumn", resultList->SortColumn());
@@ -258,8 +281,15 @@ bool MainWnd::TranslatePaneKey(const MSG& msg) {
     const std::vector<HWND> stops = TabStops(panelWindow);
     if (stops.empty())
         return false;
+    // The panes in tab order: the panel, the result list, the segment list.
+    HWND segments = showSegments && segmentList && IsWindowVisible(segmentList->Handle()) ? segmentList->Handle()
+                                                                                          : nullptr;
     if (inList) {
-        SetFocus(back ? stops.back() : stops.front());
+        SetFocus(back ? stops.back() : segments ? segments : stops.front());
+        return true;
+    }
+    if (segments && focus == segments) {
+        SetFocus(back ? resultList->ListBox() : stops.front());
         return true;
     }
     // The panel's own control that holds the focus (a combo box for its edit field).
@@ -270,8 +300,48 @@ bool MainWnd::TranslatePaneKey(const MSG& msg) {
         return false;
     if (control != (back ? stops.front() : stops.back()))
         return false;
-    SetFocus(resultList->ListBox());
+    SetFocus(back && segments ? segments : resultList->ListBox());
     return true;
+}
+
+void MainWnd::PlaceRightColumn(const RECT& area) {
+    rightColumn = area;
+    if (!resultList)
+        return;
+    const int width = std::max<int>(0, area.right - area.left);
+    const int height = std::max<int>(0, area.bottom - area.top);
+    const bool segments = showSegments && segmentList && segmentBar;
+    int listHeight = height;
+    if (segments) {
+        // The segment list keeps its height while the result list keeps a
+        // few rows; short of room, both give way.
+        const int dpi = WindowDpi(hwnd);
+        const int bar = ScalePixels(SegmentBar::kHeight, dpi);
+        const int leastList = std::min(height / 2, ScalePixels(80, dpi));
+        int below = std::min(ScalePixels(segmentHeight, dpi), std::max(0, height - bar - leastList));
+        below = std::max(0, below);
+        listHeight = std::max(0, height - bar - below);
+        MoveWindow(segmentBar->hwnd, area.left, area.top + listHeight, width, bar, TRUE);
+        MoveWindow(segmentList->Handle(), area.left, area.top + listHeight + bar, width, below, TRUE);
+    }
+    if (segmentList)
+        ShowWindow(segmentList->Handle(), segments ? SW_SHOWNA : SW_HIDE);
+    if (segmentBar)
+        ShowWindow(segmentBar->hwnd, segments ? SW_SHOWNA : SW_HIDE);
+    MoveWindow(resultList->hwnd, area.left, area.top, width, listHeight, TRUE);
+}
+
+void MainWnd::UpdateSegments() {
+    if (segmentList && resultList)
+        segmentList->ShowRow(showSegments ? resultList->CurrentResult() : nullptr);
+}
+
+void MainWnd::SetShowSegments(bool show) {
+    showSegments = show;
+    if (!show && segmentList && GetFocus() == segmentList->Handle() && resultList)
+        SetFocus(resultList->ListBox());
+    Relayout();
+    UpdateSegments();
 }
 
 void MainWnd::Relayout() {
@@ -315,8 +385,16 @@ bool MainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
         return true;
     }
     case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_RESULT_LIST && HIWORD(wParam) == LBN_SELCHANGE) {
+            UpdateSegments();
+            return true;
+        }
         OnCommand(LOWORD(wParam));
         return true;
+    case WM_NOTIFY:
+        if (segmentList && segmentList->OnNotify(reinterpret_cast<const NMHDR*>(lParam), result))
+            return true;
+        return false;
     case WM_INITMENUPOPUP:
         if (!HIWORD(lParam))
             UpdateMenu(LOWORD(lParam), reinterpret_cast<HMENU>(wParam));
@@ -342,6 +420,8 @@ bool MainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
                      SWP_NOZORDER | SWP_NOACTIVATE);
         if (resultList)
             resultList->SetShowContext(resultList->ShowsContext());  // rows measured again
+        if (segmentList)
+            segmentList->SetDpi(HIWORD(wParam));
         return true;
     }
     default:
@@ -371,6 +451,9 @@ void MainWnd::OnCommand(int id) {
     case IDM_CONTEXT:
         if (resultList)
             resultList->SetShowContext(!resultList->ShowsContext());
+        break;
+    case IDM_SEGMENTS:
+        SetShowSegments(!showSegments);
         break;
     case IDM_STATUS_BAR:
         if (statusBar) {
@@ -421,6 +504,13 @@ void MainWnd::EditCommand(int id) {
         }
         return;
     }
+    if (segmentList && focus == segmentList->Handle()) {
+        if (id == IDM_COPY)
+            segmentList->Copy(hwnd);
+        else if (id == IDM_SELECT_ALL)
+            segmentList->SelectAll();
+        return;
+    }
     if (resultList && resultList->IsOwnWindow(focus))
         resultList->EditCommand(id);
 }
@@ -440,6 +530,11 @@ void MainWnd::UpdateMenu(int popupIndex, HMENU menu) {
             enable(IDM_PASTE, false);
             enable(IDM_UNDO, false);
             enable(IDM_SELECT_ALL, resultList->RowCount() > 0);
+        } else if (segmentList && focus == segmentList->Handle()) {
+            for (int id : {IDM_CUT, IDM_DELETE, IDM_PASTE, IDM_UNDO})
+                enable(id, false);
+            enable(IDM_COPY, !segmentList->SelectedLines().empty());
+            enable(IDM_SELECT_ALL, segmentList->LineCount() > 0);
         } else if (IsEditControl(focus)) {
             enable(IDM_PASTE, IsClipboardFormatAvailable(CF_TEXT) != 0);
             DWORD start = 0, end = 0;
@@ -453,6 +548,7 @@ void MainWnd::UpdateMenu(int popupIndex, HMENU menu) {
     case 2:
         CheckMenuItem(menu, IDM_CONTEXT,
                       MF_BYCOMMAND | (resultList && resultList->ShowsContext() ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(menu, IDM_SEGMENTS, MF_BYCOMMAND | (showSegments ? MF_CHECKED : MF_UNCHECKED));
         CheckMenuItem(menu, IDM_STATUS_BAR,
                       MF_BYCOMMAND | (statusBar && IsWindowVisible(statusBar) ? MF_CHECKED : MF_UNCHECKED));
         break;

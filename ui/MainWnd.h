@@ -12,6 +12,8 @@
 
 class ResultListBox;
 class SearchControls;
+class SegmentBar;
+class SegmentList;
 class SplitWindow;
 
 // The application-level commands (start or stop a search, stop, Options),
@@ -35,6 +37,13 @@ public:
     bool OnCreate(const CREATESTRUCTW* create, LRESULT* result) override;
 
     void Relayout();
+    // Places the result list in `area` (client coordinates), and below it
+    // the bar and the segment list when they are shown.
+    void PlaceRightColumn(const RECT& area);
+    // The segment list shows the current row's lines.
+    void UpdateSegments();
+    void SetShowSegments(bool show);
+    bool ShowsSegments() const { return showSegments; }
     // Keys that move between the two panes or act on the list, taken before
     // the panel's dialog navigation: Tab past the panel's last control (or
     // Shift+Tab before its first) goes to the result list and back; Enter in
@@ -56,6 +65,7 @@ public:
     bool StartsMaximized() const { return startMaximized; }
 
     ResultListBox* ResultList() const { return resultList.get(); }
+    SegmentList* Segments() const { return segmentList.get(); }
     SearchControls* Panel() const { return panel.get(); }
     SplitWindow* Splitter() const { return splitter.get(); }
     HWND StatusBar() const { return statusBar; }
@@ -77,6 +87,11 @@ private:
     int minTrackWidth;
     int minTrackHeight;
     std::unique_ptr<ResultListBox> resultList;
+    std::unique_ptr<SegmentList> segmentList;
+    std::unique_ptr<SegmentBar> segmentBar;
+    bool showSegments = true;
+    int segmentHeight = 0;  // the segment list's height in pixels at 96 DPI
+    RECT rightColumn{};     // where the right column was last placed
     HFONT font = nullptr;
     std::unique_ptr<SplitWindow> splitter;
     std::unique_ptr<SearchControls> panel;

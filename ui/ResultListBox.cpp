@@ -159,6 +159,10 @@ bool ResultListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
             SendMessageW(GetParent(hwnd), WM_COMMAND, IDM_OPEN_FILE, 0);
             return true;
         }
+        if (reinterpret_cast<HWND>(lParam) == listBox && listBox && HIWORD(wParam) == LBN_SELCHANGE) {
+            NotifySelection();
+            return true;
+        }
         return false;
     default:
         return false;
@@ -513,6 +517,20 @@ void ResultListBox::Clear() {
     }
     if (rows)
         rows->DeleteAll();
+    NotifySelection();
+}
+
+void ResultListBox::NotifySelection() {
+    SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(IDC_RESULT_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(hwnd));
+}
+
+FileResult* ResultListBox::CurrentResult() const {
+    if (!listBox || !rows)
+        return nullptr;
+    const int caret = static_cast<int>(SendMessageW(listBox, LB_GETCARETINDEX, 0, 0));
+    if (caret < 0 || caret >= rows->Count() || SendMessageW(listBox, LB_GETSEL, caret, 0) <= 0)
+        return nullptr;
+    return RowResult(caret);
 }
 
 int ResultListBox::RowCount() const { return rows ? rows->Count() : 0; }
@@ -616,6 +634,7 @@ void ResultListBox::EditCommand(int id) {
     if (id == IDM_SELECT_ALL) {
         if (RowCount() > 0)
             SendMessageW(listBox, LB_SELITEMRANGEEX, 0, RowCount() - 1);
+        NotifySelection();
         return;
     }
     const std::vector<int> rows = SelectedRows();
@@ -630,6 +649,8 @@ void ResultListBox::EditCommand(int id) {
         }
         SetClipboardText(text);
     }
-    if (id == IDM_DELETE || id == IDM_CUT)
+    if (id == IDM_DELETE || id == IDM_CUT) {
         SendMessageW(listBox, LB_DELETESELECTED, 0, 0);  // the highest row first
+        NotifySelection();
+    }
 }

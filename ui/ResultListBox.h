@@ -41,6 +41,8 @@ public:
     int RowCount() const;
     int SelectedCount() const;
     FileResult* RowResult(int row) const;
+    // The row with the caret when it is selected, else null.
+    FileResult* CurrentResult() const;
     std::vector<int> SelectedRows() const;
 
     void OpenCurrent();
@@ -78,6 +80,9 @@ private:
     // The rows' shortcut menu at a screen point (-1, -1: from the keyboard).
     void ShowRowMenu(int x, int y);
     void SetClipboardText(const std::wstring& text);
+    // Tells the parent that the selection changed (as the list box's
+    // LBN_SELCHANGE, from the control IDC_RESULT_LIST).
+    void NotifySelection();
     int Dpi() const { return dpi; }
 
     const wchar_t* baseFolder = nullptr;

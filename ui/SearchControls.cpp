@@ -165,11 +165,19 @@ void SearchControls::OnInitialize() {
     lookIn->AddSpecialFolders();
     SendMessageW(combo, CB_SETCURSEL, ReadSettingInt(L"LastLoc", 0), 0);
 
-    optionsGroup = std::make_unique<CollapsibleGroup>(hwnd, IDC_OPTIONS_GROUP, IDC_FILE_NAME);
+    optionsGroup = std::make_unique<CollapsibleGroup>(hwnd, IDC_OPTIONS_GROUP, IDC_NOT_TARGET);
     layout.AddDialogItem(IDC_OPTIONS_GROUP, AnchorRight | StretchWidth);
     layout.AddDialogItem(IDC_FILE_NAME, AnchorRight | StretchWidth);
+    layout.AddDialogItem(IDC_SIDE, AnchorRight | StretchWidth);
+    layout.AddDialogItem(IDC_TARGET_TEXT, AnchorRight | StretchWidth);
     layout.AddChild(optionsGroup->Line(), AnchorRight | StretchWidth);
     LoadHistory(IDC_FILE_NAME, L"Filespec%d");
+    LoadHistory(IDC_TARGET_TEXT, L"TargetText%d");
+    for (int id : {IDS_SIDE_BOTH, IDS_SIDE_SOURCE, IDS_SIDE_TARGET})
+        SendMessageW(Item(IDC_SIDE), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(LoadResourceText(id).c_str()));
+    const int side = ReadSettingInt(L"Side", kSideBoth);
+    SendMessageW(Item(IDC_SIDE), CB_SETCURSEL, side >= kSideBoth && side <= kSideTarget ? side : kSideBoth, 0);
+    CheckDlgButton(hwnd, IDC_NOT_TARGET, ReadSettingInt(L"NotTarget", 0) ? BST_CHECKED : BST_UNCHECKED);
 
     convertersGroup = std::make_unique<CollapsibleGroup>(hwnd, IDC_CONVERTERS_GROUP, IDC_TAG_TEXT);
     layout.AddDialogItem(IDC_CONVERTERS_GROUP, AnchorRight | StretchWidth);
@@ -185,7 +193,7 @@ void SearchControls::OnInitialize() {
 
     layout.AddDialogItem(IDOK, AnchorRight);
     // The request holds 259 characters of each field: longer text cannot be typed.
-    for (int id : {IDC_SEARCH_TEXT, IDC_LOOK_IN, IDC_FILE_NAME, IDC_TAG_TEXT})
+    for (int id : {IDC_SEARCH_TEXT, IDC_LOOK_IN, IDC_FILE_NAME, IDC_TARGET_TEXT, IDC_TAG_TEXT})
         SendMessageW(Item(id), CB_LIMITTEXT, kPathChars - 1, 0);
     SetFocus(Item(IDC_SEARCH_TEXT));
     ShowWindow(hwnd, SW_SHOW);
@@ -242,12 +250,23 @@ void SearchControls::BuildRequest(SearchRequest* request) {
         WriteSettingInt(L"FormatMode", request->formatMode);
         if (request->fileNameSpec[0])
             MoveToTopOfList(Item(IDC_FILE_NAME), request->fileNameSpec);
+        const LRESULT side = SendMessageW(Item(IDC_SIDE), CB_GETCURSEL, 0, 0);
+        request->side = side >= kSideBoth && side <= kSideTarget ? static_cast<int>(side) : kSideBoth;
+        ReadText(Item(IDC_TARGET_TEXT), request->targetText);
+        if (request->targetText[0])
+            MoveToTopOfList(Item(IDC_TARGET_TEXT), request->targetText);
+        request->notTarget = IsDlgButtonChecked(hwnd, IDC_NOT_TARGET) == BST_CHECKED;
+        WriteSettingInt(L"Side", request->side);
+        WriteSettingInt(L"NotTarget", request->notTarget);
     } else {
         request->fileNameSpec[0] = 0;
         request->caseSensitive = 0;
         request->regex = 0;
         request->wholeWords = 0;
         request->formatMode = 0;
+        request->side = kSideBoth;
+        request->targetText[0] = 0;
+        request->notTarget = 0;
     }
 
     if (ConvertersExpanded()) {
@@ -322,6 +341,7 @@ void SearchControls::SaveHistory() {
     }
     SaveList(IDC_SEARCH_TEXT, L"SearchText%d");
     SaveList(IDC_FILE_NAME, L"Filespec%d");
+    SaveList(IDC_TARGET_TEXT, L"TargetText%d");
     WriteSettingInt(L"OptionsExpanded", OptionsExpanded());
     WriteSettingInt(L"ConvertersExpanded", ConvertersExpanded());
     SaveList(IDC_TAG_TEXT, L"Ignore%d");

@@ -130,8 +130,11 @@ void SplitWindow::ApplyLayout() {
                    TRUE);
     }
     if (rightPane) {
-        MoveWindow(rightPane, barRect.right, barRect.top,
-                   std::max<LONG>(0, client.right - barRect.right), height, TRUE);
+        const RECT right = {barRect.right, barRect.top, std::max<LONG>(barRect.right, client.right), barRect.top + height};
+        if (owner)
+            owner->PlaceRightColumn(right);
+        else
+            MoveWindow(rightPane, right.left, right.top, right.right - right.left, height, TRUE);
     }
 }
 

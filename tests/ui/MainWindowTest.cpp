@@ -20,6 +20,7 @@
 #include "ui/ResultCells.h"
 #include "ui/ResultListBox.h"
 #include "ui/SearchControls.h"
+#include "ui/SegmentList.h"
 #include "ui/SplitWindow.h"
 #include "ui/Window.h"
 
@@ -454,6 +455,22 @@ TEST_F(MainWindowTest, LayoutStatusBarAndSplitter) {
     RECT statusRect{};
     GetWindowRect(status, &statusRect);
     const int statusHeight = statusRect.bottom - statusRect.top;
+    // Below the list the bar and the segment list, down to the status bar.
+    HWND segments = GetDlgItem(ui.Main(), IDC_SEGMENT_LIST);
+    HWND segmentBar = GetDlgItem(ui.Main(), IDC_SEGMENT_BAR);
+    ASSERT_TRUE(IsWindowVisible(segments));
+    EXPECT_EQ(ChildRect(segmentBar).top, listRect.bottom);
+    EXPECT_EQ(ChildRect(segments).top, ChildRect(segmentBar).bottom);
+    EXPECT_EQ(ChildRect(segments).bottom, client.bottom - statusHeight);
+    EXPECT_EQ(ChildRect(segments).bottom - ChildRect(segments).top, SegmentList::kDefaultHeight);
+    EXPECT_EQ(ChildRect(segments).left, third + 4);
+    EXPECT_EQ(ChildRect(segments).right, width);
+    // View > Segments hides them, and the list takes their place.
+    EXPECT_TRUE(MenuState(ui, 2, IDM_SEGMENTS) & MF_CHECKED);
+    ui.Command(IDM_SEGMENTS);
+    EXPECT_FALSE(IsWindowVisible(segments));
+    EXPECT_FALSE(MenuState(ui, 2, IDM_SEGMENTS) & MF_CHECKED);
+    listRect = ChildRect(list);
     EXPECT_EQ(listRect.bottom, client.bottom - statusHeight);
     int parts[2] = {};
     SendMessageW(status, SB_GETPARTS, 2, reinterpret_cast<LPARAM>(parts));
@@ -473,6 +490,8 @@ TEST_F(MainWindowTest, LayoutStatusBarAndSplitter) {
     EXPECT_EQ(ChildRect(ui.Panel()).bottom, client.bottom);
     ui.Command(IDM_STATUS_BAR);
     EXPECT_EQ(ChildRect(list).bottom, client.bottom - statusHeight);
+    ui.Command(IDM_SEGMENTS);
+    EXPECT_EQ(ChildRect(segments).bottom, client.bottom - statusHeight);
 
     // Dragging far left stops at the panel's creation width; far right, the
     // list's least width short of the window's right edge.
@@ -730,11 +749,16 @@ TEST_F(MainWindowTest, ListSelectionScrollingWithMouseAndKeys) {
     SendMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA * 3)), 0);
     EXPECT_GT(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
     EXPECT_EQ(selected(), (std::vector<int>{0}));
-    // Tab leaves the list for the panel's first control; Shift+Tab from
-    // there comes back, and so does Tab from the panel's last control.
+    // Tab leaves the list for the segment list, and that for the panel's
+    // first control; Shift+Tab goes back the same way, and Tab from the
+    // panel's last control comes to the list.
     SetFocus(list);
     ui.Keys({VK_TAB});
+    EXPECT_EQ(GetFocus(), GetDlgItem(ui.Main(), IDC_SEGMENT_LIST));
+    ui.Keys({VK_TAB});
     EXPECT_TRUE(IsChild(ui.Control(IDC_SEARCH_TEXT), GetFocus()) || GetFocus() == ui.Control(IDC_SEARCH_TEXT));
+    ui.Keys({VK_SHIFT, VK_TAB});
+    EXPECT_EQ(GetFocus(), GetDlgItem(ui.Main(), IDC_SEGMENT_LIST));
     ui.Keys({VK_SHIFT, VK_TAB});
     EXPECT_EQ(GetFocus(), list);
     SetFocus(ui.Control(IDOK));

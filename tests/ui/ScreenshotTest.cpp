@@ -149,6 +149,14 @@ TEST(Screenshot, MainWindowAfterASortedSearch) {
     ASSERT_EQ(ui.List().RowCount(), 4);  // the empty file has no text: no row
     ExpectUsableLayout(ui, "default size");
     Shoot(ui, L"default", dpi);
+    // The XLIFF row's segments in the list below, hits marked.
+    SetFocus(ui.List().ListBox());
+    ui.Keys({VK_HOME});
+    while (std::wstring(ui.List().CurrentResult() ? ui.List().CurrentResult()->name : L"") != L"ui.xlf" &&
+           SendMessageW(ui.List().ListBox(), LB_GETCARETINDEX, 0, 0) + 1 < ui.List().RowCount())
+        ui.Keys({VK_DOWN});
+    ASSERT_EQ(SendMessageW(GetDlgItem(ui.Main(), IDC_SEGMENT_LIST), LVM_GETITEMCOUNT, 0, 0), 2);
+    Shoot(ui, L"segments", dpi);
 
     // The least window: the panel's controls whole, the list still usable.
     ui.Click(IDC_CONVERTERS_TOGGLE);
