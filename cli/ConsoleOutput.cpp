@@ -60,13 +60,25 @@ void WriteUtf8(FILE* stream, const std::wstring& text) {
     fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
-std::wstring SegmentLine(const std::wstring& id, const std::wstring& source, const std::wstring& target) {
-    std::wstring line = L"\tsegment";
+void AppendSegmentLine(const std::wstring& id, const std::wstring& source, const std::wstring& target,
+                       std::wstring* out) {
+    out->reserve(out->size() + 12 + id.size() + source.size() + target.size());
+    *out += L"\tsegment";
     for (const std::wstring* field : {&id, &source, &target}) {
-        line += L'\t';
-        for (const wchar_t c : *field)
-            line += c == L'\t' || c == L'\r' || c == L'\n' ? L' ' : c;
+        *out += L'\t';
+        const size_t at = out->size();
+        *out += *field;
+        for (size_t i = at; i < out->size(); ++i) {
+            wchar_t& c = (*out)[i];
+            if (c == L'\t' || c == L'\r' || c == L'\n')
+                c = L' ';
+        }
     }
-    line += L'\n';
+    *out += L'\n';
+}
+
+std::wstring SegmentLine(const std::wstring& id, const std::wstring& source, const std::wstring& target) {
+    std::wstring line;
+    AppendSegmentLine(id, source, target, &line);
     return line;
 }

@@ -21,3 +21,6 @@ void WriteUtf8(FILE* stream, const std::wstring& text);
 // A segment's line: TAB "segment" TAB id TAB source TAB target LF, a tab or
 // line break inside the texts shown as a space.
 std::wstring SegmentLine(const std::wstring& id, const std::wstring& source, const std::wstring& target);
+// The same line appended to `out`.
+void AppendSegmentLine(const std::wstring& id, const std::wstring& source, const std::wstring& target,
+                       std::wstring* out);

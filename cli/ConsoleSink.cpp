@@ -48,9 +48,12 @@ bool ConsoleSink::AddResult(FileResult* result) {
             fwrite(row.data(), 1, row.size(), stdout);
         }
     }
-    if (printSegments) {
+    if (printSegments && !result->segments.empty()) {
+        // One conversion and one write for all of a file's lines.
+        std::wstring lines;
         for (const ShownSegment& s : result->segments)
-            WriteUtf8(stdout, SegmentLine(s.id, s.source, s.target));
+            AppendSegmentLine(s.id, s.source, s.target, &lines);
+        WriteUtf8(stdout, lines);
     }
     // Each file's lines leave at once: whatever happens to the process later,
     // the rows found so far are out.

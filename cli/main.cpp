@@ -150,9 +150,9 @@ int DumpText(const CliOptions& o) {
     fwrite(bytes.data(), 1, bytes.size(), stdout);
     if (!segments.empty() && length > 0 && text.Get()[length - 1] != L'\n')
         fputc('\n', stdout);  // the segment lines start lines of their own
-    for (const Segment& s : segments) {
-        const std::wstring line =
-            SegmentLine(s.id, ShownSideText(text.Get(), length, s.source), ShownSideText(text.Get(), length, s.target));
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const std::wstring line = SegmentLine(segments.Id(i), ShownSideText(text.Get(), length, segments.Source(i)),
+                                              ShownSideText(text.Get(), length, segments.Target(i)));
         const std::string lineBytes = ToUtf8(line.c_str(), line.size());
         fwrite(lineBytes.data(), 1, lineBytes.size(), stdout);
     }

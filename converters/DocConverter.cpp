@@ -75,14 +75,66 @@ HGLOBAL DocConverter::ConvertForSearch(const wchar_t* path, const SearchRequest&
     return block;
 }
 
-std::wstring ShownSideText(const wchar_t* text, size_t length, const std::vector<TextRange>& side) {
+void SegmentTable::clear() {
+    entries.clear();
+    pieces.clear();
+    openSource.clear();
+    openTarget.clear();
+    open = false;
+}
+
+void SegmentTable::Begin(std::wstring id) {
+    End();
+    entries.push_back({std::move(id), 0, 0, 0, 0});
+    open = true;
+}
+
+void SegmentTable::Add(bool target, TextRange part) {
+    if (open)
+        (target ? openTarget : openSource).push_back(part);
+}
+
+void SegmentTable::End() {
+    if (!open)
+        return;
+    Entry& e = entries.back();
+    e.sourceFirst = static_cast<uint32_t>(pieces.size());
+    e.sourceCount = static_cast<uint32_t>(openSource.size());
+    pieces.insert(pieces.end(), openSource.begin(), openSource.end());
+    e.targetFirst = static_cast<uint32_t>(pieces.size());
+    e.targetCount = static_cast<uint32_t>(openTarget.size());
+    pieces.insert(pieces.end(), openTarget.begin(), openTarget.end());
+    openSource.clear();
+    openTarget.clear();
+    open = false;
+}
+
+void SegmentTable::AddSegment(std::wstring id, uint32_t sourceFirst, uint32_t sourceCount, uint32_t targetFirst,
+                              uint32_t targetCount) {
+    End();
+    entries.push_back({std::move(id), sourceFirst, sourceCount, targetFirst, targetCount});
+}
+
+std::wstring ShownSideText(const wchar_t* text, size_t length, std::span<const TextRange> side) {
     return ShowSide(text, length, side, {}, nullptr);
 }
 
-std::wstring ShowSide(const wchar_t* text, size_t length, const std::vector<TextRange>& side,
-                      const std::vector<ShownSpan>& spans, std::vector<ShownSpan>* shownSpans) {
+std::wstring ShowSide(const wchar_t* text, size_t length, std::span<const TextRange> side,
+                      const std::vector<ShownSpan>& spans, std::vector<ShownSpan>* shownSpans,
+                      const std::vector<ShownSpan>* moreSpans, std::vector<ShownSpan>* moreShown) {
     std::wstring shown;
-    std::vector<uint32_t> origin;  // for each shown character but joining spaces, where it stood
+    size_t units = 0;
+    for (const TextRange& r : side)
+        units += std::min<size_t>(r.end, length) > r.begin ? std::min<size_t>(r.end, length) - r.begin + 1 : 0;
+    shown.reserve(units);
+    // For each shown character, where it stood (a joining space: where the
+    // character after it stood); kept by the thread, as sides are many (and
+    // reached once: each use of a thread's variable costs a call here).
+    thread_local std::vector<uint32_t> originBuffer;
+    std::vector<uint32_t>& origin = originBuffer;
+    origin.clear();
+    // Where the characters stood is needed only to place spans.
+    const bool place = (shownSpans && !spans.empty()) || (moreShown && moreSpans && !moreSpans->empty());
     bool space = false;
     for (const TextRange& r : side) {
         space = space || !shown.empty();  // pieces are joined by a space
@@ -95,18 +147,18 @@ std::wstring ShowSide(const wchar_t* text, size_t length, const std::vector<Text
             }
             if (space && !shown.empty()) {
                 shown += L' ';
-                if (shownSpans)
+                if (place)
                     origin.push_back(static_cast<uint32_t>(i));  // the space stands before this character
             }
             space = false;
             shown += c;
-            if (shownSpans)
+            if (place)
                 origin.push_back(static_cast<uint32_t>(i));
         }
     }
-    if (shownSpans) {
-        shownSpans->clear();
-        for (const ShownSpan& s : spans) {
+    auto placeSpans = [&](const std::vector<ShownSpan>& from, std::vector<ShownSpan>* to) {
+        to->clear();
+        for (const ShownSpan& s : from) {
             // Shown characters from the first that stood at or after the
             // span's begin to the last that stood before its end.
             auto first = std::lower_bound(origin.begin(), origin.end(), static_cast<uint32_t>(std::max(s.begin, 0)));
@@ -116,9 +168,15 @@ std::wstring ShowSide(const wchar_t* text, size_t length, const std::vector<Text
             if (begin < stop && shown[static_cast<size_t>(begin)] == L' ')
                 ++begin;  // a joining space does not begin a hit
             if (begin < stop)
-                shownSpans->push_back({begin, stop});
+                to->push_back({begin, stop});
         }
-    }
+    };
+    if (shownSpans)
+        placeSpans(spans, shownSpans);
+    if (moreSpans && moreShown)
+        placeSpans(*moreSpans, moreShown);
+    if (origin.capacity() > (1u << 20))
+        std::vector<uint32_t>().swap(origin);  // a huge side gives its memory back
     return shown;
 }
 
@@ -133,18 +191,19 @@ std::wstring SegmentIdText(const char* utf8, size_t size) {
 }
 
 void SegmentBytesToUnits(const char* utf8, size_t size, size_t base, SegmentTable* table) {
+    table->End();
+    std::vector<TextRange>& pieces = table->Pieces();
     std::vector<uint32_t*> offsets;
-    for (Segment& s : *table) {
-        for (std::vector<TextRange>* side : {&s.source, &s.target}) {
-            for (TextRange& r : *side) {
-                offsets.push_back(&r.begin);
-                offsets.push_back(&r.end);
-            }
-        }
+    offsets.reserve(pieces.size() * 2);
+    for (TextRange& r : pieces) {
+        offsets.push_back(&r.begin);
+        offsets.push_back(&r.end);
     }
     // Converters record them in text order mostly; sorting keeps the one
     // pass over the text right whatever the order.
-    std::stable_sort(offsets.begin(), offsets.end(), [](const uint32_t* a, const uint32_t* b) { return *a < *b; });
+    auto less = [](const uint32_t* a, const uint32_t* b) { return *a < *b; };
+    if (!std::is_sorted(offsets.begin(), offsets.end(), less))
+        std::stable_sort(offsets.begin(), offsets.end(), less);
     size_t byte = 0, units = 0;
     for (uint32_t* offset : offsets) {
         const size_t at = std::min<size_t>(*offset, size);

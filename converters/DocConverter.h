@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,24 +21,60 @@ struct TextRange {
     uint32_t end = 0;
 };
 
-// One segment of a bilingual file: its id and the parts of the converted
-// text that the converter wrote for each side's elements.
-struct Segment {
-    std::wstring id;
-    std::vector<TextRange> source;
-    std::vector<TextRange> target;
+// The segments of a bilingual file: for each its id and the parts of the
+// converted text that the converter wrote for each side's elements. The
+// parts of all segments share one list, each side's parts one run of it, so
+// that a table of a million segments costs few allocations.
+class SegmentTable {
+public:
+    size_t size() const { return entries.size(); }
+    bool empty() const { return entries.empty(); }
+    void clear();
+
+    const std::wstring& Id(size_t i) const { return entries[i].id; }
+    std::span<const TextRange> Source(size_t i) const {
+        return {pieces.data() + entries[i].sourceFirst, entries[i].sourceCount};
+    }
+    std::span<const TextRange> Target(size_t i) const {
+        return {pieces.data() + entries[i].targetFirst, entries[i].targetCount};
+    }
+    // Every part of every segment, in no particular order.
+    std::vector<TextRange>& Pieces() { return pieces; }
+
+    // Building segment by segment: Begin, the parts of either side in any
+    // order, End (or the next Begin, or Finish).
+    void Begin(std::wstring id);
+    void Add(bool target, TextRange part);
+    void End();
+    bool IsOpen() const { return open; }
+    // Building from parts placed already: `count` parts from `first` of
+    // Pieces() for each side.
+    void AddSegment(std::wstring id, uint32_t sourceFirst, uint32_t sourceCount, uint32_t targetFirst,
+                    uint32_t targetCount);
+
+private:
+    struct Entry {
+        std::wstring id;
+        uint32_t sourceFirst, sourceCount, targetFirst, targetCount;
+    };
+    std::vector<Entry> entries;
+    std::vector<TextRange> pieces;
+    std::vector<TextRange> openSource;  // the open segment's parts
+    std::vector<TextRange> openTarget;
+    bool open = false;
 };
-using SegmentTable = std::vector<Segment>;
 
 // The shown text of a side: its pieces of `text` joined by one space, every
 // run of spaces, tabs, CR and LF made one space, trimmed at both ends.
-std::wstring ShownSideText(const wchar_t* text, size_t length, const std::vector<TextRange>& side);
+std::wstring ShownSideText(const wchar_t* text, size_t length, std::span<const TextRange> side);
 
 // The same, with `spans` of `text` (sorted by begin) made spans of the shown
 // text: each from its first character in the side that is shown to its last;
-// a span that shows nothing is dropped.
-std::wstring ShowSide(const wchar_t* text, size_t length, const std::vector<TextRange>& side,
-                      const std::vector<ShownSpan>& spans, std::vector<ShownSpan>* shownSpans);
+// a span that shows nothing is dropped. `moreSpans` are made
+// `moreShown` the same way, in the same pass.
+std::wstring ShowSide(const wchar_t* text, size_t length, std::span<const TextRange> side,
+                      const std::vector<ShownSpan>& spans, std::vector<ShownSpan>* shownSpans,
+                      const std::vector<ShownSpan>* moreSpans = nullptr, std::vector<ShownSpan>* moreShown = nullptr);
 
 // A segment's id from the document's UTF-8 bytes, tabs and line breaks
 // shown as spaces.

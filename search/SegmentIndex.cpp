@@ -7,13 +7,13 @@
 SegmentIndex::SegmentIndex(const SegmentTable& segmentTable, int textLength)
     : table(segmentTable), length(textLength) {
     size_t count = 0;
-    for (const Segment& s : table)
-        count += s.source.size() + s.target.size();
+    for (size_t i = 0; i < table.size(); ++i)
+        count += table.Source(i).size() + table.Target(i).size();
     pieces.reserve(count);
     const uint32_t limit = static_cast<uint32_t>(std::max(length, 0));
     for (size_t i = 0; i < table.size(); ++i) {
         for (const bool target : {false, true}) {
-            for (const TextRange& r : target ? table[i].target : table[i].source) {
+            for (const TextRange& r : target ? table.Target(i) : table.Source(i)) {
                 const uint32_t end = std::min(r.end, limit);
                 if (r.begin < end)
                     pieces.push_back({r.begin, end, static_cast<int>(i), target});
@@ -94,8 +94,8 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
 
     std::vector<ShownSegment> shown;
     shown.reserve(held.size());
-    std::vector<ShownSpan> spans;
-    auto spansOf = [&](const std::vector<std::pair<int, ShownSpan>>& list, int segment) {
+    std::vector<ShownSpan> spans, segmentCondition;
+    auto spansOf = [&](const std::vector<std::pair<int, ShownSpan>>& list, int segment) -> const std::vector<ShownSpan>& {
         spans.clear();
         auto from = std::lower_bound(list.begin(), list.end(), std::make_pair(segment, ShownSpan{}), bySegment);
         for (; from != list.end() && from->first == segment; ++from)
@@ -104,13 +104,21 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
     };
     const size_t textLength = static_cast<size_t>(std::max(length, 0));
     for (const int segment : held) {
-        const Segment& s = table[static_cast<size_t>(segment)];
+        const size_t i = static_cast<size_t>(segment);
         ShownSegment row;
-        row.id = s.id;
-        row.source = ShowSide(text, textLength, s.source, spansOf(sourceHits, segment), &row.sourceHits);
-        row.target = ShowSide(text, textLength, s.target, spansOf(targetHits, segment), &row.targetHits);
-        if (!conditionHits.empty())
-            ShowSide(text, textLength, s.target, spansOf(conditionHits, segment), &row.conditionHits);
+        row.id = table.Id(i);
+        row.source = ShowSide(text, textLength, table.Source(i), spansOf(sourceHits, segment), &row.sourceHits);
+        if (conditionHits.empty()) {
+            row.target = ShowSide(text, textLength, table.Target(i), spansOf(targetHits, segment), &row.targetHits);
+        } else {
+            segmentCondition.clear();
+            auto from = std::lower_bound(conditionHits.begin(), conditionHits.end(),
+                                         std::make_pair(segment, ShownSpan{}), bySegment);
+            for (; from != conditionHits.end() && from->first == segment; ++from)
+                segmentCondition.push_back(from->second);
+            row.target = ShowSide(text, textLength, table.Target(i), spansOf(targetHits, segment), &row.targetHits,
+                                  &segmentCondition, &row.conditionHits);
+        }
         shown.push_back(std::move(row));
     }
     return shown;

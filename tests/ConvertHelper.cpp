@@ -78,18 +78,19 @@ std::vector<std::wstring> SegmentLinesFor(const DocConverter& prototype, const s
     }
     if (!text)
         return lines;
-    for (const Segment& s : converter->Segments()) {
-        for (const auto* side : {&s.source, &s.target}) {
+    const SegmentTable& table = converter->Segments();
+    for (size_t i = 0; i < table.size(); ++i) {
+        for (const std::span<const TextRange> side : {table.Source(i), table.Target(i)}) {
             uint32_t last = 0;
-            for (const TextRange& r : *side) {
+            for (const TextRange& r : side) {
                 EXPECT_LE(last, r.begin) << "a side's ranges in text order";
                 EXPECT_LE(r.begin, r.end);
                 EXPECT_LE(r.end, text->size());
                 last = r.end;
             }
         }
-        lines.push_back(s.id + L"|" + ShownSideText(text->c_str(), text->size(), s.source) + L"|" +
-                        ShownSideText(text->c_str(), text->size(), s.target));
+        lines.push_back(table.Id(i) + L"|" + ShownSideText(text->c_str(), text->size(), table.Source(i)) + L"|" +
+                        ShownSideText(text->c_str(), text->size(), table.Target(i)));
     }
     return lines;
 }

@@ -230,14 +230,14 @@ std::wstring PoText(const std::vector<PoEntry>& entries, unsigned codePage, Segm
         MultiByteToWideChar(page, 0, bytes.data(), static_cast<int>(bytes.size()), &text[at], n);
         return true;
     };
-    std::vector<TextRange>* side = nullptr;
+    bool target = false;
     auto append = [&](const std::string& bytes) {
         const size_t begin = text.size();
         // A code page the system lacks: read as UTF-8 rather than lose the text.
         if (!bytes.empty() && !decode(codePage, bytes))
             decode(CP_UTF8, bytes);
-        if (side && text.size() > begin)
-            side->push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(text.size())});
+        if (segments && text.size() > begin)
+            segments->Add(target, {static_cast<uint32_t>(begin), static_cast<uint32_t>(text.size())});
         text += L"\r\n";
     };
     if (segments)
@@ -245,19 +245,18 @@ std::wstring PoText(const std::vector<PoEntry>& entries, unsigned codePage, Segm
     for (const PoEntry& e : entries) {
         if (!e.hasContext && e.id.empty())
             continue;  // the header
-        if (segments) {
-            segments->emplace_back();
-            segments->back().id = L"#" + std::to_wstring(segments->size());
-            side = &segments->back().source;
-        }
+        if (segments)
+            segments->Begin(L"#" + std::to_wstring(segments->size() + 1));
+        target = false;
         append(e.id);
         if (e.hasPlural)
             append(e.plural);
-        if (segments)
-            side = &segments->back().target;
+        target = true;
         for (const std::string& s : e.translations)
             append(s);
     }
+    if (segments)
+        segments->End();
     return text;
 }
 

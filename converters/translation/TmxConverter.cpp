@@ -93,10 +93,8 @@ void TmxConverter::ReadHeader(const XmlNode* root) {
 }
 
 void TmxConverter::BeginUnit(const XmlNode* tu) {
-    segments.emplace_back();
     const std::string_view tuid = AttributeText(tu, "tuid");
-    segments.back().id =
-        tuid.empty() ? L"#" + std::to_wstring(segments.size()) : SegmentIdText(tuid.data(), tuid.size());
+    segments.Begin(tuid.empty() ? L"#" + std::to_wstring(segments.size() + 1) : SegmentIdText(tuid.data(), tuid.size()));
     // The source language: the unit's own when a variant has it, else the
     // header's when a variant has it, else the first variant's.
     std::vector<std::string_view> languages;
@@ -127,32 +125,28 @@ void TmxConverter::FindVariants(const XmlNode* node, OfficeText& text) {
         if (child->type() != rapidxml::node_element || IsIgnored(child))
             continue;
         if (!LocalNameIs(child, "tuv")) {
-            if (WantsSegments() && LocalNameIs(child, "tu")) {
-                const int unitBefore = currentUnit;
-                const std::string languageBefore(unitLanguage);
+            // A unit inside a unit is part of it.
+            if (WantsSegments() && currentUnit < 0 && LocalNameIs(child, "tu")) {
                 BeginUnit(child);
                 currentUnit = static_cast<int>(segments.size()) - 1;
                 FindVariants(child, text);
-                currentUnit = unitBefore;
-                unitLanguage = languageBefore;
+                segments.End();
+                currentUnit = -1;
                 continue;
             }
             FindVariants(child, text);
             continue;
         }
         // Only the segment text is a side's; notes and properties are no one's.
-        std::vector<TextRange>* side = nullptr;
-        if (currentUnit >= 0) {
-            Segment& unit = segments[static_cast<size_t>(currentUnit)];
-            side = SameLanguage(VariantLanguage(child), unitLanguage) ? &unit.source : &unit.target;
-        }
+        const bool inUnit = currentUnit >= 0;
+        const bool target = inUnit && !SameLanguage(VariantLanguage(child), unitLanguage);
         for (const XmlNode* part = child->first_node(); part; part = part->next_sibling()) {
             if (part->type() != rapidxml::node_element || IsIgnored(part))
                 continue;
             const size_t begin = text.Size();
             Gather(part, text);
-            if (side && text.Size() > begin && LocalNameIs(part, "seg"))
-                side->push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(text.Size())});
+            if (inUnit && text.Size() > begin && LocalNameIs(part, "seg"))
+                segments.Add(target, {static_cast<uint32_t>(begin), static_cast<uint32_t>(text.Size())});
             text.LineBreak();
         }
     }

@@ -34,11 +34,8 @@ std::unique_ptr<DocConverter> TtxConverter::Clone() const {
 void TtxConverter::AppendPiece(const XmlNode* node, std::string* output) {
     const size_t begin = output->size();
     output->append(node->value(), node->value_size());
-    if (currentUnit >= 0 && currentSide != Side::kNone && node->value_size() > 0) {
-        Segment& unit = segments[static_cast<size_t>(currentUnit)];
-        (currentSide == Side::kSource ? unit.source : unit.target)
-            .push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(output->size())});
-    }
+    if (currentUnit >= 0 && currentSide != Side::kNone && node->value_size() > 0)
+        segments.Add(currentSide == Side::kTarget, {static_cast<uint32_t>(begin), static_cast<uint32_t>(output->size())});
     output->push_back('\n');
 }
 
@@ -59,9 +56,9 @@ void TtxConverter::Walk(const XmlNode* node, int includeHidden, std::string* out
             }
         }
     } else if (node->type() == rapidxml::node_element) {
-        if (WantsSegments() && NameIsIgnoringCase(node, "Tu")) {
-            segments.emplace_back();
-            segments.back().id = L"#" + std::to_wstring(segments.size());
+        // A unit inside a unit is part of it.
+        if (WantsSegments() && currentUnit < 0 && NameIsIgnoringCase(node, "Tu")) {
+            segments.Begin(L"#" + std::to_wstring(segments.size() + 1));
             currentUnit = static_cast<int>(segments.size()) - 1;
             currentSide = Side::kNone;
         }
@@ -73,6 +70,8 @@ void TtxConverter::Walk(const XmlNode* node, int includeHidden, std::string* out
         Walk(child, includeHidden, output);
     if (!selectionStack.empty())
         selectionStack.pop_back();
+    if (currentUnit >= 0 && unitBefore < 0)
+        segments.End();
     currentUnit = unitBefore;
     currentSide = sideBefore;
 }

@@ -143,17 +143,18 @@ std::wstring IdText(const rapidxml::xml_attribute<char>* id) {
 }  // namespace
 
 void XliffConverter::MakeSegments() {
+    // All sources' parts, then all targets': each side of a unit is one run.
     segments.clear();
-    segments.reserve(segmentRuns.size());
-    for (const SegmentRuns& r : segmentRuns) {
-        Segment s;
-        s.id = r.id;
-        s.source.assign(sourcePlaces.begin() + static_cast<std::ptrdiff_t>(r.sourceBegin),
-                        sourcePlaces.begin() + static_cast<std::ptrdiff_t>(r.sourceEnd));
-        s.target.assign(targetPlaces.begin() + static_cast<std::ptrdiff_t>(r.targetBegin),
-                        targetPlaces.begin() + static_cast<std::ptrdiff_t>(r.targetEnd));
-        segments.push_back(std::move(s));
-    }
+    std::vector<TextRange>& pieces = segments.Pieces();
+    pieces.reserve(sourcePlaces.size() + targetPlaces.size());
+    pieces.assign(sourcePlaces.begin(), sourcePlaces.end());
+    pieces.insert(pieces.end(), targetPlaces.begin(), targetPlaces.end());
+    const size_t targetBase = sourcePlaces.size();
+    for (SegmentRuns& r : segmentRuns)
+        segments.AddSegment(std::move(r.id), static_cast<uint32_t>(r.sourceBegin),
+                            static_cast<uint32_t>(r.sourceEnd - r.sourceBegin),
+                            static_cast<uint32_t>(targetBase + r.targetBegin),
+                            static_cast<uint32_t>(r.targetEnd - r.targetBegin));
 }
 
 bool XliffConverter::IsXliffName(const XmlNode* node, const char* local) const {

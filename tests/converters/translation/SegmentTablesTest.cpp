@@ -54,6 +54,9 @@ TEST(SegmentTables, TtxUnitsBySourceLanguageAndHiddenText) {
         L"<Tu><Tuv Lang=\"EN-US\">Open \u201Cthe\u201D file</Tuv><Tuv Lang=\"DE-DE\">Datei \u00f6ffnen</Tuv></Tu>"
         L"<Tu><Tuv Lang=\"EN-US\">\U0001F600 smile<df>bold</df></Tuv><Tuv Lang=\"DE-DE\">L\u00e4cheln</Tuv></Tu>"
         L"<Tu><Tuv Lang=\"EN-US\">Only source</Tuv></Tu>"
+        // Sides in any order; a unit inside a unit is part of it.
+        L"<Tu><Tuv Lang=\"DE-DE\">Ziel</Tuv><Tuv Lang=\"EN-US\">Quelle</Tuv><Tuv Lang=\"DE-DE\">zwei</Tuv></Tu>"
+        L"<Tu><Tuv Lang=\"EN-US\">outer</Tuv><Tu><Tuv Lang=\"DE-DE\">inner</Tuv></Tu></Tu>"
         L"<Tuv Lang=\"DE-DE\">outside</Tuv></Raw></Body></TRADOStag>";
     TtxConverter ttx;
     for (const bool bom : {true, false}) {
@@ -61,9 +64,10 @@ TEST(SegmentTables, TtxUnitsBySourceLanguageAndHiddenText) {
         dir.WriteFile(bom ? L"bom.ttx" : L"plain.ttx", (bom ? std::string("\xFF\xFE") : std::string()) + Utf16Bytes(document));
         ExpectSegments(ttx, path,
                        {L"#1|Open \u201Cthe\u201D file|Datei \u00f6ffnen", L"#2|\U0001F600 smile bold|L\u00e4cheln",
-                        L"#3|Only source|"});
+                        L"#3|Only source|", L"#4|Quelle|Ziel zwei", L"#5|outer|inner"});
         // Without hidden text the source language is not written: no source side.
-        ExpectSegments(ttx, path, {L"#1||Datei \u00f6ffnen", L"#2||L\u00e4cheln", L"#3||"}, ConverterRequest(0));
+        ExpectSegments(ttx, path, {L"#1||Datei \u00f6ffnen", L"#2||L\u00e4cheln", L"#3||", L"#4||Ziel zwei", L"#5||inner"},
+                       ConverterRequest(0));
     }
     // A document that does not parse is searched as it was read: no segments.
     dir.WriteFile(L"raw.ttx", "\xFF\xFE" + Utf16Bytes(L"<TRADOStag><Tu><Tuv Lang=\"EN\">open"));

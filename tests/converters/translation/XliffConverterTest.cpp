@@ -264,16 +264,17 @@ std::vector<std::wstring> SegmentLines(TempDir& dir, const std::string& bytes, b
     if (!text)
         return lines;
     // A side's ranges hold its runs exactly, not the space written after each.
-    for (const Segment& s : converter->Segments()) {
-        for (const TextRange& r : s.source) {
+    const SegmentTable& table = converter->Segments();
+    for (size_t i = 0; i < table.size(); ++i) {
+        for (const TextRange& r : table.Source(i)) {
             EXPECT_LT(r.end, text->size());
             EXPECT_EQ((*text)[r.end], L' ') << "the space after a run is no side's";
             EXPECT_NE(r.end, r.begin) << "no empty run";
         }
     }
-    for (const Segment& s : converter->Segments())
-        lines.push_back(s.id + L"|" + ShownSideText(text->c_str(), text->size(), s.source) + L"|" +
-                        ShownSideText(text->c_str(), text->size(), s.target));
+    for (size_t i = 0; i < table.size(); ++i)
+        lines.push_back(table.Id(i) + L"|" + ShownSideText(text->c_str(), text->size(), table.Source(i)) + L"|" +
+                        ShownSideText(text->c_str(), text->size(), table.Target(i)));
     return lines;
 }
 
@@ -316,7 +317,7 @@ TEST(XliffSegments, UnitsOfBothVersionsWithTheirIdsAndSides) {
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(TakeText(twice->Convert((dir / L"again.xlf").c_str(), ConverterRequest())));
         ASSERT_EQ(twice->Segments().size(), 4u);
-        EXPECT_EQ(twice->Segments()[1].id, L"#2") << "round " << round;
+        EXPECT_EQ(twice->Segments().Id(1), L"#2") << "round " << round;
     }
 
     // Not asked for, none are made.
