@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include "converters/readers/Utf8Text.h"
+
 void InitConsoleOutput() {
     // MinGW's runtime would turn every "\n" into "\r\n" in text mode.
     _setmode(_fileno(stdout), _O_BINARY);
@@ -13,16 +15,10 @@ void InitConsoleOutput() {
 }
 
 std::string ToUtf8(const wchar_t* text, size_t length) {
+    // The converters' encoder: the system's results, without a call into it
+    // for the common text.
     std::string out;
-    if (length == 0)
-        return out;
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                      nullptr, nullptr);
-    if (n <= 0)
-        return out;
-    out.resize(static_cast<size_t>(n));
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr,
-                        nullptr);
+    Utf16ToUtf8(text, length, &out);
     return out;
 }
 

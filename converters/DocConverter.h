@@ -51,6 +51,7 @@ public:
     // Pieces() for each side.
     void AddSegment(std::wstring id, uint32_t sourceFirst, uint32_t sourceCount, uint32_t targetFirst,
                     uint32_t targetCount);
+    void Reserve(size_t count) { entries.reserve(count); }
 
 private:
     struct Entry {

@@ -51,7 +51,7 @@ void SegmentIndex::SetCondition(const std::vector<ShownSpan>& conditionHits, boo
         const Place place = Locate(hit.begin);
         if (place.segment >= 0 && place.target) {
             targetHeld[static_cast<size_t>(place.segment)] = true;
-            conditionSpans.push_back(hit);
+            conditionSpans.push_back({place.segment, hit});
         }
     }
 }
@@ -77,13 +77,27 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
         if (place.segment >= 0)
             (place.target ? targetHits : sourceHits).push_back({place.segment, hit});
     }
-    for (const ShownSpan& hit : conditionSpans)
-        conditionHits.push_back({Locate(hit.begin).segment, hit});
     auto bySegment = [](const std::pair<int, ShownSpan>& a, const std::pair<int, ShownSpan>& b) {
         return a.first < b.first;
     };
-    for (auto* list : {&sourceHits, &targetHits, &conditionHits})
-        std::stable_sort(list->begin(), list->end(), bySegment);
+    // Only the condition's hits in segments shown are wanted.
+    if (!conditionSpans.empty()) {
+        std::vector<int> shownSegments;
+        for (const auto* list : {&sourceHits, &targetHits}) {
+            for (const auto& h : *list)
+                shownSegments.push_back(h.first);
+        }
+        std::sort(shownSegments.begin(), shownSegments.end());
+        for (const auto& c : conditionSpans) {
+            if (std::binary_search(shownSegments.begin(), shownSegments.end(), c.first))
+                conditionHits.push_back(c);
+        }
+    }
+    // Hits come in text order, which most converters keep for segments too.
+    for (auto* list : {&sourceHits, &targetHits, &conditionHits}) {
+        if (!std::is_sorted(list->begin(), list->end(), bySegment))
+            std::stable_sort(list->begin(), list->end(), bySegment);
+    }
     std::vector<int> held;
     for (const auto* list : {&sourceHits, &targetHits}) {
         for (const auto& h : *list)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "base/SearchRecords.h"
@@ -50,5 +51,6 @@ private:
     bool condition = false;
     bool notTarget = false;
     std::vector<bool> targetHeld;           // per segment: the condition's text starts in its target
-    std::vector<ShownSpan> conditionSpans;  // the condition's hits in some target
+    // The condition's hits in some target, with their segment's number.
+    std::vector<std::pair<int, ShownSpan>> conditionSpans;
 };

@@ -146,15 +146,16 @@ void XliffConverter::MakeSegments() {
     // All sources' parts, then all targets': each side of a unit is one run.
     segments.clear();
     std::vector<TextRange>& pieces = segments.Pieces();
-    pieces.reserve(sourcePlaces.size() + targetPlaces.size());
-    pieces.assign(sourcePlaces.begin(), sourcePlaces.end());
-    pieces.insert(pieces.end(), targetPlaces.begin(), targetPlaces.end());
     const size_t targetBase = sourcePlaces.size();
+    pieces.swap(sourcePlaces);
+    pieces.insert(pieces.end(), targetPlaces.begin(), targetPlaces.end());
+    std::vector<TextRange>().swap(targetPlaces);
+    segments.Reserve(segmentRuns.size());
     for (SegmentRuns& r : segmentRuns)
-        segments.AddSegment(std::move(r.id), static_cast<uint32_t>(r.sourceBegin),
-                            static_cast<uint32_t>(r.sourceEnd - r.sourceBegin),
-                            static_cast<uint32_t>(targetBase + r.targetBegin),
-                            static_cast<uint32_t>(r.targetEnd - r.targetBegin));
+        segments.AddSegment(std::move(r.id), r.sourceBegin, r.sourceEnd - r.sourceBegin,
+                            static_cast<uint32_t>(targetBase) + r.targetBegin, r.targetEnd - r.targetBegin);
+    // What was gathered for them goes before the search adds its own.
+    std::vector<SegmentRuns>().swap(segmentRuns);
 }
 
 bool XliffConverter::IsXliffName(const XmlNode* node, const char* local) const {
@@ -176,7 +177,8 @@ void XliffConverter::TakeUnit(const XmlNode* unit, const std::wstring* segmentId
             Collect(child, &targetRuns);
     }
     if (segmentId && WantsSegments())
-        segmentRuns.push_back({*segmentId, sourceBegin, sourceRuns.runs.size(), targetBegin, targetRuns.runs.size()});
+        segmentRuns.push_back({*segmentId, static_cast<uint32_t>(sourceBegin), static_cast<uint32_t>(sourceRuns.runs.size()),
+                               static_cast<uint32_t>(targetBegin), static_cast<uint32_t>(targetRuns.runs.size())});
 }
 
 void XliffConverter::Gather(const XmlNode* node) {

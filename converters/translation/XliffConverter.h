@@ -1,6 +1,7 @@
 // XLIFF files: all source text, a line break, then all target text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,7 @@ private:
     // [targetBegin, targetEnd) of the target runs.
     struct SegmentRuns {
         std::wstring id;
-        size_t sourceBegin, sourceEnd, targetBegin, targetEnd;
+        uint32_t sourceBegin, sourceEnd, targetBegin, targetEnd;
     };
     std::vector<SegmentRuns> segmentRuns;
     std::vector<TextRange> sourcePlaces;
