@@ -74,8 +74,11 @@ void ConvertAndCheck(const DocConverter& prototype, const std::wstring& path, co
         ReportFinding("a text block without a terminating NUL");
         return;
     }
+    // Converted again for a search that wants segments: the text stays the
+    // same, and every segment's parts lie inside it.
     auto again = prototype.Clone();
     again->SetCodePage(0);
+    again->SetWantSegments(true);
     size_t foldedLength = DocConverter::kNotFolded;
     ScopedTextBlock forSearch(again->ConvertForSearch(path.c_str(), request, &foldedLength));
     if (!forSearch) {
@@ -93,6 +96,17 @@ void ConvertAndCheck(const DocConverter& prototype, const std::wstring& path, co
     if (searchedLength != length) {
         ReportFinding("the text for a search differs in length from the folded text");
         return;
+    }
+    const SegmentTable& table = again->Segments();
+    for (size_t i = 0; i < table.size(); ++i) {
+        for (const std::span<const TextRange> side : {table.Source(i), table.Target(i)}) {
+            for (const TextRange& r : side) {
+                if (r.begin > r.end || r.end > capacity) {
+                    ReportFinding("a segment's part lies outside its text");
+                    return;
+                }
+            }
+        }
     }
     for (size_t i = 0; i < length; ++i) {
         if (searched.Get()[i] != FoldCharacter(text.Get()[i])) {
