@@ -597,23 +597,7 @@ void ResultListBox::SetShowContext(bool show) {
     rows->SetRedraw(true);
 }
 
-void ResultListBox::SetClipboardText(const std::wstring& text) {
-    if (!OpenClipboard(hwnd))
-        return;  // dropped silently
-    EmptyClipboard();
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-        if (void* p = GlobalLock(block)) {
-            memcpy(p, text.c_str(), bytes);
-            GlobalUnlock(block);
-            if (!SetClipboardData(CF_UNICODETEXT, block))
-                GlobalFree(block);
-        } else {
-            GlobalFree(block);
-        }
-    }
-    CloseClipboard();
-}
+void ResultListBox::SetClipboardText(const std::wstring& text) { PutTextOnClipboard(hwnd, text); }
 
 void ResultListBox::CopyPaths() {
     PlaceArrivedRows();

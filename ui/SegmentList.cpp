@@ -34,24 +34,6 @@ std::wstring Printable(std::wstring text) {
 
 bool IsHit(const Match& m) { return m.end > m.start && m.start >= 0; }
 
-void PutOnClipboard(HWND owner, const std::wstring& text) {
-    if (!OpenClipboard(owner))
-        return;
-    EmptyClipboard();
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-        if (void* p = GlobalLock(block)) {
-            memcpy(p, text.c_str(), bytes);
-            GlobalUnlock(block);
-            if (!SetClipboardData(CF_UNICODETEXT, block))
-                GlobalFree(block);
-        } else {
-            GlobalFree(block);
-        }
-    }
-    CloseClipboard();
-}
-
 }  // namespace
 
 bool ShowsSegments(const FileResult& row) { return !row.segments.empty(); }
@@ -199,7 +181,7 @@ std::vector<int> SegmentList::SelectedLines() const {
 void SegmentList::Copy(HWND owner) const {
     const std::vector<int> lines = SelectedLines();
     if (row && !lines.empty())
-        PutOnClipboard(owner, SegmentCopyText(*row, lines));
+        PutTextOnClipboard(owner, SegmentCopyText(*row, lines));
 }
 
 void SegmentList::SelectAll() {

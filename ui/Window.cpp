@@ -1,6 +1,8 @@
 // Message routing from window handles to window objects.
 #include "ui/Window.h"
 
+#include <cstring>
+
 #include <map>
 
 bool Window::OnCreate(const CREATESTRUCTW*, LRESULT*) { return false; }
@@ -97,4 +99,22 @@ int WindowDpi(HWND hwnd) {
     if (dc)
         ReleaseDC(nullptr, dc);
     return dpi >= 48 ? dpi : 96;
+}
+
+void PutTextOnClipboard(HWND owner, const std::wstring& text) {
+    if (!OpenClipboard(owner))
+        return;
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* p = GlobalLock(block)) {
+            memcpy(p, text.c_str(), bytes);
+            GlobalUnlock(block);
+            if (!SetClipboardData(CF_UNICODETEXT, block))
+                GlobalFree(block);
+        } else {
+            GlobalFree(block);
+        }
+    }
+    CloseClipboard();
 }

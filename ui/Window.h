@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 class Window {
 public:
     virtual ~Window() = default;
@@ -38,6 +40,10 @@ RECT ChildRectInParent(HWND child, HWND parent);
 
 // The dots per inch in force for `hwnd` (96 at 100 %).
 int WindowDpi(HWND hwnd);
+
+// Puts `text` on the clipboard as Unicode text; nothing when the clipboard
+// cannot be opened.
+void PutTextOnClipboard(HWND owner, const std::wstring& text);
 
 // A size given in pixels at 96 DPI, in pixels at `dpi`.
 inline int ScalePixels(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }

@@ -405,6 +405,9 @@ TEST(CliSegments, SidesTargetConditionAndSegmentLines) {
     r = RunCli({L"-q", L"--side", L"target", L"--segments", L"red", tree.Path()});
     EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "a.xlf\t1", "\tsegment\tu2\tA red car, red\tEin Auto red",
                                                       root + "plain.txt\t1"}));
+    r = RunCli({L"-q", L"--side", L"both", L"red", tree.Path()});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "a.xlf\t5", root + "b.po\t1", root + "plain.txt\t1"}))
+        << "both sides: every hit, as without --side";
     r = RunCli({L"-q", L"--side", L"source", L"red", tree.Path()});
     EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "a.xlf\t4", root + "b.po\t1", root + "plain.txt\t1"}));
 

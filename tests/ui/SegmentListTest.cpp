@@ -38,6 +38,16 @@ std::vector<std::wstring> LineTexts(HWND list, int index) {
     return texts;
 }
 
+std::wstring ColumnTitle(HWND list, int column) {
+    wchar_t text[64] = {};
+    LVCOLUMNW c{};
+    c.mask = LVCF_TEXT;
+    c.pszText = text;
+    c.cchTextMax = 64;
+    SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&c));
+    return text;
+}
+
 int LineCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 int RowNamed(AppHarness& ui, const wchar_t* name) {
@@ -126,6 +136,10 @@ TEST(SegmentWindow, ListShowsTheCurrentRowWithoutConvertingAgain) {
     ASSERT_EQ(ui.RowNames(), (std::vector<std::wstring>{L"a.xlf", L"many.xlf", L"plain.txt"}));
     HWND list = GetDlgItem(ui.Main(), IDC_SEGMENT_LIST);
     EXPECT_EQ(LineCount(list), 0) << "no row selected";
+    // Ctrl+A in the list selects the rows: the row with the caret is shown.
+    SetFocus(ui.List().ListBox());
+    ui.Keys({VK_CONTROL, 'A'});
+    EXPECT_EQ(LineCount(list), 1);
 
     // The files go: moving through the rows shows what the search kept.
     DeleteFileW((files / L"a.xlf").c_str());
@@ -133,11 +147,21 @@ TEST(SegmentWindow, ListShowsTheCurrentRowWithoutConvertingAgain) {
     SelectRow(ui, RowNamed(ui, L"a.xlf"));
     ASSERT_EQ(LineCount(list), 1) << "the segments holding a counted hit";
     EXPECT_EQ(LineTexts(list, 0), (std::vector<std::wstring>{L"u2", L"A red car", L"Ein Auto red"}));
-    // A file without segments: each hit with its context line.
+    EXPECT_EQ(ColumnTitle(list, 1), L"Source");
+    // A file without segments: each hit with its context line, under titles
+    // that say so; Ctrl+A and Ctrl+C there copy every line.
     ui.Keys({VK_DOWN});
     ui.Keys({VK_DOWN});
     ASSERT_EQ(LineCount(list), 2);
     EXPECT_EQ(LineTexts(list, 1), (std::vector<std::wstring>{L"2", L"red again ", L""}));
+    EXPECT_EQ(ColumnTitle(list, 0), L"Hit");
+    EXPECT_EQ(ColumnTitle(list, 1), L"Context");
+    SetFocus(list);
+    SetClipboardText(L"");
+    ui.Keys({VK_CONTROL, 'A'});
+    ui.Keys({VK_CONTROL, 'C'});
+    EXPECT_EQ(ClipboardText(), L"1\ta red line red again \r\n2\tred again ");
+    SetFocus(ui.List().ListBox());
     ui.Keys({VK_UP});
     EXPECT_EQ(LineCount(list), 10000);
     EXPECT_EQ(LineTexts(list, 9999), (std::vector<std::wstring>{L"m9999", L"red 9999", L"rot red"}));

@@ -106,6 +106,15 @@ TEST(SegmentTables, TmxLanguagesIdsAndSides) {
     wide.resize(Utf8ToUtf16Bounded(units.data(), units.size(), wide.data()));
     dir.WriteFile(L"w.tmx", "\xFF\xFE" + Utf16Bytes(wide));
     ExpectSegments(tmx, dir / L"w.tmx", expected);
+    // Languages are told apart by every letter, any case; a unit inside a
+    // unit is part of it (such a document is parsed whole).
+    dir.WriteFile(L"l.tmx",
+                  "<tmx><header srclang=\"en-US\"/><body>"
+                  "<tu><tuv xml:lang=\"en-US\"><seg>a</seg></tuv><!-- whole --><tu><tuv xml:lang=\"de\"><seg>b</seg></tuv></tu></tu>"
+                  "<tu srclang=\"en-au\"><tuv xml:lang=\"en-GB\"><seg>friend</seg></tuv>"
+                  "<tuv xml:lang=\"EN-AU\"><seg>mate</seg></tuv></tu>"
+                  "</body></tmx>");
+    ExpectSegments(tmx, dir / L"l.tmx", {L"#1|a|b", L"#2|mate|friend"});
     // Without a header language the first variant's is the source.
     dir.WriteFile(L"n.tmx", "<tmx><body><tu><tuv xml:lang=\"fr\"><seg>un</seg></tuv><tuv xml:lang=\"en\"><seg>one</seg></tuv></tu></body></tmx>");
     ExpectSegments(tmx, dir / L"n.tmx", {L"#1|un|one"});
