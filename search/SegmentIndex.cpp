@@ -80,24 +80,7 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
     auto bySegment = [](const std::pair<int, ShownSpan>& a, const std::pair<int, ShownSpan>& b) {
         return a.first < b.first;
     };
-    // Only the condition's hits in segments shown are wanted.
-    if (!conditionSpans.empty()) {
-        std::vector<int> shownSegments;
-        for (const auto* list : {&sourceHits, &targetHits}) {
-            for (const auto& h : *list)
-                shownSegments.push_back(h.first);
-        }
-        std::sort(shownSegments.begin(), shownSegments.end());
-        for (const auto& c : conditionSpans) {
-            if (std::binary_search(shownSegments.begin(), shownSegments.end(), c.first))
-                conditionHits.push_back(c);
-        }
-    }
-    // Hits come in text order, which most converters keep for segments too.
-    for (auto* list : {&sourceHits, &targetHits, &conditionHits}) {
-        if (!std::is_sorted(list->begin(), list->end(), bySegment))
-            std::stable_sort(list->begin(), list->end(), bySegment);
-    }
+    // The segments shown, each once.
     std::vector<int> held;
     for (const auto* list : {&sourceHits, &targetHits}) {
         for (const auto& h : *list)
@@ -105,6 +88,16 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
     }
     std::sort(held.begin(), held.end());
     held.erase(std::unique(held.begin(), held.end()), held.end());
+    // Only the condition's hits in those are wanted.
+    for (const auto& c : conditionSpans) {
+        if (std::binary_search(held.begin(), held.end(), c.first))
+            conditionHits.push_back(c);
+    }
+    // Hits come in text order, which most converters keep for segments too.
+    for (auto* list : {&sourceHits, &targetHits, &conditionHits}) {
+        if (!std::is_sorted(list->begin(), list->end(), bySegment))
+            std::stable_sort(list->begin(), list->end(), bySegment);
+    }
 
     std::vector<ShownSegment> shown;
     shown.reserve(held.size());
