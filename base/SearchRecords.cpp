@@ -21,7 +21,7 @@ std::unique_ptr<Match> Match::Listing() { return std::make_unique<Match>(); }
 FileResult* FileResult::Create(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
     auto* r = new FileResult();
     r->refCount = 0;
-    SplitLocation(path, r->location);
+    r->location = SplitLocation(path);
     wcsncpy(r->name, entry.cFileName, kPathChars - 1);
     r->name[kPathChars - 1] = 0;
     r->lastWriteTime = entry.ftLastWriteTime;
@@ -36,7 +36,7 @@ void FileResult::Release() {
         delete this;
 }
 
-void SplitLocation(const wchar_t* path, wchar_t (&location)[kPathChars]) {
+std::wstring SplitLocation(const wchar_t* path) {
     size_t cut = 0;
     // The drive ("C:") counts as part of the location even without a directory.
     if (path[0] && path[1] == L':')
@@ -45,10 +45,7 @@ void SplitLocation(const wchar_t* path, wchar_t (&location)[kPathChars]) {
         if (path[i] == L'\\' || path[i] == L'/')
             cut = i + 1;
     }
-    if (cut >= kPathChars)
-        cut = kPathChars - 1;  // cannot happen for a path that fits the buffers
-    wmemcpy(location, path, cut);
-    location[cut] = 0;
+    return std::wstring(path, cut);
 }
 
 void CountResult(SearchRequest* request, const FileResult& result) {

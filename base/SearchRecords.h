@@ -88,8 +88,10 @@ struct ShownSegment {
 // and the list row that shows it. The count is not atomic: every owner lives
 // on the UI thread.
 struct FileResult {
-    wchar_t name[kPathChars];
-    wchar_t location[kPathChars];
+    wchar_t name[kPathChars];  // a directory entry's name always fits
+    // Drive and directory, ending with a backslash; as long as the path is
+    // (past 259 characters below a deep folder), never cut.
+    std::wstring location;
     FILETIME lastWriteTime;
     DWORD size[2];  // low, high
     int status;
@@ -114,6 +116,5 @@ private:
 void CountResult(SearchRequest* request, const FileResult& result);
 
 // Drive and directory of a full path, ending with a backslash (empty when the
-// path has no directory part). Never truncated: a path that fits 260
-// characters gives a location that fits too.
-void SplitLocation(const wchar_t* path, wchar_t (&location)[kPathChars]);
+// path has no directory part). Never truncated.
+std::wstring SplitLocation(const wchar_t* path);

@@ -133,7 +133,7 @@ int wmain(int argc, wchar_t** argv) {
         QueryPerformanceCounter(&start);
         for (Text& text : texts) {
             FileJob job;
-            wcsncpy(job.path, text.path.c_str(), kPathChars - 1);
+            job.path = text.path;
             job.request = &request;
             job.entry = std::make_unique<WIN32_FIND_DATAW>(entry);
             job.text = text.units.data();

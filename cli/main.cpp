@@ -15,6 +15,7 @@
 #include "converters/installed/FilterLoader.h"
 #include "converters/readers/Rtfpars.h"
 #include "base/FoldText.h"
+#include "base/LongPath.h"
 #include "base/ResourceText.h"
 #include "resource.h"
 #include "base/ScopedHandle.h"
@@ -116,11 +117,14 @@ int RunSearch(const CliOptions& o) {
 int DumpText(const CliOptions& o) {
     SearchRequest request;
     FillRequest(o, &request);
-    wchar_t path[kPathChars];
-    if (!FullPath(o.target, path)) {
+    // The file may lie deeper than the classic path limit.
+    const std::wstring full = FullPathName(o.target);
+    const std::wstring systemPath = full.empty() ? std::wstring() : SystemPath(full);
+    if (systemPath.empty()) {
         fputs("read error\n", stderr);
         return kExitError;
     }
+    const wchar_t* path = systemPath.c_str();
     SetBeforeFirstFilter([] { InitializeComApartment(); });
     ConverterList converters;
     converters.SetReadUtf8(o.readUtf8);

@@ -2,6 +2,7 @@
 // batches, then descend into the sub-directories one after another.
 #include "search/FileIterator.h"
 
+#include "base/LongPath.h"
 #include "base/ScopedHandle.h"
 
 #include <cwchar>
@@ -10,7 +11,7 @@ namespace {
 
 DirectoryIdentity IdentityOf(const std::wstring& path) {
     DirectoryIdentity id;
-    ScopedKernelHandle dir(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    ScopedKernelHandle dir(CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (dir && GetFileInformationByHandle(dir.Get(), &info)) {
@@ -25,10 +26,9 @@ bool IsDotOrDotDot(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-void CopyPath(wchar_t (&to)[kPathChars], const std::wstring& from) {
-    const size_t n = from.size() < kPathChars - 1 ? from.size() : kPathChars - 1;
-    wmemcpy(to, from.c_str(), n);
-    to[n] = 0;
+// Directories past the classic limit are listed through the verbatim form.
+HANDLE FindFirst(const std::wstring& query, WIN32_FIND_DATAW* entry) {
+    return FindFirstFileW(SystemPath(query).c_str(), entry);
 }
 
 }  // namespace
@@ -77,7 +77,7 @@ bool FileIterator::IsOnCurrentPath(const std::wstring& path) {
     for (size_t k = 0; k < stack.size(); ++k) {
         DirectoryFrame& frame = *stack[k];
         if (!frame.identity.known)
-            frame.identity = IdentityOf(k + 1 < stack.size() ? stack[k + 1]->returnPath : std::wstring(currentDir));
+            frame.identity = IdentityOf(k + 1 < stack.size() ? stack[k + 1]->returnPath : currentDir);
         if (frame.identity.known && frame.identity.volume == target.volume && frame.identity.index == target.index)
             return true;
     }
@@ -92,12 +92,13 @@ void FileIterator::Begin(const wchar_t* folder, const wchar_t* filePattern, int 
     if (dir.empty() || (dir.back() != L'\\' && dir.back() != L'/'))
         dir += L'\\';
     if (dir.size() >= kPathChars) {
-        // A folder that does not fit with its backslash is not walked at all.
-        currentDir[0] = 0;
+        // A folder that does not fit the request's field with its backslash
+        // is not walked at all.
+        currentDir.clear();
         walkState = kChooseDirectory;
         return;
     }
-    CopyPath(currentDir, dir);
+    currentDir = dir;
     auto frame = std::make_unique<DirectoryFrame>();
     frame->returnPath = currentDir;
     stack.push_back(std::move(frame));
@@ -122,9 +123,8 @@ bool FileIterator::Step() {
 bool FileIterator::CollectSubdirectories() {
     if (recursive && !stack.empty()) {
         DirectoryFrame& top = *stack.back();
-        const std::wstring query = std::wstring(currentDir) + L"*.*";
         WIN32_FIND_DATAW entry;
-        ScopedFindHandle find(FindFirstFileW(query.c_str(), &entry));
+        ScopedFindHandle find(FindFirst(currentDir + L"*.*", &entry));
         top.replay = find && filter.EnumerationPattern() == L"*.*";
         if (find) {
             for (;;) {
@@ -139,12 +139,8 @@ bool FileIterator::CollectSubdirectories() {
                 if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                     !IsDotOrDotDot(entry.cFileName) &&
                     !(filter.ExcludesFolders() && filter.ExcludesFolder(entry.cFileName))) {
-                    std::wstring sub = std::wstring(currentDir) + entry.cFileName + L'\\';
-                    // A directory whose path does not fit the buffers is not entered.
-                    if (sub.size() < kPathChars) {
-                        top.pendingDirs.push_back(std::move(sub));
-                        top.pendingLinks.push_back((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
-                    }
+                    top.pendingDirs.push_back(currentDir + entry.cFileName + L'\\');
+                    top.pendingLinks.push_back((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
                 }
                 if (top.pendingDirs.size() % kKeepScanningEvery == 0 && !KeepScanning()) {
                     top.replay = false;
@@ -179,10 +175,9 @@ void FileIterator::OpenFileEnumeration() {
         top.enumeration = INVALID_HANDLE_VALUE;  // nothing to close
         return;
     }
-    const std::wstring query = std::wstring(currentDir) + filter.EnumerationPattern();
     PVOID redirection = nullptr;
     const BOOL redirectionOff = Wow64DisableWow64FsRedirection(&redirection);
-    HANDLE find = FindFirstFileW(query.c_str(), &top.entry);
+    HANDLE find = FindFirst(currentDir + filter.EnumerationPattern(), &top.entry);
     if (redirectionOff)
         Wow64RevertWow64FsRedirection(redirection);
     top.enumeration = find;
@@ -212,7 +207,7 @@ bool FileIterator::EnumerateFiles() {
         bool yield = false;
         if (!(top.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
             (filter.IsPlain() || filter.TakesFile(top.entry.cFileName))) {
-            const std::wstring path = std::wstring(currentDir) + top.entry.cFileName;
+            const std::wstring path = currentDir + top.entry.cFileName;
             if (!OnFile(path.c_str(), top.entry))
                 result = false;
             yield = YieldAfterFile();
@@ -248,10 +243,10 @@ bool FileIterator::ChooseDirectory() {
         auto frame = std::make_unique<DirectoryFrame>();
         frame->returnPath = currentDir;
         stack.push_back(std::move(frame));
-        CopyPath(currentDir, next);
-        return OnEnterDirectory(currentDir);
+        currentDir = std::move(next);
+        return OnEnterDirectory(currentDir.c_str());
     }
-    CopyPath(currentDir, stack.back()->returnPath);
+    currentDir = stack.back()->returnPath;
     stack.pop_back();
     return OnLeaveDirectory();
 }

@@ -69,16 +69,18 @@ public:
     // One bounded piece of the walk; false when the walk is over or stopped.
     bool Step();
 
-    const wchar_t* CurrentDir() const { return currentDir; }
+    const wchar_t* CurrentDir() const { return currentDir.c_str(); }
     int State() const { return walkState; }
 
 protected:
-    // A sub-directory is about to be walked; false stops the walk.
+    // A sub-directory (plain path, however long) is about to be walked;
+    // false stops the walk.
     virtual bool OnEnterDirectory(const wchar_t* path);
     // A directory's subtree is finished; false stops the walk.
     virtual bool OnLeaveDirectory();
-    // A file matching the pattern. `path` may be longer than the 260-character
-    // buffers when the name does not fit; false stops the walk.
+    // A file matching the pattern. `path` is the plain full path, however
+    // long (file functions need SystemPath's form of a long one); false
+    // stops the walk.
     virtual bool OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry);
     // Polled while sub-directories are collected; false stops the walk.
     virtual bool KeepScanning();
@@ -97,7 +99,7 @@ private:
     void ClearStack();
 
     int recursive = 0;
-    wchar_t currentDir[kPathChars] = {};
+    std::wstring currentDir;  // plain form, ending with a backslash
     FileNameFilter filter;
     std::deque<std::unique_ptr<DirectoryFrame>> stack;
     int walkState = kChooseDirectory;

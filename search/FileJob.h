@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/SearchRecords.h"
@@ -13,7 +14,8 @@ class SegmentIndex;
 
 struct FileJob {
     std::unique_ptr<DocConverter> converter;  // none when the search text is empty
-    wchar_t path[kPathChars] = {};
+    std::wstring path;        // the plain full path, for the record
+    std::wstring systemPath;  // the form the converter opens (verbatim when long)
     SearchRequest* request = nullptr;
     int contextWidth = 127;
     std::unique_ptr<WIN32_FIND_DATAW> entry;

@@ -24,7 +24,7 @@ bool AddMatch(FileJob& job, std::unique_ptr<Match> match) {
     if (request.sink->IsStopRequested())
         return false;
     if (!job.result) {
-        job.result = FileResult::Create(job.path, *job.entry);
+        job.result = FileResult::Create(job.path.c_str(), *job.entry);
         job.result->AddRef();
     }
     job.result->status = match->end == -1 ? kFileFailed : kFileSearched;

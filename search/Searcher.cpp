@@ -10,6 +10,7 @@
 #include "search/CaseInsensitiveFinder.h"
 #include "search/FileJob.h"
 #include "base/FoldText.h"
+#include "base/LongPath.h"
 #include "search/Matcher.h"
 #include "search/RegexMatcher.h"
 #include "search/SegmentIndex.h"
@@ -89,8 +90,13 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
         return true;
 
     FileJob job;
-    const bool pathFits = wcslen(path) < kPathChars;
-    if (request->searchText[0] && pathFits) {
+    job.path = path;
+    // A path past the classic limit is opened through its verbatim form;
+    // one the system cannot take in any form is a failed file, never a
+    // shortened name.
+    job.systemPath = SystemPath(job.path);
+    const bool openable = !job.systemPath.empty();
+    if (request->searchText[0] && openable) {
         // A converter that cannot even be cloned leaves the file failed.
         try {
             if (DocConverter* prototype = converters->FindConverter(path))
@@ -99,10 +105,6 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
             job.converter.reset();
         }
     }
-    if (pathFits)
-        wcscpy(job.path, path);
-    else
-        SplitLocation(path, job.path);  // the record still shows where the file is
     job.request = request;
     job.contextWidth = contextWidth;
     job.entry = std::make_unique<WIN32_FIND_DATAW>(entry);
@@ -112,8 +114,7 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
             AddMatch(job, Match::Listing());
             if (job.result)
                 job.result->status = kFileListed;
-        } else if (!pathFits) {
-            // Never opened under a truncated name.
+        } else if (!openable) {
             AddMatch(job, Match::Failure());
         } else {
             ConvertAndMatch(job);
@@ -134,7 +135,7 @@ void Searcher::ConvertAndMatch(FileJob& job) {
         try {
             job.converter->SetCodePage(0);
             job.converter->SetWantSegments(BySegments() || request->keepSegments);
-            block = job.converter->ConvertForSearch(job.path, *request, &foldedLength);
+            block = job.converter->ConvertForSearch(job.systemPath.c_str(), *request, &foldedLength);
         } catch (...) {
             block = nullptr;
         }

@@ -68,7 +68,22 @@ std::vector<HostileExpectation> MakeHostileFolder(const TempDir& dir) {
     // Office documents that are not what they say.
     dir.WriteFile(L"fake.docx", "needle, but no package");
     dir.WriteFile(L"ole.xlsx", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(512, '\0') + "needle");
+    // A tree 1,000 characters deep, past the classic path limit: its files
+    // are searched like any others.
+    std::wstring deep;
+    for (int i = 0; i < 12; ++i)
+        deep += std::wstring(83, static_cast<wchar_t>(L'a' + i)) + L"\\";
+    dir.WriteFile(deep + L"deep.txt", "needle");
+    dir.WriteFile(deep + L"deep.xlf", kXliffHead + "needle" + kXliffTail);
+    ZipLayout deepZip;
+    deepZip.entries = {{"a.xlf", kXliffHead + "needle" + kXliffTail, 8}};
+    dir.WriteFile(deep + L"deep.xlz", BuildZip(deepZip));
+    dir.WriteFile(deep + L"deep.mtc", "MTCV\n{\\rtf1 needle}");
     return {
+        {deep + L"deep.txt", {"1", "1", "1"}},
+        {deep + L"deep.xlf", {"1", "1", "1"}},
+        {deep + L"deep.xlz", {"1", "1", ""}},
+        {deep + L"deep.mtc", {"1", "1", "1"}},
         {L"bomb.xlz", {"", "", ""}},
         {L"lying.xlz", {"read error", "read error", ""}},  // as text it ends at its first NUL
         {L"directory.xlz", {"read error", "read error", ""}},

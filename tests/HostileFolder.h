@@ -8,7 +8,7 @@
 class TempDir;
 
 struct HostileExpectation {
-    const wchar_t* name;
+    std::wstring name;  // relative to the folder
     const char* rows[3];  // per mode (ifilter, office, text): "1", "read error" or "" for no row
 };
 

@@ -5,6 +5,8 @@
 #include <shellapi.h>
 
 #include <fstream>
+
+#include "base/LongPath.h"
 #include <iterator>
 #include <stdexcept>
 
@@ -13,28 +15,28 @@ namespace {
 void MakeDirs(const std::wstring& full) {
     for (size_t i = 3; i <= full.size(); ++i) {
         if (i == full.size() || full[i] == L'\\')
-            CreateDirectoryW(full.substr(0, i).c_str(), nullptr);
+            CreateDirectoryW(SystemPath(full.substr(0, i)).c_str(), nullptr);
     }
 }
 
 void RemoveTree(const std::wstring& dir) {
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((dir + L"*").c_str(), &entry);
+    HANDLE find = FindFirstFileW(SystemPath(dir + L"*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..")
                 continue;
             const std::wstring full = dir + name;
-            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            SetFileAttributesW(SystemPath(full).c_str(), FILE_ATTRIBUTE_NORMAL);
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(full + L"\\");
             else
-                DeleteFileW(full.c_str());
+                DeleteFileW(SystemPath(full).c_str());
         } while (FindNextFileW(find, &entry));
         FindClose(find);
     }
-    RemoveDirectoryW(dir.c_str());
+    RemoveDirectoryW(SystemPath(dir).c_str());
 }
 
 }  // namespace
@@ -59,7 +61,7 @@ void TempDir::WriteFile(const std::wstring& relative, const std::string& bytes) 
     const std::wstring full = root + relative;
     const size_t slash = full.find_last_of(L'\\');
     MakeDirs(full.substr(0, slash));
-    HANDLE h = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE h = CreateFileW(SystemPath(full).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot create test file");
@@ -69,7 +71,7 @@ void TempDir::WriteFile(const std::wstring& relative, const std::string& bytes) 
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+    HANDLE h = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return {};

@@ -29,7 +29,7 @@ int CompareKeys(const FileResult& a, const FileResult& b, int column) {
     case kColumnName:
         return CompareNoCase(a.name, b.name);
     case kColumnLocation:
-        return CompareNoCase(a.location, b.location);
+        return CompareNoCase(a.location.c_str(), b.location.c_str());
     case kColumnMatches: {
         const size_t x = a.matches.size(), y = b.matches.size();
         return x < y ? -1 : x > y ? 1 : 0;
@@ -102,7 +102,7 @@ std::wstring UpdatedCellText(const FILETIME& time) {
 std::wstring CellText(const FileResult& result, int column, const wchar_t* baseFolder) {
     switch (column) {
     case kColumnName: return result.name;
-    case kColumnLocation: return RelativeLocation(result.location, baseFolder);
+    case kColumnLocation: return RelativeLocation(result.location.c_str(), baseFolder);
     case kColumnMatches: return MatchesCellText(result);
     case kColumnSize: return SizeCellText(result);
     case kColumnFileType: return FileTypeCellText(result);
@@ -124,7 +124,7 @@ std::wstring RowCopyText(const FileResult& result, const wchar_t* baseFolder) {
 }
 
 std::wstring RowPathText(const FileResult& result, const wchar_t* baseFolder) {
-    return L"." + RelativeLocation(result.location, baseFolder) + result.name;
+    return L"." + RelativeLocation(result.location.c_str(), baseFolder) + result.name;
 }
 
 int RowHeight(const FileResult& result, bool showContext, int dpi) {

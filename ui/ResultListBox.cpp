@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "base/LongPath.h"
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
 #include "resource.h"
@@ -570,9 +571,9 @@ void ResultListBox::OpenCurrent() {
     const FileResult* result = RowResult(static_cast<int>(row));
     if (!result)
         return;
-    const std::wstring path = std::wstring(result->location) + result->name;
-    if (path.size() >= kPathChars)
-        return;
+    // A path past the classic limit goes by its short form, which the
+    // programs that open it understand, where it has one.
+    const std::wstring path = FittingPath(result->location + result->name);
     ShellExecuteW(hwnd, L"open", path.c_str(), nullptr, L".", SW_SHOWDEFAULT);
 }
 

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <mutex>
 
+#include "base/LongPath.h"
 #include "base/SearchRecords.h"
 #include "base/ShellPath.h"
 #include "converters/readers/Rtfpars.h"
@@ -124,6 +125,12 @@ bool ExactOem(const std::wstring& path, size_t capacity, std::string* name) {
 bool OemFileName(const wchar_t* path, size_t capacity, std::string* name) {
     if (ExactOem(path, capacity, name))
         return true;
+    if (wcslen(path) > kClassicPathChars) {
+        // A long path reaches the libraries through its short form, when
+        // that fits them: they know nothing of the verbatim prefix.
+        const std::wstring fitting = FittingPath(ShownPath(path));
+        return !IsVerbatimPath(fitting) && ExactOem(fitting, capacity, name);
+    }
     wchar_t shortPath[MAX_PATH] = {};
     const DWORD n = GetShortPathNameW(path, shortPath, MAX_PATH);
     return n > 0 && n < MAX_PATH && ExactOem(shortPath, capacity, name);

@@ -33,7 +33,7 @@ protected:
         }
         FoldText(text.size(), text.data());
         job = std::make_unique<FileJob>();
-        wcscpy(job->path, L"C:\\dir\\file.txt");
+        job->path = L"C:\\dir\\file.txt";
         job->request = &request;
         job->entry = std::make_unique<WIN32_FIND_DATAW>();
         wcscpy(job->entry->cFileName, L"file.txt");

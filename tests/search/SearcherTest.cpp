@@ -420,20 +420,28 @@ TEST_F(SearcherTest, AnsiTextIsFoldedAsItIsReadAndEndsAtItsFirstNul) {
     }
 }
 
-TEST_F(SearcherTest, PathsTooLongForTheBuffersAreFailedNeverTruncated) {
-    // A folder of 200 characters, then a file name that takes the path past 259.
-    const std::wstring longDir = std::wstring(200 - dir.Path().size(), L'd');
-    const std::wstring longName = std::wstring(70, L'n') + L".txt";
-    dir.WriteFile(longDir + L"\\" + longName, "needle");
-    dir.WriteFile(longDir + L"\\short.txt", "needle");
+TEST_F(SearcherTest, PathsPastTheClassicLimitAreWalkedAndSearchedWhole) {
+    // Twelve folders of 83 characters: paths of over 1,000 characters, and a
+    // name that alone takes a path past 259 just below the folder.
+    std::wstring deep;
+    for (int i = 0; i < 12; ++i)
+        deep += std::wstring(83, static_cast<wchar_t>(L'a' + i)) + L"\\";
+    const std::wstring longName = std::wstring(250 - dir.Path().size(), L'n') + L".txt";
+    const std::string xliff = "<xliff version=\"1.2\"><file><body><trans-unit id=\"1\"><source>needle</source>"
+                              "</trans-unit></body></file></xliff>";
+    dir.WriteFile(deep + L"plain.txt", "a needle");
+    dir.WriteFile(deep + L"doc.xlf", xliff);
+    dir.WriteFile(deep + L"empty.xlf", "<xliff version=\"1.2\"><file><body/></file></xliff>");
+    dir.WriteFile(L"x\\" + longName, "needle, needle");
     request = MakeRequest(L"needle", dir.Path(), &sink);
     Searcher searcher;
     RunToEnd(searcher);
-    const std::vector<std::wstring> results = SortedResults();
-    EXPECT_EQ(results,
-              (std::vector<std::wstring>{longName + L" -1 1", L"short.txt 0 1"}));
-    for (FileResult* r : sink.results)
-        EXPECT_EQ(std::wstring(r->location), dir.Path() + longDir + L"\\");
+    EXPECT_EQ(SortedResults(), (std::vector<std::wstring>{L"doc.xlf 0 1", longName + L" 0 2", L"plain.txt 0 1"}));
+    for (FileResult* r : sink.results) {
+        const std::wstring location = r->name == longName ? dir.Path() + L"x\\" : dir.Path() + deep;
+        EXPECT_EQ(r->location, location) << "never cut";
+    }
+    EXPECT_EQ(request.filesSearched, 4);
 }
 
 TEST_F(SearcherTest, NewSearchAfterAStopSearchesOnlyTheNewFolder) {

@@ -127,7 +127,7 @@ TEST(WindowHostile, TheHostileFolderGivesItsRowsInEveryMode) {
         std::map<std::wstring, std::string> rows;
         for (int i = 0; i < ui.List().RowCount(); ++i) {
             const FileResult* r = ui.List().RowResult(i);
-            rows[r->name] = r->status == kFileFailed ? "read error" : std::to_string(r->matches.size());
+            rows[(r->location + r->name).substr(dir.Path().size())] = r->status == kFileFailed ? "read error" : std::to_string(r->matches.size());
         }
         size_t withRow = 0;
         for (const HostileExpectation& e : expected) {
