@@ -33,6 +33,11 @@ const char kCliUsage[] =
     "      --segments        after each file line, each segment holding a counted hit as\n"
     "                        TAB segment TAB id TAB source TAB target; with --dump-text,\n"
     "                        every segment of the file after its text\n"
+    "      --json            JSON Lines: one object per file (path, count or error, size,\n"
+    "                        updated, type; matches with -c, segments with --segments),\n"
+    "                        then one summary object\n"
+    "      --csv             CSV (UTF-8 with a byte-order mark, CR LF): a header, one line\n"
+    "                        per file, one per segment with --segments\n"
     "TEXT may be \"\": the files are listed and none is read.\n";
 
 std::string CliVersionLine() {
@@ -131,6 +136,13 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             o->quiet = true;
         } else if (a == L"--stats") {
             o->stats = true;
+        } else if (a == L"--json" || a == L"--csv") {
+            const auto output = a == L"--json" ? CliOptions::Output::kJson : CliOptions::Output::kCsv;
+            if (o->output != CliOptions::Output::kLines && o->output != output) {
+                *error = L"--json and --csv exclude each other";
+                return false;
+            }
+            o->output = output;
         } else if (a == L"--segments") {
             o->segments = true;
         } else if (a == L"--side") {

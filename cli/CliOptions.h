@@ -27,6 +27,9 @@ struct CliOptions {
     int side = 0;           // SearchSide
     std::wstring targetText;  // the target condition's text; empty: none
     bool notTarget = false;
+    // How rows are printed: lines (the default), JSON Lines or CSV.
+    enum class Output { kLines, kJson, kCsv };
+    Output output = Output::kLines;
 };
 
 // Parses the arguments after the program name. On a usage error returns

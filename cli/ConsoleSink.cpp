@@ -8,6 +8,7 @@
 #include "cli/ConsoleOutput.h"
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
+#include "search/ResultExport.h"
 #include "search/SearchSummary.h"
 
 bool ConsoleSink::ShowStatus(unsigned id, ...) {
@@ -25,6 +26,14 @@ bool ConsoleSink::AddResult(FileResult* result) {
     if (IsStopRequested())
         return false;
     CountResult(request, *result);
+    if (output != Output::kLines) {
+        const std::string rows = output == Output::kJson ? JsonRow(*result, printContext, printSegments)
+                                                         : TableRows(*result, TableFormat::kCsv);
+        fwrite(rows.data(), 1, rows.size(), stdout);
+        fflush(stdout);
+        ++linesPrinted;
+        return true;
+    }
 
     std::wstring line = result->location;
     line += result->name;
@@ -63,8 +72,19 @@ bool ConsoleSink::AddResult(FileResult* result) {
 }
 
 void ConsoleSink::SetSearching(int searching) {
-    if (searching || quiet)
+    if (searching) {
+        if (output == Output::kCsv) {
+            const std::string header = kUtf8Bom + TableHeader(TableFormat::kCsv);
+            fwrite(header.data(), 1, header.size(), stdout);
+        }
         return;
+    }
+    const std::wstring summary = FormatSearchSummary(*request, false);
+    if (output == Output::kJson) {
+        const std::string line = JsonSummary(*request, summary);
+        fwrite(line.data(), 1, line.size(), stdout);
+    }
     fflush(stdout);
-    WriteUtf8(stderr, FormatSearchSummary(*request, false) + L"\n");
+    if (!quiet)
+        WriteUtf8(stderr, summary + L"\n");
 }

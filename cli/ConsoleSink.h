@@ -7,8 +7,11 @@ struct SearchRequest;
 
 class ConsoleSink : public SearchResultSink {
 public:
-    ConsoleSink(SearchRequest* request, bool printContext, bool quiet, bool printSegments = false)
-        : request(request), printContext(printContext), quiet(quiet), printSegments(printSegments) {}
+    enum class Output { kLines, kJson, kCsv };
+
+    ConsoleSink(SearchRequest* request, bool printContext, bool quiet, bool printSegments = false,
+                Output output = Output::kLines)
+        : request(request), printContext(printContext), quiet(quiet), printSegments(printSegments), output(output) {}
 
     bool ShowStatus(unsigned id, ...) override;
     bool AddResult(FileResult* result) override;
@@ -22,5 +25,6 @@ private:
     bool printContext;
     bool quiet;
     bool printSegments;
+    Output output;
     int linesPrinted = 0;
 };

@@ -89,7 +89,7 @@ int RunSearch(const CliOptions& o) {
     ConverterList converters;
     converters.SetReadUtf8(o.readUtf8);
     converters.BuildConverters(o.mode);
-    ConsoleSink sink(&request, o.context, o.quiet, o.segments);
+    ConsoleSink sink(&request, o.context, o.quiet, o.segments, static_cast<ConsoleSink::Output>(o.output));
     request.sink = &sink;
 
     Searcher searcher;
