@@ -3,6 +3,7 @@
 #include "app/MirlockApp.h"
 
 #include <objbase.h>
+#include <ole2.h>
 
 #include <cstdarg>
 #include <cwchar>
@@ -13,6 +14,8 @@
 #include "resource.h"
 #include "search/SearchSummary.h"
 #include "ui/Dialogs.h"
+#include "ui/Editors.h"
+#include "ui/ExportFile.h"
 #include "ui/ResultListBox.h"
 #include "ui/SearchControls.h"
 
@@ -31,14 +34,15 @@ MirlockApp::~MirlockApp() {
     converters.ClearConverters();
     EndApplication();
     if (comReady)
-        CoUninitialize();
+        OleUninitialize();
 }
 
 bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newCommandLine,
                                  int showCommand) {
     commandLine = newCommandLine ? newCommandLine : L"";
     instance = newInstance;
-    comReady = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    // A single-threaded apartment with OLE on: dragging rows out needs it.
+    comReady = SUCCEEDED(OleInitialize(nullptr));
     request = SearchRequest{};
     InitializeCriticalSection(&lock);
     lockReady = true;
@@ -49,6 +53,9 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
         MessageBoxW(MainHandle(), text, L"Mirlock", MB_OK | MB_ICONERROR);
     });
     request.maximumMatch = ReadSettingInt(L"MaximumMatch", 999);
+    wchar_t editorText[260];
+    ReadSettingString(L"Editor", editorText);
+    editor = editorText;
 
     mainWindow = std::make_unique<MainWnd>(this, kMinTrackWidth, kMinTrackHeight);
     if (!mainWindow->RegisterWindowClass(instance))
@@ -56,6 +63,8 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
     const std::wstring folder = FolderFromCommandLine(commandLine.c_str());
     if (!mainWindow->Create(instance, folder.c_str()))
         return false;
+    if (ResultListBox* list = mainWindow->ResultList())
+        list->SetEditor(editor);
     // A window that was maximised when it was closed opens maximised,
     // unless the caller asks for a particular state.
     if (mainWindow->StartsMaximized() &&
@@ -78,7 +87,12 @@ MirlockApp::LoopTurn MirlockApp::RunLoopTurn(int* exitCode) {
             return LoopTurn::kQuit;
         }
         HWND main = MainHandle();
-        if (main && accelerators && TranslateAcceleratorW(main, accelerators, &msg))
+        // Ctrl+Alt is AltGr on many keyboards: in a text field it types a
+        // letter (AltGr+C is a letter in Polish), never a command.
+        const bool altGrTyping = (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) &&
+                                 GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) < 0 &&
+                                 IsEditControl(GetFocus());
+        if (main && accelerators && !altGrTyping && TranslateAcceleratorW(main, accelerators, &msg))
             return LoopTurn::kMessage;
         if (mainWindow && mainWindow->TranslatePaneKey(msg))
             return LoopTurn::kMessage;
@@ -137,6 +151,9 @@ void MirlockApp::HandleAppCommand(int id) {
         break;
     case IDM_OPTIONS:
         RunOptions();
+        break;
+    case IDM_EXPORT:
+        ExportResults();
         break;
     default:
         break;
@@ -234,6 +251,7 @@ void MirlockApp::SetSearching(int newSearching) {
     if (ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr)
         list->PlaceArrivedRows();
     const std::wstring summary = FormatSearchSummary(request, stopped);
+    lastSummary = summary;
     if (!summary.empty())
         SetStatusLine(summary.c_str(), true);
     if (panel)
@@ -265,12 +283,61 @@ void MirlockApp::RunOptions() {
     data.maximumMatch = static_cast<unsigned>(request.maximumMatch);
     data.converterMode = converters.Mode();
     data.readUtf8 = converters.ReadsUtf8();
+    data.editor = editor;
+    for (const auto& choice : InstalledEditors())
+        data.editorChoices.push_back(choice.second);
     if (RunOptionsDialog(MainHandle(), data) != IDOK)
         return;
+    editor = data.editor;
+    WriteSettingString(L"Editor", editor.c_str());
+    if (ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr)
+        list->SetEditor(editor);
     request.maximumMatch = static_cast<int>(data.maximumMatch);
     converters.SetReadUtf8(data.readUtf8);
     converters.BuildConverters(data.converterMode);
     WriteSettingInt(L"ConverterSet", converters.Mode());
     WriteSettingInt(L"ReadUtf8", data.readUtf8 ? 1 : 0);
     WriteSettingInt(L"MaximumMatch", request.maximumMatch);
+}
+
+void MirlockApp::ExportResults() {
+    ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr;
+    if (!list)
+        return;
+    list->PlaceArrivedRows();
+    // Only the selected rows when more than one is selected; else all.
+    std::vector<int> rows = list->SelectedRows();
+    if (rows.size() <= 1) {
+        rows.clear();
+        for (int i = 0; i < list->RowCount(); ++i)
+            rows.push_back(i);
+    }
+    std::vector<const FileResult*> results;
+    for (int row : rows) {
+        if (const FileResult* r = list->RowResult(row))
+            results.push_back(r);
+    }
+    if (results.empty())
+        return;
+    ExportResultsToFile(MainHandle(), results, ExportHeading());
+}
+
+ReportHeading MirlockApp::ExportHeading() const {
+    ReportHeading heading;
+    heading.title = request.searchText[0] ? L"Mirlock: " + std::wstring(request.searchText) : L"Mirlock: file list";
+    auto yes = [](int on) { return std::wstring(on ? L"yes" : L"no"); };
+    heading.request = {{L"Search for", request.searchText},
+                       {L"Look in", request.folder},
+                       {L"File name", request.fileNameSpec},
+                       {L"Sub-directories", yes(request.recursion)},
+                       {L"Case sensitive", yes(request.caseSensitive)},
+                       {L"Whole words", yes(request.wholeWords)},
+                       {L"Regular expression", yes(request.regex == 1)}};
+    if (request.side != kSideBoth)
+        heading.request.push_back({L"Search in", request.side == kSideSource ? L"Source" : L"Target"});
+    if (request.targetText[0])
+        heading.request.push_back({request.notTarget ? L"Target not containing" : L"Target containing",
+                                   request.targetText});
+    heading.summary = searching || lastSummary.empty() ? FormatSearchSummary(request, false) : lastSummary;
+    return heading;
 }

@@ -12,6 +12,7 @@
 #include "base/SearchRecords.h"
 #include "converters/ConverterList.h"
 #include "search/SearchResultSink.h"
+#include "search/ResultExport.h"
 #include "search/Searcher.h"
 #include "ui/MainWnd.h"
 
@@ -81,6 +82,9 @@ public:
 
 private:
     void RunOptions();
+    // File > Export results: the selected rows (all when at most one is).
+    void ExportResults();
+    ReportHeading ExportHeading() const;
     // Progress texts (`now` false) may wait for the status bar's next
     // refresh; the request summary and the end-of-search line show at once.
     void SetStatusLine(const wchar_t* text, bool now);
@@ -101,6 +105,8 @@ private:
     std::atomic<bool> stopSignalled{true};
     // The user stopped the running search: its summary says so.
     bool stoppedByUser = false;
+    std::wstring lastSummary;  // the status line's summary of the last search
+    std::wstring editor;       // Options' editor command line
     CRITICAL_SECTION lock;
     bool lockReady = false;
     HACCEL accelerators = nullptr;

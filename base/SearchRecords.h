@@ -95,6 +95,9 @@ struct FileResult {
     FILETIME lastWriteTime;
     DWORD size[2];  // low, high
     int status;
+    // The line (from 1) of the first hit in a plain-text file; 0 for other
+    // files and files without hits.
+    int firstHitLine = 0;
     std::vector<std::unique_ptr<Match>> matches;
     // The segments holding a counted hit, in document order, when the
     // request keeps them; none for files without segments.

@@ -50,6 +50,12 @@
 #define IDS_SEGMENT_TARGET     484
 #define IDS_SEGMENT_HIT        485
 #define IDS_SEGMENT_CONTEXT    486
+#define IDS_EXPORT_TITLE       487
+#define IDS_EXPORT_FILTER      488
+#define IDS_EXPORT_REPLACE     489
+#define IDS_EXPORT_FAILED      490
+#define IDS_EDITOR_FAILED      491
+#define IDS_OPEN_FAILED        492
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107
@@ -85,6 +91,7 @@
 #define IDC_TARGET_TEXT        1032
 #define IDC_NOT_TARGET         1033
 #define IDC_VERSION_LINE       1028
+#define IDC_EDITOR             1034
 
 // Child windows of the main window and the result list
 #define IDC_SPLITTER           9202
@@ -111,3 +118,7 @@
 #define IDM_UNDO               32805
 #define IDM_COPY_PATH          32807
 #define IDM_SEGMENTS           32810
+#define IDM_EXPORT             32811
+#define IDM_OPEN_FOLDER        32812
+#define IDM_OPEN_WITH          32813
+#define IDM_COPY_FULL_PATH     32814

@@ -21,6 +21,17 @@
 #include "search/SearchResultSink.h"
 #include "search/WholeWord.h"
 
+// The line (from 1) that holds `offset`: CR LF, CR and LF each end one.
+int LineOfOffset(const wchar_t* text, int length, int offset) {
+    int line = 1;
+    const int end = std::min(offset, length);
+    for (int i = 0; i < end; ++i) {
+        if (text[i] == L'\n' || (text[i] == L'\r' && (i + 1 >= length || text[i + 1] != L'\n')))
+            ++line;
+    }
+    return line;
+}
+
 Searcher::Searcher() = default;
 Searcher::~Searcher() = default;
 
@@ -180,6 +191,9 @@ void Searcher::ConvertAndMatch(FileJob& job) {
     } catch (...) {
         outcome = MatchOutcome::kAbandoned;
     }
+    if (job.result && !job.result->matches.empty() && job.result->matches[0]->end >= 0 &&
+        job.converter->IsPlainText())
+        job.result->firstHitLine = LineOfOffset(job.text, job.textLength, job.result->matches[0]->start);
     job.text = nullptr;
     job.textLength = 0;
     job.astralUnits.clear();

@@ -16,6 +16,10 @@ class DocConverter;
 struct FileJob;
 struct SearchRequest;
 
+// The line (from 1) that holds unit `offset` of a text: CR LF, CR and LF
+// each end one line.
+int LineOfOffset(const wchar_t* text, int length, int offset);
+
 class Searcher : public FileIterator {
 public:
     static constexpr int kContextWidth = 127;

@@ -45,6 +45,11 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         swprintf(number, 16, L"%u", data->maximumMatch);
         SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, number);
         CheckDlgButton(dialog, IDC_READ_UTF8, data->readUtf8 ? BST_CHECKED : BST_UNCHECKED);
+        HWND editor = GetDlgItem(dialog, IDC_EDITOR);
+        SendMessageW(editor, CB_LIMITTEXT, 259, 0);  // what the settings store keeps
+        for (const std::wstring& choice : data->editorChoices)
+            SendMessageW(editor, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.c_str()));
+        SetWindowTextW(editor, data->editor.c_str());
         return TRUE;
     }
     case WM_COMMAND: {
@@ -55,6 +60,15 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
                                                                                               : 2;
             data->maximumMatch = ReadNumberField(dialog, IDC_MAXIMUM_MATCH);
             data->readUtf8 = IsDlgButtonChecked(dialog, IDC_READ_UTF8) == BST_CHECKED;
+            wchar_t editor[260] = {};
+            GetDlgItemTextW(dialog, IDC_EDITOR, editor, 260);
+            data->editor = editor;
+            // Spaces around the command are no command.
+            while (!data->editor.empty() && data->editor.back() == L' ')
+                data->editor.pop_back();
+            data->editor.erase(0, data->editor.find_first_not_of(L' ') == std::wstring::npos
+                                      ? data->editor.size()
+                                      : data->editor.find_first_not_of(L' '));
             EndDialog(dialog, IDOK);
             return TRUE;
         }

@@ -4,11 +4,17 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 struct OptionsData {
     unsigned maximumMatch = 999;
     int converterMode = 0;  // 0 IFilter, 1 Office converters, 2 always text
     bool readUtf8 = false;
+    // The editor's command line (%1 path, %2 line); empty: the system's
+    // program for the file.
+    std::wstring editor;
+    // Ready-made editor command lines offered in the field's list.
+    std::vector<std::wstring> editorChoices;
     HWND dialog = nullptr;
 };
 

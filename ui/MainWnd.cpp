@@ -435,6 +435,7 @@ void MainWnd::OnCommand(int id) {
     case IDCANCEL:
     case IDM_SEARCH:
     case IDM_OPTIONS:
+    case IDM_EXPORT:
         if (app)
             app->HandleAppCommand(id);
         break;
@@ -472,6 +473,18 @@ void MainWnd::OnCommand(int id) {
     case IDM_COPY_PATH:
         if (resultList)
             resultList->CopyPaths();
+        break;
+    case IDM_COPY_FULL_PATH:
+        if (resultList)
+            resultList->CopyFullPaths();
+        break;
+    case IDM_OPEN_FOLDER:
+        if (resultList)
+            resultList->OpenFolders();
+        break;
+    case IDM_OPEN_WITH:
+        if (resultList)
+            resultList->OpenWith();
         break;
     default:
         break;
@@ -521,11 +534,15 @@ void MainWnd::UpdateMenu(int popupIndex, HMENU menu) {
     };
     HWND focus = GetFocus();
     switch (popupIndex) {
+    case 0:
+        enable(IDM_EXPORT, resultList && resultList->RowCount() > 0);
+        break;
     case 1:
         enable(IDM_COPY_PATH, false);
+        enable(IDM_COPY_FULL_PATH, false);
         if (resultList && resultList->IsOwnWindow(focus)) {
             const bool any = resultList->SelectedCount() > 0;
-            for (int id : {IDM_COPY, IDM_CUT, IDM_DELETE, IDM_COPY_PATH})
+            for (int id : {IDM_COPY, IDM_CUT, IDM_DELETE, IDM_COPY_PATH, IDM_COPY_FULL_PATH})
                 enable(id, any);
             enable(IDM_PASTE, false);
             enable(IDM_UNDO, false);
@@ -554,6 +571,8 @@ void MainWnd::UpdateMenu(int popupIndex, HMENU menu) {
         break;
     case 3:
         enable(IDM_OPEN_FILE, resultList && resultList->SelectedCount() > 0);
+        enable(IDM_OPEN_FOLDER, resultList && resultList->SelectedCount() > 0);
+        enable(IDM_OPEN_WITH, resultList && resultList->CurrentResult());
         enable(IDM_SEARCH, true);
         enable(IDM_OPTIONS, true);
         break;

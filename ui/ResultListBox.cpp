@@ -11,8 +11,10 @@
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
 #include "resource.h"
+#include "ui/Editors.h"
 #include "ui/ResultCells.h"
 #include "ui/RowListBox.h"
+#include "ui/ShellItems.h"
 
 namespace {
 
@@ -384,9 +386,12 @@ void ResultListBox::ShowRowMenu(int x, int y) {
         AppendMenuW(menu, MF_STRING | flags, id, text);
     };
     add(IDM_OPEN_FILE, state);
+    add(IDM_OPEN_FOLDER, state);
+    add(IDM_OPEN_WITH, state);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     add(IDM_COPY, state);
     add(IDM_COPY_PATH, state);
+    add(IDM_COPY_FULL_PATH, state);
     add(IDM_CUT, state);
     add(IDM_DELETE, state);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -574,7 +579,66 @@ void ResultListBox::OpenCurrent() {
     // A path past the classic limit goes by its short form, which the
     // programs that open it understand, where it has one.
     const std::wstring path = FittingPath(result->location + result->name);
+    if (!editor.empty()) {
+        std::wstring command = EditorCommandLine(editor, path, result->firstHitLine > 0 ? result->firstHitLine : 1);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process)) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        } else {
+            ShowFailure(hwnd, IDS_EDITOR_FAILED, command, GetLastError());
+        }
+        return;
+    }
     ShellExecuteW(hwnd, L"open", path.c_str(), nullptr, L".", SW_SHOWDEFAULT);
+}
+
+std::vector<std::wstring> ResultListBox::SelectedPaths() const {
+    std::vector<std::wstring> paths;
+    for (int row : SelectedRows()) {
+        if (const FileResult* r = RowResult(row))
+            paths.push_back(r->location + r->name);
+    }
+    return paths;
+}
+
+void ResultListBox::CopyFullPaths() {
+    PlaceArrivedRows();
+    std::wstring text;
+    for (const std::wstring& path : SelectedPaths())
+        text += (text.empty() ? L"" : L"\r\n") + path;
+    if (!text.empty())
+        SetClipboardText(text);
+}
+
+void ResultListBox::OpenFolders() {
+    PlaceArrivedRows();
+    std::vector<std::wstring> paths = SelectedPaths();
+    if (paths.empty())
+        return;
+    if (!ShowInFolder(paths))
+        ShowFailure(hwnd, IDS_OPEN_FAILED, paths.front().substr(0, paths.front().find_last_of(L'\\') + 1),
+                    GetLastError());
+}
+
+void ResultListBox::OpenWith() {
+    PlaceArrivedRows();
+    const FileResult* r = CurrentResult();
+    if (!r)
+        return;
+    OpenWithChoice(hwnd, r->location + r->name);
+}
+
+IDataObject* ResultListBox::CreateDragData() const { return CreateFilesDataObject(SelectedPaths()); }
+
+void ResultListBox::DragSelectedRows() {
+    PlaceArrivedRows();
+    const std::vector<std::wstring> paths = SelectedPaths();
+    if (!paths.empty())
+        DragFiles(hwnd, paths);
 }
 
 void ResultListBox::SetShowContext(bool show) {

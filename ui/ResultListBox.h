@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objidl.h>
 
 #include <string>
 #include <vector>
@@ -45,7 +46,21 @@ public:
     FileResult* CurrentResult() const;
     std::vector<int> SelectedRows() const;
 
+    // Opens the current row's file: in the editor when one is set (its
+    // command line with %1 the path and %2 the line of the first hit),
+    // else with the system's program for it.
     void OpenCurrent();
+    void SetEditor(const std::wstring& commandLine) { editor = commandLine; }
+    // Explorer on the selected rows' folders, their files selected.
+    void OpenFolders();
+    // The system's "Open with" choice for the current row's file.
+    void OpenWith();
+    // The selected rows' full paths, in row order.
+    std::vector<std::wstring> SelectedPaths() const;
+    void CopyFullPaths();
+    // The data object a drag of the selected rows carries (null without a
+    // selection); the caller releases it.
+    IDataObject* CreateDragData() const;
     void SetShowContext(bool show);
     bool ShowsContext() const { return showContext; }
     void CopyPaths();
@@ -71,6 +86,7 @@ private:
     void DrawRow(const DRAWITEMSTRUCT& item) override;
     void DeleteRow(ULONG_PTR data) override;
     void ScrolledSideways(int x) override;
+    void DragSelectedRows() override;
     // The header as wide as its columns (at least the window) and moved
     // left by the rows' sideways scroll; the rows learn the columns' width.
     void PlaceHeader();
@@ -100,4 +116,5 @@ private:
     // move every row below it, for every row of a large search.
     std::vector<FileResult*> arrived;
     int headerHeight = 18;
+    std::wstring editor;
 };

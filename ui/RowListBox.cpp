@@ -2,6 +2,7 @@
 #include "ui/RowListBox.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwchar>
 
 #include "ui/Window.h"
@@ -385,13 +386,26 @@ void RowListBox::MoveCaret(int index, bool extend, bool keepSelection) {
         NotifyParent(LBN_SELCHANGE);
 }
 
-void RowListBox::OnButtonDown(int y, WPARAM keys, bool doubleClick) {
+void RowListBox::OnButtonDown(int x, int y, WPARAM keys, bool doubleClick) {
     SetFocus(hwnd);
+    pressOnSelection = false;
     const int row = RowAt(y);
     if (row < 0)
         return;
     if (doubleClick) {
         NotifyParent(LBN_DBLCLK);
+        return;
+    }
+    if (!(keys & (MK_CONTROL | MK_SHIFT)) && rows[row].selected && owner) {
+        // The selection stays as it is until it is clear whether this is a
+        // drag of the selected rows or a click on one of them.
+        pressOnSelection = true;
+        pressPoint = {x, y};
+        const int old = caret;
+        caret = row;
+        InvalidateRow(old);
+        InvalidateRow(row);
+        SetCapture(hwnd);
         return;
     }
     if (keys & MK_CONTROL && !(keys & MK_SHIFT)) {
@@ -407,6 +421,43 @@ void RowListBox::OnButtonDown(int y, WPARAM keys, bool doubleClick) {
     }
     tracking = true;
     SetCapture(hwnd);
+}
+
+void RowListBox::OnMouseMove(int x, int y, WPARAM keys) {
+    if (!(keys & MK_LBUTTON))
+        return;
+    if (pressOnSelection) {
+        const int dx = GetSystemMetrics(SM_CXDRAG), dy = GetSystemMetrics(SM_CYDRAG);
+        if (std::abs(x - pressPoint.x) <= dx && std::abs(y - pressPoint.y) <= dy)
+            return;
+        pressOnSelection = false;
+        ReleaseCapture();
+        if (owner)
+            owner->DragSelectedRows();
+        return;
+    }
+    if (tracking) {
+        int row = RowAt(std::clamp(y, 0, ClientHeight() - 1));
+        if (row < 0)
+            row = Count() - 1;
+        if (row != caret)
+            MoveCaret(row, true, (keys & MK_CONTROL) != 0);
+    }
+}
+
+void RowListBox::OnButtonUp() {
+    if (pressOnSelection) {
+        // No drag: the click selects its row alone, as on any other row.
+        pressOnSelection = false;
+        ReleaseCapture();
+        if (IsRow(caret))
+            MoveCaret(caret, false, false);
+        return;
+    }
+    if (tracking) {
+        tracking = false;
+        ReleaseCapture();
+    }
 }
 
 void RowListBox::OnKeyDown(WPARAM key) {
@@ -585,24 +636,21 @@ LRESULT RowListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        OnButtonDown(static_cast<short>(HIWORD(lParam)), wParam, message == WM_LBUTTONDBLCLK);
+        OnButtonDown(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)), wParam,
+                     message == WM_LBUTTONDBLCLK);
         return 0;
     case WM_MOUSEMOVE:
-        if (tracking && (wParam & MK_LBUTTON)) {
-            const int y = static_cast<short>(HIWORD(lParam));
-            int row = RowAt(std::clamp(y, 0, ClientHeight() - 1));
-            if (row < 0)
-                row = Count() - 1;
-            if (row != caret)
-                MoveCaret(row, true, (wParam & MK_CONTROL) != 0);
-        }
+        OnMouseMove(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)), wParam);
         return 0;
     case WM_LBUTTONUP:
+        OnButtonUp();
+        return 0;
     case WM_CAPTURECHANGED:
-        if (tracking) {
+        // Taking the capture again while holding it is no loss of it (Wine
+        // says so with this message).
+        if (reinterpret_cast<HWND>(lParam) != hwnd) {
             tracking = false;
-            if (message == WM_LBUTTONUP)
-                ReleaseCapture();
+            pressOnSelection = false;
         }
         return 0;
     case WM_KEYDOWN:

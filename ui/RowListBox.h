@@ -33,6 +33,10 @@ public:
     virtual void DeleteRow(ULONG_PTR data) = 0;
     // The rows were scrolled sideways to `x` pixels from their left edge.
     virtual void ScrolledSideways(int x) { (void)x; }
+    // The user pressed on a selected row and moved past the drag distance:
+    // the owner may drag the selected rows out (and returns when the drop
+    // is over).
+    virtual void DragSelectedRows() {}
 };
 
 class RowListBox {
@@ -96,7 +100,9 @@ private:
     void Changed();  // repaints and rescrolls when drawing is on
 
     void Paint(HDC dc, const RECT& area);
-    void OnButtonDown(int y, WPARAM keys, bool doubleClick);
+    void OnButtonDown(int x, int y, WPARAM keys, bool doubleClick);
+    void OnMouseMove(int x, int y, WPARAM keys);
+    void OnButtonUp();
     void OnKeyDown(WPARAM key);
     void MoveCaret(int index, bool extend, bool keepSelection);
     void SelectRange(int from, int to, bool on);
@@ -115,6 +121,11 @@ private:
     bool redraw = true;
     bool focused = false;
     bool tracking = false;
+    // A plain press on a selected row: a drag out when the mouse moves past
+    // the system's drag distance, a click on that row alone when the button
+    // comes up first.
+    bool pressOnSelection = false;
+    POINT pressPoint{};
     HFONT font = nullptr;
     int wheelRemainder = 0;
     int dpi = 96;

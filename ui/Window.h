@@ -45,5 +45,11 @@ int WindowDpi(HWND hwnd);
 // cannot be opened.
 void PutTextOnClipboard(HWND owner, const std::wstring& text);
 
+// The system's text for an error code, without its final line break.
+std::wstring SystemErrorText(DWORD error);
+// A message box over `owner` with string `id` formatted with `subject`
+// (%1) and the error's text (%2), titled as the program.
+void ShowFailure(HWND owner, unsigned id, const std::wstring& subject, DWORD error);
+
 // A size given in pixels at 96 DPI, in pixels at `dpi`.
 inline int ScalePixels(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }

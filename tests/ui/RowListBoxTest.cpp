@@ -198,3 +198,74 @@ TEST_F(RowListBoxTest, BatchesOfRowsGoBetweenTheRowsAndSelectionsStayWithTheirRo
     rows->InsertBatch({}, {});
     EXPECT_EQ(Send(LB_GETCOUNT), 8);
 }
+
+namespace {
+
+// An owner whose rows are 20 pixels high and that counts drags.
+struct DragOwner : RowOwner {
+    int drags = 0;
+    std::vector<int> selectedAtDrag;
+    HWND list = nullptr;
+    int MeasureRow(ULONG_PTR) override { return 20; }
+    void DrawRow(const DRAWITEMSTRUCT&) override {}
+    void DeleteRow(ULONG_PTR) override {}
+    void DragSelectedRows() override {
+        ++drags;
+        selectedAtDrag.resize(100);
+        selectedAtDrag.resize(SendMessageW(list, LB_GETSELITEMS, 100, reinterpret_cast<LPARAM>(selectedAtDrag.data())));
+    }
+};
+
+TEST_F(RowListBoxTest, DragsStartOnlyFromAPressOnTheSelection) {
+    DragOwner owner;
+    owner.list = list;
+    RowListBox::FromWindow(list)->SetOwner(&owner);
+    for (int i = 0; i < 5; ++i)
+        Add(i + 1);
+    const int away = GetSystemMetrics(SM_CYDRAG) + 30;
+    auto press = [&](int y, WPARAM keys = 0) { Send(WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(10, y)); };
+    auto move = [&](int y, WPARAM keys = 0) { Send(WM_MOUSEMOVE, MK_LBUTTON | keys, MAKELPARAM(10, y)); };
+    auto release = [&](int y) { Send(WM_LBUTTONUP, 0, MAKELPARAM(10, y)); };
+
+    // A press on a row that is not selected, then a move: the selection
+    // grows, nothing is dragged.
+    press(5);
+    move(45);
+    release(45);
+    EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(owner.drags, 0);
+
+    // A plain click on a selected row, moving less than the drag distance:
+    // that row alone ends up selected, on the button's release.
+    press(25);
+    EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 2})) << "the selection waits for the release";
+    move(25 + GetSystemMetrics(SM_CYDRAG));
+    release(25);
+    EXPECT_EQ(Selected(), (std::vector<int>{1}));
+    EXPECT_EQ(owner.drags, 0);
+
+    // A press on the selection and a move past the drag distance drags the
+    // whole selection.
+    press(5);
+    press(45, MK_SHIFT);
+    release(45);
+    ASSERT_EQ(Selected(), (std::vector<int>{0, 1, 2}));
+    press(25);
+    move(25 + away);
+    move(25 + away + 10);
+    release(25 + away + 10);
+    EXPECT_EQ(owner.drags, 1) << "one drag for one gesture";
+    EXPECT_EQ(owner.selectedAtDrag, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(GetCapture(), nullptr) << "the drag takes the mouse";
+
+    // Ctrl+press on a selected row toggles it; a move after it selects on,
+    // and drags nothing.
+    press(45, MK_CONTROL);
+    EXPECT_EQ(Selected(), (std::vector<int>{0, 1}));
+    move(45 + away, MK_CONTROL);
+    release(45 + away);
+    EXPECT_EQ(owner.drags, 1);
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+// The export's dialog, questions and the all-or-nothing write.
+#include "ui/ExportFile.h"
+
+#include <commdlg.h>
+
+#include <cwctype>
+
+#include "base/LongPath.h"
+#include "base/ResourceText.h"
+#include "base/ScopedHandle.h"
+#include "resource.h"
+#include "ui/Window.h"
+
+namespace {
+
+std::wstring LowerExtension(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    const size_t dot = path.find_last_of(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
+        return std::wstring();
+    std::wstring extension = path.substr(dot + 1);
+    for (auto& c : extension)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return extension;
+}
+
+std::wstring Formatted(unsigned id, const wchar_t* first, const wchar_t* second = L"") {
+    std::wstring text;
+    FormatResourceText(&text, id, first, second);
+    return text;
+}
+
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+ExportKind ExportKindOf(const std::wstring& path, int filterIndex) {
+    const std::wstring extension = LowerExtension(path);
+    if (extension == L"csv")
+        return ExportKind::kCsv;
+    if (extension == L"tsv" || extension == L"txt" || extension == L"tab")
+        return ExportKind::kTabs;
+    if (extension == L"html" || extension == L"htm")
+        return ExportKind::kHtml;
+    return filterIndex == 2 ? ExportKind::kTabs : filterIndex == 3 ? ExportKind::kHtml : ExportKind::kCsv;
+}
+
+std::string ExportBytes(ExportKind kind, const std::vector<const FileResult*>& rows, const ReportHeading& heading) {
+    if (kind == ExportKind::kHtml)
+        return HtmlReport(heading, rows);
+    const TableFormat format = kind == ExportKind::kCsv ? TableFormat::kCsv : TableFormat::kTabs;
+    std::string bytes = kUtf8Bom + TableHeader(format);
+    for (const FileResult* r : rows)
+        bytes += TableRows(*r, format);
+    return bytes;
+}
+
+bool ReplaceFileWhole(const std::wstring& path, const std::string& bytes, DWORD* error) {
+    *error = ERROR_SUCCESS;
+    const std::wstring target = SystemPath(path);
+    if (target.empty()) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
+    // Beside the target, so that the move stays on its volume and is a rename.
+    const std::wstring temp = SystemPath(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp");
+    {
+        ScopedKernelHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            *error = GetLastError();
+            return false;
+        }
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
+            DWORD written = 0;
+            if (!WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+                *error = GetLastError();
+                break;
+            }
+            done += written;
+        }
+        if (*error == ERROR_SUCCESS && !FlushFileBuffers(file.Get()))
+            *error = GetLastError();
+    }
+    if (*error == ERROR_SUCCESS &&
+        !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        *error = GetLastError();
+    if (*error != ERROR_SUCCESS) {
+        DeleteFileW(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ExportResultsToFile(HWND owner, const std::vector<const FileResult*>& rows, const ReportHeading& heading) {
+    const std::wstring title = LoadResourceText(IDS_EXPORT_TITLE);
+    // Type names and patterns, NUL-separated, from one string with '|'.
+    std::wstring filter = LoadResourceText(IDS_EXPORT_FILTER);
+    for (auto& c : filter) {
+        if (c == L'|')
+            c = L'\0';
+    }
+    filter += L'\0';
+    std::wstring name(32768, L'\0');
+    int filterIndex = 1;
+    for (;;) {
+        OPENFILENAMEW ofn{};
+        ofn.lStructSize = sizeof ofn;
+        ofn.hwndOwner = owner;
+        ofn.lpstrFilter = filter.c_str();
+        ofn.nFilterIndex = filterIndex;
+        ofn.lpstrFile = name.data();
+        ofn.nMaxFile = static_cast<DWORD>(name.size());
+        ofn.lpstrTitle = title.c_str();
+        ofn.lpstrDefExt = L"csv";
+        ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_ENABLESIZING;
+        if (!GetSaveFileNameW(&ofn))
+            return false;
+        filterIndex = static_cast<int>(ofn.nFilterIndex);
+        const std::wstring path = name.c_str();
+        if (FileExists(path) &&
+            MessageBoxW(owner, Formatted(IDS_EXPORT_REPLACE, path.c_str()).c_str(), title.c_str(),
+                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+            continue;  // back to the dialog for another name
+        DWORD error = 0;
+        if (ReplaceFileWhole(path, ExportBytes(ExportKindOf(path, filterIndex), rows, heading), &error))
+            return true;
+        MessageBoxW(owner, Formatted(IDS_EXPORT_FAILED, path.c_str(), SystemErrorText(error).c_str()).c_str(),
+                    title.c_str(), MB_OK | MB_ICONERROR);
+        return false;
+    }
+}
