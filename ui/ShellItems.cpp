@@ -12,6 +12,100 @@ namespace {
 // goes by its short form, which fits where the volume keeps short names.
 std::wstring ShellForm(const std::wstring& path) { return FittingPath(path); }
 
+// DROPFILES followed by the paths, each NUL-terminated, and a final NUL.
+HGLOBAL DropFilesBlock(const std::vector<std::wstring>& paths) {
+    size_t units = 1;
+    for (const std::wstring& path : paths)
+        units += path.size() + 1;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + units * sizeof(wchar_t));
+    if (!block)
+        return nullptr;
+    auto* header = static_cast<DROPFILES*>(GlobalLock(block));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    auto* text = reinterpret_cast<wchar_t*>(header + 1);
+    for (const std::wstring& path : paths) {
+        wmemcpy(text, path.c_str(), path.size());
+        text += path.size() + 1;
+    }
+    GlobalUnlock(block);
+    return block;
+}
+
+HGLOBAL DwordBlock(DWORD value) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof(DWORD));
+    if (auto* p = block ? static_cast<DWORD*>(GlobalLock(block)) : nullptr) {
+        *p = value;
+        GlobalUnlock(block);
+    }
+    return block;
+}
+
+// A data object of the files' list alone, for shells that know no item for
+// a path (some stop at the classic length): the list, copy preferred.
+class FileListData : public IDataObject {
+public:
+    explicit FileListData(std::vector<std::wstring> paths) : paths(std::move(paths)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IDataObject) {
+            *out = static_cast<IDataObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs);
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        const HRESULT ok = QueryGetData(format);
+        if (ok != S_OK)
+            return ok;
+        medium->tymed = TYMED_HGLOBAL;
+        medium->pUnkForRelease = nullptr;
+        medium->hGlobal = format->cfFormat == CF_HDROP ? DropFilesBlock(paths) : DwordBlock(DROPEFFECT_COPY);
+        return medium->hGlobal ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        if (!format || !(format->tymed & TYMED_HGLOBAL) || format->dwAspect != DVASPECT_CONTENT)
+            return DV_E_FORMATETC;
+        return format->cfFormat == CF_HDROP || format->cfFormat == PreferredEffectFormat() ? S_OK : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        out->ptd = nullptr;
+        return DATA_S_SAMEFORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+        if (direction != DATADIR_GET)
+            return E_NOTIMPL;
+        FORMATETC formats[] = {{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL},
+                               {PreferredEffectFormat(), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}};
+        return SHCreateStdEnumFmtEtc(2, formats, out);
+    }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+    static CLIPFORMAT PreferredEffectFormat() {
+        return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT));
+    }
+
+private:
+    virtual ~FileListData() = default;
+    LONG refs = 1;
+    std::vector<std::wstring> paths;
+};
+
 }  // namespace
 
 std::vector<std::pair<std::wstring, std::vector<std::wstring>>> GroupByFolder(const std::vector<std::wstring>& paths) {
@@ -38,11 +132,18 @@ ItemLists::~ItemLists() {
 }
 
 bool ItemLists::Add(const std::wstring& path) {
-    PIDLIST_ABSOLUTE item = nullptr;
-    if (FAILED(SHParseDisplayName(ShellForm(path).c_str(), nullptr, &item, 0, nullptr)) || !item)
-        return false;
-    items.push_back(item);
-    return true;
+    // The short form first; shells that parse only long names get the path
+    // as it is, then its verbatim form.
+    for (const std::wstring& form : {ShellForm(path), path, SystemPath(path)}) {
+        PIDLIST_ABSOLUTE item = nullptr;
+        if (!form.empty() && SUCCEEDED(SHParseDisplayName(form.c_str(), nullptr, &item, 0, nullptr)) && item) {
+            items.push_back(item);
+            return true;
+        }
+        if (path.size() <= kClassicPathChars)
+            break;  // a path that fits has no other form
+    }
+    return false;
 }
 
 bool ShowInFolder(const std::vector<std::wstring>& paths, size_t maxFolders) {
@@ -81,34 +182,35 @@ bool OpenWithChoice(HWND owner, const std::wstring& path) {
 }
 
 IDataObject* CreateFilesDataObject(const std::vector<std::wstring>& paths) {
+    if (paths.empty())
+        return nullptr;
+    // When the shell cannot make its object for every file, the files must
+    // still all go: the list alone, in the form the receiver can open.
+    auto listOnly = [&paths]() -> IDataObject* {
+        std::vector<std::wstring> forms;
+        for (const std::wstring& p : paths)
+            forms.push_back(ShellForm(p));
+        return new FileListData(std::move(forms));
+    };
     ItemLists items;
     for (const std::wstring& path : paths) {
         if (!items.Add(path))
-            return nullptr;
+            return listOnly();
     }
-    if (items.Size() == 0)
-        return nullptr;
     // Absolute lists below the desktop: files of several folders in one drag.
     IDataObject* data = nullptr;
     if (FAILED(SHCreateDataObject(nullptr, static_cast<UINT>(items.Size()),
                                   reinterpret_cast<PCUITEMID_CHILD_ARRAY>(items.Data()), nullptr, IID_IDataObject,
                                   reinterpret_cast<void**>(&data))) ||
         !data)
-        return nullptr;
+        return listOnly();
     // Explorer moves files dropped on their own volume unless told otherwise.
-    FORMATETC format = {static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT)), nullptr,
-                        DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    FORMATETC format = {FileListData::PreferredEffectFormat(), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
     medium.tymed = TYMED_HGLOBAL;
-    medium.hGlobal = GlobalAlloc(GMEM_MOVEABLE, sizeof(DWORD));
-    if (medium.hGlobal) {
-        if (auto* effect = static_cast<DWORD*>(GlobalLock(medium.hGlobal))) {
-            *effect = DROPEFFECT_COPY;
-            GlobalUnlock(medium.hGlobal);
-        }
-        if (FAILED(data->SetData(&format, &medium, TRUE)))
-            GlobalFree(medium.hGlobal);
-    }
+    medium.hGlobal = DwordBlock(DROPEFFECT_COPY);
+    if (medium.hGlobal && FAILED(data->SetData(&format, &medium, TRUE)))
+        GlobalFree(medium.hGlobal);
     return data;
 }
 

@@ -781,15 +781,16 @@ TEST_F(MainWindowTest, ListSelectionScrollingWithMouseAndKeys) {
         SendMessageW(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r));
         POINT at = {20, (r.top + r.bottom) / 2};
         ClientToScreen(list, &at);
-        INPUT keys[8] = {};
-        const WORD sequence[] = {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN};
-        for (int i = 0; i < 4; ++i) {
+        INPUT keys[12] = {};
+        // Open file, Open containing folder, Open with, Copy, Copy path.
+        const WORD sequence[] = {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN};
+        for (int i = 0; i < 6; ++i) {
             keys[2 * i].type = keys[2 * i + 1].type = INPUT_KEYBOARD;
             keys[2 * i].ki.wVk = keys[2 * i + 1].ki.wVk = sequence[i];
             keys[2 * i + 1].ki.dwFlags = KEYEVENTF_KEYUP;
         }
         SetClipboardText(L"");
-        SendInput(8, keys, sizeof(INPUT));
+        SendInput(12, keys, sizeof(INPUT));
         SendMessageW(ui.List().hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(at.x, at.y));
         ui.PumpIdle();
         EXPECT_EQ(selected(), (std::vector<int>{1}));
