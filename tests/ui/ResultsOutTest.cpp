@@ -249,6 +249,7 @@ TEST_F(ResultsOutTest, ShellItemsForExplorerAndTheFilesADragCarries) {
     FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
     ASSERT_EQ(data->GetData(&format, &medium), S_OK);
+    EXPECT_EQ(medium.tymed, static_cast<DWORD>(TYMED_HGLOBAL)) << "so that the receiver frees it";
     std::vector<std::wstring> dropped;
     auto* drop = static_cast<HDROP>(GlobalLock(medium.hGlobal));
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
@@ -296,7 +297,9 @@ TEST_F(ResultsOutTest, ShellItemsForExplorerAndTheFilesADragCarries) {
     // Explorer gets each folder with its files: the item lists name them.
     const auto groups = GroupByFolder({files / L"one.txt", files / (deep + L"deep.txt"), files / L"B, x.txt"});
     ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].first, WithoutSlash(files.Path()));
     EXPECT_EQ(groups[0].second.size(), 2u) << "one window for the files of one folder";
+    EXPECT_EQ(groups[1].first, WithoutSlash(files / deep));
     ItemLists items;
     ASSERT_TRUE(items.Add(WithoutSlash(files.Path())));
     ASSERT_TRUE(items.Add(files / L"one.txt"));
