@@ -112,7 +112,8 @@ TEST(ResultExport, JsonRowsAreValidUtf8WhateverTheNamesHold) {
     RowOwner own;
     // A lone surrogate and control characters: file names on Windows are
     // sequences of units, not necessarily text.
-    const std::wstring lone = std::wstring(L"lone") + wchar_t(0xD83D) + L"x\x01.txt";
+    const std::wstring lone = std::wstring(L"lone") + wchar_t(0xD83D) + L"x\x01" + wchar_t(0xDFFF) + wchar_t(0xD800) +
+                              L".txt";
     FileResult* odd = own.Add(L"C:\\d\\" + lone, kFileSearched);
     AddHit(odd, 10, 16, L"a \"quoted\" \\ needle\ttab", 4);
     odd->segments.push_back({L"7", L"src \U0001F600", L"tgt", {}, {}, {}});
@@ -130,7 +131,10 @@ TEST(ResultExport, JsonRowsAreValidUtf8WhateverTheNamesHold) {
     const JsonValue& first = rows[0];
     std::u16string expectedPath = u"C:\\d\\lone";
     expectedPath += char16_t(0xD83D);
-    expectedPath += u"x\x01.txt";
+    expectedPath += u"x\x01";
+    expectedPath += char16_t(0xDFFF);
+    expectedPath += char16_t(0xD800);
+    expectedPath += u".txt";
     EXPECT_EQ(first["path"].string, expectedPath) << "the lone unit survives as an escape";
     EXPECT_EQ(first["count"].number, 1);
     EXPECT_EQ(first["size"].number, 1234);
@@ -196,6 +200,7 @@ std::vector<std::string> MarkedTexts(rapidxml::xml_node<>* node, const char* mar
 TEST(ResultExport, HtmlReportParsesWithItsTableRowsAndMarks) {
     RowOwner own;
     FileResult* plain = own.Add(L"C:\\d\\<a&b>.txt", kFileSearched);
+    AddHit(plain, 0, 0, L"", 0);  // a record without a line is passed over
     AddHit(plain, 12, 18, L"line with a needle\there", 0);
     FileResult* failed = own.Add(L"C:\\d\\bad.xlz", kFileFailed);
     failed->matches.push_back(Match::Failure());
@@ -236,7 +241,7 @@ TEST(ResultExport, HtmlReportParsesWithItsTableRowsAndMarks) {
         ASSERT_EQ(cells.size(), 6u);
         fileRows.push_back(cells[0] + "|" + cells[1] + "|" + cells[2] + "|" + cells[4] + "|" + cls);
     }
-    EXPECT_EQ(fileRows, (std::vector<std::string>{"<a&b>.txt|1|C:\\d\\|txt|file",
+    EXPECT_EQ(fileRows, (std::vector<std::string>{"<a&b>.txt|2|C:\\d\\|txt|file",
                                                   "bad.xlz|read error|C:\\d\\|xlz|failed",
                                                   "b.xlf|1|C:\\d\\|xlf|file"}));
     EXPECT_EQ(lineRows, 2) << "a failed file has no lines under it";
