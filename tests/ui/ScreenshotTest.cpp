@@ -222,7 +222,7 @@ TEST(Screenshot, AtOneHundredFiftyAndTwoHundredPercent) {
         wchar_t self[MAX_PATH];
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         std::wstring commandLine =
-            L"\"" + std::wstring(self) + L"\" --gtest_filter=Screenshot.MainWindowAfterASortedSearch";
+            L"\"" + std::wstring(self) + L"\" --gtest_filter=Screenshot.MainWindowAfterASortedSearch:Screenshot.OptionsAndAbout";
         STARTUPINFOW startup{sizeof startup};
         PROCESS_INFORMATION process{};
         DeleteFileW(ShotName(dpi).c_str());
