@@ -114,6 +114,11 @@ private:
     ~FileResult() = default;
 };
 
+// The file's size in bytes.
+inline unsigned long long ResultSize(const FileResult& result) {
+    return (static_cast<unsigned long long>(result.size[1]) << 32) | result.size[0];
+}
+
 // Counts a row that a sink takes: a failed file in filesFailed, any other
 // in filesMatched and its records in matchCount.
 void CountResult(SearchRequest* request, const FileResult& result);

@@ -123,21 +123,21 @@ std::wstring ExportMatches(const FileResult& result) {
     }
 }
 
-std::wstring ExportFileType(const FileResult& result) {
-    const wchar_t* dot = wcsrchr(result.name, L'.');
-    if (!dot || dot == result.name)
+std::wstring NameExtension(std::wstring_view path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    const std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of(L'.');
+    if (dot == std::wstring_view::npos || dot == 0)
         return std::wstring();
-    std::wstring type = dot + 1;
-    for (auto& c : type) {
+    std::wstring extension(name.substr(dot + 1));
+    for (auto& c : extension) {
         if (c >= L'A' && c <= L'Z')
             c = static_cast<wchar_t>(c - L'A' + L'a');
     }
-    return type;
+    return extension;
 }
 
-unsigned long long ExportSize(const FileResult& result) {
-    return (static_cast<unsigned long long>(result.size[1]) << 32) | result.size[0];
-}
+std::wstring ExportFileType(const FileResult& result) { return NameExtension(result.name); }
 
 std::wstring IsoUtcTime(const FILETIME& time) {
     SYSTEMTIME t{};
@@ -187,7 +187,7 @@ std::string TableRows(const FileResult& r, TableFormat format) {
     const std::string sep = Separator(format);
     const std::string path = TableField(ExportPath(r), format);
     std::string out = path + sep + TableField(r.name, format) + sep + TableField(ExportMatches(r), format) + sep +
-                      TableField(r.location, format) + sep + std::to_string(ExportSize(r)) + sep +
+                      TableField(r.location, format) + sep + std::to_string(ResultSize(r)) + sep +
                       TableField(ExportFileType(r), format) + sep + TableField(IsoUtcTime(r.lastWriteTime), format) +
                       sep + sep + sep + "\r\n";
     for (const ShownSegment& s : r.segments) {
@@ -246,7 +246,7 @@ std::string JsonRow(const FileResult& r, bool withMatches, bool withSegments) {
         out += ",\"listed\":true";
     else
         out += ",\"count\":" + std::to_string(r.matches.size());
-    out += ",\"size\":" + std::to_string(ExportSize(r));
+    out += ",\"size\":" + std::to_string(ResultSize(r));
     const std::wstring updated = IsoUtcTime(r.lastWriteTime);
     out += ",\"updated\":" + (updated.empty() ? std::string("null") : JsonString(updated));
     out += ",\"type\":" + JsonString(ExportFileType(r));
@@ -306,7 +306,7 @@ std::string HtmlReport(const ReportHeading& heading, const std::vector<const Fil
         out += std::string(r->status == kFileFailed ? "<tr class=\"failed\">" : "<tr class=\"file\">") +
                "<td>" + HtmlText(r->name) + "</td><td class=\"n\">" + HtmlText(ExportMatches(*r)) +
                "</td><td class=\"path\">" + HtmlText(r->location) + "</td><td class=\"n\">" +
-               std::to_string(ExportSize(*r)) + "</td><td>" + HtmlText(ExportFileType(*r)) + "</td><td>" +
+               std::to_string(ResultSize(*r)) + "</td><td>" + HtmlText(ExportFileType(*r)) + "</td><td>" +
                HtmlText(IsoUtcTime(r->lastWriteTime)) + "</td></tr>\n";
         AppendContextLines(*r, &out);
     }

@@ -16,13 +16,16 @@ enum class TableFormat { kCsv, kTabs };
 // The byte-order mark that spreadsheet programs need to read UTF-8.
 extern const char kUtf8Bom[];
 
+// The extension of a path's last name, ASCII letters in lower case, without
+// the dot; empty when the name has none (or only starts with a dot).
+std::wstring NameExtension(std::wstring_view path);
+
 // A row's fields as exported.
 std::wstring ExportPath(const FileResult& result);      // location and name
 std::wstring ExportMatches(const FileResult& result);   // the count, "read error" or "-" for a listed file
-std::wstring ExportFileType(const FileResult& result);  // the name's extension in lower case, no dot
+std::wstring ExportFileType(const FileResult& result);  // NameExtension of the name
 // "2026-12-08T10:32:54Z"; empty for a time the system cannot convert.
 std::wstring IsoUtcTime(const FILETIME& time);
-unsigned long long ExportSize(const FileResult& result);
 
 // The table's header line: Path, Name, Matches, Location, Size, File type,
 // Updated, Segment, Source, Target; lines end with CR LF.

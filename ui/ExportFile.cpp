@@ -3,7 +3,6 @@
 
 #include <commdlg.h>
 
-#include <cwctype>
 
 #include "base/LongPath.h"
 #include "base/ResourceText.h"
@@ -12,17 +11,6 @@
 #include "ui/Window.h"
 
 namespace {
-
-std::wstring LowerExtension(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    const size_t dot = path.find_last_of(L'.');
-    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
-        return std::wstring();
-    std::wstring extension = path.substr(dot + 1);
-    for (auto& c : extension)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return extension;
-}
 
 std::wstring Formatted(unsigned id, const wchar_t* first, const wchar_t* second = L"") {
     std::wstring text;
@@ -37,7 +25,7 @@ bool FileExists(const std::wstring& path) {
 }  // namespace
 
 ExportKind ExportKindOf(const std::wstring& path, int filterIndex) {
-    const std::wstring extension = LowerExtension(path);
+    const std::wstring extension = NameExtension(path);
     if (extension == L"csv")
         return ExportKind::kCsv;
     if (extension == L"tsv" || extension == L"txt" || extension == L"tab")

@@ -10,6 +10,7 @@
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
 #include "resource.h"
+#include "search/ResultExport.h"
 
 namespace {
 
@@ -65,20 +66,7 @@ std::wstring RelativeLocation(const wchar_t* location, const wchar_t* baseFolder
     return std::wstring(location + n);
 }
 
-std::wstring MatchesCellText(const FileResult& result) {
-    switch (result.status) {
-    case kFileSearched:
-        return std::to_wstring(result.matches.size());
-    case kFileFailed:
-        return StringOr(IDS_READ_ERROR, L"read error");
-    default:
-        return L"-";
-    }
-}
-
-unsigned long long ResultSize(const FileResult& result) {
-    return (static_cast<unsigned long long>(result.size[1]) << 32) | result.size[0];
-}
+std::wstring MatchesCellText(const FileResult& result) { return ExportMatches(result); }
 
 std::wstring SizeCellText(const FileResult& result) {
     wchar_t text[64] = {};

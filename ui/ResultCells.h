@@ -44,8 +44,6 @@ std::wstring RowCopyText(const FileResult& result, const wchar_t* baseFolder);
 // "." followed by the relative location and the name.
 std::wstring RowPathText(const FileResult& result, const wchar_t* baseFolder);
 
-unsigned long long ResultSize(const FileResult& result);
-
 // Pixels: one line, plus the gap and room for four context lines (at most
 // three drawn) when context is shown and the row has hits.
 int RowHeight(const FileResult& result, bool showContext, int dpi);

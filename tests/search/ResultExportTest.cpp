@@ -58,7 +58,7 @@ TEST(ResultExport, TablesReadBackFieldForField) {
     AddHit(bilingual, 0, 6, L"needle", 0);
     bilingual->segments.push_back({L"u,1", L"needle \"one\"\r\nline two", L"Nadel\teins", {{0, 6}}, {}, {}});
     bilingual->segments.push_back({L"#2", L" lead", L"", {}, {}, {}});
-    FileResult* spaced = own.Add(L"C:\\t\\ lead.txt", kFileListed);
+    own.Add(L"C:\\t\\ lead.txt", kFileListed);
 
     std::string csv = kUtf8Bom + TableHeader(TableFormat::kCsv);
     for (FileResult* r : own.rows)
