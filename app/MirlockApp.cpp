@@ -12,6 +12,7 @@
 #include "base/ResourceText.h"
 #include "base/Settings.h"
 #include "resource.h"
+#include "search/SearchPool.h"
 #include "search/SearchSummary.h"
 #include "ui/Dialogs.h"
 #include "ui/Editors.h"
@@ -53,6 +54,8 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
         MessageBoxW(MainHandle(), text, L"Mirlock", MB_OK | MB_ICONERROR);
     });
     request.maximumMatch = ReadSettingInt(L"MaximumMatch", 999);
+    searchThreads = std::clamp(ReadSettingInt(L"SearchThreads", 0), 0, kMaxThreads);
+    searcher.SetWorkers(SearchThreadCount(searchThreads));
     wchar_t editorText[260];
     ReadSettingString(L"Editor", editorText);
     editor = editorText;
@@ -110,7 +113,7 @@ MirlockApp::LoopTurn MirlockApp::RunLoopTurn(int* exitCode) {
         bool more;
         do {
             more = searcher.Step();
-        } while (more && !StepTimeIsUp(sliceStart, GetTickCount64()));
+        } while (more && !searcher.IsWaiting() && !StepTimeIsUp(sliceStart, GetTickCount64()));
         if (!more && request.sink)
             request.sink->SetSearching(0);
         return LoopTurn::kStep;
@@ -124,8 +127,13 @@ int MirlockApp::RunMessageLoop() {
         const LoopTurn turn = RunLoopTurn(&exitCode);
         if (turn == LoopTurn::kQuit)
             return exitCode;
-        if (turn == LoopTurn::kIdle)
+        if (turn == LoopTurn::kIdle) {
             WaitMessage();
+        } else if (turn == LoopTurn::kStep && searcher.IsWaiting()) {
+            // Every worker is busy: the next file or the user, whichever comes first.
+            HANDLE finished = searcher.WorkerEvent();
+            MsgWaitForMultipleObjectsEx(1, &finished, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        }
     }
 }
 
@@ -283,6 +291,7 @@ void MirlockApp::RunOptions() {
     data.maximumMatch = static_cast<unsigned>(request.maximumMatch);
     data.converterMode = converters.Mode();
     data.readUtf8 = converters.ReadsUtf8();
+    data.searchThreads = searchThreads;
     data.editor = editor;
     for (const auto& choice : InstalledEditors())
         data.editorChoices.push_back(choice.second);
@@ -298,6 +307,9 @@ void MirlockApp::RunOptions() {
     WriteSettingInt(L"ConverterSet", converters.Mode());
     WriteSettingInt(L"ReadUtf8", data.readUtf8 ? 1 : 0);
     WriteSettingInt(L"MaximumMatch", request.maximumMatch);
+    searchThreads = data.searchThreads;
+    searcher.SetWorkers(SearchThreadCount(searchThreads));
+    WriteSettingInt(L"SearchThreads", searchThreads);
 }
 
 void MirlockApp::ExportResults() {

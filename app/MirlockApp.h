@@ -30,11 +30,13 @@ class WindowSearcher : public Searcher {
 public:
     bool Step() {
         stepStart = GetTickCount64();
-        return FileIterator::Step();
+        return Searcher::Step();
     }
 
 protected:
-    bool YieldAfterFile() override { return StepTimeIsUp(stepStart, GetTickCount64()); }
+    bool YieldAfterFile() override {
+        return Searcher::YieldAfterFile() || StepTimeIsUp(stepStart, GetTickCount64());
+    }
 
 private:
     ULONGLONG stepStart = 0;
@@ -107,6 +109,7 @@ private:
     bool stoppedByUser = false;
     std::wstring lastSummary;  // the status line's summary of the last search
     std::wstring editor;       // Options' editor command line
+    int searchThreads = 0;     // Options' setting: 0 automatic, else the count
     CRITICAL_SECTION lock;
     bool lockReady = false;
     HACCEL accelerators = nullptr;

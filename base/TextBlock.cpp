@@ -1,4 +1,5 @@
 // The per-thread pool of text blocks and the helpers around them.
+#include "base/ThreadScratch.h"
 #include "base/TextBlock.h"
 
 #include <cstring>
@@ -41,6 +42,12 @@ public:
 
     void Free(HGLOBAL block) {
         const size_t size = GlobalSize(block);
+        if (size > KeptBufferBytes()) {
+            if (block == lastHandedOut)
+                lastHandedOut = nullptr;
+            GlobalFree(block);
+            return;
+        }
         const size_t dirty = block == lastHandedOut ? lastRequested : size;
         if (block == lastHandedOut)
             lastHandedOut = nullptr;
@@ -61,12 +68,18 @@ private:
     size_t lastRequested = 0;
 };
 
+thread_local size_t keptBufferBytes = 64u << 20;
+
 TextBlockPool& Pool() {
-    thread_local TextBlockPool pool;
-    return pool;
+    thread_local TextBlockPool* poolSlot = nullptr;
+    return ThreadScratch(poolSlot);
 }
 
 }  // namespace
+
+size_t KeptBufferBytes() { return keptBufferBytes; }
+
+void SetKeptBufferBytes(size_t bytes) { keptBufferBytes = bytes; }
 
 HGLOBAL AllocTextBlock(size_t bytes) { return Pool().Alloc(bytes, false); }
 

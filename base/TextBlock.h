@@ -23,7 +23,7 @@ HGLOBAL AllocTextBlock(size_t bytes);
 HGLOBAL AllocUnclearedTextBlock(size_t bytes);
 
 // Frees a block made by AllocTextBlock (or GlobalAlloc). The thread keeps the
-// largest freed block and hands it out again, zeroed, so that every file
+// largest freed block (up to KeptBufferBytes) and hands it out again, zeroed, so that every file
 // does not pay for fresh pages; under Wine those cost ten times a memset.
 void FreeTextBlock(HGLOBAL block);
 
@@ -34,6 +34,19 @@ struct TextBlockTraits {
     static void Close(HGLOBAL h) { FreeTextBlock(h); }
 };
 using ScopedTextBlock = ScopedHandle<TextBlockTraits>;
+
+// Buffers that a thread reuses from file to file (the freed text block, read
+// and inflate buffers) keep at most this many bytes each between files; a
+// larger one goes back to the system after its file. 64 MiB unless the
+// thread sets less: a search's workers keep less each, so that their number
+// does not multiply what stays.
+size_t KeptBufferBytes();
+void SetKeptBufferBytes(size_t bytes);
+template <class Buffer>
+void ReleaseIfLarge(Buffer& buffer) {
+    if (buffer.capacity() * sizeof(typename Buffer::value_type) > KeptBufferBytes())
+        Buffer().swap(buffer);
+}
 
 // A new text block holding `text` and its NUL; null when memory is short.
 HGLOBAL TextBlockFromString(const std::wstring& text);

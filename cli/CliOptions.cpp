@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <string>
 
+#include "search/SearchPool.h"
+
 const char kCliUsage[] =
     "usage: mirlock-cli [options] TEXT FOLDER\n"
     "       mirlock-cli --help | --version\n"
@@ -23,6 +25,8 @@ const char kCliUsage[] =
     "      --ignore-tags S   leave text tagged S out\n"
     "      --utf8            read text files as UTF-8 when they are valid UTF-8 (default)\n"
     "      --no-utf8         read text files without a byte-order mark in the ANSI code page\n"
+    "  -j, --threads N       convert and match files on N threads (1 to 64; 0, the\n"
+    "                        default: one per logical processor, at most 16)\n"
     "  -c, --context         print every match with its context\n"
     "  -q, --quiet           no summary line\n"
     "      --stats           files, bytes, seconds and peak memory on stderr\n"
@@ -134,6 +138,13 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             o->context = true;
         } else if (a == L"-q" || a == L"--quiet") {
             o->quiet = true;
+        } else if (a == L"-j" || a == L"--threads") {
+            if (!value(&v))
+                return false;
+            if (!ParseInt(v, &o->threads) || o->threads < 0 || o->threads > kMaxThreads) {
+                *error = L"--threads takes 0 to " + std::to_wstring(kMaxThreads) + L": " + v;
+                return false;
+            }
         } else if (a == L"--stats") {
             o->stats = true;
         } else if (a == L"--json" || a == L"--csv") {

@@ -23,6 +23,7 @@ struct CliOptions {
     bool context = false;
     bool quiet = false;
     bool stats = false;
+    int threads = 0;        // 0: one per logical processor (at most 16)
     bool segments = false;  // the segments holding hits after each file line (--dump-text: all)
     int side = 0;           // SearchSide
     std::wstring targetText;  // the target condition's text; empty: none

@@ -20,6 +20,7 @@
 #include "resource.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
+#include "search/SearchPool.h"
 #include "search/Searcher.h"
 
 namespace {
@@ -93,7 +94,8 @@ int RunSearch(const CliOptions& o) {
     request.sink = &sink;
 
     Searcher searcher;
-    const unsigned long long bytesBefore = BytesReadOnThisThread();
+    searcher.SetWorkers(SearchThreadCount(o.threads));
+    const unsigned long long bytesBefore = BytesReadInProcess();
     searcher.SetMessageHandler([](const wchar_t* text) {
         // Message formatting ends lines with CR LF; the console's lines end with LF.
         std::wstring message;
@@ -106,11 +108,13 @@ int RunSearch(const CliOptions& o) {
     if (!searcher.StartSearch(&request, &converters))
         return kExitError;
     while (searcher.Step()) {
+        if (searcher.IsWaiting())
+            WaitForSingleObject(searcher.WorkerEvent(), INFINITE);
     }
     sink.SetSearching(0);
     fflush(stdout);
     if (o.stats)
-        PrintStats(request, BytesReadOnThisThread() - bytesBefore, static_cast<ULONGLONG>(start.QuadPart));
+        PrintStats(request, BytesReadInProcess() - bytesBefore, static_cast<ULONGLONG>(start.QuadPart));
     return sink.LinesPrinted() > 0 ? kExitFound : kExitNone;
 }
 

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <utility>
 
+#include "base/ThreadScratch.h"
 #include "base/SearchRecords.h"
 #include "base/ScopedHandle.h"
 #include "base/TextScan.h"
@@ -130,8 +131,8 @@ std::wstring ShowSide(const wchar_t* text, size_t length, std::span<const TextRa
     // For each shown character, where it stood (a joining space: where the
     // character after it stood); kept by the thread, as sides are many (and
     // reached once: each use of a thread's variable costs a call here).
-    thread_local std::vector<uint32_t> originBuffer;
-    std::vector<uint32_t>& origin = originBuffer;
+    thread_local std::vector<uint32_t>* originSlot = nullptr;
+    std::vector<uint32_t>& origin = ThreadScratch(originSlot);
     origin.clear();
     // Where the characters stood is needed only to place spans.
     const bool place = (shownSpans && !spans.empty()) || (moreShown && moreSpans && !moreSpans->empty());

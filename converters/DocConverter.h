@@ -123,6 +123,16 @@ public:
     // A new converter of the same class with the same settings.
     virtual std::unique_ptr<DocConverter> Clone() const = 0;
 
+    // About the most memory that converting and matching a file of
+    // `fileBytes` bytes takes: the read bytes, the text and its copies. A
+    // search with workers lets files that need much run alone.
+    static constexpr ULONGLONG kBaseWorkingBytes = 1 << 20;
+    virtual ULONGLONG WorkingBytes(ULONGLONG fileBytes) const { return fileBytes * 4 + kBaseWorkingBytes; }
+
+    // The converter uses COM objects that expect their thread to be a
+    // single-threaded apartment (a search's worker then initialises one).
+    virtual bool NeedsApartment() const { return false; }
+
     // A search begins: what a prototype remembered during the last one is
     // forgotten.
     virtual void BeginSearch() {}

@@ -11,6 +11,7 @@
 #include "converters/readers/SingleByteCodePage.h"
 #include "converters/readers/Utf8Text.h"
 #include "resource.h"
+#include "base/ThreadScratch.h"
 #include "base/ResourceText.h"
 #include "base/ScopedHandle.h"
 
@@ -37,8 +38,8 @@ namespace {
 // The bytes of 8-bit files are read into one buffer that lives as long as
 // the thread and grows to the largest file, instead of a new block per file.
 std::vector<char>& ScratchBuffer() {
-    thread_local std::vector<char> buffer;
-    return buffer;
+    thread_local std::vector<char>* bufferSlot = nullptr;
+    return ThreadScratch(bufferSlot);
 }
 
 // Decodes `bytes` bytes as UTF-8 into `chars` (room for bytes + 1 units,
@@ -80,7 +81,7 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
     DWORD got = 0;
     if (bytes >= 2 && (!ReadFile(file.Get(), mark, 2, &got, nullptr) || got != 2))
         return nullptr;
-    BytesReadOnThisThread() += got;
+    BytesReadInProcess() += got;
     if (bytes >= 2 && mark[0] == 0xFF && mark[1] == 0xFE)
         codePage = kUtf16;
 

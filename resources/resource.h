@@ -56,6 +56,7 @@
 #define IDS_EXPORT_FAILED      490
 #define IDS_EDITOR_FAILED      491
 #define IDS_OPEN_FAILED        492
+#define IDS_THREADS_AUTOMATIC  493
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107
@@ -92,6 +93,7 @@
 #define IDC_NOT_TARGET         1033
 #define IDC_VERSION_LINE       1028
 #define IDC_EDITOR             1034
+#define IDC_SEARCH_THREADS     1035
 
 // Child windows of the main window and the result list
 #define IDC_SPLITTER           9202

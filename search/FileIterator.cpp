@@ -68,6 +68,11 @@ bool FileIterator::YieldAfterFile() { return false; }
 
 void FileIterator::ClearStack() { stack.clear(); }
 
+void FileIterator::EndWalk() {
+    ClearStack();
+    walkState = kChooseDirectory;
+}
+
 bool FileIterator::IsOnCurrentPath(const std::wstring& path) {
     const DirectoryIdentity target = IdentityOf(path);
     if (!target.known)

@@ -87,6 +87,8 @@ protected:
     // Asked after each file of a batch: true ends the step there, so that a
     // front end can answer its user between two files.
     virtual bool YieldAfterFile();
+    // Ends the walk here: the next Step returns false.
+    void EndWalk();
 
 private:
     bool CollectSubdirectories();

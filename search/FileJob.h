@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,7 +23,10 @@ struct FileJob {
     wchar_t* text = nullptr;  // the locked, folded text while it is matched
     int textLength = 0;
     std::vector<int> astralUnits;  // for whole words: where the text held surrogates before folding
-    FileResult* result = nullptr;  // one counted reference once a record exists
+    FileResult* result = nullptr;  // one counted reference once a record exists; released with the job
+    // On a worker: the pool's stop flag, asked at every hit instead of the
+    // sink (which only the walking thread talks to). Null: ask the sink.
+    const std::atomic<bool>* stop = nullptr;
     // With a side or a target condition: decides which hits count.
     const SegmentIndex* segments = nullptr;
 

@@ -17,11 +17,14 @@
 #include "search/SearchResultSink.h"
 
 FileJob::FileJob() = default;
-FileJob::~FileJob() = default;
+FileJob::~FileJob() {
+    if (result)
+        result->Release();
+}
 
 bool AddMatch(FileJob& job, std::unique_ptr<Match> match) {
     SearchRequest& request = *job.request;
-    if (request.sink->IsStopRequested())
+    if (job.stop ? job.stop->load(std::memory_order_relaxed) : request.sink->IsStopRequested())
         return false;
     if (!job.result) {
         job.result = FileResult::Create(job.path.c_str(), *job.entry);

@@ -15,6 +15,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/ThreadScratch.h"
 #include "base/TextScan.h"
 
 namespace {
@@ -134,8 +135,6 @@ using WideRegex = boost::basic_regex<wchar_t, TabledTraits>;
 struct RegexMatcher::Impl {
     WideRegex expression;
     std::wstring prefix;
-    // Kept between searches so that its storage is reused.
-    mutable boost::match_results<const wchar_t*> results;
 
     // For an expression that ignores case: the prefix's lower-case forms,
     // the table they come from, and every unit whose form is the prefix's
@@ -373,7 +372,10 @@ RegexMatcher::SearchResult RegexMatcher::Search(const wchar_t* first, const wcha
                                                 const wchar_t** matchBegin,
                                                 const wchar_t** matchEnd) const {
     try {
-        boost::match_results<const wchar_t*>& m = impl->results;
+        // The match state is the thread's own, so that workers share one
+        // compiled expression; it is kept between searches for its storage.
+        thread_local boost::match_results<const wchar_t*>* resultsSlot = nullptr;
+        boost::match_results<const wchar_t*>& m = ThreadScratch(resultsSlot);
         const std::wstring& prefix = impl->prefix;
         if (prefix.empty()) {
             if (!boost::regex_search(first, last, m, impl->expression, boost::match_default, first))

@@ -6,6 +6,7 @@
 
 #include "converters/ConverterList.h"
 #include "converters/DocConverter.h"
+#include "converters/installed/FilterLoader.h"
 #include "resource.h"
 #include "search/CaseInsensitiveFinder.h"
 #include "search/FileJob.h"
@@ -18,6 +19,7 @@
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
 #include "base/TextScan.h"
+#include "search/SearchPool.h"
 #include "search/SearchResultSink.h"
 #include "search/WholeWord.h"
 
@@ -56,9 +58,41 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
     if (request->searchText[0] && request->targetText[0] && !Prepare(request->targetText, &targetRegex, &targetIgnoringCase))
         return false;
     converters->BeginSearch();
+    parallelSearch = workers > 1 && request->searchText[0];
+    if (parallelSearch)
+        PreparePool();
+    walking = true;
+    stopping = false;
+    waitingForWorkers = false;
     Begin(request->folder, request->fileNameSpec, request->recursion);
     request->sink->SetSearching(1);
     return true;
+}
+
+void Searcher::SetWorkers(int count) { workers = std::clamp(count, 1, kMaxThreads); }
+
+HANDLE Searcher::WorkerEvent() const { return pool ? pool->FinishedEvent() : nullptr; }
+
+void Searcher::PreparePool() {
+    // A search that its caller left unfinished may still hold jobs.
+    if (pool && (pool->Workers() != workers || !pool->IsEmpty()))
+        pool.reset();
+    if (!pool) {
+        workerStates = std::vector<WorkerState>(workers);
+        pool = std::make_unique<SearchPool>(
+            workers, [this](FileJob& job, int worker) { RunOnWorker(job, worker); },
+            [this](int worker) { LeaveWorker(worker); });
+    }
+    workerRequest = *request;
+    for (WorkerState& state : workerStates) {
+        state.ignoringCase.reset();
+        state.targetIgnoringCase.reset();
+        if (ignoringCase)
+            state.ignoringCase = std::make_unique<CaseInsensitiveFinder>(request->searchText);
+        if (targetIgnoringCase)
+            state.targetIgnoringCase = std::make_unique<CaseInsensitiveFinder>(request->targetText);
+    }
+    pool->Begin();
 }
 
 bool Searcher::Prepare(const wchar_t* text, std::unique_ptr<RegexMatcher>* compiled,
@@ -91,35 +125,26 @@ bool Searcher::OnEnterDirectory(const wchar_t* path) {
 bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
     if (!request || !converters || IsStopRequested())
         return false;
-    request->filesSearched += 1;
-
     // An empty file has no text: nothing to find and nothing that failed. (A
     // link shows no size of its own; what it leads to is read.)
     const bool empty = entry.nFileSizeLow == 0 && entry.nFileSizeHigh == 0 &&
                        !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    // A path past the classic limit is opened through its verbatim form;
+    // one the system cannot take in any form is a failed file, never a
+    // shortened name.
+    std::wstring systemPath = SystemPath(path);
+    const bool openable = !systemPath.empty();
+    if (Parallel()) {
+        QueueFile(path, std::move(systemPath), entry, empty && request->searchText[0]);
+        return true;
+    }
+    request->filesSearched += 1;
     if (request->searchText[0] && empty)
         return true;
 
     FileJob job;
-    job.path = path;
-    // A path past the classic limit is opened through its verbatim form;
-    // one the system cannot take in any form is a failed file, never a
-    // shortened name.
-    job.systemPath = SystemPath(job.path);
-    const bool openable = !job.systemPath.empty();
-    if (request->searchText[0] && openable) {
-        // A converter that cannot even be cloned leaves the file failed.
-        try {
-            if (DocConverter* prototype = converters->FindConverter(path))
-                job.converter = prototype->Clone();
-        } catch (...) {
-            job.converter.reset();
-        }
-    }
+    FillJob(job, path, std::move(systemPath), entry);
     job.request = request;
-    job.contextWidth = contextWidth;
-    job.entry = std::make_unique<WIN32_FIND_DATAW>(entry);
-
     if (!IsStopRequested()) {
         if (!request->searchText[0]) {
             AddMatch(job, Match::Listing());
@@ -128,7 +153,7 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
         } else if (!openable) {
             AddMatch(job, Match::Failure());
         } else {
-            ConvertAndMatch(job);
+            ConvertAndMatch(job, {regex.get(), ignoringCase.get(), targetRegex.get(), targetIgnoringCase.get()});
         }
         if (job.result) {
             request->sink->AddResult(job.result);
@@ -139,14 +164,121 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
     return true;
 }
 
-void Searcher::ConvertAndMatch(FileJob& job) {
+void Searcher::FillJob(FileJob& job, const wchar_t* path, std::wstring systemPath, const WIN32_FIND_DATAW& entry) {
+    job.path = path;
+    job.systemPath = std::move(systemPath);
+    if (request->searchText[0] && !job.systemPath.empty()) {
+        // A converter that cannot even be cloned leaves the file failed.
+        try {
+            if (DocConverter* prototype = converters->FindConverter(path))
+                job.converter = prototype->Clone();
+        } catch (...) {
+            job.converter.reset();
+        }
+    }
+    job.contextWidth = contextWidth;
+    job.entry = std::make_unique<WIN32_FIND_DATAW>(entry);
+}
+
+// Every file takes its place in the pool in walk order, also the ones that
+// need no worker (empty files, paths the system cannot take), so that they
+// are counted where the walk met them.
+void Searcher::QueueFile(const wchar_t* path, std::wstring systemPath, const WIN32_FIND_DATAW& entry, bool empty) {
+    auto job = std::make_unique<FileJob>();
+    job->request = &workerRequest;
+    job->stop = pool->StopFlag();
+    if (empty) {
+        pool->Add(std::move(job), 0, true);
+        return;
+    }
+    FillJob(*job, path, std::move(systemPath), entry);
+    if (!job->converter) {
+        AddMatch(*job, Match::Failure());
+        pool->Add(std::move(job), 0, true);
+        return;
+    }
+    const ULONGLONG size = (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    const ULONGLONG workingBytes = job->converter->WorkingBytes(size);
+    pool->Add(std::move(job), workingBytes, false);
+}
+
+void Searcher::RunOnWorker(FileJob& job, int worker) {
+    WorkerState& state = workerStates[worker];
+    if (job.converter->NeedsApartment() && !state.apartment)
+        state.apartment = SUCCEEDED(InitializeComApartment());
+    try {
+        ConvertAndMatch(job, {regex.get(), state.ignoringCase.get(), targetRegex.get(),
+                              state.targetIgnoringCase.get()});
+    } catch (...) {
+        // Out of memory while the record was made: the file failed.
+        if (job.result) {
+            job.result->Release();
+            job.result = nullptr;
+        }
+        AddMatch(job, Match::Failure());
+    }
+}
+
+void Searcher::LeaveWorker(int worker) {
+    if (workerStates[worker].apartment)
+        UninitializeComApartment();
+}
+
+bool Searcher::YieldAfterFile() { return Parallel() && !pool->HasRoom(); }
+
+bool Searcher::Step() {
+    if (!Parallel())
+        return FileIterator::Step();
+    waitingForWorkers = false;
+    if (!stopping && IsStopRequested()) {
+        // Nothing reaches the sink any more; the files that run end theirs.
+        stopping = true;
+        walking = false;
+        EndWalk();
+        pool->Cancel();
+    }
+    if (stopping) {
+        std::vector<std::unique_ptr<FileJob>> dropped;
+        pool->TakeFinished(&dropped);
+        if (pool->IsEmpty())
+            return false;
+        waitingForWorkers = true;
+        return true;
+    }
+    bool progressed = Deliver();
+    if (walking && pool->HasRoom()) {
+        walking = FileIterator::Step();
+        progressed = true;
+    }
+    progressed = Deliver() || progressed;
+    if (!walking && pool->IsEmpty())
+        return false;
+    waitingForWorkers = !progressed;
+    return true;
+}
+
+bool Searcher::Deliver() {
+    std::vector<std::unique_ptr<FileJob>> done;
+    pool->TakeFinished(&done);
+    for (auto& job : done) {
+        if (IsStopRequested())
+            break;  // the rest are dropped with the vector
+        request->filesSearched += 1;
+        if (job->result)
+            request->sink->AddResult(job->result);
+    }
+    return !done.empty();
+}
+
+void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
+    const SearchRequest& r = *job.request;
     HGLOBAL block = nullptr;
     size_t foldedLength = DocConverter::kNotFolded;
     if (job.converter) {
         try {
             job.converter->SetCodePage(0);
-            job.converter->SetWantSegments(BySegments() || request->keepSegments);
-            block = job.converter->ConvertForSearch(job.systemPath.c_str(), *request, &foldedLength);
+            job.converter->SetWantSegments(BySegments(r) || r.keepSegments);
+            block = job.converter->ConvertForSearch(job.systemPath.c_str(), r, &foldedLength);
         } catch (...) {
             block = nullptr;
         }
@@ -170,7 +302,7 @@ void Searcher::ConvertAndMatch(FileJob& job) {
     if (foldedLength != DocConverter::kNotFolded && foldedLength < capacity) {
         length = foldedLength;  // folded as it was written, up to its first NUL
     } else {
-        if (request->wholeWords) {
+        if (r.wholeWords) {
             FindSurrogates(text.Get(), FindNul(text.Get(), capacity), &job.astralUnits);
         }
         length = FoldTextToNul(text.Get(), capacity);
@@ -181,12 +313,12 @@ void Searcher::ConvertAndMatch(FileJob& job) {
     try {
         if (job.converter->Segments().empty()) {
             // Without segments a target condition holds nowhere: no row.
-            if (!request->targetText[0])
-                outcome = MatchText(job, regex.get(), ignoringCase.get());
-        } else if (BySegments() || request->keepSegments) {
-            outcome = MatchBySegments(job, *job.converter);
+            if (!r.targetText[0])
+                outcome = MatchText(job, matchers.regex, matchers.ignoringCase);
+        } else if (BySegments(r) || r.keepSegments) {
+            outcome = MatchBySegments(job, *job.converter, matchers);
         } else {
-            outcome = MatchText(job, regex.get(), ignoringCase.get());
+            outcome = MatchText(job, matchers.regex, matchers.ignoringCase);
         }
     } catch (...) {
         outcome = MatchOutcome::kAbandoned;
@@ -203,19 +335,20 @@ void Searcher::ConvertAndMatch(FileJob& job) {
         AddMatch(job, Match::Failure());
 }
 
-MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& converter) {
+MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& converter, const Matchers& matchers) {
+    const SearchRequest& r = *job.request;
     SegmentIndex index(converter.Segments(), job.textLength);
-    if (request->targetText[0]) {
+    if (r.targetText[0]) {
         std::vector<ShownSpan> conditionHits;
-        if (FindAllHits(job, request->targetText, targetRegex.get(), targetIgnoringCase.get(), &conditionHits) ==
+        if (FindAllHits(job, r.targetText, matchers.targetRegex, matchers.targetIgnoringCase, &conditionHits) ==
             MatchOutcome::kAbandoned)
             return MatchOutcome::kAbandoned;
-        index.SetCondition(conditionHits, request->notTarget != 0);
+        index.SetCondition(conditionHits, r.notTarget != 0);
     }
     job.segments = &index;
-    const MatchOutcome outcome = MatchText(job, regex.get(), ignoringCase.get());
+    const MatchOutcome outcome = MatchText(job, matchers.regex, matchers.ignoringCase);
     job.segments = nullptr;
-    if (request->keepSegments && job.result && job.result->status == kFileSearched) {
+    if (r.keepSegments && job.result && job.result->status == kFileSearched) {
         std::vector<ShownSpan> hits;
         hits.reserve(job.result->matches.size());
         for (const auto& m : job.result->matches)

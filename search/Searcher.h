@@ -1,9 +1,13 @@
 // Carries out one search at a time: the walk, and one job per matching file.
+// With workers the walk stays on the calling thread, files are converted and
+// matched on a pool of threads, and the sink hears of them on the calling
+// thread in the order the walk met them, exactly as without workers.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/SearchRecords.h"
 #include "search/FileIterator.h"
@@ -13,6 +17,7 @@ class ConverterList;
 class RegexMatcher;
 class CaseInsensitiveFinder;
 class DocConverter;
+class SearchPool;
 struct FileJob;
 struct SearchRequest;
 
@@ -37,21 +42,65 @@ public:
     // False when the request is refused; the walk has then not begun.
     bool StartSearch(SearchRequest* request, ConverterList* converters);
 
+    // Threads that convert and match files beside the walk (1 to
+    // kMaxThreads); 1, the default, searches on the calling thread alone.
+    // Takes effect at the next StartSearch.
+    void SetWorkers(int count);
+    int Workers() const { return workers; }
+
+    // One bounded piece of the search; false when it is over. With workers:
+    // hands the files that are done to the sink in walk order, then walks on
+    // while the pool has room. After a stop no file reaches the sink, and
+    // the search is over once no worker runs any more.
+    bool Step();
+    // The last Step could do nothing until a worker finishes a file: wait
+    // for WorkerEvent (or the user's input) before the next.
+    bool IsWaiting() const { return waitingForWorkers; }
+    HANDLE WorkerEvent() const;
+
 protected:
     bool OnEnterDirectory(const wchar_t* path) override;
     bool OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) override;
+    // With workers: the step ends once the pool is full.
+    bool YieldAfterFile() override;
 
 private:
+    // The prepared searches a job matches with.
+    struct Matchers {
+        const RegexMatcher* regex;
+        const CaseInsensitiveFinder* ignoringCase;
+        const RegexMatcher* targetRegex;
+        const CaseInsensitiveFinder* targetIgnoringCase;
+    };
+    // What each worker owns: the case-insensitive searches (they prepare
+    // their tables as they go) and its COM apartment. Touched only by its
+    // own worker, and by StartSearch while no job is held.
+    struct WorkerState {
+        std::unique_ptr<CaseInsensitiveFinder> ignoringCase;
+        std::unique_ptr<CaseInsensitiveFinder> targetIgnoringCase;
+        bool apartment = false;
+    };
+
     bool IsStopRequested() const;
-    void RunJob(FileJob& job);
-    void ConvertAndMatch(FileJob& job);
+    bool Parallel() const { return pool != nullptr && parallelSearch; }
+    void PreparePool();
+    // Fills the job of one file: its paths, converter and entry (no
+    // converter when the system cannot take the path: `systemPath` empty).
+    void FillJob(FileJob& job, const wchar_t* path, std::wstring systemPath, const WIN32_FIND_DATAW& entry);
+    void QueueFile(const wchar_t* path, std::wstring systemPath, const WIN32_FIND_DATAW& entry, bool empty);
+    void RunOnWorker(FileJob& job, int worker);
+    void LeaveWorker(int worker);
+    // Hands the files that are done to the sink, in walk order; false when
+    // none was.
+    bool Deliver();
+    void ConvertAndMatch(FileJob& job, const Matchers& matchers);
 
     SearchRequest* request = nullptr;
     ConverterList* converters = nullptr;
     int contextWidth = kContextWidth;
     // Bilingual files: which hits count, and the segments a row keeps.
-    MatchOutcome MatchBySegments(FileJob& job, const DocConverter& converter);
-    bool BySegments() const { return request->side != kSideBoth || request->targetText[0] != 0; }
+    MatchOutcome MatchBySegments(FileJob& job, const DocConverter& converter, const Matchers& matchers);
+    static bool BySegments(const SearchRequest& r) { return r.side != kSideBoth || r.targetText[0] != 0; }
     // Makes the case-insensitive finder or compiles the expression for
     // `text`; a bad expression is reported (message 2002) and refused.
     bool Prepare(const wchar_t* text, std::unique_ptr<RegexMatcher>* compiled,
@@ -63,4 +112,16 @@ private:
     std::unique_ptr<RegexMatcher> targetRegex;
     std::unique_ptr<CaseInsensitiveFinder> targetIgnoringCase;
     MessageHandler showMessage;
+
+    int workers = 1;
+    bool parallelSearch = false;  // this search runs on the pool
+    bool walking = false;         // the walk has files left to give
+    bool stopping = false;        // stopped: waiting for running workers
+    bool waitingForWorkers = false;
+    // The request as the workers read it: a copy made at the start, which
+    // nothing changes while the search runs (the counters stay in `request`,
+    // on the walking thread).
+    SearchRequest workerRequest{};
+    std::vector<WorkerState> workerStates;
+    std::unique_ptr<SearchPool> pool;  // last: its threads end before the rest goes
 };

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "resource.h"
+#include "base/ResourceText.h"
+#include "search/SearchPool.h"
 
 namespace {
 
@@ -45,6 +47,13 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         swprintf(number, 16, L"%u", data->maximumMatch);
         SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, number);
         CheckDlgButton(dialog, IDC_READ_UTF8, data->readUtf8 ? BST_CHECKED : BST_UNCHECKED);
+        // Item k is k threads; item 0 is "Automatic".
+        HWND threads = GetDlgItem(dialog, IDC_SEARCH_THREADS);
+        const std::wstring automatic = LoadResourceText(IDS_THREADS_AUTOMATIC);
+        SendMessageW(threads, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(automatic.c_str()));
+        for (int k = 1; k <= kMaxThreads; ++k)
+            SendMessageW(threads, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_wstring(k).c_str()));
+        SendMessageW(threads, CB_SETCURSEL, std::clamp(data->searchThreads, 0, kMaxThreads), 0);
         HWND editor = GetDlgItem(dialog, IDC_EDITOR);
         SendMessageW(editor, CB_LIMITTEXT, 259, 0);  // what the settings store keeps
         for (const std::wstring& choice : data->editorChoices)
@@ -60,6 +69,8 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
                                                                                               : 2;
             data->maximumMatch = ReadNumberField(dialog, IDC_MAXIMUM_MATCH);
             data->readUtf8 = IsDlgButtonChecked(dialog, IDC_READ_UTF8) == BST_CHECKED;
+            const LRESULT threads = SendDlgItemMessageW(dialog, IDC_SEARCH_THREADS, CB_GETCURSEL, 0, 0);
+            data->searchThreads = threads == CB_ERR ? 0 : static_cast<int>(threads);
             wchar_t editor[260] = {};
             GetDlgItemTextW(dialog, IDC_EDITOR, editor, 260);
             data->editor = editor;

@@ -16,6 +16,10 @@ public:
     // registry names no filter are remembered until the next search.
     int Accepts(const wchar_t* path) override;
     std::unique_ptr<DocConverter> Clone() const override;
+    // Filters are COM objects that expect a single-threaded apartment.
+    bool NeedsApartment() const override { return true; }
+    // What a filter keeps while it reads is its own affair: leave it room.
+    ULONGLONG WorkingBytes(ULONGLONG fileBytes) const override { return fileBytes * 8 + kBaseWorkingBytes; }
     void BeginSearch() override { noFilter.clear(); }
 
 private:

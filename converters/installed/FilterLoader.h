@@ -35,3 +35,7 @@ void SetBeforeFirstFilter(void (*setUp)());
 // COM library is loaded on first use: the console front end does not load
 // it (nor the user-interface library it depends on) in the other modes.
 HRESULT InitializeComApartment();
+
+// Ends what InitializeComApartment began on the calling thread (only after
+// it succeeded).
+void UninitializeComApartment();

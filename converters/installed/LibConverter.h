@@ -28,6 +28,8 @@ public:
     int Accepts(const wchar_t* path) override;
     HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override;
     std::unique_ptr<DocConverter> Clone() const override;
+    // The file, its RTF and the text from it.
+    ULONGLONG WorkingBytes(ULONGLONG fileBytes) const override { return fileBytes * 8 + kBaseWorkingBytes; }
 
     bool IsUsable() const { return module && initConverter && isFormatCorrect && foreignToRtf; }
 

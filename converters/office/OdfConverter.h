@@ -18,6 +18,8 @@ public:
     // .odt .ods .odp and the templates .ott .ots .otp, in any letter case.
     int Accepts(const wchar_t* path) override;
     std::unique_ptr<DocConverter> Clone() const override;
+    // A packed archive: its XML unpacks to many times the file's size.
+    ULONGLONG WorkingBytes(ULONGLONG fileBytes) const override { return fileBytes * 40 + kBaseWorkingBytes; }
 
     // The display name a style name stands for when it has none of its own:
     // "_20_" and the like are the characters they encode.

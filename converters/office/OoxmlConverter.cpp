@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "base/ThreadScratch.h"
 #include "base/SearchRecords.h"
 
 namespace {
@@ -229,7 +230,8 @@ void OoxmlConverter::Walk(const XmlNode* node, OfficeText& text) {
                     Emit(std::string_view(only->value(), only->value_size()), text);
                 continue;
             }
-            thread_local std::string piece;
+            thread_local std::string* pieceSlot = nullptr;
+            std::string& piece = ThreadScratch(pieceSlot);
             piece.clear();
             AppendData(child, &piece);
             if (!piece.empty())
@@ -355,7 +357,8 @@ bool OoxmlConverter::ConvertExcel(OfficePackage& package, OfficeText& text) {
                 if (c->type() != rapidxml::node_element || !LocalNameIs(c, "c"))
                     continue;
                 const auto type = AttributeOf(c, "t");
-                thread_local std::string value;
+                thread_local std::string* valueSlot = nullptr;
+                std::string& value = ThreadScratch(valueSlot);
                 value.clear();
                 if (type && SameName(*type, "inlineStr")) {
                     if (const XmlNode* is = ChildOf(c, "is")) {

@@ -23,6 +23,8 @@ public:
     // .potm .ppsx .ppsm, in any letter case.
     int Accepts(const wchar_t* path) override;
     std::unique_ptr<DocConverter> Clone() const override;
+    // A packed archive: its XML unpacks to many times the file's size.
+    ULONGLONG WorkingBytes(ULONGLONG fileBytes) const override { return fileBytes * 40 + kBaseWorkingBytes; }
 
     static Kind KindOf(const wchar_t* path);
 

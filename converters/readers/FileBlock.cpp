@@ -29,8 +29,8 @@ bool OpenForReading(const wchar_t* path, ScopedKernelHandle* file, unsigned long
 
 }  // namespace
 
-unsigned long long& BytesReadOnThisThread() {
-    thread_local unsigned long long bytes = 0;
+std::atomic<unsigned long long>& BytesReadInProcess() {
+    static std::atomic<unsigned long long> bytes{0};
     return bytes;
 }
 
@@ -48,7 +48,7 @@ bool ReadExactly(HANDLE file, void* buffer, unsigned long long bytes) {
             return false;
         }
         done += got;
-        BytesReadOnThisThread() += got;
+        BytesReadInProcess() += got;
     }
     return true;
 }
@@ -80,8 +80,7 @@ bool ReadFileIntoBuffer(const wchar_t* path, std::vector<char>* buffer, size_t* 
 }
 
 void ReleaseLargeBuffer(std::vector<char>* buffer) {
-    if (buffer->capacity() > kKeptBufferBytes)
-        std::vector<char>().swap(*buffer);
+    ReleaseIfLarge(*buffer);
 }
 
 HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size) {

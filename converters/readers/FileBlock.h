@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <vector>
 
@@ -10,9 +11,10 @@
 // ERROR_HANDLE_EOF when the file ends first (it shrank while it was read).
 bool ReadExactly(HANDLE file, void* buffer, unsigned long long bytes);
 
-// Bytes that the converters of this thread have read from files, for the
-// console's --stats; every read of file contents adds to it.
-unsigned long long& BytesReadOnThisThread();
+// Bytes that the converters of every thread have read from files, for the
+// console's --stats; every read of file contents adds to it (atomically: a
+// search's workers read at once).
+std::atomic<unsigned long long>& BytesReadInProcess();
 
 // Opens `path` for reading (existing file, no sharing) and reads its n bytes
 // into a new movable block of 2n + 2 bytes, room for the file read as UTF-16
@@ -28,7 +30,6 @@ HGLOBAL ReadFileIntoBlock(const wchar_t* path, size_t* size);
 // buffer spares a fresh allocation, and its page faults, for every file.
 bool ReadFileIntoBuffer(const wchar_t* path, std::vector<char>* buffer, size_t* size);
 
-// A reused read buffer is kept between files up to this size; a larger one
-// goes back to the system after its file.
-constexpr size_t kKeptBufferBytes = 64u << 20;
+// A reused read buffer is kept between files up to KeptBufferBytes; a
+// larger one goes back to the system after its file.
 void ReleaseLargeBuffer(std::vector<char>* buffer);

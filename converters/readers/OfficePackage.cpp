@@ -5,6 +5,7 @@
 #include <new>
 #include <rapidxml/rapidxml.hpp>
 
+#include "base/ThreadScratch.h"
 #include "base/TextScan.h"
 #include "base/TextBlock.h"
 #include "converters/readers/Utf8Text.h"
@@ -199,8 +200,8 @@ bool RelationshipIs(const Relationship& relationship, std::string_view kind) {
 namespace {
 
 std::string& OfficeTextBuffer() {
-    thread_local std::string buffer;
-    return buffer;
+    thread_local std::string* bufferSlot = nullptr;
+    return ThreadScratch(bufferSlot);
 }
 
 }  // namespace
@@ -209,8 +210,7 @@ OfficeText::OfficeText(Buffer buffer) : out(buffer == Buffer::kThread ? OfficeTe
 
 OfficeText::~OfficeText() {
     // A buffer grown for a very large document goes back after it.
-    if (out.capacity() > (64u << 20))
-        std::string().swap(out);
+    ReleaseIfLarge(out);
 }
 
 void OfficeText::Append(std::string_view text) {

@@ -12,6 +12,8 @@
 #include <new>
 #include <string>
 
+#include "base/ThreadScratch.h"
+#include "base/TextBlock.h"
 #include "base/ShellPath.h"
 
 namespace {
@@ -41,20 +43,18 @@ bool Fits(uint64_t offset, uint64_t count, uint64_t size) {
 // size (deflated XML rarely grows more), never more than the size it claims.
 constexpr uint64_t kFirstInflateRatio = 16;
 constexpr uint64_t kFirstInflateExtra = 64 * 1024;
-// The largest buffer kept for the next entry.
-constexpr size_t kMaxSpareBytes = 64u << 20;
 
 // Inflated entries reuse the memory of the last one: fresh pages for every
 // archive cost more than the copy they hold.
 std::vector<uint8_t>& SpareEntryBuffer() {
-    thread_local std::vector<uint8_t> spare;
-    return spare;
+    thread_local std::vector<uint8_t>* spareSlot = nullptr;
+    return ThreadScratch(spareSlot);
 }
 
 ZipEntryData::~ZipEntryData() {
     // A large entry's memory goes back to the system; only a bounded spare stays.
     std::vector<uint8_t>& spare = SpareEntryBuffer();
-    if (data.capacity() > spare.capacity() && data.capacity() <= kMaxSpareBytes)
+    if (data.capacity() > spare.capacity() && data.capacity() <= KeptBufferBytes())
         spare.swap(data);
 }
 
@@ -116,7 +116,7 @@ bool ZipReader::ReadAt(uint64_t offset, void* buffer, uint32_t count) const {
         if (!ReadFile(file.Get(), out + done, count - done, &got, nullptr) || got == 0)
             return false;
         done += got;
-        BytesReadOnThisThread() += got;
+        BytesReadInProcess() += got;
     }
     return true;
 }
@@ -275,7 +275,12 @@ bool ZipReader::ReadEntry(int index, ZipEntryData* out) {
         return true;
     }
     // The compressed bytes go into a buffer that the thread keeps.
-    thread_local std::vector<uint8_t> compressed;
+    thread_local std::vector<uint8_t>* compressedSlot = nullptr;
+    std::vector<uint8_t>& compressed = ThreadScratch(compressedSlot);
+    struct ReleaseAfterEntry {
+        std::vector<uint8_t>& compressed;
+        ~ReleaseAfterEntry() { ReleaseIfLarge(compressed); }
+    } release{compressed};
     if (compressed.size() < compressedSize)
         compressed.resize(compressedSize);
     if (compressedSize && !ReadAt(dataStart, compressed.data(), compressedSize))

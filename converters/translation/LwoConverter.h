@@ -13,6 +13,8 @@ public:
     // At least four characters, the last three "lwo" in any case.
     int Accepts(const wchar_t* path) override;
     std::unique_ptr<DocConverter> Clone() const override;
+    // A packed archive: its XML unpacks to many times the file's size.
+    ULONGLONG WorkingBytes(ULONGLONG fileBytes) const override { return fileBytes * 40 + kBaseWorkingBytes; }
 
 private:
     // Texts gathered in UTF-8 and converted once; codes in byte-wise order.

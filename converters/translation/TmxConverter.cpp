@@ -10,6 +10,8 @@
 #include "converters/readers/FileBlock.h"
 #include "converters/readers/OfficePackage.h"
 #include "converters/readers/Utf8Text.h"
+#include "base/ThreadScratch.h"
+#include "base/TextBlock.h"
 #include "base/SearchRecords.h"
 
 #if defined(__SSE2__)
@@ -266,15 +268,18 @@ HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         start = end + 1;
     }
 
-    thread_local std::vector<char> buffer;
-    thread_local std::string wide;  // a UTF-16 document in UTF-8
+    thread_local std::vector<char>* bufferSlot = nullptr;
+    thread_local std::string* wideSlot = nullptr;
+    std::vector<char>& buffer = ThreadScratch(bufferSlot);
+    std::string& wide = ThreadScratch(wideSlot);  // a UTF-16 document in UTF-8
     struct ReleaseAfterFile {
+        std::vector<char>& buffer;
+        std::string& wide;
         ~ReleaseAfterFile() {
             ReleaseLargeBuffer(&buffer);
-            if (wide.capacity() > kKeptBufferBytes)
-                std::string().swap(wide);
+            ReleaseIfLarge(wide);
         }
-    } release;
+    } release{buffer, wide};
     size_t size = 0;
     if (!ReadFileIntoBuffer(path, &buffer, &size))
         return nullptr;

@@ -17,6 +17,8 @@ public:
     // At least four characters, the last three "tmx" in any case.
     int Accepts(const wchar_t* path) override;
     std::unique_ptr<DocConverter> Clone() const override;
+    // The parsed document's nodes come on top of the text.
+    ULONGLONG WorkingBytes(ULONGLONG fileBytes) const override { return fileBytes * 8 + kBaseWorkingBytes; }
 
 private:
     bool IsIgnored(const XmlNode* element) const;

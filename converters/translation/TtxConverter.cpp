@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <rapidxml/rapidxml.hpp>
 
+#include "base/ThreadScratch.h"
+#include "base/TextBlock.h"
 #include "base/FoldText.h"
 #include "base/ResourceText.h"
 #include "base/ScopedHandle.h"
@@ -95,17 +97,19 @@ HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         const size_t length = FindNul(text, blockUnits - start);
 
         // The UTF-8 copy and the output reuse the thread's buffers.
-        thread_local std::string utf8;
-        thread_local std::string output;
+        thread_local std::string* utf8Slot = nullptr;
+        thread_local std::string* outputSlot = nullptr;
+        std::string& utf8 = ThreadScratch(utf8Slot);
+        std::string& output = ThreadScratch(outputSlot);
         // Buffers grown for a very large file go back after it.
         struct ReleaseAfterFile {
+            std::string& utf8;
+            std::string& output;
             ~ReleaseAfterFile() {
-                if (utf8.capacity() > kKeptBufferBytes)
-                    std::string().swap(utf8);
-                if (output.capacity() > kKeptBufferBytes)
-                    std::string().swap(output);
+                ReleaseIfLarge(utf8);
+                ReleaseIfLarge(output);
             }
-        } release;
+        } release{utf8, output};
         Utf16ToUtf8(text, length, &utf8);
         output.clear();
         segments.clear();

@@ -15,6 +15,8 @@ public:
     // The last three characters are "ttx" in any case; no dot is required.
     int Accepts(const wchar_t* path) override;
     std::unique_ptr<DocConverter> Clone() const override;
+    // The parsed document's nodes come on top of the text.
+    ULONGLONG WorkingBytes(ULONGLONG fileBytes) const override { return fileBytes * 8 + kBaseWorkingBytes; }
 
     const std::string& SourceLanguage() const { return sourceLanguage; }
 

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <rapidxml/rapidxml.hpp>
 
+#include "base/ThreadScratch.h"
+#include "base/TextBlock.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
 #include "base/TextScan.h"
@@ -33,7 +35,8 @@ std::unique_ptr<DocConverter> XliffConverter::Clone() const {
 }
 
 HGLOBAL XliffConverter::Convert(const wchar_t* path, const SearchRequest& request) {
-    thread_local std::vector<char> buffer;
+    thread_local std::vector<char>* bufferSlot = nullptr;
+    std::vector<char>& buffer = ThreadScratch(bufferSlot);
     size_t size = 0;
     if (!ReadFileIntoBuffer(path, &buffer, &size)) {
         ReleaseLargeBuffer(&buffer);
@@ -255,8 +258,10 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
     // The run lists reuse the thread's buffers: a clone lives for one file
     // only, and growing fresh lists for every file costs more than the
     // gathering itself.
-    thread_local std::vector<TextRun> sourceBuffer;
-    thread_local std::vector<TextRun> targetBuffer;
+    thread_local std::vector<TextRun>* sourceSlot = nullptr;
+    thread_local std::vector<TextRun>* targetSlot = nullptr;
+    std::vector<TextRun>& sourceBuffer = ThreadScratch(sourceSlot);
+    std::vector<TextRun>& targetBuffer = ThreadScratch(targetSlot);
     sourceRuns.runs.swap(sourceBuffer);
     targetRuns.runs.swap(targetBuffer);
     sourceRuns.runs.clear();
@@ -302,6 +307,8 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
     }
     sourceRuns.runs.swap(sourceBuffer);
     targetRuns.runs.swap(targetBuffer);
+    ReleaseIfLarge(sourceBuffer);
+    ReleaseIfLarge(targetBuffer);
     if (!written && result) {
         FreeTextBlock(result);
         result = nullptr;

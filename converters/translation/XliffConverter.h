@@ -17,6 +17,8 @@ public:
     // last five are "xliff" (and at least six), in any case.
     int Accepts(const wchar_t* path) override;
     std::unique_ptr<DocConverter> Clone() const override;
+    // The parsed document's nodes come on top of the text.
+    ULONGLONG WorkingBytes(ULONGLONG fileBytes) const override { return fileBytes * 8 + kBaseWorkingBytes; }
 
     // Converts a block holding an XLIFF document's bytes (read as UTF-8
     // whatever the document declares) into a text block; null on failure.

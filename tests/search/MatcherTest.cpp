@@ -53,8 +53,10 @@ protected:
     }
 
     void TearDown() override {
-        if (job && job->result)
+        if (job && job->result) {
             job->result->Release();
+            job->result = nullptr;
+        }
     }
 
     SearchRequest request;
