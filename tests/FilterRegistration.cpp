@@ -71,6 +71,15 @@ void UnregisterTestFilterFor(const wchar_t* extension) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(L"Software\\Classes\\") + extension).c_str());
 }
 
+long TestFilterForeignCalls() {
+    HMODULE module = GetModuleHandleW(L"mirlock-test-filter.dll");
+    if (!module)
+        return -1;
+    using CountFn = long (*)();
+    auto count = reinterpret_cast<CountFn>(reinterpret_cast<void*>(GetProcAddress(module, "TestFilterForeignCalls")));
+    return count ? count() : -1;
+}
+
 long TestFilterLiveObjects() {
     HMODULE module = GetModuleHandleW(L"mirlock-test-filter.dll");
     if (!module)

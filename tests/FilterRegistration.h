@@ -20,3 +20,6 @@ void UnregisterTestFilterFor(const wchar_t* extension);
 
 // Objects of the filter DLL alive in this process (-1: the DLL is not loaded).
 long TestFilterLiveObjects();
+// Calls that a filter had from a thread other than the one that made it
+// (-1: the DLL is not loaded).
+long TestFilterForeignCalls();

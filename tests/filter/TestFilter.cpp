@@ -12,7 +12,11 @@
 //   THROW                      GetChunk throws a C++ exception
 //   CRASH                      GetChunk ends the process at once (exit code 99),
 //                              as a crash would: nothing is flushed
-// TestFilterLiveObjects() tells how many objects of the DLL are alive.
+//   APARTMENT                  a text chunk (EOP) "apartment sta|mta|none thread N":
+//                              the calling thread's COM apartment and identifier
+// TestFilterLiveObjects() tells how many objects of the DLL are alive;
+// TestFilterForeignCalls() how many calls a filter had from a thread other
+// than the one that made it.
 #include <windows.h>
 #include <filter.h>
 #include <filterr.h>
@@ -28,6 +32,7 @@
 namespace {
 
 std::atomic<long> liveObjects{0};
+std::atomic<long> foreignCalls{0};
 
 const IID kIidFilter = {0x89BCB740, 0x6119, 0x101A, {0xBC, 0xB7, 0x00, 0xDD, 0x01, 0x06, 0x55, 0xAF}};
 
@@ -90,6 +95,7 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override {
+        CountForeign();
         const ULONG left = --references;
         if (left == 0)
             delete this;
@@ -148,6 +154,7 @@ public:
         return failInit ? E_FAIL : S_OK;
     }
     SCODE STDMETHODCALLTYPE GetChunk(STAT_CHUNK* stat) override {
+        CountForeign();
         if (next >= chunks.size())
             return FILTER_E_END_OF_CHUNKS;
         current = &chunks[next++];
@@ -163,6 +170,14 @@ public:
             throw std::runtime_error("a filter that throws");
         if (current->kind == "CRASH")
             TerminateProcess(GetCurrentProcess(), 99);
+        if (current->kind == "APARTMENT") {
+            APTTYPE type{};
+            APTTYPEQUALIFIER qualifier{};
+            const HRESULT hr = CoGetApartmentType(&type, &qualifier);
+            const wchar_t* name = FAILED(hr) ? L"none" : type == APTTYPE_STA || type == APTTYPE_MAINSTA ? L"sta" : L"mta";
+            current->text = std::wstring(L"apartment ") + name + L" thread " + std::to_wstring(GetCurrentThreadId());
+            current->breakType = CHUNK_EOP;
+        }
         *stat = STAT_CHUNK{};
         stat->idChunk = static_cast<ULONG>(next);
         stat->breakType = current->breakType;
@@ -170,6 +185,7 @@ public:
         return S_OK;
     }
     SCODE STDMETHODCALLTYPE GetText(ULONG* count, WCHAR* buffer) override {
+        CountForeign();
         if (!current || current->kind == "VALUE")
             return FILTER_E_NO_TEXT;
         if (current->kind == "FAILTEXT" && ++textCalls > 1)
@@ -188,6 +204,12 @@ public:
     SCODE STDMETHODCALLTYPE BindRegion(FILTERREGION, REFIID, void**) override { return E_NOTIMPL; }
 
 private:
+    void CountForeign() const {
+        if (GetCurrentThreadId() != owner)
+            ++foreignCalls;
+    }
+
+    const DWORD owner = GetCurrentThreadId();
     std::atomic<ULONG> references{1};
     std::vector<Chunk> chunks;
     size_t next = 0;
@@ -252,3 +274,5 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID id, REFIID iid, voi
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
 
 extern "C" long TestFilterLiveObjects() { return liveObjects.load(); }
+
+extern "C" long TestFilterForeignCalls() { return foreignCalls.load(); }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 
 #include <stdexcept>
@@ -31,6 +32,14 @@ protected:
     }
 };
 
+// Steps a started search to its end, waiting for its workers when it must.
+void StepToEnd(Searcher& searcher, int limit = 100000) {
+    for (int steps = 0; searcher.Step() && steps < limit; ++steps) {
+        if (searcher.IsWaiting())
+            WaitForSingleObject(searcher.WorkerEvent(), 1000);
+    }
+}
+
 // Throws on files named "throw*", else reads text like the plain-text converter.
 class ThrowingConverter : public TxtConverter {
 public:
@@ -45,7 +54,7 @@ public:
         copy->converts = converts;
         return copy;
     }
-    int* converts = nullptr;
+    std::atomic<int>* converts = nullptr;  // converted on workers too
 };
 
 class SearcherTest : public testing::Test {
@@ -59,8 +68,11 @@ protected:
         if (!searcher.StartSearch(&request, &converters))
             return -1;
         int steps = 0;
-        while (searcher.Step())
+        while (searcher.Step()) {
             ++steps;
+            if (searcher.IsWaiting())
+                WaitForSingleObject(searcher.WorkerEvent(), 1000);
+        }
         sink.SetSearching(0);
         return steps;
     }
@@ -217,21 +229,23 @@ TEST_F(SearcherTest, AStopAtAnyPointKeepsTheRowsBeforeItAndNoneAfter) {
     {
         Searcher searcher;
         ASSERT_TRUE(searcher.StartSearch(&whole, &converters));
-        while (searcher.Step()) {
-        }
+        StepToEnd(searcher);
     }
     const std::vector<std::wstring> allRows = full.Names();
     ASSERT_GT(allRows.size(), 10u);
+    // With workers the walk runs ahead of the rows: the calls come in
+    // another order, but a stop at any of them keeps the same promise.
+    for (int workers : {1, 2, 3, 8})
     for (int k = 1; k <= full.callsSeen; ++k) {
         SearchRequest stopped = MakeRequest(L"x", dir.Path(), nullptr);
         StopAtCallSink sink(&stopped);
         stopped.sink = &sink;
         sink.stopAtCall = k;
         Searcher searcher;
+        searcher.SetWorkers(workers);
         ASSERT_TRUE(searcher.StartSearch(&stopped, &converters));
-        int steps = 0;
-        while (searcher.Step() && ++steps < 10000) {
-        }
+        StepToEnd(searcher, 10000);
+        SCOPED_TRACE(testing::Message() << workers << " workers");
         const std::vector<std::wstring> rows = sink.Names();
         // Exactly the rows taken before the stop, in the order of the whole search.
         ASSERT_LE(rows.size(), allRows.size()) << "stop at call " << k;
@@ -243,6 +257,9 @@ TEST_F(SearcherTest, AStopAtAnyPointKeepsTheRowsBeforeItAndNoneAfter) {
             matches += static_cast<int>(r->matches.size());
         EXPECT_EQ(stopped.matchCount, matches) << "stop at call " << k;
         EXPECT_LE(sink.callsSeen, k + 1) << "the engine went on after the stop (call " << k << ")";
+        // The summary counts the files whose rows were shown, and no more
+        // than the files it met (a file without a hit shows no row).
+        EXPECT_GE(stopped.filesSearched, static_cast<int>(rows.size())) << "stop at call " << k;
     }
 }
 
@@ -257,13 +274,17 @@ protected:
 };
 
 TEST_F(SearcherTest, AFileThatVanishesBeforeItIsReadIsAFailedFile) {
-    dir.WriteFile(L"vanish.txt", "needle");
-    dir.WriteFile(L"stays.txt", "needle");
-    request = MakeRequest(L"needle", dir.Path(), &sink);
-    VanishingSearcher searcher;
-    RunToEnd(searcher);
-    const std::vector<std::wstring> results = SortedResults();
-    EXPECT_EQ(results, (std::vector<std::wstring>{L"stays.txt 0 1", L"vanish.txt -1 1"}));
+    for (int workers : {1, 3}) {
+        dir.WriteFile(L"vanish.txt", "needle");
+        dir.WriteFile(L"stays.txt", "needle");
+        sink.calls.clear();
+        request = MakeRequest(L"needle", dir.Path(), &sink);
+        VanishingSearcher searcher;
+        searcher.SetWorkers(workers);
+        RunToEnd(searcher);
+        const std::vector<std::wstring> results = SortedResults();
+        EXPECT_EQ(results, (std::vector<std::wstring>{L"stays.txt 0 1", L"vanish.txt -1 1"})) << workers;
+    }
 }
 
 TEST_F(SearcherTest, BadRegexShowsMessageAndReadsNoFile) {
@@ -298,7 +319,7 @@ TEST_F(SearcherTest, EmptySearchTextListsFilesWithoutReadingThem) {
     dir.WriteFile(L"s\\c.txt", "x");
     request = MakeRequest(L"", dir.Path(), &sink);
     wcscpy(request.fileNameSpec, L"");  // empty means *.*
-    int converts = 0;
+    std::atomic<int> converts{0};
     ConverterList list;
     auto throwing = std::make_unique<ThrowingConverter>();
     throwing->converts = &converts;
@@ -307,7 +328,7 @@ TEST_F(SearcherTest, EmptySearchTextListsFilesWithoutReadingThem) {
     ASSERT_TRUE(searcher.StartSearch(&request, &list));
     while (searcher.Step()) {
     }
-    EXPECT_EQ(converts, 0);
+    EXPECT_EQ(converts.load(), 0);
     ASSERT_EQ(sink.results.size(), 3u);
     for (FileResult* r : sink.results) {
         EXPECT_EQ(r->status, kFileListed);
@@ -323,24 +344,28 @@ TEST_F(SearcherTest, FailedConversionsAreRecordedAndTheSearchGoesOn) {
     dir.WriteFile(L"b_fine.txt", "needle");
     dir.WriteFile(L"throw.txt", "needle");
     dir.WriteFile(L"z_fine.txt", "needle needle");
-    int converts = 0;
+    for (int workers : {1, 2}) {
+    SCOPED_TRACE(testing::Message() << workers << " workers");
+    sink.calls.clear();
+    std::atomic<int> converts{0};
     ConverterList list;
     auto throwing = std::make_unique<ThrowingConverter>();
     throwing->converts = &converts;
     list.Append(std::move(throwing));
     request = MakeRequest(L"needle", dir.Path(), &sink);
     Searcher searcher;
+    searcher.SetWorkers(workers);
     ASSERT_TRUE(searcher.StartSearch(&request, &list));
-    while (searcher.Step()) {
-    }
+    StepToEnd(searcher);
     const std::vector<std::wstring> results = SortedResults();
     EXPECT_EQ(results, (std::vector<std::wstring>{L"b_fine.txt 0 1", L"throw.txt -1 1", L"z_fine.txt 0 2"}));
-    EXPECT_EQ(converts, 3);
+    EXPECT_EQ(converts.load(), 3);
     // The failed file is counted apart: neither a matched file nor a match.
     EXPECT_EQ(request.filesSearched, 4);
     EXPECT_EQ(request.filesMatched, 2);
     EXPECT_EQ(request.matchCount, 3);
     EXPECT_EQ(request.filesFailed, 1);
+    }
 }
 
 TEST_F(SearcherTest, TextEndsAtFirstNulAndAstralCharactersFoldToSpaces) {
