@@ -147,11 +147,12 @@ TEST_F(CliTest, ContentFiltersInTheDefaultMode) {
 
 TEST_F(CliTest, RowsFoundBeforeACrashAreOut) {
     // A filter that kills the process: the rows of the files done before it
-    // have left the program already.
+    // have left the program already. (With workers a file after it may be
+    // done first, and its row not yet out: one thread makes the order sure.)
     ASSERT_TRUE(RegisterTestFilter());
     tree.WriteFile(L"crash\\found.txt", "find me");
     tree.WriteFile(L"crash\\later\\boom.mtfb", "CRASH\n");
-    const RunResult r = RunCli({L"-q", L"find", tree.Path() + L"crash"});
+    const RunResult r = RunCli({L"-j", L"1", L"-q", L"find", tree.Path() + L"crash"});
     EXPECT_EQ(r.exitCode, 99u);
     EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "crash\\found.txt\t1"});
 }
@@ -294,6 +295,7 @@ TEST(CliOptions, DefaultsAndEveryFlag) {
     EXPECT_EQ(o.fileNameSpec, L"*.*");
     EXPECT_EQ(o.includeHidden, 1);
     EXPECT_EQ(o.wholeWords, 0);
+    EXPECT_EQ(o.threads, 0) << "one worker per logical processor unless asked";
     EXPECT_TRUE(o.readUtf8);
     ASSERT_TRUE(ParseCliOptions({L"--no-utf8", L"t", L"C:\\f"}, &o, &error));
     EXPECT_FALSE(o.readUtf8);
@@ -324,6 +326,18 @@ TEST(CliOptions, DefaultsAndEveryFlag) {
     EXPECT_FALSE(ParseCliOptions({L"--mode", L"word", L"a", L"b"}, &bad, &error));
     EXPECT_FALSE(ParseCliOptions({L"--dump-text"}, &bad, &error));
     EXPECT_FALSE(ParseCliOptions({L"-f"}, &bad, &error));
+    for (const auto& [count, value] : {std::pair{L"0", 0}, std::pair{L"1", 1}, std::pair{L"64", 64}}) {
+        CliOptions threads;
+        ASSERT_TRUE(ParseCliOptions({L"-j", count, L"a", L"b"}, &threads, &error)) << count;
+        EXPECT_EQ(threads.threads, value);
+        ASSERT_TRUE(ParseCliOptions({L"--threads", count, L"a", L"b"}, &threads, &error)) << count;
+        EXPECT_EQ(threads.threads, value);
+    }
+    for (const wchar_t* count : {L"-1", L"65", L"2x", L""}) {
+        CliOptions threads;
+        EXPECT_FALSE(ParseCliOptions({L"-j", count, L"a", L"b"}, &threads, &error)) << testing::PrintToString(count);
+        EXPECT_NE(error.find(L"--threads"), std::wstring::npos) << testing::PrintToString(error);
+    }
     // A count is a 32-bit number: nothing wraps into range, nothing trails it.
     for (const wchar_t* count : {L"4294967296", L"2147483648", L"-2147483649", L"99999999999999999999", L"12x", L""}) {
         CliOptions fresh;

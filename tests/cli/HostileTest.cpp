@@ -83,7 +83,10 @@ TEST(Hostile, EveryFileGivesItsRowInEveryMode) {
 
     const wchar_t* modes[] = {L"ifilter", L"office", L"text"};
     for (int m = 0; m < 3; ++m) {
-        const RunResult r = RunCli({L"--mode", modes[m], L"-q", L"--stats", L"needle", dir.Path()});
+        const RunResult r = RunCli({L"--mode", modes[m], L"-j", L"8", L"-q", L"--stats", L"needle", dir.Path()});
+        // Eight workers give what one thread gives, line for line.
+        const RunResult one = RunCli({L"--mode", modes[m], L"-j", L"1", L"-q", L"needle", dir.Path()});
+        EXPECT_EQ(r.out, one.out) << "mode " << Utf8(modes[m]);
         EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << "mode " << Utf8(modes[m]) << ": exit " << r.exitCode;
         std::map<std::string, std::string> rows;
         for (const std::string& line : Lines(r.out)) {
@@ -109,6 +112,33 @@ TEST(Hostile, EveryFileGivesItsRowInEveryMode) {
     stop = true;
     grower.join();
     CloseHandle(locked);
+}
+
+// A folder of files that each need hundreds of megabytes: the workers take
+// them one at a time (beside small ones), so their number does not multiply
+// the memory the search needs.
+TEST(Hostile, WorkersDoNotMultiplyTheMemoryOfHugeFiles) {
+    TempDir dir;
+    std::string huge(96u << 20, 'x');
+    for (size_t i = 4096; i < huge.size(); i += 4096)
+        huge[i] = '\n';
+    memcpy(&huge[huge.size() - 8], "needle\r\n", 8);
+    for (int i = 0; i < 4; ++i)
+        dir.WriteFile(L"huge" + std::to_wstring(i) + L".txt", huge);
+    huge = std::string();
+    for (int i = 0; i < 20; ++i)
+        dir.WriteFile(L"small" + std::to_wstring(i) + L".txt", "a needle");
+    auto peak = [](const RunResult& r) {
+        const size_t at = r.err.find("peak working set: ");
+        return at == std::string::npos ? 0.0 : std::stod(r.err.substr(at + 18)) / 1048576.0;
+    };
+    const RunResult one = RunCli({L"-j", L"1", L"-q", L"--stats", L"needle", dir.Path()});
+    const RunResult eight = RunCli({L"-j", L"8", L"-q", L"--stats", L"needle", dir.Path()});
+    ASSERT_EQ(Lines(one.out).size(), 24u) << one.err;
+    EXPECT_EQ(eight.out, one.out);
+    ASSERT_GT(peak(one), 96.0) << one.err;
+    EXPECT_LE(peak(eight), peak(one) + 256.0) << "MiB with one thread: " << peak(one);
+    printf("peak working set: %.0f MiB with one thread, %.0f MiB with eight workers\n", peak(one), peak(eight));
 }
 
 }  // namespace
