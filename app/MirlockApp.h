@@ -81,6 +81,7 @@ public:
     const SearchRequest& Request() const { return request; }
     bool IsSearching() const { return searching != 0; }
     ConverterList& Converters() { return converters; }
+    int SearchWorkers() const { return searcher.Workers(); }
 
 private:
     void RunOptions();

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 
@@ -57,6 +58,21 @@ size_t HeapBytes() {
     return bytes;
 }
 
+unsigned CountThreads() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    unsigned count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
 }  // namespace
 
 ProcessUsage MeasureProcessUsage() {
@@ -68,6 +84,7 @@ ProcessUsage MeasureProcessUsage() {
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
     usage.workingSet = memory.WorkingSetSize;
     usage.heapBytes = HeapBytes();
+    usage.threads = CountThreads();
     usage.handles = CountHandles();
     return usage;
 }

@@ -8,6 +8,7 @@ struct ProcessUsage {
     unsigned handles;     // kernel handles the system knows for this process
     unsigned gdiObjects;  // GDI objects alive in the process
     unsigned windows;     // windows of this thread, children included
+    unsigned threads;     // threads of this process
     size_t heapBytes;     // busy blocks of every heap of the process
     size_t workingSet;
 };

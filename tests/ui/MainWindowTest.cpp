@@ -331,6 +331,10 @@ TEST_F(MainWindowTest, StopWhileSearching) {
         for (int f = 0; f < 20; ++f)
             files.WriteFile(L"d" + std::to_wstring(d) + L"\\f" + std::to_wstring(f) + L".txt", "hit");
     }
+    // On one thread, and with workers that run ahead of the rows.
+    for (DWORD threads : {1, 4}) {
+    SCOPED_TRACE(testing::Message() << threads << " threads");
+    registry.WriteInt(L"SearchThreads", threads);
     AppHarness ui;
     ASSERT_TRUE(ui.Start(WithoutSlash(files.Path()).c_str()));
     ui.SetText(IDC_SEARCH_TEXT, L"hit");
@@ -379,6 +383,8 @@ TEST_F(MainWindowTest, StopWhileSearching) {
     ASSERT_TRUE(ui.Search());
     EXPECT_EQ(ui.List().RowCount(), 400);
     EXPECT_EQ(ui.StatusText(), L"Found 400 matches.");
+    EXPECT_EQ(ui.App().SearchWorkers(), static_cast<int>(threads));
+    }
 }
 
 TEST_F(MainWindowTest, BadInputKeepsThePanelUsable) {
@@ -591,6 +597,12 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
             GetWindowTextW(c, text, 128);
             EXPECT_EQ(wcsstr(text, L"no configurable"), nullptr);
         }
+        // Search threads: "Automatic" first, then 1 to 64.
+        HWND threads = GetDlgItem(dialog, IDC_SEARCH_THREADS);
+        EXPECT_EQ(SendMessageW(threads, CB_GETCOUNT, 0, 0), 65);
+        EXPECT_EQ(SendMessageW(threads, CB_GETCURSEL, 0, 0), 0);
+        EXPECT_EQ(ui.Text(threads), L"Automatic");
+        SendMessageW(threads, CB_SETCURSEL, 3, 0);
         CheckRadioButton(dialog, IDC_MODE_OFFICE, IDC_MODE_TEXT, IDC_MODE_OFFICE);
         SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, L"50");
         SendMessageW(GetDlgItem(dialog, IDC_READ_UTF8), BM_CLICK, 0, 0);
@@ -603,6 +615,8 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
     EXPECT_EQ(ui.App().Converters().Mode(), 1);
     EXPECT_EQ(registry.ReadInt(L"ConverterSet"), 1u);
     EXPECT_EQ(registry.ReadInt(L"MaximumMatch"), 50u);
+    EXPECT_EQ(registry.ReadInt(L"SearchThreads"), 3u);
+    EXPECT_EQ(ui.App().SearchWorkers(), 3);
     // Reopened, it shows what was stored.
     WhenDialogOpens(L"Options", [&](HWND dialog) {
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_MODE_OFFICE), BST_CHECKED);
@@ -610,6 +624,7 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
         GetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, number, 32);
         EXPECT_STREQ(number, L"50");
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_READ_UTF8), BST_UNCHECKED);
+        EXPECT_EQ(ui.Text(GetDlgItem(dialog, IDC_SEARCH_THREADS)), L"3");
         SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     });
     ui.Command(IDM_OPTIONS);

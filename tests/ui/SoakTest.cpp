@@ -1,6 +1,7 @@
-// Long use of one window: searches over every kind of file, some stopped
-// half-way, context switches and sorts; what the process holds comes back to
-// its level after the first search. MIRLOCK_SOAK sets the number of searches
+// Long use of one window: searches over every kind of file with four
+// workers, some stopped half-way, context switches and sorts; what the
+// process holds (threads included) comes back to its level after the first
+// search. MIRLOCK_SOAK sets the number of searches
 // (the default keeps ./test quick; the runs use 200).
 #include <gtest/gtest.h>
 
@@ -30,6 +31,7 @@ TEST(WindowSoak, SearchesStopsSortsAndContextSwitchesHoldNothing) {
     const int searches = soak && atoi(soak) > 0 ? atoi(soak) : 6;
     ASSERT_TRUE(RegisterTestFilter());
     RegistrySandbox registry;
+    registry.WriteInt(L"SearchThreads", 4);
     TempDir files;
     for (int d = 0; d < 6; ++d) {
         const std::wstring folder = L"d" + std::to_wstring(d) + L"\\";
@@ -87,6 +89,7 @@ TEST(WindowSoak, SearchesStopsSortsAndContextSwitchesHoldNothing) {
         most.handles = std::max(most.handles, last.handles);
         most.gdiObjects = std::max(most.gdiObjects, last.gdiObjects);
         most.windows = std::max(most.windows, last.windows);
+        most.threads = std::max(most.threads, last.threads);
         most.heapBytes = std::max(most.heapBytes, last.heapBytes);
     }
     ASSERT_GT(level.gdiObjects, 0u) << "GDI objects are counted";
@@ -94,12 +97,17 @@ TEST(WindowSoak, SearchesStopsSortsAndContextSwitchesHoldNothing) {
     EXPECT_LE(last.handles, level.handles);
     EXPECT_LE(last.gdiObjects, level.gdiObjects);
     EXPECT_LE(last.windows, level.windows);
+    ASSERT_GT(level.threads, 4u) << "the workers are counted";
+    EXPECT_LE(last.threads, level.threads);
+    EXPECT_LE(most.threads, level.threads + 1) << "a search started threads of its own";
     EXPECT_LT(static_cast<long long>(last.heapBytes) - static_cast<long long>(level.heapBytes), 512 << 10);
     if (soak)
         printf("%d searches (%d rows each when whole): handles %u -> %u (most %u), GDI %u -> %u (most %u), "
-               "windows %u -> %u, heap %.2f -> %.2f MB (most %.2f), working set %.1f -> %.1f MB\n",
+               "windows %u -> %u, threads %u -> %u (most %u), heap %.2f -> %.2f MB (most %.2f), "
+               "working set %.1f -> %.1f MB\n",
                searches, fullRows, level.handles, last.handles, most.handles, level.gdiObjects, last.gdiObjects,
-               most.gdiObjects, level.windows, last.windows, level.heapBytes / 1e6, last.heapBytes / 1e6,
+               most.gdiObjects, level.windows, last.windows, level.threads, last.threads, most.threads,
+               level.heapBytes / 1e6, last.heapBytes / 1e6,
                most.heapBytes / 1e6, level.workingSet / 1e6, last.workingSet / 1e6);
 }
 
@@ -120,6 +128,7 @@ TEST(WindowHostile, TheHostileFolderGivesItsRowsInEveryMode) {
     for (int mode = 0; mode < 3; ++mode) {
         RegistrySandbox registry;
         registry.WriteInt(L"ConverterSet", static_cast<DWORD>(mode));
+        registry.WriteInt(L"SearchThreads", 3);
         AppHarness ui;
         ASSERT_TRUE(ui.Start(dir.Path().substr(0, dir.Path().size() - 1).c_str()));
         ui.SetText(IDC_SEARCH_TEXT, L"needle");
