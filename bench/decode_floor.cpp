@@ -3,16 +3,20 @@
 // text (XLZ, LWO, and the XML parts of office documents), turn UTF-16 TTX
 // into UTF-8, and parse every XML document in place with RapidXML under the
 // parse flags the converters use — and nothing else: no text is gathered,
-// converted, folded or matched. Other files are only read.
+// converted, folded or matched. Other files are only read. With -j N the
+// walk lists the files and N threads decode them.
 #include <windows.h>
 
-#include <rapidxml/rapidxml.hpp>
-
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
+#include <rapidxml/rapidxml.hpp>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "base/ThreadScratch.h"
 #include "converters/readers/Utf8Text.h"
 #include "converters/readers/ZipReader.h"
 
@@ -60,13 +64,15 @@ bool IsOfficeDocument(const std::wstring& name) {
     return false;
 }
 
-void Decode(const std::wstring& path, const std::wstring& name, std::vector<char>& buffer, size_t size, Totals& totals) {
+void Decode(const std::wstring& path, const std::wstring& name, std::vector<char>& buffer,
+            size_t size, Totals& totals) {
     if (EndsWith(name, L".xlf") || EndsWith(name, L".xliff")) {
         Parse(buffer.data(), size, true, totals);
     } else if (EndsWith(name, L".tmx")) {
         Parse(buffer.data(), size, false, totals);
     } else if (EndsWith(name, L".ttx")) {
-        thread_local std::string utf8;
+        thread_local std::string* utf8Slot = nullptr;
+        std::string& utf8 = ThreadScratch(utf8Slot);
         const auto* units = reinterpret_cast<const wchar_t*>(buffer.data());
         const size_t skip = size >= 2 && units[0] == 0xFEFF ? 1 : 0;
         Utf16ToUtf8(units + skip, wcsnlen(units + skip, size / 2 - skip), &utf8);
@@ -74,7 +80,8 @@ void Decode(const std::wstring& path, const std::wstring& name, std::vector<char
     } else if (EndsWith(name, L".xlz") || EndsWith(name, L".lwo")) {
         ZipReader archive;
         if (archive.Open(path.c_str()))
-            ParseEntry(archive, EndsWith(name, L".xlz") ? archive.FindEntry(L"*.xlf", 0) : 0, true, totals);
+            ParseEntry(archive, EndsWith(name, L".xlz") ? archive.FindEntry(L"*.xlf", 0) : 0, true,
+                       totals);
     } else if (IsOfficeDocument(name)) {
         // Every XML part and relationship list of the package.
         ZipReader archive;
@@ -87,6 +94,30 @@ void Decode(const std::wstring& path, const std::wstring& name, std::vector<char
                 ParseEntry(archive, i, false, totals);
         }
     }
+}
+
+void ReadAndDecode(const std::wstring& path, const std::wstring& name, std::vector<char>& buffer,
+                   Totals& totals) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    LARGE_INTEGER size;
+    size_t got = 0;
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        // Two zero bytes after the data end it as 8-bit and as UTF-16 text.
+        if (buffer.size() < static_cast<size_t>(size.QuadPart) + 2)
+            buffer.resize(static_cast<size_t>(size.QuadPart) + 2);
+        DWORD read = 0;
+        if (ReadFile(file, buffer.data(), static_cast<DWORD>(size.QuadPart), &read, nullptr))
+            got = read;
+        buffer[got] = 0;
+        buffer[got + 1] = 0;
+        totals.bytes += got;
+    }
+    CloseHandle(file);
+    if (got)
+        Decode(path, name, buffer, got, totals);
 }
 
 void Walk(const std::wstring& dir, std::vector<char>& buffer, Totals& totals) {
@@ -102,45 +133,76 @@ void Walk(const std::wstring& dir, std::vector<char>& buffer, Totals& totals) {
             continue;
         }
         ++totals.files;
-        const std::wstring path = dir + name;
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            continue;
-        LARGE_INTEGER size;
-        size_t got = 0;
-        if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
-            // Two zero bytes after the data end it as 8-bit and as UTF-16 text.
-            if (buffer.size() < static_cast<size_t>(size.QuadPart) + 2)
-                buffer.resize(static_cast<size_t>(size.QuadPart) + 2);
-            DWORD read = 0;
-            if (ReadFile(file, buffer.data(), static_cast<DWORD>(size.QuadPart), &read, nullptr))
-                got = read;
-            buffer[got] = 0;
-            buffer[got + 1] = 0;
-            totals.bytes += got;
-        }
-        CloseHandle(file);
-        if (got)
-            Decode(path, name, buffer, got, totals);
+        ReadAndDecode(dir + name, name, buffer, totals);
     } while (FindNextFileW(find, &entry));
     FindClose(find);
+}
+
+// Every file below `dir`: its path and name.
+void List(const std::wstring& dir, std::vector<std::pair<std::wstring, std::wstring>>& files) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((dir + L"*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (name != L"." && name != L"..")
+                List(dir + name + L"\\", files);
+        } else {
+            files.emplace_back(dir + name, name);
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+void DecodeInParallel(const std::wstring& root, int threads, Totals& totals) {
+    std::vector<std::pair<std::wstring, std::wstring>> files;
+    List(root, files);
+    std::atomic<size_t> next{0};
+    std::vector<Totals> each(threads);
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t) {
+        pool.emplace_back([&, t] {
+            std::vector<char> buffer;
+            for (size_t i; (i = next++) < files.size();)
+                ReadAndDecode(files[i].first, files[i].second, buffer, each[t]);
+            EndThreadScratch();
+        });
+    }
+    for (auto& t : pool) t.join();
+    totals.files = files.size();
+    for (const Totals& t : each) {
+        totals.bytes += t.bytes;
+        totals.parsed += t.parsed;
+        totals.failed += t.failed;
+    }
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        fputs("usage: mirlock-decode-floor FOLDER\n", stderr);
+    int threads = 1;
+    std::wstring root;
+    for (int i = 1; i < argc; ++i) {
+        if (std::wstring(argv[i]) == L"-j" && i + 1 < argc)
+            threads = _wtoi(argv[++i]);
+        else
+            root = argv[i];
+    }
+    if (root.empty() || threads < 1) {
+        fputs("usage: mirlock-decode-floor [-j THREADS] FOLDER\n", stderr);
         return 2;
     }
-    std::wstring root = argv[1];
     if (root.back() != L'\\')
         root += L'\\';
     std::vector<char> buffer;
     Totals totals;
-    Walk(root, buffer, totals);
-    printf("%llu files, %llu bytes read, %llu XML bytes parsed, %llu documents refused\n", totals.files, totals.bytes,
-           totals.parsed, totals.failed);
+    if (threads > 1)
+        DecodeInParallel(root, threads, totals);
+    else
+        Walk(root, buffer, totals);
+    printf("%llu files, %llu bytes read, %llu XML bytes parsed, %llu documents refused\n",
+           totals.files, totals.bytes, totals.parsed, totals.failed);
     return 0;
 }

@@ -88,6 +88,14 @@ void ConverterList::BeginSearch() {
         prototypes[i]->BeginSearch();
 }
 
+bool ConverterList::NeedsApartment() const {
+    for (int i = 0; i < prototypeCount; ++i) {
+        if (prototypes[i]->NeedsApartment())
+            return true;
+    }
+    return false;
+}
+
 DocConverter* ConverterList::FindConverter(const wchar_t* path) const {
     for (int i = 0; i < prototypeCount; ++i) {
         if (prototypes[i]->Accepts(path))

@@ -45,6 +45,8 @@ private:
 public:
 
     int Mode() const { return mode; }
+    // Some converter of the set needs a single-threaded apartment.
+    bool NeedsApartment() const;
     int Count() const { return prototypeCount; }
     DocConverter* At(int index) const { return prototypes[index].get(); }
 

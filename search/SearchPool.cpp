@@ -17,13 +17,13 @@ int SearchThreadCount(int setting) {
     return std::clamp(processors, 1, kAutomaticThreads);
 }
 
-SearchPool::SearchPool(int workers, Work work, Leave leave) : work(std::move(work)), leave(std::move(leave)) {
+SearchPool::SearchPool(int workers, Work work, Leave leave)
+    : work(std::move(work)), leave(std::move(leave)) {
     finishedEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     workers = std::clamp(workers, 1, kMaxThreads);
     workerCount = workers;
     threads.reserve(workers);
-    for (int i = 0; i < workers; ++i)
-        threads.emplace_back([this, i] { WorkerLoop(i); });
+    for (int i = 0; i < workers; ++i) threads.emplace_back([this, i] { WorkerLoop(i); });
 }
 
 SearchPool::~SearchPool() {
@@ -33,8 +33,7 @@ SearchPool::~SearchPool() {
         closing = true;
     }
     wake.notify_all();
-    for (auto& t : threads)
-        t.join();
+    for (auto& t : threads) t.join();
     if (finishedEvent)
         CloseHandle(finishedEvent);
 }
@@ -123,7 +122,8 @@ void SearchPool::WorkerLoop(int worker) {
         Slot* slot = nullptr;
         {
             std::unique_lock<std::mutex> guard(lock);
-            wake.wait(guard, [&] { return closing || (!waiting.empty() && Admits(*waiting.front())); });
+            wake.wait(guard,
+                      [&] { return closing || (!waiting.empty() && Admits(*waiting.front())); });
             if (closing)
                 break;
             slot = waiting.front();

@@ -84,6 +84,10 @@ void Searcher::PreparePool() {
             [this](int worker) { LeaveWorker(worker); });
     }
     workerRequest = *request;
+    // Each worker makes its apartment at its first file when the set has
+    // converters that need one (then once, not whenever a worker first
+    // meets such a file).
+    workersNeedApartments = converters->NeedsApartment();
     for (WorkerState& state : workerStates) {
         state.ignoringCase.reset();
         state.targetIgnoringCase.reset();
@@ -204,7 +208,7 @@ void Searcher::QueueFile(const wchar_t* path, std::wstring systemPath, const WIN
 
 void Searcher::RunOnWorker(FileJob& job, int worker) {
     WorkerState& state = workerStates[worker];
-    if (job.converter->NeedsApartment() && !state.apartment)
+    if (workersNeedApartments && !state.apartment)
         state.apartment = SUCCEEDED(InitializeComApartment());
     try {
         ConvertAndMatch(job, {regex.get(), state.ignoringCase.get(), targetRegex.get(),

@@ -122,6 +122,7 @@ private:
     // nothing changes while the search runs (the counters stay in `request`,
     // on the walking thread).
     SearchRequest workerRequest{};
+    bool workersNeedApartments = false;  // set with workerRequest
     std::vector<WorkerState> workerStates;
     std::unique_ptr<SearchPool> pool;  // last: its threads end before the rest goes
 };

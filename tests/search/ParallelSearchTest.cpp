@@ -21,14 +21,15 @@
 namespace {
 
 std::string Xliff(const std::string& units) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\"><file source-language=\"en\" "
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff version=\"1.2\"><file "
+           "source-language=\"en\" "
            "target-language=\"de\" datatype=\"plaintext\" original=\"x\"><body>" +
            units + "</body></file></xliff>\n";
 }
 
 std::string Unit(int id, const std::string& source, const std::string& target) {
-    return "<trans-unit id=\"" + std::to_string(id) + "\"><source>" + source + "</source><target>" + target +
-           "</target></trans-unit>";
+    return "<trans-unit id=\"" + std::to_string(id) + "\"><source>" + source + "</source><target>" +
+           target + "</target></trans-unit>";
 }
 
 // Hits and misses in plain text of several sizes (a large one first in its
@@ -42,7 +43,8 @@ void WriteMixedTree(TempDir& dir) {
     dir.WriteFile(L"a\\00-large.txt", large);
     for (int i = 0; i < 24; ++i) {
         const std::wstring n = std::to_wstring(i);
-        dir.WriteFile(L"a\\hit" + n + L".txt", "line one\nthe Needle " + std::to_string(i) + " and needle\n");
+        dir.WriteFile(L"a\\hit" + n + L".txt",
+                      "line one\nthe Needle " + std::to_string(i) + " and needle\n");
         dir.WriteFile(L"a\\b\\miss" + n + L".txt", "no such word here " + std::to_string(i));
         if (i % 6 == 0)
             dir.WriteFile(L"a\\b\\empty" + n + L".txt", "");
@@ -59,12 +61,15 @@ void WriteMixedTree(TempDir& dir) {
     dir.WriteFile(L"c\\corrupt.xlz", "PK\x03\x04 not really an archive needle");
     for (int i = 0; i < 6; ++i) {
         dir.WriteFile(L"d\\report" + std::to_wstring(i) + L".mtfb",
-                      "TEXT EOP a filtered needle\nVALUE title needle\nTEXT EOW and needle " + std::to_string(i) + "\n");
+                      "TEXT EOP a filtered needle\nVALUE title needle\nTEXT EOW and needle " +
+                          std::to_string(i) + "\n");
         dir.WriteFile(L"d\\letter" + std::to_wstring(i) + L".mtc",
-                      "MTCV\n{\\rtf1\\ansi An imported needle {\\v hidden needle} " + std::to_string(i) + "\\par}");
+                      "MTCV\n{\\rtf1\\ansi An imported needle {\\v hidden needle} " +
+                          std::to_string(i) + "\\par}");
     }
     for (int i = 0; i < 30; ++i)
-        dir.WriteFile(L"e\\tail" + std::to_wstring(i) + L".txt", i % 2 ? "needle at the end" : "none");
+        dir.WriteFile(L"e\\tail" + std::to_wstring(i) + L".txt",
+                      i % 2 ? "needle at the end" : "none");
 }
 
 // Everything of a row that a list line, a segment list or an export shows.
@@ -81,8 +86,8 @@ std::wstring Describe(const FileResult& r) {
         return out;
     };
     for (const ShownSegment& g : r.segments)
-        s += L"\n  segment " + g.id + L" | " + g.source + L" | " + g.target + L" |" + spans(g.sourceHits) + L" |" +
-             spans(g.targetHits) + L" |" + spans(g.conditionHits);
+        s += L"\n  segment " + g.id + L" | " + g.source + L" | " + g.target + L" |" +
+             spans(g.sourceHits) + L" |" + spans(g.targetHits) + L" |" + spans(g.conditionHits);
     return s;
 }
 
@@ -97,8 +102,8 @@ protected:
     static void SetUpTestSuite() {
         // The walking thread asks the filters whether they take a file, as
         // the window program's does from its own apartment.
-        registered = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) && RegisterTestFilter() &&
-                     RegisterTestConverters();
+        registered = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) &&
+                     RegisterTestFilter() && RegisterTestConverters();
     }
 
     Outcome Search(SearchRequest request, int mode, int workers) {
@@ -116,10 +121,10 @@ protected:
         }
         sink.SetSearching(0);
         Outcome o;
-        for (FileResult* r : sink.results)
-            o.rows.push_back(Describe(*r));
+        for (FileResult* r : sink.results) o.rows.push_back(Describe(*r));
         o.statusTexts = sink.statusTexts;
-        o.counters = {request.filesSearched, request.filesMatched, request.matchCount, request.filesFailed};
+        o.counters = {request.filesSearched, request.filesMatched, request.matchCount,
+                      request.filesFailed};
         return o;
     }
 
@@ -164,8 +169,9 @@ TEST_F(ParallelSearchTest, AnyNumberOfWorkersGivesTheRowsOfOneThreadInWalkOrder)
     const Outcome office = Search(literal, ConverterModeOffice, 3);
     const Outcome filters = Search(literal, ConverterModeIFilter, 3);
     auto holds = [](const Outcome& o, const std::wstring& part) {
-        return std::any_of(o.rows.begin(), o.rows.end(),
-                           [&](const std::wstring& row) { return row.find(part) != std::wstring::npos; });
+        return std::any_of(o.rows.begin(), o.rows.end(), [&](const std::wstring& row) {
+            return row.find(part) != std::wstring::npos;
+        });
     };
     EXPECT_TRUE(holds(filters, L"broken.xlf status -1"));
     EXPECT_TRUE(holds(filters, L"corrupt.xlz status -1"));
@@ -193,12 +199,14 @@ TEST_F(ParallelSearchTest, FiltersStayOnTheWorkerThatMadeThemInItsOwnApartment) 
         const size_t thread = row.find(L"thread ", at);
         ASSERT_NE(thread, std::wstring::npos);
         const std::wstring id = row.substr(thread + 7);
-        EXPECT_NE(id, std::to_wstring(GetCurrentThreadId())) << "a filter ran on the walking thread";
+        EXPECT_NE(id, std::to_wstring(GetCurrentThreadId()))
+            << "a filter ran on the walking thread";
         threads.insert(id);
     }
     EXPECT_GE(threads.size(), 1u);
     EXPECT_LE(threads.size(), 3u);
-    EXPECT_EQ(TestFilterForeignCalls(), foreignBefore) << "a filter was called from a thread that did not make it";
+    EXPECT_EQ(TestFilterForeignCalls(), foreignBefore)
+        << "a filter was called from a thread that did not make it";
     EXPECT_EQ(TestFilterLiveObjects(), 0);
 }
 

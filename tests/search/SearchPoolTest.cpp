@@ -26,8 +26,7 @@ std::vector<std::wstring> TakeAll(SearchPool& pool, size_t count) {
     for (int waits = 0; order.size() < count && waits < 2000; ++waits) {
         std::vector<std::unique_ptr<FileJob>> done;
         pool.TakeFinished(&done);
-        for (auto& job : done)
-            order.push_back(job->path);
+        for (auto& job : done) order.push_back(job->path);
         if (pool.IsEmpty())
             break;
         if (order.size() < count)
@@ -80,7 +79,8 @@ TEST(SearchPool, JobsComeBackInTheOrderTheyWereAddedWhateverTheyTake) {
 
 TEST(SearchPool, TheJobsBesideTheLargestNeverNeedMoreThanTheSpareMemory) {
     // Working bytes per job, in MiB: huge files among small ones.
-    const std::vector<int> mib = {900, 4, 4, 100, 100, 100, 4, 700, 60, 60, 60, 60, 4, 4, 130, 130, 1, 1, 1, 500};
+    const std::vector<int> mib = {900, 4,  4, 100, 100, 100, 4, 700, 60, 60,
+                                  60,  60, 4, 4,   130, 130, 1, 1,   1,  500};
     std::mutex lock;
     std::vector<ULONGLONG> running;
     ULONGLONG worstSpare = 0;
@@ -103,8 +103,7 @@ TEST(SearchPool, TheJobsBesideTheLargestNeverNeedMoreThanTheSpareMemory) {
         running.erase(std::find(running.begin(), running.end(), bytes));
     });
     for (size_t i = 0; i < mib.size(); ++i) {
-        while (!pool.HasRoom())
-            TakeAll(pool, 1);
+        while (!pool.HasRoom()) TakeAll(pool, 1);
         pool.Add(NumberedJob(static_cast<int>(i)), static_cast<ULONGLONG>(mib[i]) << 20, false);
     }
     TakeAll(pool, mib.size());
@@ -130,8 +129,7 @@ TEST(SearchPool, CancelDropsWaitingJobsAndRunningOnesSeeTheStopFlag) {
         job->stop = pool.StopFlag();
         pool.Add(std::move(job), 0, n == 0);
     }
-    while (started.load() < 2)
-        Sleep(1);
+    while (started.load() < 2) Sleep(1);
     pool.Cancel();
     SetEvent(release);
     // Only the two running jobs remain, and nothing else starts.
@@ -163,8 +161,7 @@ TEST(SearchPool, EveryWorkerLeavesOnItsOwnThreadAndTheCountFollowsTheSetting) {
                 leaveThreads[worker] = GetCurrentThreadId();
             });
         EXPECT_EQ(pool.Workers(), 3);
-        for (int n = 0; n < 12; ++n)
-            pool.Add(NumberedJob(n), 0, false);
+        for (int n = 0; n < 12; ++n) pool.Add(NumberedJob(n), 0, false);
         TakeAll(pool, 12);
     }
     ASSERT_EQ(leaveThreads.size(), 3u);
@@ -175,7 +172,8 @@ TEST(SearchPool, EveryWorkerLeavesOnItsOwnThreadAndTheCountFollowsTheSetting) {
 
     SYSTEM_INFO info{};
     GetSystemInfo(&info);
-    EXPECT_EQ(SearchThreadCount(0), std::clamp(static_cast<int>(info.dwNumberOfProcessors), 1, kAutomaticThreads));
+    EXPECT_EQ(SearchThreadCount(0),
+              std::clamp(static_cast<int>(info.dwNumberOfProcessors), 1, kAutomaticThreads));
     EXPECT_EQ(SearchThreadCount(1), 1);
     EXPECT_EQ(SearchThreadCount(37), 37);
     EXPECT_EQ(SearchThreadCount(64), 64);
