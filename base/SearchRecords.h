@@ -85,8 +85,9 @@ struct ShownSegment {
 };
 
 // One result row, shared by reference count between the job that built it
-// and the list row that shows it. The count is not atomic: every owner lives
-// on the UI thread.
+// and the list row that shows it. The count is not atomic: a worker that
+// builds a row hands it over through the pool's lock, and from then on every
+// owner lives on the UI thread.
 struct FileResult {
     wchar_t name[kPathChars];  // a directory entry's name always fits
     // Drive and directory, ending with a backslash; as long as the path is

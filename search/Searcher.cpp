@@ -40,6 +40,10 @@ Searcher::~Searcher() = default;
 bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverters) {
     if (!newRequest || !newConverters || !newRequest->sink)
         return false;
+    // A search that its caller left unfinished may still have files on the
+    // workers, matched with what is about to be replaced: they end first.
+    if (pool && !pool->IsEmpty())
+        pool.reset();
     request = newRequest;
     converters = newConverters;
     request->filesSearched = 0;
@@ -74,8 +78,7 @@ void Searcher::SetWorkers(int count) { workers = std::clamp(count, 1, kMaxThread
 HANDLE Searcher::WorkerEvent() const { return pool ? pool->FinishedEvent() : nullptr; }
 
 void Searcher::PreparePool() {
-    // A search that its caller left unfinished may still hold jobs.
-    if (pool && (pool->Workers() != workers || !pool->IsEmpty()))
+    if (pool && pool->Workers() != workers)
         pool.reset();
     if (!pool) {
         workerStates = std::vector<WorkerState>(workers);
@@ -221,6 +224,9 @@ void Searcher::RunOnWorker(FileJob& job, int worker) {
         }
         AddMatch(job, Match::Failure());
     }
+    // The converter (its segments, a library it loaded) goes on the thread
+    // that used it, and before the row waits for its turn.
+    job.converter.reset();
 }
 
 void Searcher::LeaveWorker(int worker) {

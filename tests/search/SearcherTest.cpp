@@ -484,6 +484,27 @@ TEST_F(SearcherTest, NewSearchAfterAStopSearchesOnlyTheNewFolder) {
     RunToEnd(searcher);
     EXPECT_EQ(sink.Names().back(), L"new.txt");
     EXPECT_EQ(sink.results.size(), 2u);
+
+    // With workers, a search left half-way by its caller: the next one
+    // (another text) waits for the files still on the workers, and only its
+    // own rows come.
+    for (int i = 0; i < 40; ++i)
+        dir.WriteFile(L"more" + std::to_wstring(i) + L".txt", std::string(20000, 'x'));
+    RecordingSink fresh(&request);
+    request = MakeRequest(L"x", dir.Path(), &fresh);
+    Searcher workers;
+    workers.SetWorkers(3);
+    ASSERT_TRUE(workers.StartSearch(&request, &converters));
+    for (int steps = 0; steps < 3; ++steps)
+        workers.Step();
+    request = MakeRequest(L"X", other.Path(), &fresh);
+    request.caseSensitive = 0;
+    const size_t before = fresh.results.size();
+    ASSERT_TRUE(workers.StartSearch(&request, &converters));
+    StepToEnd(workers);
+    ASSERT_EQ(fresh.results.size(), before + 1);
+    EXPECT_EQ(fresh.Names().back(), L"new.txt");
+    EXPECT_EQ(fresh.results.back()->matches.size(), 1u);
 }
 
 // KeepScanning is polled every 24 collected sub-directories.
