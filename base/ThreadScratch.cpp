@@ -12,6 +12,8 @@ struct ScratchNode {
 // A plain pointer: nothing for the runtime to destroy at the thread's end.
 thread_local ScratchNode* scratchList = nullptr;
 
+void (*threadEndHook)() = nullptr;
+
 }  // namespace
 
 void scratch_detail::AtThreadEnd(void** slot, void (*destroy)(void*)) {
@@ -26,4 +28,8 @@ void EndThreadScratch() {
         node->destroy(object);
         delete node;
     }
+    if (threadEndHook)
+        threadEndHook();
 }
+
+void SetThreadEndHook(void (*hook)()) { threadEndHook = hook; }

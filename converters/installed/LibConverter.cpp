@@ -11,6 +11,7 @@
 #include "base/LongPath.h"
 #include "base/SearchRecords.h"
 #include "base/ShellPath.h"
+#include "base/ThreadScratch.h"
 #include "converters/readers/Rtfpars.h"
 
 DWORD LibConverter::threadStartDelayMs = 0;
@@ -292,6 +293,8 @@ DWORD WINAPI LibConverter::ThreadProc(void* self) {
     if (threadStartDelayMs)
         Sleep(threadStartDelayMs);
     static_cast<LibConverter*>(self)->RunConversion();
+    // The thread ends with this file: what it kept for the next goes now.
+    EndThreadScratch();
     return 0;
 }
 

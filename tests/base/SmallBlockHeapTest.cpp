@@ -13,6 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/ThreadScratch.h"
+#include "tests/ProcessUsage.h"
+
 namespace {
 
 struct Block {
@@ -80,6 +83,32 @@ TEST(SmallBlockHeap, TwoThreadsAtOnce) {
     other.join();
     EXPECT_EQ(faults[0], 0);
     EXPECT_EQ(faults[1], 0);
+}
+
+TEST(SmallBlockHeap, BlocksKeptByThreadsThatEndOrFreedElsewhereAreUsedAgain) {
+    // Round after round a new thread (a search's worker) makes blocks, frees
+    // half of them itself and ends; this thread frees the other half. What
+    // the threads kept goes back when they end, so the heap stops growing
+    // after the first round.
+    auto round = [] {
+        std::vector<void*> blocks;
+        std::thread worker([&] {
+            for (int i = 0; i < 600; ++i)
+                blocks.push_back(::operator new(16 + (i % 8) * 120));
+            for (int i = 0; i < 300; ++i)
+                ::operator delete(blocks[i]);
+            EndThreadScratch();
+        });
+        worker.join();
+        for (size_t i = 300; i < blocks.size(); ++i)
+            ::operator delete(blocks[i]);
+    };
+    round();
+    const size_t after = MeasureProcessUsage().heapBytes;
+    for (int i = 0; i < 60; ++i)
+        round();
+    const long long growth = static_cast<long long>(MeasureProcessUsage().heapBytes) - static_cast<long long>(after);
+    EXPECT_LT(growth, 256 << 10) << "bytes the ended threads kept";
 }
 
 TEST(SmallBlockHeap, ImpossibleSizesFailCleanly) {
