@@ -7,11 +7,6 @@
 // size classes, carved from 64 KB slabs that are kept for the life of the
 // process; larger blocks go to malloc. Every block carries a 16-byte header
 // with its class (0 for a malloc block), so that delete needs no size.
-//
-// Each thread keeps a few free blocks of each class of its own and takes or
-// gives back the shared pool's blocks kBatch at a time: a search's workers
-// allocate at once, and one lock taken for every block made them wait on
-// each other. A thread that ends gives its blocks back (EndThreadScratch).
 #include <windows.h>
 
 #include <atomic>
@@ -19,8 +14,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
-
-#include "base/ThreadScratch.h"
 
 namespace {
 
@@ -49,15 +42,6 @@ struct Pool {
 };
 constinit Pool pool{};
 
-// The thread's own free blocks, per class. Plain data: nothing for the
-// runtime to destroy when the thread ends.
-constexpr unsigned kBatch = 32;
-struct ThreadCache {
-    FreeBlock* lists[kClasses + 1];
-    unsigned counts[kClasses + 1];
-};
-thread_local ThreadCache cache{};
-
 class PoolLock {
 public:
     PoolLock() {
@@ -73,52 +57,27 @@ public:
     PoolLock& operator=(const PoolLock&) = delete;
 };
 
-// A new block of `sizeClass` carved from the slab; the lock is held.
-void* Carve(std::size_t sizeClass) noexcept {
-    const std::size_t blockBytes = kHeader + sizeClass * kGranule;
-    if (static_cast<std::size_t>(pool.slabEnd - pool.slabNext) < blockBytes) {
-        // The rest of the old slab is too small for this class; it stays unused.
-        char* slab = static_cast<char*>(std::malloc(kSlabBytes));
-        if (!slab)
-            return nullptr;
-        pool.slabNext = slab;
-        pool.slabEnd = slab + kSlabBytes;
-    }
-    auto* header = reinterpret_cast<BlockHeader*>(pool.slabNext);
-    pool.slabNext += blockBytes;
-    header->sizeClass = sizeClass;
-    return header + 1;
-}
-
 void* TryAllocate(std::size_t bytes) noexcept {
     if (bytes <= kLargestSmall) {
         const std::size_t sizeClass = bytes == 0 ? 1 : (bytes + kGranule - 1) / kGranule;
-        ThreadCache& own = cache;
-        if (FreeBlock* block = own.lists[sizeClass]) {
-            own.lists[sizeClass] = block->next;
-            --own.counts[sizeClass];
+        const std::size_t blockBytes = kHeader + sizeClass * kGranule;
+        PoolLock lock;
+        if (FreeBlock* block = pool.freeLists[sizeClass]) {
+            pool.freeLists[sizeClass] = block->next;
             return block;
         }
-        // Empty: one block for the caller and up to kBatch - 1 more for the
-        // thread, from the shared free list first.
-        PoolLock lock;
-        void* first = nullptr;
-        for (unsigned n = 0; n < kBatch; ++n) {
-            void* p = pool.freeLists[sizeClass];
-            if (p)
-                pool.freeLists[sizeClass] = static_cast<FreeBlock*>(p)->next;
-            else if (!(p = Carve(sizeClass)))
-                break;
-            if (!first) {
-                first = p;
-                continue;
-            }
-            auto* block = static_cast<FreeBlock*>(p);
-            block->next = own.lists[sizeClass];
-            own.lists[sizeClass] = block;
-            ++own.counts[sizeClass];
+        if (static_cast<std::size_t>(pool.slabEnd - pool.slabNext) < blockBytes) {
+            // The rest of the old slab is too small for this class; it stays unused.
+            char* slab = static_cast<char*>(std::malloc(kSlabBytes));
+            if (!slab)
+                return nullptr;
+            pool.slabNext = slab;
+            pool.slabEnd = slab + kSlabBytes;
         }
-        return first;
+        auto* header = reinterpret_cast<BlockHeader*>(pool.slabNext);
+        pool.slabNext += blockBytes;
+        header->sizeClass = sizeClass;
+        return header + 1;
     }
     if (bytes > SIZE_MAX - kHeader)
         return nullptr;
@@ -158,38 +117,10 @@ void Release(void* p) noexcept {
         return;
     }
     auto* block = static_cast<FreeBlock*>(p);
-    ThreadCache& own = cache;
-    block->next = own.lists[sizeClass];
-    own.lists[sizeClass] = block;
-    if (++own.counts[sizeClass] < 2 * kBatch)
-        return;
-    // Too many kept: kBatch of them go back to the shared list.
     PoolLock lock;
-    for (unsigned n = 0; n < kBatch; ++n) {
-        FreeBlock* back = own.lists[sizeClass];
-        own.lists[sizeClass] = back->next;
-        back->next = pool.freeLists[sizeClass];
-        pool.freeLists[sizeClass] = back;
-    }
-    own.counts[sizeClass] -= kBatch;
+    block->next = pool.freeLists[sizeClass];
+    pool.freeLists[sizeClass] = block;
 }
-
-// Gives every block the thread keeps back to the shared lists.
-void ReturnThreadCache() {
-    ThreadCache& own = cache;
-    PoolLock lock;
-    for (std::size_t c = 1; c <= kClasses; ++c) {
-        while (FreeBlock* block = own.lists[c]) {
-            own.lists[c] = block->next;
-            block->next = pool.freeLists[c];
-            pool.freeLists[c] = block;
-        }
-        own.counts[c] = 0;
-    }
-}
-
-// Registered before any thread but the first can exist.
-const bool returnsAtThreadEnd = (SetThreadEndHook(&ReturnThreadCache), true);
 
 }  // namespace
 

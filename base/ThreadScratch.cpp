@@ -12,8 +12,6 @@ struct ScratchNode {
 // A plain pointer: nothing for the runtime to destroy at the thread's end.
 thread_local ScratchNode* scratchList = nullptr;
 
-void (*threadEndHook)() = nullptr;
-
 }  // namespace
 
 void scratch_detail::AtThreadEnd(void** slot, void (*destroy)(void*)) {
@@ -28,8 +26,4 @@ void EndThreadScratch() {
         node->destroy(object);
         delete node;
     }
-    if (threadEndHook)
-        threadEndHook();
 }
-
-void SetThreadEndHook(void (*hook)()) { threadEndHook = hook; }

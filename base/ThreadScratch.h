@@ -10,10 +10,7 @@
 #pragma once
 
 // Destroys the calling thread's scratch objects; the next use makes new ones.
-// Then runs the thread-end hook (the program's heap gives back the blocks
-// the thread kept).
 void EndThreadScratch();
-void SetThreadEndHook(void (*hook)());
 
 namespace scratch_detail {
 void AtThreadEnd(void** slot, void (*destroy)(void*));

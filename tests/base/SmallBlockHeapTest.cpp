@@ -87,9 +87,8 @@ TEST(SmallBlockHeap, TwoThreadsAtOnce) {
 
 TEST(SmallBlockHeap, BlocksKeptByThreadsThatEndOrFreedElsewhereAreUsedAgain) {
     // Round after round a new thread (a search's worker) makes blocks, frees
-    // half of them itself and ends; this thread frees the other half. What
-    // the threads kept goes back when they end, so the heap stops growing
-    // after the first round.
+    // half of them itself and ends; this thread frees the other half. The
+    // blocks are used again, so the heap stops growing after the first round.
     auto round = [] {
         std::vector<void*> blocks;
         std::thread worker([&] {
