@@ -71,20 +71,20 @@ void UnregisterTestFilterFor(const wchar_t* extension) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(L"Software\\Classes\\") + extension).c_str());
 }
 
-long TestFilterForeignCalls() {
+namespace {
+
+// A count that the loaded filter DLL exports; -1 when it is not loaded.
+long FilterCount(const char* name) {
     HMODULE module = GetModuleHandleW(L"mirlock-test-filter.dll");
     if (!module)
         return -1;
     using CountFn = long (*)();
-    auto count = reinterpret_cast<CountFn>(reinterpret_cast<void*>(GetProcAddress(module, "TestFilterForeignCalls")));
+    auto count = reinterpret_cast<CountFn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
     return count ? count() : -1;
 }
 
-long TestFilterLiveObjects() {
-    HMODULE module = GetModuleHandleW(L"mirlock-test-filter.dll");
-    if (!module)
-        return -1;
-    using CountFn = long (*)();
-    auto count = reinterpret_cast<CountFn>(reinterpret_cast<void*>(GetProcAddress(module, "TestFilterLiveObjects")));
-    return count ? count() : -1;
-}
+}  // namespace
+
+long TestFilterForeignCalls() { return FilterCount("TestFilterForeignCalls"); }
+
+long TestFilterLiveObjects() { return FilterCount("TestFilterLiveObjects"); }
