@@ -11,6 +11,7 @@
 #include "app/RequestSummary.h"
 #include "base/ResourceText.h"
 #include "base/Settings.h"
+#include "converters/installed/FilterConverter.h"
 #include "resource.h"
 #include "search/SearchPool.h"
 #include "search/SearchSummary.h"
@@ -33,6 +34,8 @@ MirlockApp::~MirlockApp() {
         DestroyWindow(mainWindow->hwnd);
     mainWindow.reset();
     converters.ClearConverters();
+    // The window's own filter host (a search on this thread started it).
+    EndThreadFilterHost();
     EndApplication();
     if (comReady)
         OleUninitialize();
@@ -54,6 +57,7 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
         MessageBoxW(MainHandle(), text, L"Mirlock", MB_OK | MB_ICONERROR);
     });
     request.maximumMatch = ReadSettingInt(L"MaximumMatch", 999);
+    request.filterTimeout = std::clamp(ReadSettingInt(L"FilterTimeout", kDefaultFilterTimeout), 1, kMaxFilterTimeout);
     searchThreads = std::clamp(ReadSettingInt(L"SearchThreads", 0), 0, kMaxThreads);
     searcher.SetWorkers(SearchThreadCount(searchThreads));
     wchar_t editorText[260];
@@ -292,6 +296,7 @@ void MirlockApp::RunOptions() {
     data.converterMode = converters.Mode();
     data.readUtf8 = converters.ReadsUtf8();
     data.searchThreads = searchThreads;
+    data.filterTimeout = FilterTimeoutSeconds(request);
     data.editor = editor;
     for (const auto& choice : InstalledEditors())
         data.editorChoices.push_back(choice.second);
@@ -310,6 +315,8 @@ void MirlockApp::RunOptions() {
     searchThreads = data.searchThreads;
     searcher.SetWorkers(SearchThreadCount(searchThreads));
     WriteSettingInt(L"SearchThreads", searchThreads);
+    request.filterTimeout = data.filterTimeout;
+    WriteSettingInt(L"FilterTimeout", request.filterTimeout);
 }
 
 void MirlockApp::ExportResults() {

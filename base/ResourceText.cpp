@@ -70,3 +70,16 @@ bool FormatResourceText(std::wstring* out, unsigned id, ...) {
         out->assign(buffer);
     return ok;
 }
+
+std::wstring SystemErrorText(unsigned long error) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = n && text ? std::wstring(text, n) : L"Error " + std::to_wstring(error) + L".";
+    if (text)
+        LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    return message;
+}

@@ -15,3 +15,6 @@ bool FormatResourceText(std::wstring* out, unsigned id, ...);
 
 // String `id` as it stands, empty when missing.
 std::wstring LoadResourceText(unsigned id);
+
+// The system's text for error `error`, without the line break it ends with.
+std::wstring SystemErrorText(unsigned long error);

@@ -43,7 +43,16 @@ struct SearchRequest {
     int notTarget;
     // Rows keep the segments that hold their counted hits (shown texts).
     int keepSegments;
+    // Seconds a content filter may take over one file before its host is
+    // ended and the file fails; 0 means kDefaultFilterTimeout.
+    int filterTimeout;
 };
+
+constexpr int kDefaultFilterTimeout = 30;
+constexpr int kMaxFilterTimeout = 3600;
+inline int FilterTimeoutSeconds(const SearchRequest& request) {
+    return request.filterTimeout > 0 ? request.filterTimeout : kDefaultFilterTimeout;
+}
 
 enum SearchSide : int { kSideBoth = 0, kSideSource = 1, kSideTarget = 2 };
 

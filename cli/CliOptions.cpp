@@ -10,7 +10,8 @@
 const char kCliUsage[] =
     "usage: mirlock-cli [options] TEXT FOLDER\n"
     "       mirlock-cli --help | --version\n"
-    "       mirlock-cli --dump-text [--mode M] [--no-utf8] [--ignore-hidden] [--ignore-tags NAMES] [--segments] FILE\n"
+    "       mirlock-cli --dump-text [--mode M] [--no-utf8] [--ignore-hidden] [--ignore-tags NAMES] [--segments]\n"
+    "                        [--filter-timeout S] FILE\n"
     "       mirlock-cli --dump-rtf [--ignore-hidden] [--ignore-tags NAME] FILE\n"
     "\n"
     "  -e, --regex           TEXT is a regular expression\n"
@@ -27,6 +28,8 @@ const char kCliUsage[] =
     "      --no-utf8         read text files without a byte-order mark in the ANSI code page\n"
     "  -j, --threads N       convert and match files on N threads (1 to 64; 0, the\n"
     "                        default: one per logical processor, at most 16)\n"
+    "      --filter-timeout S  a content filter that takes longer than S seconds over one\n"
+    "                        file is ended and the file fails (1 to 3600, default 30)\n"
     "  -c, --context         print every match with its context\n"
     "  -q, --quiet           no summary line\n"
     "      --stats           files, bytes, seconds and peak memory on stderr\n"
@@ -143,6 +146,13 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
                 return false;
             if (!ParseInt(v, &o->threads) || o->threads < 0 || o->threads > kMaxThreads) {
                 *error = L"--threads takes 0 to " + std::to_wstring(kMaxThreads) + L": " + v;
+                return false;
+            }
+        } else if (a == L"--filter-timeout") {
+            if (!value(&v))
+                return false;
+            if (!ParseInt(v, &o->filterTimeout) || o->filterTimeout < 1 || o->filterTimeout > kMaxFilterTimeout) {
+                *error = L"--filter-timeout takes 1 to " + std::to_wstring(kMaxFilterTimeout) + L" seconds: " + v;
                 return false;
             }
         } else if (a == L"--stats") {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/SearchRecords.h"
+
 struct CliOptions {
     enum class Command { kSearch, kDumpText, kDumpRtf, kHelp, kVersion };
 
@@ -24,6 +26,7 @@ struct CliOptions {
     bool quiet = false;
     bool stats = false;
     int threads = 0;        // 0: one per logical processor (at most 16)
+    int filterTimeout = kDefaultFilterTimeout;  // seconds a content filter may take over a file
     bool segments = false;  // the segments holding hits after each file line (--dump-text: all)
     int side = 0;           // SearchSide
     std::wstring targetText;  // the target condition's text; empty: none

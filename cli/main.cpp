@@ -12,7 +12,6 @@
 #include "cli/ConsoleSink.h"
 #include "converters/ConverterList.h"
 #include "converters/readers/FileBlock.h"
-#include "converters/installed/FilterLoader.h"
 #include "converters/readers/Rtfpars.h"
 #include "base/FoldText.h"
 #include "base/LongPath.h"
@@ -40,6 +39,7 @@ void FillRequest(const CliOptions& o, SearchRequest* request) {
     request->caseSensitive = o.caseSensitive;
     request->wholeWords = o.wholeWords;
     request->maximumMatch = o.maximumMatch;
+    request->filterTimeout = o.filterTimeout;
     request->side = o.side;
     wcsncpy(request->targetText, o.targetText.c_str(), kPathChars - 1);
     request->notTarget = o.notTarget;
@@ -82,11 +82,6 @@ int RunSearch(const CliOptions& o) {
         WriteUtf8(stderr, L"mirlock-cli: " + text + L"\n");
         return kExitError;
     }
-    // Content filters are COM objects: the thread becomes a single-threaded
-    // apartment, as the window program's is, before the first filter is
-    // loaded. A search that meets no file with a filter never sets up COM,
-    // which costs more than a listing of a few thousand files.
-    SetBeforeFirstFilter([] { InitializeComApartment(); });
     ConverterList converters;
     converters.SetReadUtf8(o.readUtf8);
     converters.BuildConverters(o.mode);
@@ -129,7 +124,6 @@ int DumpText(const CliOptions& o) {
         return kExitError;
     }
     const wchar_t* path = systemPath.c_str();
-    SetBeforeFirstFilter([] { InitializeComApartment(); });
     ConverterList converters;
     converters.SetReadUtf8(o.readUtf8);
     converters.BuildConverters(o.mode);
@@ -148,6 +142,9 @@ int DumpText(const CliOptions& o) {
     }
     ScopedTextBlock owned(block);
     GlobalLockGuard<wchar_t> text(block);
+    std::wstring notice;
+    if (converters.TakeNotice(&notice))
+        WriteUtf8(stderr, L"mirlock-cli: " + notice + L"\n");
     if (!text.Get()) {
         fputs("read error\n", stderr);
         return kExitError;

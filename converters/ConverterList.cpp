@@ -2,6 +2,7 @@
 #include "converters/ConverterList.h"
 
 #include "converters/installed/FilterConverter.h"
+#include "converters/installed/FilterHost.h"
 #include "converters/installed/LibConverter.h"
 #include "converters/translation/LwoConverter.h"
 #include "converters/office/OdfConverter.h"
@@ -58,12 +59,24 @@ void ConverterList::BuildConverters(int newMode) {
     SetReadUtf8(readUtf8);
 }
 
+void ConverterList::LinkFollowing() {
+    for (int i = 0; i < prototypeCount; ++i) {
+        if (auto* filter = dynamic_cast<FilterConverter*>(prototypes[i].get())) {
+            std::vector<std::unique_ptr<DocConverter>> following;
+            for (int j = i + 1; j < prototypeCount; ++j)
+                following.push_back(prototypes[j]->Clone());
+            filter->SetFollowing(std::move(following));
+        }
+    }
+}
+
 void ConverterList::SetReadUtf8(bool on) {
     readUtf8 = on;
     for (int i = 0; i < prototypeCount; ++i) {
         if (auto* text = dynamic_cast<TxtConverter*>(prototypes[i].get()))
             text->SetReadUtf8(on);
     }
+    LinkFollowing();
 }
 
 void ConverterList::AppendImportConverters() {
@@ -88,14 +101,6 @@ void ConverterList::BeginSearch() {
         prototypes[i]->BeginSearch();
 }
 
-bool ConverterList::NeedsApartment() const {
-    for (int i = 0; i < prototypeCount; ++i) {
-        if (prototypes[i]->NeedsApartment())
-            return true;
-    }
-    return false;
-}
-
 DocConverter* ConverterList::FindConverter(const wchar_t* path) const {
     for (int i = 0; i < prototypeCount; ++i) {
         if (prototypes[i]->Accepts(path))
@@ -103,3 +108,5 @@ DocConverter* ConverterList::FindConverter(const wchar_t* path) const {
     }
     return nullptr;
 }
+
+bool ConverterList::TakeNotice(std::wstring* message) const { return TakeFilterHostNotice(message); }

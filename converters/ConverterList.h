@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "converters/DocConverter.h"
 
@@ -38,15 +39,20 @@ public:
     // Tells every prototype that a search begins.
     void BeginSearch();
 
+    // A message for the user that a converter left, handed out once per
+    // search (content filters that cannot run: their host cannot start).
+    // Any thread may ask.
+    bool TakeNotice(std::wstring* message) const;
+
 private:
     // One converter for each import converter installed for Office.
     void AppendImportConverters();
+    // Gives the content-filter converter copies of the converters after it.
+    void LinkFollowing();
 
 public:
 
     int Mode() const { return mode; }
-    // Some converter of the set needs a single-threaded apartment.
-    bool NeedsApartment() const;
     int Count() const { return prototypeCount; }
     DocConverter* At(int index) const { return prototypes[index].get(); }
 

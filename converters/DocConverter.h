@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -129,13 +130,14 @@ public:
     static constexpr ULONGLONG kBaseWorkingBytes = 1 << 20;
     virtual ULONGLONG WorkingBytes(ULONGLONG fileBytes) const { return fileBytes * 4 + kBaseWorkingBytes; }
 
-    // The converter uses COM objects that expect their thread to be a
-    // single-threaded apartment (a search's worker then initialises one).
-    virtual bool NeedsApartment() const { return false; }
 
     // A search begins: what a prototype remembered during the last one is
     // forgotten.
     virtual void BeginSearch() {}
+
+    // Asked now and then by a conversion that waits long on something
+    // outside this process (a filter host): true ends it, and the file fails.
+    void SetStopCheck(std::function<bool()> check) { stopCheck = std::move(check); }
 
     // Asks for the segments of bilingual files: after a conversion,
     // Segments() holds those of the converted file (none for other files).
@@ -160,6 +162,7 @@ protected:
     // before its first NUL.
     void TextFolded(size_t length) { foldedUnits = length; }
     bool WantsSegments() const { return wantSegments; }
+    bool IsStopRequested() const { return stopCheck && stopCheck(); }
     SegmentTable segments;  // cleared by each conversion that makes segments
     // The block that `write(fold, &length)` makes, folded when a search asks
     // for it and reported so.
@@ -172,6 +175,7 @@ protected:
     }
 
 private:
+    std::function<bool()> stopCheck;
     bool wantSegments = false;
     bool folding = false;
     size_t foldedUnits = kNotFolded;

@@ -57,6 +57,7 @@
 #define IDS_EDITOR_FAILED      491
 #define IDS_OPEN_FAILED        492
 #define IDS_THREADS_AUTOMATIC  493
+#define IDS_FILTER_HOST_MISSING 494
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107
@@ -94,6 +95,7 @@
 #define IDC_VERSION_LINE       1028
 #define IDC_EDITOR             1034
 #define IDC_SEARCH_THREADS     1035
+#define IDC_FILTER_TIMEOUT     1036
 
 // Child windows of the main window and the result list
 #define IDC_SPLITTER           9202

@@ -6,7 +6,6 @@
 
 #include "converters/ConverterList.h"
 #include "converters/DocConverter.h"
-#include "converters/installed/FilterLoader.h"
 #include "resource.h"
 #include "search/CaseInsensitiveFinder.h"
 #include "search/FileJob.h"
@@ -82,15 +81,10 @@ void Searcher::PreparePool() {
         pool.reset();
     if (!pool) {
         workerStates = std::vector<WorkerState>(workers);
-        pool = std::make_unique<SearchPool>(
-            workers, [this](FileJob& job, int worker) { RunOnWorker(job, worker); },
-            [this](int worker) { LeaveWorker(worker); });
+        pool = std::make_unique<SearchPool>(workers,
+                                            [this](FileJob& job, int worker) { RunOnWorker(job, worker); });
     }
     workerRequest = *request;
-    // Each worker makes its apartment at its first file when the set has
-    // converters that need one (then once, not whenever a worker first
-    // meets such a file).
-    workersNeedApartments = converters->NeedsApartment();
     for (WorkerState& state : workerStates) {
         state.ignoringCase.reset();
         state.targetIgnoringCase.reset();
@@ -211,8 +205,6 @@ void Searcher::QueueFile(const wchar_t* path, std::wstring systemPath, const WIN
 
 void Searcher::RunOnWorker(FileJob& job, int worker) {
     WorkerState& state = workerStates[worker];
-    if (workersNeedApartments && !state.apartment)
-        state.apartment = SUCCEEDED(InitializeComApartment());
     try {
         ConvertAndMatch(job, {regex.get(), state.ignoringCase.get(), targetRegex.get(),
                               state.targetIgnoringCase.get()});
@@ -229,16 +221,19 @@ void Searcher::RunOnWorker(FileJob& job, int worker) {
     job.converter.reset();
 }
 
-void Searcher::LeaveWorker(int worker) {
-    if (workerStates[worker].apartment)
-        UninitializeComApartment();
-}
-
 bool Searcher::YieldAfterFile() { return Parallel() && !pool->HasRoom(); }
 
 bool Searcher::Step() {
-    if (!Parallel())
-        return FileIterator::Step();
+    const bool more = Parallel() ? StepOnPool() : FileIterator::Step();
+    // A converter that cannot work at all (content filters whose host cannot
+    // start) says so once, not with every file it fails.
+    std::wstring notice;
+    if (converters && converters->TakeNotice(&notice) && showMessage)
+        showMessage(notice.c_str());
+    return more;
+}
+
+bool Searcher::StepOnPool() {
     waitingForWorkers = false;
     if (!stopping && IsStopRequested()) {
         // Nothing reaches the sink any more; the files that run end theirs.
@@ -288,6 +283,10 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
         try {
             job.converter->SetCodePage(0);
             job.converter->SetWantSegments(BySegments(r) || r.keepSegments);
+            if (job.stop)
+                job.converter->SetStopCheck([stop = job.stop] { return stop->load(std::memory_order_relaxed); });
+            else
+                job.converter->SetStopCheck([this] { return IsStopRequested(); });
             block = job.converter->ConvertForSearch(job.systemPath.c_str(), r, &foldedLength);
         } catch (...) {
             block = nullptr;

@@ -73,12 +73,11 @@ private:
         const CaseInsensitiveFinder* targetIgnoringCase;
     };
     // What each worker owns: the case-insensitive searches (they prepare
-    // their tables as they go) and its COM apartment. Touched only by its
-    // own worker, and by StartSearch while no job is held.
+    // their tables as they go); its filter host is its thread's own. Touched
+    // only by its own worker, and by StartSearch while no job is held.
     struct WorkerState {
         std::unique_ptr<CaseInsensitiveFinder> ignoringCase;
         std::unique_ptr<CaseInsensitiveFinder> targetIgnoringCase;
-        bool apartment = false;
     };
 
     bool IsStopRequested() const;
@@ -89,10 +88,10 @@ private:
     void FillJob(FileJob& job, const wchar_t* path, std::wstring systemPath, const WIN32_FIND_DATAW& entry);
     void QueueFile(const wchar_t* path, std::wstring systemPath, const WIN32_FIND_DATAW& entry, bool empty);
     void RunOnWorker(FileJob& job, int worker);
-    void LeaveWorker(int worker);
     // Hands the files that are done to the sink, in walk order; false when
     // none was.
     bool Deliver();
+    bool StepOnPool();
     void ConvertAndMatch(FileJob& job, const Matchers& matchers);
 
     SearchRequest* request = nullptr;
@@ -122,7 +121,6 @@ private:
     // nothing changes while the search runs (the counters stay in `request`,
     // on the walking thread).
     SearchRequest workerRequest{};
-    bool workersNeedApartments = false;  // set with workerRequest
     std::vector<WorkerState> workerStates;
     std::unique_ptr<SearchPool> pool;  // last: its threads end before the rest goes
 };

@@ -88,3 +88,18 @@ ProcessUsage MeasureProcessUsage() {
     usage.handles = CountHandles();
     return usage;
 }
+
+unsigned CountChildProcesses(unsigned long parent, const wchar_t* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    unsigned count = 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, name) == 0)
+            ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}

@@ -14,3 +14,7 @@ struct ProcessUsage {
 };
 
 ProcessUsage MeasureProcessUsage();
+
+// Processes alive now that were started by process `parent` from a program
+// file named `name` ("mirlock-filterhost.exe").
+unsigned CountChildProcesses(unsigned long parent, const wchar_t* name);

@@ -8,6 +8,7 @@
 
 #include "resource.h"
 #include "base/ResourceText.h"
+#include "base/SearchRecords.h"
 #include "search/SearchPool.h"
 
 namespace {
@@ -54,6 +55,8 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         for (int k = 1; k <= kMaxThreads; ++k)
             SendMessageW(threads, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_wstring(k).c_str()));
         SendMessageW(threads, CB_SETCURSEL, std::clamp(data->searchThreads, 0, kMaxThreads), 0);
+        SetDlgItemInt(dialog, IDC_FILTER_TIMEOUT, static_cast<UINT>(data->filterTimeout), FALSE);
+        SendDlgItemMessageW(dialog, IDC_FILTER_TIMEOUT, EM_LIMITTEXT, 4, 0);
         HWND editor = GetDlgItem(dialog, IDC_EDITOR);
         SendMessageW(editor, CB_LIMITTEXT, 259, 0);  // what the settings store keeps
         for (const std::wstring& choice : data->editorChoices)
@@ -71,6 +74,9 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
             data->readUtf8 = IsDlgButtonChecked(dialog, IDC_READ_UTF8) == BST_CHECKED;
             const LRESULT threads = SendDlgItemMessageW(dialog, IDC_SEARCH_THREADS, CB_GETCURSEL, 0, 0);
             data->searchThreads = threads == CB_ERR ? 0 : static_cast<int>(threads);
+            // An empty field or 0 is the shortest limit, not none.
+            data->filterTimeout = static_cast<int>(
+                std::clamp<unsigned>(ReadNumberField(dialog, IDC_FILTER_TIMEOUT), 1, kMaxFilterTimeout));
             wchar_t editor[260] = {};
             GetDlgItemTextW(dialog, IDC_EDITOR, editor, 260);
             data->editor = editor;

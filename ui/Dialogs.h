@@ -11,6 +11,7 @@ struct OptionsData {
     int converterMode = 0;  // 0 IFilter, 1 Office converters, 2 always text
     bool readUtf8 = false;
     int searchThreads = 0;  // 0 automatic (one per logical processor), else 1 to 64
+    int filterTimeout = 30;  // seconds a content filter may take over one file, 1 to 3600
     // The editor's command line (%1 path, %2 line); empty: the system's
     // program for the file.
     std::wstring editor;

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "base/ResourceText.h"
+
 class Window {
 public:
     virtual ~Window() = default;
@@ -45,8 +47,6 @@ int WindowDpi(HWND hwnd);
 // cannot be opened.
 void PutTextOnClipboard(HWND owner, const std::wstring& text);
 
-// The system's text for an error code, without its final line break.
-std::wstring SystemErrorText(DWORD error);
 // A message box over `owner` with string `id` formatted with `subject`
 // (%1) and the error's text (%2), titled as the program.
 void ShowFailure(HWND owner, unsigned id, const std::wstring& subject, DWORD error);

@@ -5,7 +5,6 @@
 #include <objbase.h>
 #include <objidl.h>
 
-#include <atomic>
 #include <cwctype>
 
 const IID kIidFilter = {0x89BCB740, 0x6119, 0x101A, {0xBC, 0xB7, 0x00, 0xDD, 0x01, 0x06, 0x55, 0xAF}};
@@ -150,17 +149,8 @@ bool ExtensionHasFilter(const std::wstring& extension) {
     return FilterClass(extension, &filterClass);
 }
 
-namespace {
-// Set before a search; taken by the first thread that loads a filter.
-std::atomic<void (*)()> beforeFirstFilter{nullptr};
-}
-
-void SetBeforeFirstFilter(void (*setUp)()) { beforeFirstFilter = setUp; }
-
 HRESULT LoadFilterForFile(const wchar_t* path, IUnknown** filter) {
     *filter = nullptr;
-    if (auto setUp = beforeFirstFilter.exchange(nullptr))
-        setUp();
     static const auto loadIFilter = Bind<LoadIFilterFn>(L"query.dll", "LoadIFilter");
     if (loadIFilter) {
         const HRESULT hr = loadIFilter(path, nullptr, reinterpret_cast<void**>(filter));
@@ -174,11 +164,4 @@ HRESULT LoadFilterForFile(const wchar_t* path, IUnknown** filter) {
 HRESULT InitializeComApartment() {
     static const auto coInitializeEx = Bind<CoInitializeExFn>(L"ole32.dll", "CoInitializeEx");
     return coInitializeEx ? coInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_NOTIMPL;
-}
-
-void UninitializeComApartment() {
-    using CoUninitializeFn = void(WINAPI*)();
-    static const auto coUninitialize = Bind<CoUninitializeFn>(L"ole32.dll", "CoUninitialize");
-    if (coUninitialize)
-        coUninitialize();
 }

@@ -26,16 +26,6 @@ bool ExtensionHasFilter(const std::wstring& extension);
 // thread must have COM initialised.
 HRESULT LoadFilterForFile(const wchar_t* path, IUnknown** filter);
 
-// Runs `setUp` once, on the calling thread, before the first filter is
-// loaded (the console front end sets up its COM apartment there, so that a
-// search of files without filters never loads COM).
-void SetBeforeFirstFilter(void (*setUp)());
-
-// Initialises COM on the calling thread as a single-threaded apartment. The
-// COM library is loaded on first use: the console front end does not load
-// it (nor the user-interface library it depends on) in the other modes.
+// Initialises COM on the calling thread as a single-threaded apartment, as
+// filters expect. The COM library is loaded on first use.
 HRESULT InitializeComApartment();
-
-// Ends what InitializeComApartment began on the calling thread (only after
-// it succeeded).
-void UninitializeComApartment();

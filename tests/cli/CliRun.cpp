@@ -35,7 +35,9 @@ std::wstring Quote(const std::wstring& arg) {
 
 }  // namespace
 
-RunResult RunCli(const std::vector<std::wstring>& args) {
+RunResult RunCli(const std::vector<std::wstring>& args) { return RunProgram(CliPath(), args); }
+
+RunResult RunProgram(const std::wstring& program, const std::vector<std::wstring>& args) {
     static TempDir outputs;
     // Files of their own for every run: a helper process that Wine starts on
     // demand (the first program that sets up COM starts one) inherits the
@@ -49,7 +51,7 @@ RunResult RunCli(const std::vector<std::wstring>& args) {
                              CREATE_ALWAYS, 0, nullptr);
     HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                              CREATE_ALWAYS, 0, nullptr);
-    std::wstring commandLine = Quote(CliPath());
+    std::wstring commandLine = Quote(program);
     for (const auto& a : args)
         commandLine += L" " + Quote(a);
     STARTUPINFOW si{};
@@ -64,6 +66,7 @@ RunResult RunCli(const std::vector<std::wstring>& args) {
                        &si, &pi)) {
         WaitForSingleObject(pi.hProcess, 60000);
         GetExitCodeProcess(pi.hProcess, &result.exitCode);
+        result.processId = pi.dwProcessId;
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }

@@ -14,6 +14,7 @@
 #include "cli/ConsoleOutput.h"
 #include "tests/ConverterRegistration.h"
 #include "tests/FilterRegistration.h"
+#include "tests/ProcessUsage.h"
 #include "tests/TestFiles.h"
 #include "tests/cli/CliRun.h"
 
@@ -145,16 +146,68 @@ TEST_F(CliTest, ContentFiltersInTheDefaultMode) {
     EXPECT_EQ(r.out, "\r\nfind me and me");
 }
 
-TEST_F(CliTest, RowsFoundBeforeACrashAreOut) {
-    // A filter that kills the process: the rows of the files done before it
-    // have left the program already. (With workers a file after it may be
-    // done first, and its row not yet out: one thread makes the order sure.)
+TEST_F(CliTest, AFilterThatFaultsFailsOnlyItsFile) {
     ASSERT_TRUE(RegisterTestFilter());
-    tree.WriteFile(L"crash\\found.txt", "find me");
-    tree.WriteFile(L"crash\\later\\boom.mtfb", "CRASH\n");
-    const RunResult r = RunCli({L"-j", L"1", L"-q", L"find", tree.Path() + L"crash"});
-    EXPECT_EQ(r.exitCode, 99u);
-    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "crash\\found.txt\t1"});
+    // One file per folder keeps the order sure; two faults in a row.
+    const std::pair<const wchar_t*, const char*> files[] = {
+        {L"a\\found.txt", "find me"},
+        {L"b\\access.mtfb", "TEXT EOP find\nFAULT ACCESS\n"},
+        {L"c\\recurse.mtfb", "FAULT RECURSE\n"},
+        {L"d\\read.mtfb", "TEXT EOP find this\n"},
+        {L"e\\hang.mtfb", "FAULT HANG\n"},
+        {L"f\\crash.mtfb", "TEXT EOP find\nCRASH\n"},
+        {L"g\\abort.mtfb", "FAULT ABORT\n"},
+        {L"h\\grow.mtfb", "FAULT GROW\n"},
+        {L"i\\terminate.mtfb", "FAULT TERMINATE\n"},
+        {L"j\\last.txt", "find me last"},
+    };
+    for (const auto& [name, text] : files)
+        tree.WriteFile(std::wstring(L"faults\\") + name, text);
+    const std::string at = root + "faults\\";
+    const std::vector<std::string> expected = {
+        at + "a\\found.txt\t1",      at + "b\\access.mtfb\tread error", at + "c\\recurse.mtfb\tread error",
+        at + "d\\read.mtfb\t1",      at + "e\\hang.mtfb\tread error",   at + "f\\crash.mtfb\tread error",
+        at + "g\\abort.mtfb\tread error", at + "h\\grow.mtfb\tread error", at + "i\\terminate.mtfb\tread error",
+        at + "j\\last.txt\t1"};
+    for (const wchar_t* threads : {L"1", L"3"}) {
+        const ULONGLONG start = GetTickCount64();
+        const RunResult r =
+            RunCli({L"-j", threads, L"--filter-timeout", L"1", L"find", tree.Path() + L"faults"});
+        EXPECT_EQ(Lines(r.out), expected) << threads << " threads";
+        EXPECT_EQ(r.err, "Searched 10 files, found 3 matches in 3 files; 7 files could not be read.\n")
+            << threads << " threads";
+        EXPECT_LT(GetTickCount64() - start, 30000u) << "the hang is cut at the time limit";
+        EXPECT_EQ(CountChildProcesses(r.processId, L"mirlock-filterhost.exe"), 0u) << "no host outlives the program";
+    }
+    // --dump-text through the host too; a fault is a read error.
+    EXPECT_EQ(RunCli({L"--dump-text", tree / L"faults\\d\\read.mtfb"}).out, "\r\nfind this");
+    const RunResult dumped = RunCli({L"--dump-text", tree / L"faults\\b\\access.mtfb"});
+    EXPECT_EQ(dumped.err, "read error\n");
+    EXPECT_EQ(dumped.exitCode, 2u);
+}
+
+TEST_F(CliTest, AMissingFilterHostIsReportedOnce) {
+    ASSERT_TRUE(RegisterTestFilter());
+    // The console program alone in a folder: no host beside it.
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring cli = self;
+    cli = cli.substr(0, cli.find_last_of(L'\\') + 1) + L"mirlock-cli.exe";
+    const std::wstring alone = tree / L"alone\\mirlock-cli.exe";
+    tree.MakeDir(L"alone");
+    ASSERT_TRUE(CopyFileW(cli.c_str(), alone.c_str(), FALSE));
+    tree.WriteFile(L"docs\\a\\one.mtfb", "TEXT EOP find\n");
+    tree.WriteFile(L"docs\\b\\two.mtfb", "TEXT EOP find\n");
+    tree.WriteFile(L"docs\\c\\three.txt", "find");
+    for (const wchar_t* threads : {L"1", L"2"}) {
+        const RunResult r = RunProgram(alone, {L"-j", threads, L"-q", L"find", tree.Path() + L"docs"});
+        EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "docs\\a\\one.mtfb\tread error",
+                                                          root + "docs\\b\\two.mtfb\tread error",
+                                                          root + "docs\\c\\three.txt\t1"}));
+        const std::vector<std::string> err = Lines(r.err);
+        ASSERT_EQ(err.size(), 1u) << r.err;
+        EXPECT_NE(err[0].find("mirlock-filterhost.exe could not be started"), std::string::npos) << r.err;
+    }
 }
 
 TEST_F(CliTest, ImportConvertersInTheOfficeMode) {

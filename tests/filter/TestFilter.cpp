@@ -12,8 +12,16 @@
 //   THROW                      GetChunk throws a C++ exception
 //   CRASH                      GetChunk ends the process at once (exit code 99),
 //                              as a crash would: nothing is flushed
-//   APARTMENT                  a text chunk (EOP) "apartment sta|mta|none thread N":
-//                              the calling thread's COM apartment and identifier
+//   FAULT <kind>               GetChunk faults: ACCESS (an access violation),
+//                              RECURSE (recursion without end), ABORT (abort()),
+//                              TERMINATE (std::terminate, as an uncaught C++
+//                              exception does), HANG (a loop without end), GROW
+//                              (allocates and touches memory without end; past
+//                              8 GiB it only loops, so a missing limit cannot
+//                              take the machine)
+//   APARTMENT                  a text chunk (EOP) "apartment sta|mta|none thread N
+//                              process P": the calling thread's COM apartment,
+//                              its identifier and its process's
 // TestFilterLiveObjects() tells how many objects of the DLL are alive;
 // TestFilterForeignCalls() how many calls a filter had from a thread other
 // than the one that made it.
@@ -23,6 +31,9 @@
 #include <objidl.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -67,6 +78,41 @@ std::wstring Widen(const std::string& text) {
             return out;
         out += L'\0';
         from = nul + 2;
+    }
+}
+
+// Deep enough that no stack holds it; the volatile array keeps each frame,
+// the volatile flag keeps the compiler from seeing that it never ends.
+volatile bool goDeeper = true;
+int Recurse(int depth) {
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    return goDeeper ? Recurse(depth + 1) + frame[0] : 0;
+}
+
+void Fault(const std::wstring& kind) {
+    if (kind == L"ACCESS") {
+        *static_cast<volatile int*>(nullptr) = 1;
+    } else if (kind == L"RECURSE") {
+        Recurse(0);
+    } else if (kind == L"ABORT") {
+        abort();
+    } else if (kind == L"TERMINATE") {
+        std::terminate();
+    } else if (kind == L"HANG") {
+        std::atomic<unsigned long long> spin{0};
+        for (;;)
+            spin.fetch_add(1, std::memory_order_relaxed);
+    } else if (kind == L"GROW") {
+        constexpr size_t kPiece = 16u << 20;
+        for (size_t total = 0; total < (8ull << 30); total += kPiece) {
+            void* piece = VirtualAlloc(nullptr, kPiece, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+            if (!piece)
+                break;
+            memset(piece, 1, kPiece);
+        }
+        for (;;)
+            Sleep(100);
     }
 }
 
@@ -170,12 +216,15 @@ public:
             throw std::runtime_error("a filter that throws");
         if (current->kind == "CRASH")
             TerminateProcess(GetCurrentProcess(), 99);
+        if (current->kind == "FAULT")
+            Fault(current->text);
         if (current->kind == "APARTMENT") {
             APTTYPE type{};
             APTTYPEQUALIFIER qualifier{};
             const HRESULT hr = CoGetApartmentType(&type, &qualifier);
             const wchar_t* name = FAILED(hr) ? L"none" : type == APTTYPE_STA || type == APTTYPE_MAINSTA ? L"sta" : L"mta";
-            current->text = std::wstring(L"apartment ") + name + L" thread " + std::to_wstring(GetCurrentThreadId());
+            current->text = std::wstring(L"apartment ") + name + L" thread " + std::to_wstring(GetCurrentThreadId()) +
+                            L" process " + std::to_wstring(GetCurrentProcessId());
             current->breakType = CHUNK_EOP;
         }
         *stat = STAT_CHUNK{};

@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "tests/ConverterRegistration.h"
 #include "tests/FilterRegistration.h"
+#include "tests/ProcessUsage.h"
 #include "tests/TestFiles.h"
 #include "tests/ui/UiHarness.h"
 #include "ui/BrowseCombo.h"
@@ -603,6 +604,9 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
         EXPECT_EQ(SendMessageW(threads, CB_GETCURSEL, 0, 0), 0);
         EXPECT_EQ(ui.Text(threads), L"Automatic");
         SendMessageW(threads, CB_SETCURSEL, 3, 0);
+        // The content filter time limit: 30 seconds unless set.
+        EXPECT_EQ(ui.Text(GetDlgItem(dialog, IDC_FILTER_TIMEOUT)), L"30");
+        SetDlgItemTextW(dialog, IDC_FILTER_TIMEOUT, L"12");
         CheckRadioButton(dialog, IDC_MODE_OFFICE, IDC_MODE_TEXT, IDC_MODE_OFFICE);
         SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, L"50");
         SendMessageW(GetDlgItem(dialog, IDC_READ_UTF8), BM_CLICK, 0, 0);
@@ -617,6 +621,8 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
     EXPECT_EQ(registry.ReadInt(L"MaximumMatch"), 50u);
     EXPECT_EQ(registry.ReadInt(L"SearchThreads"), 3u);
     EXPECT_EQ(ui.App().SearchWorkers(), 3);
+    EXPECT_EQ(registry.ReadInt(L"FilterTimeout"), 12u);
+    EXPECT_EQ(ui.App().Request().filterTimeout, 12);
     // Reopened, it shows what was stored.
     WhenDialogOpens(L"Options", [&](HWND dialog) {
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_MODE_OFFICE), BST_CHECKED);
@@ -625,9 +631,13 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
         EXPECT_STREQ(number, L"50");
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_READ_UTF8), BST_UNCHECKED);
         EXPECT_EQ(ui.Text(GetDlgItem(dialog, IDC_SEARCH_THREADS)), L"3");
-        SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        EXPECT_EQ(ui.Text(GetDlgItem(dialog, IDC_FILTER_TIMEOUT)), L"12");
+        // No limit at all is not on offer: 0 is the shortest one.
+        SetDlgItemTextW(dialog, IDC_FILTER_TIMEOUT, L"0");
+        SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
     ui.Command(IDM_OPTIONS);
+    EXPECT_EQ(registry.ReadInt(L"FilterTimeout"), 1u);
 }
 
 TEST_F(MainWindowTest, FoldersFromTheCommandLineDropsAndTheBrowser) {
@@ -832,7 +842,53 @@ TEST_F(MainWindowTest, DocumentsThroughAContentFilter) {
     const FileResult& row = *ui.List().RowResult(0);
     EXPECT_EQ(row.matches.size(), 2u) << "the value chunk is no text";
     EXPECT_EQ(row.matches[0]->context, L"find me and find me");
-    EXPECT_EQ(TestFilterLiveObjects(), 0);
+    EXPECT_EQ(GetModuleHandleW(L"mirlock-test-filter.dll"), nullptr) << "no filter runs in the program's process";
+}
+
+TEST_F(MainWindowTest, FiltersThatFaultOrHangCostTheirFileAndStopEndsThem) {
+    ASSERT_TRUE(RegisterTestFilter());
+    // One file per folder keeps the order sure.
+    files.WriteFile(L"a\\found.txt", "find me");
+    files.WriteFile(L"b\\access.mtfb", "TEXT EOP find\nFAULT ACCESS\n");
+    files.WriteFile(L"c\\hang.mtfb", "FAULT HANG\n");
+    files.WriteFile(L"d\\recurse.mtfb", "FAULT RECURSE\n");
+    files.WriteFile(L"e\\read.mtfb", "TEXT EOP find this\n");
+    files.WriteFile(L"f\\last.txt", "find me last");
+    registry.WriteInt(L"FilterTimeout", 1);
+    for (DWORD threads : {1, 3}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        registry.WriteInt(L"SearchThreads", threads);
+        AppHarness ui;
+        ASSERT_TRUE(ui.Start(WithoutSlash(files.Path()).c_str()));
+        ui.SetText(IDC_SEARCH_TEXT, L"find");
+        ASSERT_TRUE(ui.Search());
+        std::vector<std::wstring> rows;
+        for (int i = 0; i < ui.List().RowCount(); ++i) {
+            const FileResult& row = *ui.List().RowResult(i);
+            rows.push_back(std::wstring(row.name) + (row.status == kFileFailed ? L" failed" : L""));
+        }
+        EXPECT_EQ(rows, (std::vector<std::wstring>{L"found.txt", L"access.mtfb failed", L"hang.mtfb failed",
+                                                   L"recurse.mtfb failed", L"read.mtfb", L"last.txt"}));
+        EXPECT_EQ(ui.StatusText(), L"Searched 6 files, found 3 matches in 3 files; 3 files could not be read.");
+    }
+    EXPECT_EQ(CountChildProcesses(GetCurrentProcessId(), L"mirlock-filterhost.exe"), 0u)
+        << "the window's hosts end with it";
+
+    // Stop while a worker's host hangs: the search ends at once, not at the time limit.
+    registry.WriteInt(L"FilterTimeout", 60);
+    registry.WriteInt(L"SearchThreads", 2);
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(WithoutSlash(files.Path()).c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"find");
+    ui.Click(IDOK);
+    ASSERT_TRUE(ui.PumpUntil([&] { return ui.List().RowCount() >= 2; }));
+    Sleep(300);  // the hang has begun
+    const ULONGLONG stopped = GetTickCount64();
+    ui.Click(IDOK);  // "Stop"
+    ASSERT_TRUE(ui.PumpUntil([&] { return !ui.App().IsSearching(); }, 10000));
+    EXPECT_LT(GetTickCount64() - stopped, 5000u);
+    EXPECT_EQ(CountChildProcesses(GetCurrentProcessId(), L"mirlock-filterhost.exe"), 1u)
+        << "the hanging host was ended; the other worker's waits for the next search";
 }
 
 TEST_F(MainWindowTest, DocumentsThroughAnImportConverterInTheOfficeMode) {

@@ -1,0 +1,329 @@
+// Starting a filter host, the exchange of one file with it, and the watch
+// kept on it meanwhile: its exit, the time limit, its memory and the stop.
+#include "converters/installed/FilterHost.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+#include "base/ResourceText.h"
+#include "converters/installed/FilterHostProtocol.h"
+#include "resource.h"
+
+namespace {
+
+// How often a waiting thread looks at the host's memory and the stop.
+constexpr DWORD kWatchSliceMs = 20;
+// A host has this long (or the file's time limit, if longer) to connect.
+constexpr DWORD kStartMs = 15000;
+// A host asked to leave has this long before it is ended.
+constexpr DWORD kLeaveMs = 2000;
+// Pieces in which a reply is read (a pipe moves large texts in pieces anyway).
+constexpr size_t kPieceBytes = 1u << 20;
+
+// Process-wide state of the hosts; guarded by `stateLock`.
+std::mutex stateLock;
+std::wstring hostPath;      // set by tests; empty: beside this program
+std::wstring startFailure;  // the first failure to start a host, this search
+bool noticeTaken = false;   // that failure was handed out
+std::atomic<bool> startFailed{false};
+std::atomic<unsigned> pipeSerial{0};
+
+std::wstring ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return std::wstring();
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+void RecordStartFailure(const std::wstring& program, DWORD error) {
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!startFailed.exchange(true)) {
+        std::wstring text;
+        if (!FormatResourceText(&text, IDS_FILTER_HOST_MISSING, program.c_str(), SystemErrorText(error).c_str()))
+            text = program + L": " + SystemErrorText(error);
+        startFailure = text;
+        noticeTaken = false;
+    }
+}
+
+// A job that ends the host with this program and holds it to the memory
+// limit where the system enforces one. Best effort: where jobs are not
+// available the watch and the host's own look at its parent do the same.
+HANDLE MakeJob(ULONGLONG memoryBytes) {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE |
+                                              JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION |
+                                              JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+    limits.ProcessMemoryLimit = static_cast<SIZE_T>(memoryBytes);
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
+    return job;
+}
+
+// The memory the host has committed or holds, whichever is more.
+ULONGLONG HostMemory(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (!K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+        return 0;
+    return std::max<ULONGLONG>(counters.PrivateUsage, counters.WorkingSetSize);
+}
+
+// Waits for `count` handles or the time, letting the system deliver
+// messages that other programs send to a thread with windows meanwhile.
+DWORD WaitAnswering(DWORD count, const HANDLE* handles, DWORD ms) {
+    if (!IsGUIThread(FALSE))
+        return WaitForMultipleObjects(count, handles, FALSE, ms);
+    const DWORD r = MsgWaitForMultipleObjects(count, handles, FALSE, ms, QS_SENDMESSAGE);
+    if (r == WAIT_OBJECT_0 + count) {
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        return WAIT_TIMEOUT;  // look again
+    }
+    return r;
+}
+
+}  // namespace
+
+std::wstring FilterHostPath() {
+    {
+        std::lock_guard<std::mutex> guard(stateLock);
+        if (!hostPath.empty())
+            return hostPath;
+    }
+    return ProgramFolder() + kFilterHostProgram;
+}
+
+void SetFilterHostPath(const std::wstring& path) {
+    std::lock_guard<std::mutex> guard(stateLock);
+    hostPath = path;
+}
+
+void BeginFilterHostSearch() {
+    std::lock_guard<std::mutex> guard(stateLock);
+    startFailed = false;
+    startFailure.clear();
+    noticeTaken = false;
+}
+
+bool TakeFilterHostNotice(std::wstring* message) {
+    if (!startFailed)
+        return false;
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (noticeTaken || startFailure.empty())
+        return false;
+    noticeTaken = true;
+    *message = startFailure;
+    return true;
+}
+
+FilterHost::~FilterHost() { End(); }
+
+bool FilterHost::Start(const Limits& limits) {
+    if (startFailed)
+        return false;
+    const std::wstring program = FilterHostPath();
+    const std::wstring pipeName = L"\\\\.\\pipe\\mirlock-filterhost-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(++pipeSerial);
+    // One instance, made here: no other process can stand in for the host.
+    pipe.Reset(CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+                                64 * 1024, 64 * 1024, 0, nullptr));
+    if (!pipe)
+        return false;
+    event.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event)
+        return false;
+
+    std::wstring commandLine = L"\"" + program + L"\" " + pipeName + L" " + std::to_wstring(GetCurrentProcessId());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+        RecordStartFailure(program, GetLastError());
+        pipe.Reset();
+        return false;
+    }
+    process.Reset(info.hProcess);
+    processId = info.dwProcessId;
+    job.Reset(MakeJob(limits.memoryBytes));
+    if (job && !AssignProcessToJobObject(job.Get(), process.Get()))
+        job.Reset();
+    ResumeThread(info.hThread);
+    CloseHandle(info.hThread);
+
+    OVERLAPPED connect{};
+    connect.hEvent = event.Get();
+    if (!ConnectNamedPipe(pipe.Get(), &connect)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_IO_PENDING) {
+            const HANDLE handles[] = {event.Get(), process.Get()};
+            const DWORD r = WaitAnswering(2, handles, std::max(kStartMs, limits.timeoutMs));
+            DWORD ignored = 0;
+            if (r != WAIT_OBJECT_0 || !GetOverlappedResult(pipe.Get(), &connect, &ignored, FALSE)) {
+                CancelIoEx(pipe.Get(), &connect);
+                GetOverlappedResult(pipe.Get(), &connect, &ignored, TRUE);
+                Kill();
+                RecordStartFailure(program, r == WAIT_TIMEOUT ? ERROR_TIMEOUT : ERROR_PROCESS_ABORTED);
+                return false;
+            }
+        } else if (error != ERROR_PIPE_CONNECTED) {
+            Kill();
+            return false;
+        }
+    }
+    return true;
+}
+
+FilterHost::Outcome FilterHost::Read(const wchar_t* path, const Limits& limits, const StopCheck& stop,
+                                     HGLOBAL* block) {
+    *block = nullptr;
+    const size_t pathUnits = wcslen(path);
+    if (pathUnits == 0 || pathUnits > kFilterHostMaxPathUnits)
+        return Outcome::kFailed;
+    if (stop && stop())
+        return Outcome::kStopped;
+    if (!process && !Start(limits))
+        return startFailed ? Outcome::kNoHost : Outcome::kCrashed;
+
+    const ULONGLONG deadline = GetTickCount64() + limits.timeoutMs;
+    std::wstring request(sizeof(FilterHostRequest) / sizeof(wchar_t), L'\0');
+    FilterHostRequest header;
+    header.pathUnits = static_cast<uint32_t>(pathUnits);
+    memcpy(request.data(), &header, sizeof header);
+    request.append(path, pathUnits);
+    Wait wait = Transfer(true, request.data(), request.size() * sizeof(wchar_t), deadline, limits, stop);
+    FilterHostReply reply;
+    if (wait == Wait::kDone)
+        wait = Transfer(false, &reply, sizeof reply, deadline, limits, stop);
+    if (wait == Wait::kDone && (reply.magic != kFilterReplyMagic || reply.outcome > 2 ||
+                                reply.units >= (SIZE_MAX / sizeof(wchar_t)) - 1))
+        wait = Wait::kGone;  // not our host's reply: end it
+    if (wait != Wait::kDone) {
+        Kill();
+        return FaultOutcome(wait);
+    }
+    if (reply.outcome == 1)
+        return Outcome::kNoFilter;
+    if (reply.outcome == 2)
+        return Outcome::kFailed;
+
+    // The text straight into the block the search reads, its NUL after it.
+    ScopedGlobal text(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(reply.units + 1) * sizeof(wchar_t)));
+    if (!text) {
+        Kill();  // the rest of the reply would stand in the pipe
+        return Outcome::kFailed;
+    }
+    {
+        GlobalLockGuard<wchar_t> units(text.Get());
+        wait = units.Get() ? Transfer(false, units.Get(), static_cast<size_t>(reply.units) * sizeof(wchar_t), deadline,
+                                      limits, stop)
+                           : Wait::kGone;
+    }
+    if (wait != Wait::kDone) {
+        Kill();
+        return FaultOutcome(wait);
+    }
+    *block = text.Detach();
+    return Outcome::kText;
+}
+
+FilterHost::Outcome FilterHost::FaultOutcome(Wait wait) {
+    switch (wait) {
+    case Wait::kTimedOut: return Outcome::kTimedOut;
+    case Wait::kOutOfMemory: return Outcome::kOutOfMemory;
+    case Wait::kStopped: return Outcome::kStopped;
+    default: return Outcome::kCrashed;
+    }
+}
+
+FilterHost::Wait FilterHost::Transfer(bool write, void* data, size_t bytes, ULONGLONG deadline, const Limits& limits,
+                                      const StopCheck& stop) {
+    auto* at = static_cast<char*>(data);
+    while (bytes > 0) {
+        OVERLAPPED io{};
+        io.hEvent = event.Get();
+        ResetEvent(event.Get());
+        const DWORD piece = static_cast<DWORD>(std::min(bytes, kPieceBytes));
+        DWORD moved = 0;
+        const BOOL done = write ? WriteFile(pipe.Get(), at, piece, nullptr, &io)
+                                : ReadFile(pipe.Get(), at, piece, nullptr, &io);
+        if (!done && GetLastError() != ERROR_IO_PENDING)
+            return Wait::kGone;
+        Wait state = Wait::kDone;
+        if (!done) {
+            for (;;) {
+                const HANDLE handles[] = {event.Get(), process.Get()};
+                const DWORD r = WaitAnswering(2, handles, kWatchSliceMs);
+                if (r == WAIT_OBJECT_0)
+                    break;
+                state = r == WAIT_OBJECT_0 + 1 ? Wait::kGone : WatchHost(deadline, limits, stop);
+                if (state != Wait::kDone)
+                    break;
+            }
+        }
+        if (state != Wait::kDone) {
+            // The buffer must not be written to after this returns.
+            CancelIoEx(pipe.Get(), &io);
+            GetOverlappedResult(pipe.Get(), &io, &moved, TRUE);
+            return state;
+        }
+        if (!GetOverlappedResult(pipe.Get(), &io, &moved, FALSE) || moved == 0)
+            return Wait::kGone;
+        at += moved;
+        bytes -= moved;
+    }
+    return Wait::kDone;
+}
+
+FilterHost::Wait FilterHost::WatchHost(ULONGLONG deadline, const Limits& limits, const StopCheck& stop) const {
+    if (stop && stop())
+        return Wait::kStopped;
+    if (HostMemory(process.Get()) > limits.memoryBytes)
+        return Wait::kOutOfMemory;
+    if (GetTickCount64() >= deadline)
+        return Wait::kTimedOut;
+    return Wait::kDone;
+}
+
+void FilterHost::Kill() {
+    if (process) {
+        TerminateProcess(process.Get(), 1);
+        WaitForSingleObject(process.Get(), INFINITE);
+    }
+    process.Reset();
+    job.Reset();
+    pipe.Reset();
+    processId = 0;
+}
+
+void FilterHost::End() {
+    if (!process)
+        return;
+    // A host whose pipe closes has nothing more to do and leaves.
+    pipe.Reset();
+    if (WaitForSingleObject(process.Get(), kLeaveMs) != WAIT_OBJECT_0)
+        TerminateProcess(process.Get(), 1);
+    WaitForSingleObject(process.Get(), INFINITE);
+    process.Reset();
+    job.Reset();
+    processId = 0;
+}

@@ -1,0 +1,76 @@
+// The program's side of a filter host: a process of our own that runs the
+// content filters, so that a filter that crashes, hangs or eats memory
+// costs one file, never the search. One host serves one thread (each
+// search worker has its own), started on first need and kept for the files
+// that follow; after a fault the next file gets a fresh one.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "base/ScopedHandle.h"
+
+class FilterHost {
+public:
+    enum class Outcome {
+        kText,         // *block holds the text
+        kNoFilter,     // no filter could be loaded for the file
+        kFailed,       // the filter failed (no partial text)
+        kCrashed,      // the host ended while it worked on the file
+        kTimedOut,     // the file took longer than the time limit
+        kOutOfMemory,  // the host's memory passed the limit
+        kStopped,      // the search was stopped while the host worked
+        kNoHost,       // no host could be started (see TakeFilterHostNotice)
+    };
+    struct Limits {
+        DWORD timeoutMs = 30000;
+        ULONGLONG memoryBytes = 1ull << 30;
+    };
+    // Asked now and then while the host works: true stops the file.
+    using StopCheck = std::function<bool()>;
+
+    FilterHost() = default;
+    ~FilterHost();  // ends the host
+    FilterHost(const FilterHost&) = delete;
+    FilterHost& operator=(const FilterHost&) = delete;
+
+    // The text of `path` (a full path) through the host: a text block that
+    // the caller owns in *block when the outcome is kText. A host that
+    // faults is ended before this returns.
+    Outcome Read(const wchar_t* path, const Limits& limits, const StopCheck& stop, HGLOBAL* block);
+
+    // The running host's process id (0: none runs).
+    DWORD ProcessId() const { return processId; }
+    // Ends the host: asked to leave, ended if it does not.
+    void End();
+
+private:
+    enum class Wait { kDone, kGone, kTimedOut, kOutOfMemory, kStopped };
+    bool Start(const Limits& limits);
+    // Moves `bytes` bytes through the pipe, watching the host while it waits.
+    Wait Transfer(bool write, void* data, size_t bytes, ULONGLONG deadline, const Limits& limits,
+                  const StopCheck& stop);
+    static Outcome FaultOutcome(Wait wait);
+    Wait WatchHost(ULONGLONG deadline, const Limits& limits, const StopCheck& stop) const;
+    // Ends a host that faulted or must stop, and waits until it is gone.
+    void Kill();
+
+    ScopedKernelHandle process;
+    ScopedKernelHandle job;
+    ScopedKernelHandle pipe;
+    ScopedKernelHandle event;
+    DWORD processId = 0;
+};
+
+// Where the host program is: beside this program's file, unless a test set
+// another path (an empty path restores that).
+std::wstring FilterHostPath();
+void SetFilterHostPath(const std::wstring& path);
+
+// Once a host could not be started, hosts are not started again until the
+// next search (BeginFilterHostSearch); the first failure's message is handed
+// out once by TakeFilterHostNotice. Both may be called from any thread.
+void BeginFilterHostSearch();
+bool TakeFilterHostNotice(std::wstring* message);

@@ -1,0 +1,147 @@
+// The filter host: faults of a filter cost its file and its host, never this
+// process; the time limit, the memory limit and the stop end a busy host;
+// a host that cannot start is reported once; no host outlives its use.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/ScopedHandle.h"
+#include "base/TextBlock.h"
+#include "converters/installed/FilterHost.h"
+#include "tests/FilterRegistration.h"
+#include "tests/ProcessUsage.h"
+#include "tests/TestFiles.h"
+
+namespace {
+
+class FilterHostTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { registered = RegisterTestFilter(); }
+    void SetUp() override { ASSERT_TRUE(registered); }
+
+    std::wstring File(const std::string& script) {
+        const std::wstring name = L"f" + std::to_wstring(++serial) + L".mtfb";
+        files.WriteFile(name, script);
+        return files / name;
+    }
+
+    // Reads `script` through `host`; `text` gets the text when there is one.
+    FilterHost::Outcome Read(FilterHost& host, const std::string& script, std::wstring* text = nullptr,
+                             const FilterHost::Limits& limits = FilterHost::Limits(),
+                             const FilterHost::StopCheck& stop = nullptr) {
+        HGLOBAL block = nullptr;
+        const FilterHost::Outcome outcome = host.Read(File(script).c_str(), limits, stop, &block);
+        ScopedTextBlock owned(block);
+        GlobalLockGuard<wchar_t> units(block);
+        if (text)
+            *text = units.Get() ? units.Get() : L"";
+        return outcome;
+    }
+
+    static unsigned Hosts() { return CountChildProcesses(GetCurrentProcessId(), L"mirlock-filterhost.exe"); }
+
+    static inline bool registered = false;
+    TempDir files;
+    int serial = 0;
+};
+
+using Outcome = FilterHost::Outcome;
+
+}  // namespace
+
+TEST_F(FilterHostTest, EachFaultCostsItsFileAndItsHostOnly) {
+    const unsigned before = Hosts();
+    FilterHost host;
+    std::wstring text;
+    ASSERT_EQ(Read(host, "TEXT EOW first\n", &text), Outcome::kText);
+    EXPECT_EQ(text, L" first");
+    const DWORD firstHost = host.ProcessId();
+    ASSERT_NE(firstHost, 0u);
+    EXPECT_EQ(Read(host, "TEXT EOW second\n", &text), Outcome::kText);
+    EXPECT_EQ(host.ProcessId(), firstHost) << "one host serves the files that follow";
+    EXPECT_EQ(Hosts(), before + 1);
+
+    // Two faults in a row among them, each followed by a file that reads.
+    for (const char* fault : {"FAULT ACCESS\n", "FAULT RECURSE\n", "FAULT RECURSE\n", "FAULT ABORT\n",
+                              "FAULT TERMINATE\n", "TEXT EOW partial\nCRASH\n"}) {
+        const DWORD faulted = host.ProcessId();
+        EXPECT_EQ(Read(host, fault, &text), Outcome::kCrashed) << fault;
+        EXPECT_EQ(host.ProcessId(), 0u) << fault;
+        EXPECT_EQ(Hosts(), before) << fault << ": the host that faulted is gone";
+        ScopedKernelHandle old(OpenProcess(SYNCHRONIZE, FALSE, faulted));
+        EXPECT_TRUE(!old || WaitForSingleObject(old.Get(), 0) == WAIT_OBJECT_0) << fault;
+        EXPECT_EQ(Read(host, "TEXT EOW after\n", &text), Outcome::kText) << fault;
+        EXPECT_EQ(text, L" after") << fault << ": a fresh host reads the next file";
+    }
+    // The filter's own failures and a thrown exception are the filter's
+    // answer, not a fault: the host stays.
+    const DWORD kept = host.ProcessId();
+    EXPECT_EQ(Read(host, "TEXT NONE a\nTHROW\n"), Outcome::kFailed);
+    EXPECT_EQ(Read(host, "FAILINIT\n"), Outcome::kFailed);
+    EXPECT_EQ(host.ProcessId(), kept);
+    host.End();
+    EXPECT_EQ(Hosts(), before) << "a host that is ended leaves no process behind";
+}
+
+TEST_F(FilterHostTest, TheTimeTheMemoryAndTheStopEndABusyHost) {
+    const unsigned before = Hosts();
+    FilterHost host;
+    FilterHost::Limits limits;
+    limits.timeoutMs = 1000;
+    ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(Read(host, "FAULT HANG\n", nullptr, limits), Outcome::kTimedOut);
+    ULONGLONG took = GetTickCount64() - start;
+    EXPECT_GE(took, 1000u);
+    EXPECT_LT(took, 10000u);
+    EXPECT_EQ(Hosts(), before);
+
+    // A filter that allocates without end is ended when its host passes the
+    // limit, long before the time limit.
+    limits.timeoutMs = 60000;
+    limits.memoryBytes = 256ull << 20;
+    start = GetTickCount64();
+    EXPECT_EQ(Read(host, "FAULT GROW\n", nullptr, limits), Outcome::kOutOfMemory);
+    EXPECT_LT(GetTickCount64() - start, 30000u);
+    EXPECT_EQ(Hosts(), before);
+
+    // The stop ends a host that hangs at once.
+    limits.memoryBytes = 1ull << 30;
+    start = GetTickCount64();
+    const auto stopAfter = [&] { return GetTickCount64() - start > 300; };
+    EXPECT_EQ(Read(host, "FAULT HANG\n", nullptr, limits, stopAfter), Outcome::kStopped);
+    took = GetTickCount64() - start;
+    EXPECT_GE(took, 300u);
+    EXPECT_LT(took, 5000u);
+    EXPECT_EQ(Hosts(), before);
+
+    std::wstring text;
+    EXPECT_EQ(Read(host, "TEXT EOW fine\n", &text), Outcome::kText);
+    EXPECT_EQ(text, L" fine");
+    // A search that is stopped already starts no host.
+    host.End();
+    EXPECT_EQ(Read(host, "TEXT EOW fine\n", &text, limits, [] { return true; }), Outcome::kStopped);
+    EXPECT_EQ(host.ProcessId(), 0u);
+}
+
+TEST_F(FilterHostTest, AHostThatCannotStartIsReportedOncePerSearch) {
+    BeginFilterHostSearch();
+    SetFilterHostPath(files / L"missing\\mirlock-filterhost.exe");
+    FilterHost first, second;
+    EXPECT_EQ(Read(first, "TEXT EOW a\n"), Outcome::kNoHost);
+    EXPECT_EQ(Read(second, "TEXT EOW a\n"), Outcome::kNoHost);
+    EXPECT_EQ(Read(first, "TEXT EOW a\n"), Outcome::kNoHost);
+    std::wstring message;
+    ASSERT_TRUE(TakeFilterHostNotice(&message));
+    EXPECT_NE(message.find(files / L"missing\\mirlock-filterhost.exe"), std::wstring::npos) << message;
+    EXPECT_FALSE(TakeFilterHostNotice(&message)) << "once, not per file";
+
+    // The next search tries again: the program may have been put back.
+    SetFilterHostPath(L"");
+    BeginFilterHostSearch();
+    std::wstring text;
+    EXPECT_EQ(Read(first, "TEXT EOW back\n", &text), Outcome::kText);
+    EXPECT_EQ(text, L" back");
+    EXPECT_FALSE(TakeFilterHostNotice(&message));
+}
