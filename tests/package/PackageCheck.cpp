@@ -179,7 +179,7 @@ int wmain(int argc, wchar_t** argv) {
 
     Check(Run(L"msiexec /i \"" + msi + L"\" /qn") == 0, L"silent install");
     const std::wstring folder = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Mirlock\\";
-    for (const wchar_t* file : {L"mirlock.exe", L"mirlock-cli.exe", L"README.txt", L"LICENSE.txt"})
+    for (const wchar_t* file : {L"mirlock.exe", L"mirlock-cli.exe", L"mirlock-filterhost.exe", L"README.txt", L"LICENSE.txt"})
         Check(Exists(folder + file), folder + file);
     // Wine puts a per-machine shortcut in the user's Start menu; Windows in
     // the common one. Either holds the one shortcut.
