@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <cwchar>
 #include <exception>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "converters/installed/FilterHostProtocol.h"
 #include "converters/installed/FilterLoader.h"
@@ -45,44 +47,53 @@ DWORD WINAPI WatchParent(void* parent) {
     EndNow(0);
 }
 
-bool ReadAll(HANDLE pipe, void* data, size_t bytes) {
-    auto* at = static_cast<char*>(data);
-    while (bytes > 0) {
+// Reads at least `minimum` and at most `capacity` bytes; how many in *got.
+bool ReadAtLeast(HANDLE pipe, char* data, size_t capacity, size_t minimum, size_t* got) {
+    *got = 0;
+    while (*got < minimum) {
         DWORD read = 0;
-        if (!ReadFile(pipe, at, static_cast<DWORD>(std::min<size_t>(bytes, 1u << 20)), &read, nullptr) || read == 0)
+        if (!ReadFile(pipe, data + *got, static_cast<DWORD>(std::min<size_t>(capacity - *got, 1u << 20)), &read,
+                      nullptr) ||
+            read == 0)
             return false;
-        at += read;
-        bytes -= read;
+        *got += read;
     }
     return true;
 }
 
-bool WriteAll(HANDLE pipe, const void* data, size_t bytes) {
-    const auto* at = static_cast<const char*>(data);
+bool WriteAll(HANDLE pipe, const char* data, size_t bytes) {
     while (bytes > 0) {
         DWORD written = 0;
-        if (!WriteFile(pipe, at, static_cast<DWORD>(std::min<size_t>(bytes, 1u << 20)), &written, nullptr) ||
+        if (!WriteFile(pipe, data, static_cast<DWORD>(std::min<size_t>(bytes, 1u << 20)), &written, nullptr) ||
             written == 0)
             return false;
-        at += written;
+        data += written;
         bytes -= written;
     }
     return true;
 }
 
-// Answers requests until the program closes the pipe.
+// Answers requests until the program closes the pipe. A request comes in
+// one read and its reply leaves in one write where the pipe allows it.
 int Serve(HANDLE pipe) {
+    constexpr size_t kMaxRequest = sizeof(FilterHostRequest) + kFilterHostMaxPathUnits * sizeof(wchar_t);
+    std::vector<char> in(kMaxRequest), out;
     std::wstring path, text;
     for (;;) {
-        FilterHostRequest request;
-        if (!ReadAll(pipe, &request, sizeof request))
+        size_t got = 0;
+        if (!ReadAtLeast(pipe, in.data(), in.size(), sizeof(FilterHostRequest), &got))
             return 0;  // the program is done with this host
+        FilterHostRequest request;
+        memcpy(&request, in.data(), sizeof request);
         if (request.magic != kFilterRequestMagic || request.pathUnits == 0 ||
             request.pathUnits > kFilterHostMaxPathUnits)
             return 1;
-        path.assign(request.pathUnits, L'\0');
-        if (!ReadAll(pipe, path.data(), path.size() * sizeof(wchar_t)))
+        const size_t requestBytes = sizeof request + request.pathUnits * sizeof(wchar_t);
+        size_t more = 0;
+        if (got > requestBytes ||
+            (got < requestBytes && !ReadAtLeast(pipe, in.data() + got, requestBytes - got, requestBytes - got, &more)))
             return 1;
+        path.assign(reinterpret_cast<const wchar_t*>(in.data() + sizeof request), request.pathUnits);
         FilterRead outcome = FilterRead::kFailed;
         try {
             outcome = ReadFilterText(path.c_str(), &text);
@@ -92,11 +103,17 @@ int Serve(HANDLE pipe) {
         FilterHostReply reply;
         reply.outcome = static_cast<uint32_t>(outcome);
         reply.units = outcome == FilterRead::kText ? text.size() : 0;
-        if (!WriteAll(pipe, &reply, sizeof reply) || !WriteAll(pipe, text.data(), reply.units * sizeof(wchar_t)))
+        const size_t textBytes = reply.units * sizeof(wchar_t);
+        out.resize(sizeof reply + textBytes);
+        memcpy(out.data(), &reply, sizeof reply);
+        memcpy(out.data() + sizeof reply, text.data(), textBytes);
+        if (!WriteAll(pipe, out.data(), out.size()))
             return 0;
         // A large text is not kept for the next, small file.
-        if (text.capacity() > (16u << 20))
+        if (out.capacity() > (16u << 20)) {
+            std::vector<char>().swap(out);
             std::wstring().swap(text);
+        }
     }
 }
 

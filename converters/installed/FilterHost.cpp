@@ -22,6 +22,8 @@ constexpr DWORD kStartMs = 15000;
 constexpr DWORD kLeaveMs = 2000;
 // Pieces in which a reply is read (a pipe moves large texts in pieces anyway).
 constexpr size_t kPieceBytes = 1u << 20;
+// The first read of a reply: its head and the text of most files.
+constexpr size_t kFirstReadBytes = 64u << 10;
 
 // Process-wide state of the hosts; guarded by `stateLock`.
 std::mutex stateLock;
@@ -205,18 +207,28 @@ FilterHost::Outcome FilterHost::Read(const wchar_t* path, const Limits& limits, 
         return startFailed ? Outcome::kNoHost : Outcome::kCrashed;
 
     const ULONGLONG deadline = GetTickCount64() + limits.timeoutMs;
-    std::wstring request(sizeof(FilterHostRequest) / sizeof(wchar_t), L'\0');
-    FilterHostRequest header;
-    header.pathUnits = static_cast<uint32_t>(pathUnits);
-    memcpy(request.data(), &header, sizeof header);
-    request.append(path, pathUnits);
-    Wait wait = Transfer(true, request.data(), request.size() * sizeof(wchar_t), deadline, limits, stop);
-    FilterHostReply reply;
+    // One write for the request and, for most files, one read for the whole
+    // reply: under Wine every call on a pipe is a trip through its server.
+    const size_t requestBytes = sizeof(FilterHostRequest) + pathUnits * sizeof(wchar_t);
+    if (buffer.size() < std::max(requestBytes, kFirstReadBytes))
+        buffer.resize(std::max(requestBytes, kFirstReadBytes));
+    FilterHostRequest request;
+    request.pathUnits = static_cast<uint32_t>(pathUnits);
+    memcpy(buffer.data(), &request, sizeof request);
+    memcpy(buffer.data() + sizeof request, path, pathUnits * sizeof(wchar_t));
+    size_t moved = 0;
+    Wait wait = Transfer(true, buffer.data(), requestBytes, requestBytes, &moved, deadline, limits, stop);
     if (wait == Wait::kDone)
-        wait = Transfer(false, &reply, sizeof reply, deadline, limits, stop);
-    if (wait == Wait::kDone && (reply.magic != kFilterReplyMagic || reply.outcome > 2 ||
-                                reply.units >= (SIZE_MAX / sizeof(wchar_t)) - 1))
-        wait = Wait::kGone;  // not our host's reply: end it
+        wait = Transfer(false, buffer.data(), kFirstReadBytes, sizeof(FilterHostReply), &moved, deadline, limits, stop);
+    FilterHostReply reply;
+    if (wait == Wait::kDone) {
+        memcpy(&reply, buffer.data(), sizeof reply);
+        // Anything but our host's reply (a text that does not fit this
+        // process, more bytes than it announced) ends the host.
+        if (reply.magic != kFilterReplyMagic || reply.outcome > 2 || reply.units >= (SIZE_MAX / sizeof(wchar_t)) - 1 ||
+            moved - sizeof reply > reply.units * sizeof(wchar_t) || (reply.outcome != 0 && reply.units != 0))
+            wait = Wait::kGone;
+    }
     if (wait != Wait::kDone) {
         Kill();
         return FaultOutcome(wait);
@@ -226,17 +238,25 @@ FilterHost::Outcome FilterHost::Read(const wchar_t* path, const Limits& limits, 
     if (reply.outcome == 2)
         return Outcome::kFailed;
 
-    // The text straight into the block the search reads, its NUL after it.
-    ScopedGlobal text(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(reply.units + 1) * sizeof(wchar_t)));
+    // The text into the block the search reads, its NUL after it: what came
+    // with the reply's head, then the rest straight from the pipe.
+    const size_t textBytes = static_cast<size_t>(reply.units) * sizeof(wchar_t);
+    ScopedGlobal text(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, textBytes + sizeof(wchar_t)));
     if (!text) {
         Kill();  // the rest of the reply would stand in the pipe
         return Outcome::kFailed;
     }
     {
-        GlobalLockGuard<wchar_t> units(text.Get());
-        wait = units.Get() ? Transfer(false, units.Get(), static_cast<size_t>(reply.units) * sizeof(wchar_t), deadline,
-                                      limits, stop)
-                           : Wait::kGone;
+        GlobalLockGuard<char> units(text.Get());
+        const size_t arrived = moved - sizeof reply;
+        if (units.Get()) {
+            memcpy(units.Get(), buffer.data() + sizeof reply, arrived);
+            if (arrived < textBytes)
+                wait = Transfer(false, units.Get() + arrived, textBytes - arrived, textBytes - arrived, &moved,
+                                deadline, limits, stop);
+        } else {
+            wait = Wait::kGone;
+        }
     }
     if (wait != Wait::kDone) {
         Kill();
@@ -255,17 +275,16 @@ FilterHost::Outcome FilterHost::FaultOutcome(Wait wait) {
     }
 }
 
-FilterHost::Wait FilterHost::Transfer(bool write, void* data, size_t bytes, ULONGLONG deadline, const Limits& limits,
-                                      const StopCheck& stop) {
-    auto* at = static_cast<char*>(data);
-    while (bytes > 0) {
+FilterHost::Wait FilterHost::Transfer(bool write, char* data, size_t capacity, size_t minimum, size_t* moved,
+                                      ULONGLONG deadline, const Limits& limits, const StopCheck& stop) {
+    *moved = 0;
+    while (*moved < minimum) {
+        // The call resets the event when it begins.
         OVERLAPPED io{};
         io.hEvent = event.Get();
-        ResetEvent(event.Get());
-        const DWORD piece = static_cast<DWORD>(std::min(bytes, kPieceBytes));
-        DWORD moved = 0;
-        const BOOL done = write ? WriteFile(pipe.Get(), at, piece, nullptr, &io)
-                                : ReadFile(pipe.Get(), at, piece, nullptr, &io);
+        const DWORD piece = static_cast<DWORD>(std::min(capacity - *moved, kPieceBytes));
+        const BOOL done = write ? WriteFile(pipe.Get(), data + *moved, piece, nullptr, &io)
+                                : ReadFile(pipe.Get(), data + *moved, piece, nullptr, &io);
         if (!done && GetLastError() != ERROR_IO_PENDING)
             return Wait::kGone;
         Wait state = Wait::kDone;
@@ -280,16 +299,16 @@ FilterHost::Wait FilterHost::Transfer(bool write, void* data, size_t bytes, ULON
                     break;
             }
         }
+        DWORD count = 0;
         if (state != Wait::kDone) {
             // The buffer must not be written to after this returns.
             CancelIoEx(pipe.Get(), &io);
-            GetOverlappedResult(pipe.Get(), &io, &moved, TRUE);
+            GetOverlappedResult(pipe.Get(), &io, &count, TRUE);
             return state;
         }
-        if (!GetOverlappedResult(pipe.Get(), &io, &moved, FALSE) || moved == 0)
+        if (!GetOverlappedResult(pipe.Get(), &io, &count, FALSE) || count == 0)
             return Wait::kGone;
-        at += moved;
-        bytes -= moved;
+        *moved += count;
     }
     return Wait::kDone;
 }

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/ScopedHandle.h"
 
@@ -49,9 +50,10 @@ public:
 private:
     enum class Wait { kDone, kGone, kTimedOut, kOutOfMemory, kStopped };
     bool Start(const Limits& limits);
-    // Moves `bytes` bytes through the pipe, watching the host while it waits.
-    Wait Transfer(bool write, void* data, size_t bytes, ULONGLONG deadline, const Limits& limits,
-                  const StopCheck& stop);
+    // Moves at least `minimum` and at most `capacity` bytes through the
+    // pipe (*moved tells how many), watching the host while it waits.
+    Wait Transfer(bool write, char* data, size_t capacity, size_t minimum, size_t* moved, ULONGLONG deadline,
+                  const Limits& limits, const StopCheck& stop);
     static Outcome FaultOutcome(Wait wait);
     Wait WatchHost(ULONGLONG deadline, const Limits& limits, const StopCheck& stop) const;
     // Ends a host that faulted or must stop, and waits until it is gone.
@@ -62,6 +64,7 @@ private:
     ScopedKernelHandle pipe;
     ScopedKernelHandle event;
     DWORD processId = 0;
+    std::vector<char> buffer;  // a request, and the first read of a reply
 };
 
 // Where the host program is: beside this program's file, unless a test set
