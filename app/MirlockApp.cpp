@@ -12,6 +12,7 @@
 #include "base/ResourceText.h"
 #include "base/Settings.h"
 #include "converters/installed/FilterConverter.h"
+#include "converters/installed/FilterHost.h"
 #include "resource.h"
 #include "search/SearchPool.h"
 #include "search/SearchSummary.h"
@@ -35,6 +36,7 @@ MirlockApp::~MirlockApp() {
     mainWindow.reset();
     converters.ClearConverters();
     // The window's own filter host (a search on this thread started it).
+    SetFilterHostInputPump(nullptr);
     EndThreadFilterHost();
     EndApplication();
     if (comReady)
@@ -53,6 +55,9 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
     stopEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     converters.SetReadUtf8(ReadSettingInt(L"ReadUtf8", 1) != 0);
     converters.BuildConverters(ReadSettingInt(L"ConverterSet", 0));
+    // A content filter that takes long on this thread (a search without
+    // workers) leaves the window answering, and Stop ends it.
+    SetFilterHostInputPump([this] { AnswerInputWhileConverting(); });
     searcher.SetMessageHandler([this](const wchar_t* text) {
         MessageBoxW(MainHandle(), text, L"Mirlock", MB_OK | MB_ICONERROR);
     });
@@ -86,6 +91,39 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
     return true;
 }
 
+void MirlockApp::DispatchLoopMessage(MSG& msg) {
+    HWND main = MainHandle();
+    // Ctrl+Alt is AltGr on many keyboards: in a text field it types a
+    // letter (AltGr+C is a letter in Polish), never a command.
+    const bool altGrTyping = (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) &&
+                             GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) < 0 && IsEditControl(GetFocus());
+    if (main && accelerators && !altGrTyping && TranslateAcceleratorW(main, accelerators, &msg))
+        return;
+    if (mainWindow && mainWindow->TranslatePaneKey(msg))
+        return;
+    HWND panel = mainWindow ? mainWindow->PanelWindow() : nullptr;
+    if (panel && IsDialogMessageW(panel, &msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+void MirlockApp::AnswerInputWhileConverting() {
+    // Inside a step of the search: messages only, never another step. The
+    // handlers already run between steps of a search; nothing starts a new
+    // one while this one runs.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // The window is gone: the search ends, the loop sees the quit.
+            RequestStop();
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        DispatchLoopMessage(msg);
+    }
+}
+
 MirlockApp::LoopTurn MirlockApp::RunLoopTurn(int* exitCode) {
     MSG msg;
     if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -93,21 +131,7 @@ MirlockApp::LoopTurn MirlockApp::RunLoopTurn(int* exitCode) {
             *exitCode = static_cast<int>(msg.wParam);
             return LoopTurn::kQuit;
         }
-        HWND main = MainHandle();
-        // Ctrl+Alt is AltGr on many keyboards: in a text field it types a
-        // letter (AltGr+C is a letter in Polish), never a command.
-        const bool altGrTyping = (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) &&
-                                 GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) < 0 &&
-                                 IsEditControl(GetFocus());
-        if (main && accelerators && !altGrTyping && TranslateAcceleratorW(main, accelerators, &msg))
-            return LoopTurn::kMessage;
-        if (mainWindow && mainWindow->TranslatePaneKey(msg))
-            return LoopTurn::kMessage;
-        HWND panel = mainWindow ? mainWindow->PanelWindow() : nullptr;
-        if (panel && IsDialogMessageW(panel, &msg))
-            return LoopTurn::kMessage;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        DispatchLoopMessage(msg);
         return LoopTurn::kMessage;
     }
     if (searching) {

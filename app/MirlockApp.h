@@ -62,6 +62,12 @@ public:
     // search when the walk is over).
     enum class LoopTurn { kMessage, kStep, kIdle, kQuit };
     LoopTurn RunLoopTurn(int* exitCode);
+    // What the loop does with one message: accelerators, the panes' keys,
+    // the panel's dialog keys, then the window.
+    void DispatchLoopMessage(MSG& msg);
+    // The messages that wait, answered from inside a step of the search
+    // while a content filter works on this thread.
+    void AnswerInputWhileConverting();
     // The message loop until the quit message; returns its exit code.
     int RunMessageLoop();
     // Releases the lock and the event after the loop.

@@ -155,6 +155,10 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
             AddMatch(job, Match::Failure());
         } else {
             ConvertAndMatch(job, {regex.get(), ignoringCase.get(), targetRegex.get(), targetIgnoringCase.get()});
+            // A stop that cut the conversion short (a content filter's host
+            // ended) leaves a file that was not searched, and no row.
+            if (IsStopRequested())
+                request->filesSearched -= 1;
         }
         if (job.result) {
             request->sink->AddResult(job.result);

@@ -31,6 +31,10 @@ std::wstring hostPath;      // set by tests; empty: beside this program
 std::wstring startFailure;  // the first failure to start a host, this search
 bool noticeTaken = false;   // that failure was handed out
 std::atomic<bool> startFailed{false};
+// The window's thread and what answers its input there; the pump is only
+// touched by that thread.
+std::atomic<DWORD> pumpThread{0};
+std::function<void()> inputPump;
 std::atomic<unsigned> pipeSerial{0};
 
 std::wstring ProgramFolder() {
@@ -88,15 +92,22 @@ ULONGLONG HostMemory(HANDLE process) {
     return std::max<ULONGLONG>(counters.PrivateUsage, counters.WorkingSetSize);
 }
 
-// Waits for `count` handles or the time, letting the system deliver
-// messages that other programs send to a thread with windows meanwhile.
+// Waits for `count` handles or the time. Meanwhile the window's thread
+// answers its input, and any thread with windows lets the system deliver
+// messages that other programs send.
 DWORD WaitAnswering(DWORD count, const HANDLE* handles, DWORD ms) {
-    if (!IsGUIThread(FALSE))
+    const bool pumps = pumpThread.load() == GetCurrentThreadId() && inputPump;
+    if (!pumps && !IsGUIThread(FALSE))
         return WaitForMultipleObjects(count, handles, FALSE, ms);
-    const DWORD r = MsgWaitForMultipleObjects(count, handles, FALSE, ms, QS_SENDMESSAGE);
+    const DWORD r = MsgWaitForMultipleObjectsEx(count, handles, ms, pumps ? QS_ALLINPUT : QS_SENDMESSAGE,
+                                                pumps ? MWMO_INPUTAVAILABLE : 0);
     if (r == WAIT_OBJECT_0 + count) {
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (pumps) {
+            inputPump();
+        } else {
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
         return WAIT_TIMEOUT;  // look again
     }
     return r;
@@ -134,6 +145,11 @@ bool TakeFilterHostNotice(std::wstring* message) {
     noticeTaken = true;
     *message = startFailure;
     return true;
+}
+
+void SetFilterHostInputPump(std::function<void()> pump) {
+    inputPump = std::move(pump);
+    pumpThread = inputPump ? GetCurrentThreadId() : 0;
 }
 
 FilterHost::~FilterHost() { End(); }
@@ -178,7 +194,10 @@ bool FilterHost::Start(const Limits& limits) {
         const DWORD error = GetLastError();
         if (error == ERROR_IO_PENDING) {
             const HANDLE handles[] = {event.Get(), process.Get()};
-            const DWORD r = WaitAnswering(2, handles, std::max(kStartMs, limits.timeoutMs));
+            const ULONGLONG until = GetTickCount64() + std::max(kStartMs, limits.timeoutMs);
+            DWORD r = WAIT_TIMEOUT;
+            while (r == WAIT_TIMEOUT && GetTickCount64() < until)
+                r = WaitAnswering(2, handles, kWatchSliceMs);
             DWORD ignored = 0;
             if (r != WAIT_OBJECT_0 || !GetOverlappedResult(pipe.Get(), &connect, &ignored, FALSE)) {
                 CancelIoEx(pipe.Get(), &connect);

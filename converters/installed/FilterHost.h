@@ -77,3 +77,9 @@ void SetFilterHostPath(const std::wstring& path);
 // out once by TakeFilterHostNotice. Both may be called from any thread.
 void BeginFilterHostSearch();
 bool TakeFilterHostNotice(std::wstring* message);
+
+// The thread that calls this, which runs the window, answers its input while
+// it waits on a host (the user's Stop among it): `pump` is called there
+// whenever input arrives. Other threads only let the system deliver what
+// other programs send. An empty pump ends it.
+void SetFilterHostInputPump(std::function<void()> pump);
