@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "converters/installed/FilterHost.h"
 #include "tests/ConverterRegistration.h"
 #include "tests/FilterRegistration.h"
 #include "tests/ProcessUsage.h"
@@ -904,6 +905,44 @@ TEST_F(MainWindowTest, FiltersThatFaultOrHangCostTheirFileAndStopEndsThem) {
             << "the file whose filter was stopped was not searched";
     }
     EXPECT_EQ(CountChildProcesses(GetCurrentProcessId(), L"mirlock-filterhost.exe"), 0u);
+}
+
+TEST_F(MainWindowTest, AFilterHostThatCannotStartIsSaidOnce) {
+    ASSERT_TRUE(RegisterTestFilter());
+    files.WriteFile(L"a\\one.mtfb", "TEXT EOP find\n");
+    files.WriteFile(L"b\\two.mtfb", "TEXT EOP find\n");
+    files.WriteFile(L"c\\three.txt", "find");
+    SetFilterHostPath(files / L"nowhere\\mirlock-filterhost.exe");
+    for (DWORD threads : {1, 2}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        registry.WriteInt(L"SearchThreads", threads);
+        AppHarness ui;
+        ASSERT_TRUE(ui.Start(WithoutSlash(files.Path()).c_str()));
+        ui.SetText(IDC_SEARCH_TEXT, L"find");
+        std::wstring message;
+        int boxes = 0;
+        const auto answer = [&](HWND box) {
+            ++boxes;
+            for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                wchar_t text[1024] = {};
+                GetWindowTextW(c, text, 1024);
+                if (wcsstr(text, L"filter"))
+                    message = text;
+            }
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        };
+        WhenDialogOpens(L"Mirlock", [&](HWND box) {
+            answer(box);
+            WhenDialogOpens(L"Mirlock", answer);  // a second one would be counted
+        });
+        ASSERT_TRUE(ui.Search());
+        StopWatchingDialogs();
+        EXPECT_EQ(boxes, 1);
+        EXPECT_NE(message.find(L"nowhere\\mirlock-filterhost.exe could not be started"), std::wstring::npos)
+            << message;
+        EXPECT_EQ(ui.StatusText(), L"Searched 3 files, found 1 matches in 1 files; 2 files could not be read.");
+    }
+    SetFilterHostPath(L"");
 }
 
 TEST_F(MainWindowTest, DocumentsThroughAnImportConverterInTheOfficeMode) {
