@@ -154,7 +154,7 @@ void SetFilterHostInputPump(std::function<void()> pump) {
 
 FilterHost::~FilterHost() { End(); }
 
-bool FilterHost::Start(const Limits& limits) {
+bool FilterHost::Start(const Limits& limits, const StopCheck& stop) {
     if (startFailed)
         return false;
     const std::wstring program = FilterHostPath();
@@ -196,14 +196,16 @@ bool FilterHost::Start(const Limits& limits) {
             const HANDLE handles[] = {event.Get(), process.Get()};
             const ULONGLONG until = GetTickCount64() + std::max(kStartMs, limits.timeoutMs);
             DWORD r = WAIT_TIMEOUT;
-            while (r == WAIT_TIMEOUT && GetTickCount64() < until)
+            bool stopped = false;
+            while (r == WAIT_TIMEOUT && GetTickCount64() < until && !(stopped = stop && stop()))
                 r = WaitAnswering(2, handles, kWatchSliceMs);
             DWORD ignored = 0;
             if (r != WAIT_OBJECT_0 || !GetOverlappedResult(pipe.Get(), &connect, &ignored, FALSE)) {
                 CancelIoEx(pipe.Get(), &connect);
                 GetOverlappedResult(pipe.Get(), &connect, &ignored, TRUE);
                 Kill();
-                RecordStartFailure(program, r == WAIT_TIMEOUT ? ERROR_TIMEOUT : ERROR_PROCESS_ABORTED);
+                if (!stopped)
+                    RecordStartFailure(program, r == WAIT_TIMEOUT ? ERROR_TIMEOUT : ERROR_PROCESS_ABORTED);
                 return false;
             }
         } else if (error != ERROR_PIPE_CONNECTED) {
@@ -222,8 +224,11 @@ FilterHost::Outcome FilterHost::Read(const wchar_t* path, const Limits& limits, 
         return Outcome::kFailed;
     if (stop && stop())
         return Outcome::kStopped;
-    if (!process && !Start(limits))
-        return startFailed ? Outcome::kNoHost : Outcome::kCrashed;
+    if (!process && !Start(limits, stop)) {
+        if (startFailed)
+            return Outcome::kNoHost;
+        return stop && stop() ? Outcome::kStopped : Outcome::kCrashed;
+    }
 
     const ULONGLONG deadline = GetTickCount64() + limits.timeoutMs;
     // One write for the request and, for most files, one read for the whole

@@ -49,7 +49,7 @@ public:
 
 private:
     enum class Wait { kDone, kGone, kTimedOut, kOutOfMemory, kStopped };
-    bool Start(const Limits& limits);
+    bool Start(const Limits& limits, const StopCheck& stop);
     // Moves at least `minimum` and at most `capacity` bytes through the
     // pipe (*moved tells how many), watching the host while it waits.
     Wait Transfer(bool write, char* data, size_t capacity, size_t minimum, size_t* moved, ULONGLONG deadline,
