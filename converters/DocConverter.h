@@ -130,7 +130,6 @@ public:
     static constexpr ULONGLONG kBaseWorkingBytes = 1 << 20;
     virtual ULONGLONG WorkingBytes(ULONGLONG fileBytes) const { return fileBytes * 4 + kBaseWorkingBytes; }
 
-
     // A search begins: what a prototype remembered during the last one is
     // forgotten.
     virtual void BeginSearch() {}

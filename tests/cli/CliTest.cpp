@@ -391,6 +391,19 @@ TEST(CliOptions, DefaultsAndEveryFlag) {
         EXPECT_FALSE(ParseCliOptions({L"-j", count, L"a", L"b"}, &threads, &error)) << testing::PrintToString(count);
         EXPECT_NE(error.find(L"--threads"), std::wstring::npos) << testing::PrintToString(error);
     }
+    // The content filter time limit: 30 seconds unless set, 1 to 3600.
+    EXPECT_EQ(o.filterTimeout, 30);
+    for (const auto& [seconds, value] : {std::pair{L"1", 1}, std::pair{L"3600", 3600}}) {
+        CliOptions limit;
+        ASSERT_TRUE(ParseCliOptions({L"--filter-timeout", seconds, L"a", L"b"}, &limit, &error)) << seconds;
+        EXPECT_EQ(limit.filterTimeout, value);
+    }
+    for (const wchar_t* seconds : {L"0", L"3601", L"-5", L"1s", L""}) {
+        CliOptions limit;
+        EXPECT_FALSE(ParseCliOptions({L"--filter-timeout", seconds, L"a", L"b"}, &limit, &error))
+            << testing::PrintToString(seconds);
+        EXPECT_NE(error.find(L"--filter-timeout"), std::wstring::npos) << testing::PrintToString(error);
+    }
     // A count is a 32-bit number: nothing wraps into range, nothing trails it.
     for (const wchar_t* count : {L"4294967296", L"2147483648", L"-2147483649", L"99999999999999999999", L"12x", L""}) {
         CliOptions fresh;

@@ -101,6 +101,8 @@ TEST(WindowSoak, SearchesStopsSortsAndContextSwitchesHoldNothing) {
     EXPECT_LE(last.threads, level.threads);
     EXPECT_LE(most.threads, level.threads + 1) << "a search started threads of its own";
     EXPECT_LT(static_cast<long long>(last.heapBytes) - static_cast<long long>(level.heapBytes), 512 << 10);
+    // The filtered files' hosts: one per worker, kept from search to search.
+    EXPECT_LE(CountChildProcesses(GetCurrentProcessId(), L"mirlock-filterhost.exe"), 4u);
     if (soak)
         printf("%d searches (%d rows each when whole): handles %u -> %u (most %u), GDI %u -> %u (most %u), "
                "windows %u -> %u, threads %u -> %u (most %u), heap %.2f -> %.2f MB (most %.2f), "
