@@ -62,6 +62,13 @@ TEST_F(FilterHostTest, EachFaultCostsItsFileAndItsHostOnly) {
     EXPECT_EQ(Read(host, "TEXT EOW second\n", &text), Outcome::kText);
     EXPECT_EQ(host.ProcessId(), firstHost) << "one host serves the files that follow";
     EXPECT_EQ(Hosts(), before + 1);
+    // In a job that ends it with this program and holds its memory where
+    // the system enforces that.
+    ScopedKernelHandle running(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, firstHost));
+    BOOL inJob = FALSE;
+    ASSERT_TRUE(running);
+    ASSERT_TRUE(IsProcessInJob(running.Get(), nullptr, &inJob)) << GetLastError();
+    EXPECT_TRUE(inJob);
 
     // Two faults in a row among them, each followed by a file that reads.
     for (const char* fault : {"FAULT ACCESS\n", "FAULT RECURSE\n", "FAULT RECURSE\n", "FAULT ABORT\n",
@@ -136,6 +143,19 @@ TEST_F(FilterHostTest, AHostThatCannotStartIsReportedOncePerSearch) {
     ASSERT_TRUE(TakeFilterHostNotice(&message));
     EXPECT_NE(message.find(files / L"missing\\mirlock-filterhost.exe"), std::wstring::npos) << message;
     EXPECT_FALSE(TakeFilterHostNotice(&message)) << "once, not per file";
+
+    // A program that ends without connecting is no host either.
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring other = self;
+    other = other.substr(0, other.find_last_of(L'\\') + 1) + L"mirlock-cli.exe";
+    BeginFilterHostSearch();
+    SetFilterHostPath(other);
+    FilterHost third;
+    EXPECT_EQ(Read(third, "TEXT EOW a\n"), Outcome::kNoHost);
+    ASSERT_TRUE(TakeFilterHostNotice(&message));
+    EXPECT_NE(message.find(other), std::wstring::npos) << message;
+    EXPECT_EQ(third.ProcessId(), 0u);
 
     // The next search tries again: the program may have been put back.
     SetFilterHostPath(L"");
