@@ -905,6 +905,27 @@ TEST_F(MainWindowTest, FiltersThatFaultOrHangCostTheirFileAndStopEndsThem) {
             << "the file whose filter was stopped was not searched";
     }
     EXPECT_EQ(CountChildProcesses(GetCurrentProcessId(), L"mirlock-filterhost.exe"), 0u);
+
+    // Closing the window while a host hangs on one thread: the program ends
+    // at once, and so does the host.
+    registry.WriteInt(L"SearchThreads", 1);
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(WithoutSlash(files.Path()).c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"find");
+    ui.Click(IDOK);
+    static HWND mainWindow;
+    mainWindow = ui.Main();
+    ASSERT_TRUE(ui.PumpUntil([&] { return ui.List().RowCount() >= 2; }));
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+    });
+    const ULONGLONG closing = GetTickCount64();
+    ASSERT_TRUE(ui.PumpUntil([&] { return ui.quit && !ui.App().IsSearching(); }, 20000));
+    EXPECT_LT(GetTickCount64() - closing, 5000u);
+    EXPECT_FALSE(IsWindow(mainWindow));
+    ui.Close();
+    EXPECT_EQ(CountChildProcesses(GetCurrentProcessId(), L"mirlock-filterhost.exe"), 0u);
 }
 
 TEST_F(MainWindowTest, AFilterHostThatCannotStartIsSaidOnce) {
