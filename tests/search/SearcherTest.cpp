@@ -40,21 +40,36 @@ void StepToEnd(Searcher& searcher, int limit = 100000) {
     }
 }
 
-// Throws on files named "throw*", else reads text like the plain-text converter.
+// Throws on files named "throw*", and cannot even be cloned for files named
+// "noclone*"; else reads text like the plain-text converter. Counts the
+// conversions, and those made on the thread that walks.
 class ThrowingConverter : public TxtConverter {
 public:
+    int Accepts(const wchar_t* path) override {
+        accepted = path;
+        return 1;
+    }
     HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) override {
         ++*converts;
+        if (GetCurrentThreadId() == walkingThread)
+            ++*convertsWhereWalked;
         if (wcsstr(path, L"\\throw"))
             throw std::runtime_error("broken converter");
         return TxtConverter::Convert(path, request);
     }
     std::unique_ptr<DocConverter> Clone() const override {
+        if (accepted.find(L"\\noclone") != std::wstring::npos)
+            throw std::bad_alloc();
         auto copy = std::make_unique<ThrowingConverter>();
         copy->converts = converts;
+        copy->convertsWhereWalked = convertsWhereWalked;
+        copy->walkingThread = walkingThread;
         return copy;
     }
     std::atomic<int>* converts = nullptr;  // converted on workers too
+    std::atomic<int>* convertsWhereWalked = nullptr;
+    DWORD walkingThread = GetCurrentThreadId();
+    std::wstring accepted;  // the last path the walk asked about
 };
 
 class SearcherTest : public testing::Test {
@@ -343,14 +358,17 @@ TEST_F(SearcherTest, FailedConversionsAreRecordedAndTheSearchGoesOn) {
     dir.WriteFile(L"a_empty.txt", "");  // zero bytes: no text, so no row at all
     dir.WriteFile(L"b_fine.txt", "needle");
     dir.WriteFile(L"throw.txt", "needle");
+    dir.WriteFile(L"noclone.txt", "needle");
     dir.WriteFile(L"z_fine.txt", "needle needle");
     for (int workers : {1, 2}) {
     SCOPED_TRACE(testing::Message() << workers << " workers");
     sink.calls.clear();
     std::atomic<int> converts{0};
+    std::atomic<int> convertsWhereWalked{0};
     ConverterList list;
     auto throwing = std::make_unique<ThrowingConverter>();
     throwing->converts = &converts;
+    throwing->convertsWhereWalked = &convertsWhereWalked;
     list.Append(std::move(throwing));
     request = MakeRequest(L"needle", dir.Path(), &sink);
     Searcher searcher;
@@ -358,13 +376,16 @@ TEST_F(SearcherTest, FailedConversionsAreRecordedAndTheSearchGoesOn) {
     ASSERT_TRUE(searcher.StartSearch(&request, &list));
     StepToEnd(searcher);
     const std::vector<std::wstring> results = SortedResults();
-    EXPECT_EQ(results, (std::vector<std::wstring>{L"b_fine.txt 0 1", L"throw.txt -1 1", L"z_fine.txt 0 2"}));
+    EXPECT_EQ(results, (std::vector<std::wstring>{L"b_fine.txt 0 1", L"noclone.txt -1 1", L"throw.txt -1 1",
+                                                  L"z_fine.txt 0 2"}));
     EXPECT_EQ(converts.load(), 3);
-    // The failed file is counted apart: neither a matched file nor a match.
-    EXPECT_EQ(request.filesSearched, 4);
+    // With workers no file is converted where the walk runs.
+    EXPECT_EQ(convertsWhereWalked.load(), workers == 1 ? 3 : 0);
+    // The failed files are counted apart: neither matched files nor matches.
+    EXPECT_EQ(request.filesSearched, 5);
     EXPECT_EQ(request.filesMatched, 2);
     EXPECT_EQ(request.matchCount, 3);
-    EXPECT_EQ(request.filesFailed, 1);
+    EXPECT_EQ(request.filesFailed, 2);
     }
 }
 
