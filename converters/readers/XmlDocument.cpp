@@ -5,10 +5,14 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "base/ThreadScratch.h"
 
 namespace {
 
@@ -496,8 +500,43 @@ void MarkWhitespaceRuns(char* text, char* textEnd) {
 
 }  // namespace
 
-XmlDocument::XmlDocument() : document(std::make_unique<rapidxml::xml_document<char>>()) {}
-XmlDocument::~XmlDocument() = default;
+namespace {
+
+// A parser holds its first 64 KB of nodes inside itself. An office package
+// parses hundreds of small parts, so the thread keeps a few emptied parsers
+// for the next documents instead of taking 64 KB from the heap for each.
+constexpr size_t kKeptParsers = 4;
+
+using Parser = rapidxml::xml_document<char>;
+
+std::vector<std::unique_ptr<Parser>>& KeptParsers() {
+    thread_local std::vector<std::unique_ptr<Parser>>* slot = nullptr;
+    return ThreadScratch(slot);
+}
+
+}  // namespace
+
+XmlDocument::XmlDocument() {
+    std::vector<std::unique_ptr<Parser>>& kept = KeptParsers();
+    if (kept.empty()) {
+        document = std::make_unique<Parser>();
+        return;
+    }
+    document = std::move(kept.back());
+    kept.pop_back();
+}
+
+XmlDocument::~XmlDocument() {
+    // Emptied, the parser gives back the pools it grew beyond its own.
+    document->clear();
+    try {
+        std::vector<std::unique_ptr<Parser>>& kept = KeptParsers();
+        if (kept.size() < kKeptParsers)
+            kept.push_back(std::move(document));
+    } catch (const std::bad_alloc&) {
+        // Not kept: the parser is freed with this document.
+    }
+}
 
 bool XmlDocument::Parse(char* text, XmlProfile profile) {
     const MarkupSummary summary = SummarizeMarkup(text, kMaxXmlDepth);

@@ -37,6 +37,36 @@ bool Fits(uint64_t offset, uint64_t count, uint64_t size) {
     return offset <= size && count <= size - offset;
 }
 
+// A raw-deflate stream that the thread keeps: its state and its 32 KB window
+// are reset between entries instead of allocated and freed for each one (an
+// office package has hundreds of small entries, and the heap is the place
+// where workers meet).
+class KeptInflater {
+public:
+    KeptInflater() { ready = inflateInit2(&stream, -15) == Z_OK; }
+    ~KeptInflater() {
+        if (ready)
+            inflateEnd(&stream);
+    }
+    KeptInflater(const KeptInflater&) = delete;
+    KeptInflater& operator=(const KeptInflater&) = delete;
+
+    // The stream, reset for a new entry; null when zlib has no memory.
+    z_stream* Fresh() {
+        if (ready && inflateReset(&stream) == Z_OK)
+            return &stream;
+        if (ready)
+            inflateEnd(&stream);
+        stream = z_stream{};
+        ready = inflateInit2(&stream, -15) == Z_OK;
+        return ready ? &stream : nullptr;
+    }
+
+private:
+    z_stream stream{};
+    bool ready = false;
+};
+
 }  // namespace
 
 // The first buffer for an inflated entry: this many times its compressed
@@ -296,9 +326,11 @@ bool ZipReader::ReadEntry(int index, ZipEntryData* out) {
     room = std::max<size_t>(room, 1);
     inflated.reserve(room + 1);  // room for a terminating NUL
     inflated.resize(room);
-    z_stream stream{};
-    if (inflateInit2(&stream, -15) != Z_OK)
+    thread_local KeptInflater* inflaterSlot = nullptr;
+    z_stream* kept = ThreadScratch(inflaterSlot).Fresh();
+    if (!kept)
         return false;
+    z_stream& stream = *kept;
     stream.next_in = compressed.data();
     stream.avail_in = compressedSize;
     int result = Z_OK;
@@ -319,7 +351,6 @@ bool ZipReader::ReadEntry(int index, ZipEntryData* out) {
         grew = true;
     }
     const uLong produced = stream.total_out;
-    inflateEnd(&stream);
     if (produced > ZipReader::kMaxEntryBytes)
         return false;
     // A stream that stops short (cut) keeps what it produced, as before it grew.

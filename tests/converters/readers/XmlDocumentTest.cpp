@@ -6,7 +6,9 @@
 #include <iterator>
 #include <random>
 #include <rapidxml/rapidxml.hpp>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "converters/readers/XmlDocument.h"
 
@@ -332,6 +334,53 @@ TEST(XmlKeepSpace, EveryRunBetweenTagsIsKeptAtEveryAlignment) {
         }
         ASSERT_EQ(texts, expected) << testing::PrintToString(std::string(xml));
     }
+}
+
+// Parsers are kept by the thread from document to document: each document
+// sees only its own nodes, whatever the ones before it held or failed on, and
+// documents alive at once (more than are kept) stay apart.
+TEST(XmlDocuments, EachDocumentHasOnlyItsOwnNodes) {
+    std::string many = "<root>";
+    for (int i = 0; i < 20000; ++i) many.append("<n a='").append(std::to_string(i)).append("'/>");
+    many += "</root>";
+    auto countChildren = [](const XmlDocument& d) {
+        int count = 0;
+        for (const XmlNode* n = d.Root()->first_node()->first_node(); n; n = n->next_sibling()) ++count;
+        return count;
+    };
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < 7; ++i) {
+            const std::string name = std::string("d").append(std::to_string(i));
+            texts.push_back(std::string("<").append(name).append("><c/></").append(name).append(">"));
+        }
+        texts.push_back(many);
+        texts.push_back("<broken><a></broken>");
+        std::vector<std::unique_ptr<XmlDocument>> alive;
+        for (std::string& text : texts) {
+            const bool sound = text != "<broken><a></broken>";  // parsing writes into the text
+            alive.push_back(std::make_unique<XmlDocument>());
+            EXPECT_EQ(alive.back()->Parse(text.data()), sound);
+        }
+        for (int i = 0; i < 7; ++i) {
+            const XmlNode* root = alive[static_cast<size_t>(i)]->Root()->first_node();
+            ASSERT_NE(root, nullptr);
+            EXPECT_TRUE(NameIs(root, std::string("d").append(std::to_string(i)).c_str()));
+            EXPECT_EQ(countChildren(*alive[static_cast<size_t>(i)]), 1);
+            EXPECT_EQ(root->next_sibling(), nullptr);
+        }
+        EXPECT_EQ(countChildren(*alive[7]), 20000);
+        EXPECT_EQ(alive[8]->Root()->first_node(), nullptr) << "a failed parse leaves no nodes";
+        // Freed in an order other than made, so the kept parsers are mixed.
+        std::swap(alive[1], alive[7]);
+    }
+    // A kept parser that last held thousands of nodes parses a small document.
+    std::string small = "<only/>";
+    XmlDocument document;
+    ASSERT_TRUE(document.Parse(small.data()));
+    ASSERT_NE(document.Root()->first_node(), nullptr);
+    EXPECT_TRUE(NameIs(document.Root()->first_node(), "only"));
+    EXPECT_EQ(document.Root()->first_node()->next_sibling(), nullptr);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "converters/readers/ZipReader.h"
@@ -279,6 +280,40 @@ TEST_F(ZipReaderTest, ArchivesCutAtEveryLengthNeverCrash) {
             continue;
         for (int i = 0; i < reader.EntryCount(); ++i)
             Read(i);
+    }
+}
+
+// The thread keeps one inflater for all its entries: whatever the entry before
+// left in it (an error, a stream cut short, a full window, a grown buffer),
+// each entry reads as it does on a thread that reads nothing else.
+TEST_F(ZipReaderTest, EachEntryInflatesAsIfItWereTheThreadsFirst) {
+    std::string big;
+    for (int i = 0; big.size() < 600 * 1024; ++i) big += kText + " " + std::to_string(i * 7919 % 1000) + "\n";
+    const std::string deflated = Deflate(big);
+    ZipLayout layout;
+    layout.entries = {
+        {"big.txt", big},
+        {"cut.txt", big, 8, 0, true, {}, {}, deflated.substr(0, deflated.size() / 2)},
+        {"corrupt.txt", kText, 8, 0, true, {}, {}, std::string("\x04\xFF\xFF\x00\x01", 5)},
+        {"small.txt", "small"},
+        {"tail.txt", big.substr(big.size() - 5000)},
+        {"empty.txt", ""},
+    };
+    ASSERT_TRUE(OpenArchive(layout));
+    const int n = reader.EntryCount();
+    std::vector<std::string> alone(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) std::thread([&] { alone[static_cast<size_t>(i)] = Read(i); }).join();
+    EXPECT_EQ(alone[0], big);
+    EXPECT_EQ(alone[2], "<fail>");
+    EXPECT_EQ(alone[3], "small");
+    EXPECT_EQ(alone[4], big.substr(big.size() - 5000));
+    EXPECT_EQ(alone[5], "");
+    // Every order of two, on this thread.
+    for (int first = 0; first < n; ++first) {
+        for (int second = 0; second < n; ++second) {
+            Read(first);
+            EXPECT_EQ(Read(second), alone[static_cast<size_t>(second)]) << first << " then " << second;
+        }
     }
 }
 
