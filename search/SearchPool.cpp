@@ -92,6 +92,12 @@ void SearchPool::Cancel() {
     // The dropped jobs (and their records) are freed outside the lock.
 }
 
+bool SearchPool::ArmFinishedEvent() {
+    std::lock_guard<std::mutex> guard(lock);
+    walkerWaits = !slots.empty() && !slots.front()->finished;
+    return walkerWaits;
+}
+
 bool SearchPool::IsEmpty() const {
     std::lock_guard<std::mutex> guard(lock);
     return slots.empty();
@@ -144,14 +150,20 @@ void SearchPool::WorkerLoop(int worker) {
                 // The work function fails its own file; nothing may escape a thread.
             }
         }
+        bool front = false;
         {
             std::lock_guard<std::mutex> guard(lock);
             running.erase(std::find(running.begin(), running.end(), slot));
             slot->finished = true;
+            // A running job is never dropped, so the slot is still held.
+            front = walkerWaits && slots.front().get() == slot;
+            if (front)
+                walkerWaits = false;
         }
         // Memory came free: a job that waited for it may start now.
         wake.notify_all();
-        SetEvent(finishedEvent);
+        if (front)
+            SetEvent(finishedEvent);
     }
     if (leave)
         leave(worker);

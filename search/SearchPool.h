@@ -35,7 +35,8 @@ public:
     // whatever the files: the jobs running beside the largest one together
     // (kSpareBytes), and the buffers that the workers keep between files,
     // which share kKeptBytes (about a dozen kinds of buffer, each held to
-    // kKeptBytes / workers on each worker).
+    // kKeptBytes / workers on each worker), beside the fixed third of a MB
+    // that each thread keeps for archives (an inflater and a few XML parsers).
     static constexpr ULONGLONG kSpareBytes = 128ull << 20;
     static constexpr size_t kKeptBytes = 8u << 20;
 
@@ -61,7 +62,14 @@ public:
     void Cancel();
     // No job is held: none waits, runs or waits to be taken.
     bool IsEmpty() const;
-    // Set (auto-reset) each time a job finishes.
+    // The walking thread is about to wait for FinishedEvent: true when it
+    // must, because the first job it can take back has not finished (its
+    // worker sets the event when it has); false when there is a job to take
+    // now. The event is set for nothing else: under Wine every set and every
+    // wait is a call to the wine server, so a worker sets it only when the
+    // walking thread waits for that very job.
+    bool ArmFinishedEvent();
+    // Auto-reset; set as ArmFinishedEvent says.
     HANDLE FinishedEvent() const { return finishedEvent; }
     // What the jobs' stop pointer points to.
     const std::atomic<bool>* StopFlag() const { return &stopped; }
@@ -98,5 +106,6 @@ private:
     std::deque<Slot*> waiting;
     std::vector<Slot*> running;
     bool closing = false;
+    bool walkerWaits = false;  // armed: set the event when the front job finishes
     ULONGLONG peakSpare = 0;
 };

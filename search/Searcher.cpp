@@ -251,7 +251,7 @@ bool Searcher::StepOnPool() {
         pool->TakeFinished(&dropped);
         if (pool->IsEmpty())
             return false;
-        waitingForWorkers = true;
+        waitingForWorkers = pool->ArmFinishedEvent();
         return true;
     }
     bool progressed = Deliver();
@@ -262,7 +262,7 @@ bool Searcher::StepOnPool() {
     progressed = Deliver() || progressed;
     if (!walking && pool->IsEmpty())
         return false;
-    waitingForWorkers = !progressed;
+    waitingForWorkers = !progressed && pool->ArmFinishedEvent();
     return true;
 }
 

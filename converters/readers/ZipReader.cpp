@@ -43,7 +43,7 @@ bool Fits(uint64_t offset, uint64_t count, uint64_t size) {
 // where workers meet).
 class KeptInflater {
 public:
-    KeptInflater() { ready = inflateInit2(&stream, -15) == Z_OK; }
+    KeptInflater() = default;
     ~KeptInflater() {
         if (ready)
             inflateEnd(&stream);
@@ -51,7 +51,8 @@ public:
     KeptInflater(const KeptInflater&) = delete;
     KeptInflater& operator=(const KeptInflater&) = delete;
 
-    // The stream, reset for a new entry; null when zlib has no memory.
+    // The stream, made at the first entry and reset for each one after it;
+    // null when zlib has no memory.
     z_stream* Fresh() {
         if (ready && inflateReset(&stream) == Z_OK)
             return &stream;

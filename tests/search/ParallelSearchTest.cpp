@@ -113,7 +113,10 @@ protected:
         int steps = 0;
         while (searcher.Step() && ++steps < 1000000) {
             if (searcher.IsWaiting())
-                WaitForSingleObject(searcher.WorkerEvent(), 1000);
+                if (WaitForSingleObject(searcher.WorkerEvent(), 10000) != WAIT_OBJECT_0) {
+                    ADD_FAILURE() << "the file waited for finished without a word";
+                    break;
+                }
         }
         sink.SetSearching(0);
         Outcome o;

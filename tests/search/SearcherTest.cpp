@@ -36,7 +36,10 @@ protected:
 void StepToEnd(Searcher& searcher, int limit = 100000) {
     for (int steps = 0; searcher.Step() && steps < limit; ++steps) {
         if (searcher.IsWaiting())
-            WaitForSingleObject(searcher.WorkerEvent(), 1000);
+            if (WaitForSingleObject(searcher.WorkerEvent(), 10000) != WAIT_OBJECT_0) {
+                ADD_FAILURE() << "the file waited for finished without a word";
+                break;
+            }
     }
 }
 
@@ -86,7 +89,10 @@ protected:
         while (searcher.Step()) {
             ++steps;
             if (searcher.IsWaiting())
-                WaitForSingleObject(searcher.WorkerEvent(), 1000);
+                if (WaitForSingleObject(searcher.WorkerEvent(), 10000) != WAIT_OBJECT_0) {
+                    ADD_FAILURE() << "the file waited for finished without a word";
+                    break;
+                }
         }
         sink.SetSearching(0);
         return steps;
