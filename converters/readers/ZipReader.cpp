@@ -54,11 +54,8 @@ public:
     // The stream, made at the first entry and reset for each one after it;
     // null when zlib has no memory.
     z_stream* Fresh() {
-        if (ready && inflateReset(&stream) == Z_OK)
-            return &stream;
         if (ready)
-            inflateEnd(&stream);
-        stream = z_stream{};
+            return inflateReset(&stream) == Z_OK ? &stream : nullptr;
         ready = inflateInit2(&stream, -15) == Z_OK;
         return ready ? &stream : nullptr;
     }
