@@ -35,17 +35,17 @@ protected:
 // Steps a started search to its end, waiting for its workers when it must.
 void StepToEnd(Searcher& searcher, int limit = 100000) {
     for (int steps = 0; searcher.Step() && steps < limit; ++steps) {
-        if (searcher.IsWaiting())
-            if (WaitForSingleObject(searcher.WorkerEvent(), 10000) != WAIT_OBJECT_0) {
-                ADD_FAILURE() << "the file waited for finished without a word";
-                break;
-            }
+        if (searcher.IsWaiting() && WaitForSingleObject(searcher.WorkerEvent(), 10000) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "the file waited for finished without a word";
+            break;
+        }
     }
 }
 
 // Throws on files named "throw*", and cannot even be cloned for files named
-// "noclone*"; else reads text like the plain-text converter. Counts the
-// conversions, and those made on the thread that walks.
+// "noclone*"; holds files named "hold*" until `hold` is set; else reads text
+// like the plain-text converter. Counts the conversions, and those made on the
+// thread that walks.
 class ThrowingConverter : public TxtConverter {
 public:
     int Accepts(const wchar_t* path) override {
@@ -58,6 +58,10 @@ public:
             ++*convertsWhereWalked;
         if (wcsstr(path, L"\\throw"))
             throw std::runtime_error("broken converter");
+        if (hold && wcsstr(path, L"\\hold")) {
+            ++*held;
+            WaitForSingleObject(hold, 10000);
+        }
         return TxtConverter::Convert(path, request);
     }
     std::unique_ptr<DocConverter> Clone() const override {
@@ -67,11 +71,15 @@ public:
         copy->converts = converts;
         copy->convertsWhereWalked = convertsWhereWalked;
         copy->walkingThread = walkingThread;
+        copy->hold = hold;
+        copy->held = held;
         return copy;
     }
     std::atomic<int>* converts = nullptr;  // converted on workers too
     std::atomic<int>* convertsWhereWalked = nullptr;
     DWORD walkingThread = GetCurrentThreadId();
+    HANDLE hold = nullptr;
+    std::atomic<int>* held = nullptr;  // files that began waiting for `hold`
     std::wstring accepted;  // the last path the walk asked about
 };
 
@@ -88,11 +96,10 @@ protected:
         int steps = 0;
         while (searcher.Step()) {
             ++steps;
-            if (searcher.IsWaiting())
-                if (WaitForSingleObject(searcher.WorkerEvent(), 10000) != WAIT_OBJECT_0) {
-                    ADD_FAILURE() << "the file waited for finished without a word";
-                    break;
-                }
+            if (searcher.IsWaiting() && WaitForSingleObject(searcher.WorkerEvent(), 10000) != WAIT_OBJECT_0) {
+                ADD_FAILURE() << "the file waited for finished without a word";
+                break;
+            }
         }
         sink.SetSearching(0);
         return steps;
@@ -293,6 +300,50 @@ protected:
         return Searcher::OnFile(path, entry);
     }
 };
+
+// After a stop, the walk waits for the file still converting: it sleeps until
+// that file's worker says it is done, and the word comes.
+TEST_F(SearcherTest, AStoppedSearchSleepsUntilTheFileStillConvertingEnds) {
+    dir.WriteFile(L"hold.txt", "needle");
+    for (int i = 0; i < 6; ++i) dir.WriteFile(L"f" + std::to_wstring(i) + L".txt", "needle");
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> converts{0};
+    std::atomic<int> convertsWhereWalked{0};
+    std::atomic<int> held{0};
+    ConverterList list;
+    auto holding = std::make_unique<ThrowingConverter>();
+    holding->converts = &converts;
+    holding->convertsWhereWalked = &convertsWhereWalked;
+    holding->hold = release;
+    holding->held = &held;
+    list.Append(std::move(holding));
+    request = MakeRequest(L"needle", dir.Path(), &sink);
+    Searcher searcher;
+    searcher.SetWorkers(2);
+    ASSERT_TRUE(searcher.StartSearch(&request, &list));
+    for (int steps = 0; held.load() == 0 && steps < 10000; ++steps) {
+        ASSERT_TRUE(searcher.Step());
+        if (searcher.IsWaiting())
+            WaitForSingleObject(searcher.WorkerEvent(), 10);
+    }
+    ASSERT_EQ(held.load(), 1);
+    const size_t rowsAtStop = sink.results.size();
+    sink.stopRequested = true;
+    // A file that ran beside the held one ends first; then the walk waits for
+    // the held file alone, and nothing wakes it.
+    bool sleeping = false;
+    for (int steps = 0; !sleeping && steps < 100; ++steps) {
+        ASSERT_TRUE(searcher.Step()) << "the held file has not ended";
+        sleeping = searcher.IsWaiting() &&
+                   WaitForSingleObject(searcher.WorkerEvent(), 200) == static_cast<DWORD>(WAIT_TIMEOUT);
+    }
+    EXPECT_TRUE(sleeping) << "the walk steps round instead of waiting";
+    SetEvent(release);
+    EXPECT_EQ(WaitForSingleObject(searcher.WorkerEvent(), 10000), WAIT_OBJECT_0);
+    EXPECT_FALSE(searcher.Step());
+    EXPECT_EQ(sink.results.size(), rowsAtStop) << "no row after the stop";
+    CloseHandle(release);
+}
 
 TEST_F(SearcherTest, AFileThatVanishesBeforeItIsReadIsAFailedFile) {
     for (int workers : {1, 3}) {
