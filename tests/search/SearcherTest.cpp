@@ -13,6 +13,7 @@
 #include "converters/TxtConverter.h"
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
+#include "search/SearchPool.h"
 #include "search/Searcher.h"
 #include "tests/ProcessUsage.h"
 #include "tests/RecordingSink.h"
@@ -300,6 +301,38 @@ protected:
         return Searcher::OnFile(path, entry);
     }
 };
+
+// While the workers are held, the walk goes on until every place in the pool
+// is taken, and only then sleeps; released, every file gives its row.
+TEST_F(SearcherTest, WhileWorkersAreHeldTheWalkFillsThePoolThenSleeps) {
+    // One file a folder: the walk also steps between folders, and each of
+    // those steps must walk on rather than sleep.
+    for (int i = 0; i < 12; ++i) dir.WriteFile(L"d" + std::to_wstring(i) + L"\\hold.txt", "needle");
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> converts{0};
+    std::atomic<int> convertsWhereWalked{0};
+    std::atomic<int> held{0};
+    ConverterList list;
+    auto holding = std::make_unique<ThrowingConverter>();
+    holding->converts = &converts;
+    holding->convertsWhereWalked = &convertsWhereWalked;
+    holding->hold = release;
+    holding->held = &held;
+    list.Append(std::move(holding));
+    request = MakeRequest(L"needle", dir.Path(), &sink);
+    CountingSearcher searcher;
+    searcher.SetWorkers(2);
+    ASSERT_TRUE(searcher.StartSearch(&request, &list));
+    for (int steps = 0; !searcher.IsWaiting() && steps < 1000; ++steps) ASSERT_TRUE(searcher.Step());
+    EXPECT_TRUE(searcher.IsWaiting());
+    EXPECT_EQ(searcher.filesThisStep, 2 * SearchPool::kJobsPerWorker) << "the walk slept with room left";
+    EXPECT_EQ(WaitForSingleObject(searcher.WorkerEvent(), 200), static_cast<DWORD>(WAIT_TIMEOUT));
+    SetEvent(release);
+    StepToEnd(searcher);
+    EXPECT_EQ(sink.results.size(), 12u);
+    EXPECT_EQ(held.load(), 12);
+    CloseHandle(release);
+}
 
 // After a stop, the walk waits for the file still converting: it sleeps until
 // that file's worker says it is done, and the word comes.
