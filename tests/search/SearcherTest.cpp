@@ -84,6 +84,18 @@ public:
     std::wstring accepted;  // the last path the walk asked about
 };
 
+// A converter that holds files named "hold*" until `release` is set.
+std::unique_ptr<ThrowingConverter> HoldingConverter(HANDLE release, std::atomic<int>* held) {
+    static std::atomic<int> converts{0};
+    static std::atomic<int> convertsWhereWalked{0};
+    auto holding = std::make_unique<ThrowingConverter>();
+    holding->converts = &converts;
+    holding->convertsWhereWalked = &convertsWhereWalked;
+    holding->hold = release;
+    holding->held = held;
+    return holding;
+}
+
 class SearcherTest : public testing::Test {
 protected:
     SearcherTest() : sink(&request) {
@@ -309,16 +321,9 @@ TEST_F(SearcherTest, WhileWorkersAreHeldTheWalkFillsThePoolThenSleeps) {
     // those steps must walk on rather than sleep.
     for (int i = 0; i < 12; ++i) dir.WriteFile(L"d" + std::to_wstring(i) + L"\\hold.txt", "needle");
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<int> converts{0};
-    std::atomic<int> convertsWhereWalked{0};
     std::atomic<int> held{0};
     ConverterList list;
-    auto holding = std::make_unique<ThrowingConverter>();
-    holding->converts = &converts;
-    holding->convertsWhereWalked = &convertsWhereWalked;
-    holding->hold = release;
-    holding->held = &held;
-    list.Append(std::move(holding));
+    list.Append(HoldingConverter(release, &held));
     request = MakeRequest(L"needle", dir.Path(), &sink);
     CountingSearcher searcher;
     searcher.SetWorkers(2);
@@ -340,16 +345,9 @@ TEST_F(SearcherTest, AStoppedSearchSleepsUntilTheFileStillConvertingEnds) {
     dir.WriteFile(L"hold.txt", "needle");
     for (int i = 0; i < 6; ++i) dir.WriteFile(L"f" + std::to_wstring(i) + L".txt", "needle");
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<int> converts{0};
-    std::atomic<int> convertsWhereWalked{0};
     std::atomic<int> held{0};
     ConverterList list;
-    auto holding = std::make_unique<ThrowingConverter>();
-    holding->converts = &converts;
-    holding->convertsWhereWalked = &convertsWhereWalked;
-    holding->hold = release;
-    holding->held = &held;
-    list.Append(std::move(holding));
+    list.Append(HoldingConverter(release, &held));
     request = MakeRequest(L"needle", dir.Path(), &sink);
     Searcher searcher;
     searcher.SetWorkers(2);
