@@ -25,6 +25,7 @@
 #include <mutex>
 
 #include "base/ShellPath.h"
+#include "base/SlimLock.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -39,7 +40,7 @@ enum Kind : uint8_t { kSimple, kIgnorable, kSpecial, kExpanding, kContextual };
 // 65,536 units would cost more than the search.
 struct CharTable {
     LCID locale = GetThreadLocale();
-    std::mutex lock;
+    SlimMutex lock;
     std::atomic<bool> ready[256] = {};
     uint8_t kind[0x10000] = {};
     uint16_t firstWeight[0x10000] = {};  // first two bytes of the primary weights, 0 if none
@@ -109,7 +110,7 @@ const CharTable& TableFor(wchar_t c) {
     CharTable& t = SharedTable();
     const unsigned page = static_cast<uint16_t>(c) >> 8;
     if (!t.ready[page].load(std::memory_order_acquire)) {
-        std::lock_guard<std::mutex> guard(t.lock);
+        std::lock_guard<SlimMutex> guard(t.lock);
         if (!t.ready[page].load(std::memory_order_relaxed)) {
             FillPage(t, page);
             t.ready[page].store(true, std::memory_order_release);

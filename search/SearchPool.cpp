@@ -29,7 +29,7 @@ SearchPool::SearchPool(int workers, Work work, Leave leave)
 SearchPool::~SearchPool() {
     stopped = true;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<SlimMutex> guard(lock);
         closing = true;
     }
     wake.notify_all();
@@ -39,7 +39,7 @@ SearchPool::~SearchPool() {
 }
 
 void SearchPool::Begin() {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<SlimMutex> guard(lock);
     if (slots.empty()) {
         stopped = false;
         peakSpare = 0;
@@ -47,7 +47,7 @@ void SearchPool::Begin() {
 }
 
 bool SearchPool::HasRoom() const {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<SlimMutex> guard(lock);
     return slots.size() < static_cast<size_t>(kJobsPerWorker * workerCount);
 }
 
@@ -57,7 +57,7 @@ void SearchPool::Add(std::unique_ptr<FileJob> job, ULONGLONG workingBytes, bool 
     slot->workingBytes = workingBytes;
     slot->finished = finished;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<SlimMutex> guard(lock);
         if (!finished)
             waiting.push_back(slot.get());
         slots.push_back(std::move(slot));
@@ -67,7 +67,7 @@ void SearchPool::Add(std::unique_ptr<FileJob> job, ULONGLONG workingBytes, bool 
 }
 
 void SearchPool::TakeFinished(std::vector<std::unique_ptr<FileJob>>* out) {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<SlimMutex> guard(lock);
     while (!slots.empty() && slots.front()->finished) {
         out->push_back(std::move(slots.front()->job));
         slots.pop_front();
@@ -78,7 +78,7 @@ void SearchPool::Cancel() {
     stopped = true;
     std::vector<std::unique_ptr<FileJob>> dropped;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<SlimMutex> guard(lock);
         waiting.clear();
         for (auto it = slots.begin(); it != slots.end();) {
             if (std::find(running.begin(), running.end(), it->get()) == running.end()) {
@@ -93,18 +93,18 @@ void SearchPool::Cancel() {
 }
 
 bool SearchPool::ArmFinishedEvent() {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<SlimMutex> guard(lock);
     walkerWaits = !slots.empty() && !slots.front()->finished;
     return walkerWaits;
 }
 
 bool SearchPool::IsEmpty() const {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<SlimMutex> guard(lock);
     return slots.empty();
 }
 
 ULONGLONG SearchPool::PeakSpareBytes() const {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<SlimMutex> guard(lock);
     return peakSpare;
 }
 
@@ -127,7 +127,7 @@ void SearchPool::WorkerLoop(int worker) {
     for (;;) {
         Slot* slot = nullptr;
         {
-            std::unique_lock<std::mutex> guard(lock);
+            std::unique_lock<SlimMutex> guard(lock);
             wake.wait(guard,
                       [&] { return closing || (!waiting.empty() && Admits(*waiting.front())); });
             if (closing)
@@ -152,7 +152,7 @@ void SearchPool::WorkerLoop(int worker) {
         }
         bool front = false;
         {
-            std::lock_guard<std::mutex> guard(lock);
+            std::lock_guard<SlimMutex> guard(lock);
             running.erase(std::find(running.begin(), running.end(), slot));
             slot->finished = true;
             // A running job is never dropped, so the slot is still held.

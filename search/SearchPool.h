@@ -5,13 +5,14 @@
 #include <windows.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "base/SlimLock.h"
 
 struct FileJob;
 
@@ -100,8 +101,8 @@ private:
     // Everything below is guarded by `lock`. Slots are owned by `slots`
     // (walk order); `waiting` points at those not yet started, in order;
     // `running` at those that run.
-    mutable std::mutex lock;
-    std::condition_variable wake;  // a job waits, memory came free or the pool closes
+    mutable SlimMutex lock;
+    SlimCondition wake;  // a job waits, memory came free or the pool closes
     std::deque<std::unique_ptr<Slot>> slots;
     std::deque<Slot*> waiting;
     std::vector<Slot*> running;

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "base/ResourceText.h"
+#include "base/SlimLock.h"
 #include "converters/installed/FilterHostProtocol.h"
 #include "resource.h"
 
@@ -26,7 +27,7 @@ constexpr size_t kPieceBytes = 1u << 20;
 constexpr size_t kFirstReadBytes = 64u << 10;
 
 // Process-wide state of the hosts; guarded by `stateLock`.
-std::mutex stateLock;
+SlimMutex stateLock;
 std::wstring hostPath;      // set by tests; empty: beside this program
 std::wstring startFailure;  // the first failure to start a host, this search
 bool noticeTaken = false;   // that failure was handed out
@@ -54,7 +55,7 @@ std::wstring ProgramFolder() {
 }
 
 void RecordStartFailure(const std::wstring& program, DWORD error) {
-    std::lock_guard<std::mutex> guard(stateLock);
+    std::lock_guard<SlimMutex> guard(stateLock);
     if (!startFailed.exchange(true)) {
         std::wstring text;
         if (!FormatResourceText(&text, IDS_FILTER_HOST_MISSING, program.c_str(), SystemErrorText(error).c_str()))
@@ -117,7 +118,7 @@ DWORD WaitAnswering(DWORD count, const HANDLE* handles, DWORD ms) {
 
 std::wstring FilterHostPath() {
     {
-        std::lock_guard<std::mutex> guard(stateLock);
+        std::lock_guard<SlimMutex> guard(stateLock);
         if (!hostPath.empty())
             return hostPath;
     }
@@ -125,12 +126,12 @@ std::wstring FilterHostPath() {
 }
 
 void SetFilterHostPath(const std::wstring& path) {
-    std::lock_guard<std::mutex> guard(stateLock);
+    std::lock_guard<SlimMutex> guard(stateLock);
     hostPath = path;
 }
 
 void BeginFilterHostSearch() {
-    std::lock_guard<std::mutex> guard(stateLock);
+    std::lock_guard<SlimMutex> guard(stateLock);
     startFailed = false;
     startFailure.clear();
     noticeTaken = false;
@@ -139,7 +140,7 @@ void BeginFilterHostSearch() {
 bool TakeFilterHostNotice(std::wstring* message) {
     if (!startFailed)
         return false;
-    std::lock_guard<std::mutex> guard(stateLock);
+    std::lock_guard<SlimMutex> guard(stateLock);
     if (noticeTaken || startFailure.empty())
         return false;
     noticeTaken = true;

@@ -6,16 +6,17 @@
 #include <mutex>
 
 #include "base/FoldText.h"
+#include "base/SlimLock.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 const SingleByteCodePage* SingleByteCodePage::For(UINT codePage) {
-    static std::mutex lock;
+    static SlimMutex lock;
     static std::map<UINT, std::unique_ptr<SingleByteCodePage>> tables;
     const UINT actual = codePage == CP_ACP ? GetACP() : codePage;
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<SlimMutex> guard(lock);
     auto it = tables.find(actual);
     if (it != tables.end())
         return it->second.get();
