@@ -315,65 +315,43 @@ protected:
 };
 
 // While the workers are held, the walk goes on until every place in the pool
-// is taken, and only then sleeps; released, every file gives its row.
+// is taken, and only then sleeps. Released, every file gives its row; stopped
+// first, the walk sleeps on until the held files end, and gives no row.
 TEST_F(SearcherTest, WhileWorkersAreHeldTheWalkFillsThePoolThenSleeps) {
     // One file a folder: the walk also steps between folders, and each of
     // those steps must walk on rather than sleep.
     for (int i = 0; i < 12; ++i) dir.WriteFile(L"d" + std::to_wstring(i) + L"\\hold.txt", "needle");
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<int> held{0};
-    ConverterList list;
-    list.Append(HoldingConverter(release, &held));
-    request = MakeRequest(L"needle", dir.Path(), &sink);
-    CountingSearcher searcher;
-    searcher.SetWorkers(2);
-    ASSERT_TRUE(searcher.StartSearch(&request, &list));
-    for (int steps = 0; !searcher.IsWaiting() && steps < 1000; ++steps) ASSERT_TRUE(searcher.Step());
-    EXPECT_TRUE(searcher.IsWaiting());
-    EXPECT_EQ(searcher.filesThisStep, 2 * SearchPool::kJobsPerWorker) << "the walk slept with room left";
-    EXPECT_EQ(WaitForSingleObject(searcher.WorkerEvent(), 200), static_cast<DWORD>(WAIT_TIMEOUT));
-    SetEvent(release);
-    StepToEnd(searcher);
-    EXPECT_EQ(sink.results.size(), 12u);
-    EXPECT_EQ(held.load(), 12);
-    CloseHandle(release);
-}
-
-// After a stop, the walk waits for the file still converting: it sleeps until
-// that file's worker says it is done, and the word comes.
-TEST_F(SearcherTest, AStoppedSearchSleepsUntilTheFileStillConvertingEnds) {
-    dir.WriteFile(L"hold.txt", "needle");
-    for (int i = 0; i < 6; ++i) dir.WriteFile(L"f" + std::to_wstring(i) + L".txt", "needle");
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<int> held{0};
-    ConverterList list;
-    list.Append(HoldingConverter(release, &held));
-    request = MakeRequest(L"needle", dir.Path(), &sink);
-    Searcher searcher;
-    searcher.SetWorkers(2);
-    ASSERT_TRUE(searcher.StartSearch(&request, &list));
-    for (int steps = 0; held.load() == 0 && steps < 10000; ++steps) {
-        ASSERT_TRUE(searcher.Step());
-        if (searcher.IsWaiting())
-            WaitForSingleObject(searcher.WorkerEvent(), 10);
+    for (bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped" : "released");
+        sink.calls.clear();
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::atomic<int> held{0};
+        ConverterList list;
+        list.Append(HoldingConverter(release, &held));
+        request = MakeRequest(L"needle", dir.Path(), &sink);
+        CountingSearcher searcher;
+        searcher.SetWorkers(2);
+        ASSERT_TRUE(searcher.StartSearch(&request, &list));
+        for (int steps = 0; !searcher.IsWaiting() && steps < 1000; ++steps) ASSERT_TRUE(searcher.Step());
+        EXPECT_TRUE(searcher.IsWaiting());
+        EXPECT_EQ(searcher.filesThisStep, 2 * SearchPool::kJobsPerWorker) << "the walk slept with room left";
+        EXPECT_EQ(WaitForSingleObject(searcher.WorkerEvent(), 200), static_cast<DWORD>(WAIT_TIMEOUT));
+        if (stop) {
+            sink.stopRequested = true;
+            bool sleeping = false;
+            for (int steps = 0; !sleeping && steps < 100; ++steps) {
+                ASSERT_TRUE(searcher.Step()) << "the held files have not ended";
+                sleeping = searcher.IsWaiting() &&
+                           WaitForSingleObject(searcher.WorkerEvent(), 200) == static_cast<DWORD>(WAIT_TIMEOUT);
+            }
+            EXPECT_TRUE(sleeping) << "the walk steps round instead of waiting";
+        }
+        SetEvent(release);
+        StepToEnd(searcher);
+        EXPECT_EQ(SortedResults().size(), stop ? 0u : 12u);
+        EXPECT_EQ(held.load(), stop ? 2 : 12);
+        CloseHandle(release);
     }
-    ASSERT_EQ(held.load(), 1);
-    const size_t rowsAtStop = sink.results.size();
-    sink.stopRequested = true;
-    // A file that ran beside the held one ends first; then the walk waits for
-    // the held file alone, and nothing wakes it.
-    bool sleeping = false;
-    for (int steps = 0; !sleeping && steps < 100; ++steps) {
-        ASSERT_TRUE(searcher.Step()) << "the held file has not ended";
-        sleeping = searcher.IsWaiting() &&
-                   WaitForSingleObject(searcher.WorkerEvent(), 200) == static_cast<DWORD>(WAIT_TIMEOUT);
-    }
-    EXPECT_TRUE(sleeping) << "the walk steps round instead of waiting";
-    SetEvent(release);
-    EXPECT_EQ(WaitForSingleObject(searcher.WorkerEvent(), 10000), WAIT_OBJECT_0);
-    EXPECT_FALSE(searcher.Step());
-    EXPECT_EQ(sink.results.size(), rowsAtStop) << "no row after the stop";
-    CloseHandle(release);
 }
 
 TEST_F(SearcherTest, AFileThatVanishesBeforeItIsReadIsAFailedFile) {
