@@ -6,7 +6,9 @@
 // halfwidth neighbours U+FF61 to U+FF63 and the halfwidth katakana after them.
 #include "base/FoldText.h"
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <climits>
 #include <cstdint>
 
@@ -180,14 +182,25 @@ inline unsigned UnitsToLookUp(__m128i block, __m128i kept) {
 }
 #endif
 
-inline void FoldUnit(wchar_t* unit) {
-    *unit = static_cast<wchar_t>(kFoldTable[static_cast<uint16_t>(*unit)]);
+// Folding that remembers nothing.
+struct NoRecord {
+    void operator()(const wchar_t*, size_t, wchar_t) const {}
+};
+
+template <class Record>
+inline void FoldUnit(wchar_t* text, size_t i, Record& record) {
+    const wchar_t folded = static_cast<wchar_t>(kFoldTable[static_cast<uint16_t>(text[i])]);
+    if (folded != text[i]) {
+        record(text, i, text[i]);
+        text[i] = folded;
+    }
 }
 
 // Folds text[0..count); with kStopAtNul the first NUL unit ends the work and
-// its offset is returned, otherwise a NUL is folded like any control.
-template <bool kStopAtNul>
-size_t FoldUnits(wchar_t* text, size_t count) {
+// its offset is returned, otherwise a NUL is folded like any control. Each
+// unit changed is passed to `record` before it is.
+template <bool kStopAtNul, class Record = NoRecord>
+size_t FoldUnits(wchar_t* text, size_t count, Record record = {}) {
     size_t i = 0;
 #if defined(__SSE2__) && WCHAR_MAX <= 0xFFFF
     // Sixteen units a step, passed over when all lie in the kept ranges: one
@@ -204,17 +217,17 @@ size_t FoldUnits(wchar_t* text, size_t count) {
         for (; mask; mask &= mask - 1) {
             const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
             mask &= ~(1u << bit);  // each unit has two bits; the loop clears the second
-            wchar_t* unit = text + i + bit / 2;
-            if (kStopAtNul && *unit == 0)
-                return static_cast<size_t>(unit - text);
-            FoldUnit(unit);
+            const size_t at = i + bit / 2;
+            if (kStopAtNul && text[at] == 0)
+                return at;
+            FoldUnit(text, at, record);
         }
     }
 #endif
     for (; i < count; ++i) {
         if (kStopAtNul && text[i] == 0)
             return i;
-        FoldUnit(text + i);
+        FoldUnit(text, i, record);
     }
     return count;
 }
@@ -234,4 +247,92 @@ size_t FoldTextToNul(wchar_t* text, size_t capacity) {
         return length;
     text[capacity - 1] = 0;
     return capacity - 1;
+}
+
+// Remembers the units folding changes, by offset, until they are many: then
+// the rest of the text, not yet folded, is copied whole and the units
+// changed so far put back into the copy. A change costs six bytes kept, a
+// unit of the copy two.
+struct FoldRecorder {
+    FoldedOriginals& originals;
+    size_t capacity;
+    size_t limit;
+
+    void operator()(const wchar_t* text, size_t at, wchar_t original) {
+        if (originals.whole)
+            return;
+        originals.changes.push_back({static_cast<uint32_t>(at), original});
+        if (originals.changes.size() < limit)
+            return;
+        size_t end = at;
+        while (end < capacity && text[end] != 0)
+            ++end;
+        originals.copy.assign(text, end);
+        for (const FoldedOriginals::Change& c : originals.changes)
+            originals.copy[c.offset] = c.original;
+        originals.changes.clear();
+        originals.whole = true;
+    }
+};
+
+size_t FoldedOriginals::FoldToNul(wchar_t* text, size_t capacity) {
+    changes.clear();
+    copy.clear();
+    whole = false;
+    if (capacity == 0)
+        return 0;
+    // Past one change in four units the copy is the smaller.
+    FoldRecorder record{*this, capacity, capacity / 4 + 16};
+    const size_t length = FoldUnits<true>(text, capacity, std::ref(record));
+    if (length < capacity)
+        return length;
+    text[capacity - 1] = 0;
+    if (whole && copy.size() >= capacity)
+        copy.resize(capacity - 1);
+    return capacity - 1;
+}
+
+wchar_t FoldedOriginals::At(const wchar_t* text, size_t offset) const {
+    if (whole)
+        return offset < copy.size() ? copy[offset] : text[offset];
+    auto it = std::lower_bound(changes.begin(), changes.end(), offset,
+                               [](const Change& c, size_t o) { return c.offset < o; });
+    return it != changes.end() && it->offset == offset ? it->original : text[offset];
+}
+
+std::wstring FoldedOriginals::Shown(const wchar_t* text, size_t begin, size_t end) const {
+    std::wstring shown;
+    if (end <= begin)
+        return shown;
+    if (whole && end <= copy.size()) {
+        shown.assign(copy, begin, end - begin);
+    } else {
+        shown.assign(text + begin, text + end);
+        auto it = std::lower_bound(changes.begin(), changes.end(), begin,
+                                   [](const Change& c, size_t o) { return c.offset < o; });
+        for (; it != changes.end() && it->offset < end; ++it)
+            shown[it->offset - begin] = it->original;
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        wchar_t& c = shown[i];
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            // A surrogate shows only in its pair: one cut off at an end of
+            // the part (or lone in the file) is the replacement character.
+            const bool high = c < 0xDC00;
+            const bool paired = high ? i + 1 < shown.size() && shown[i + 1] >= 0xDC00 && shown[i + 1] <= 0xDFFF
+                                     : i > 0 && shown[i - 1] >= 0xD800 && shown[i - 1] < 0xDC00;
+            if (!paired)
+                c = 0xFFFD;
+            continue;
+        }
+        c = ShownUnit(c);
+    }
+    return shown;
+}
+
+void FoldedOriginals::Release() {
+    if (changes.capacity() > (1u << 16))
+        std::vector<Change>().swap(changes);
+    if (copy.capacity() > (1u << 16))
+        std::wstring().swap(copy);
 }

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 // The folded value of one UTF-16 unit.
 wchar_t FoldCharacter(wchar_t c);
@@ -20,3 +23,41 @@ void FoldText(size_t count, wchar_t* text);
 // `capacity` units and returns its length. Without a NUL the last unit is
 // made one, so the text is at most capacity - 1 units long.
 size_t FoldTextToNul(wchar_t* text, size_t capacity);
+
+// A unit as it is shown to the user: the file's own character, except the
+// controls that folding makes spaces (all but TAB, LF and CR), which show
+// as spaces too.
+inline wchar_t ShownUnit(wchar_t c) {
+    return c < 0x20 && c != L'\t' && c != L'\n' && c != L'\r' ? L' ' : c;
+}
+
+// What folding changed in one text, so that any part of it can be shown as
+// the file holds it while the search runs on the folded text. Folding is one
+// unit for one unit: offsets are the same in both. Keeps the changed units
+// by offset, or a copy of the whole text once changes are many (text in
+// fullwidth forms, box drawing, letters beyond the first plane).
+class FoldedOriginals {
+public:
+    // Folds like FoldTextToNul, remembering every unit it changes; what was
+    // remembered of an earlier text is forgotten.
+    size_t FoldToNul(wchar_t* text, size_t capacity);
+    // Units [begin, end) of the folded `text` as they were, each ShownUnit.
+    std::wstring Shown(const wchar_t* text, size_t begin, size_t end) const;
+    // One unit of the folded `text` as it was (not ShownUnit).
+    wchar_t At(const wchar_t* text, size_t offset) const;
+    // Memory kept for the next text stays small.
+    void Release();
+    // For the tests: the text is kept whole rather than by changes.
+    bool IsWhole() const { return whole; }
+
+    struct Change {
+        uint32_t offset;
+        wchar_t original;
+    };
+
+private:
+    friend struct FoldRecorder;
+    std::vector<Change> changes;  // by offset
+    std::wstring copy;             // the whole text, once changes are many
+    bool whole = false;
+};

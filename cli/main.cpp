@@ -150,7 +150,10 @@ int DumpText(const CliOptions& o) {
         return kExitError;
     }
     const size_t length = TextBlockLength(block, text.Get());
-    FoldText(length, text.Get());
+    // The text as the file holds it; controls that would disturb a terminal
+    // show as spaces, as the search's folding makes them.
+    for (size_t i = 0; i < length; ++i)
+        text.Get()[i] = ShownUnit(text.Get()[i]);
     const std::string bytes = ToUtf8(text.Get(), length);
     fwrite(bytes.data(), 1, bytes.size(), stdout);
     if (!segments.empty() && length > 0 && text.Get()[length - 1] != L'\n')

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <utility>
 
+#include "base/FoldText.h"
 #include "base/ThreadScratch.h"
 #include "base/SearchRecords.h"
 #include "base/ScopedHandle.h"
@@ -62,11 +63,11 @@ HGLOBAL DocConverter::ConvertForSearch(const wchar_t* path, const SearchRequest&
                                        size_t* foldedLength) {
     struct Scope {
         DocConverter& converter;
-        Scope(DocConverter& c, const SearchRequest& request) : converter(c) {
-            // A whole-word search reads the text unfolded and folds it
-            // itself: the word test needs to know which spaces stood for
-            // characters beyond the first plane.
-            converter.folding = !request.wholeWords;
+        Scope(DocConverter& c, const SearchRequest&) : converter(c) {
+            // The search folds the text itself: it shows the file's own
+            // characters, and the word test needs to know which spaces
+            // stood for characters beyond the first plane.
+            converter.folding = false;
             converter.foldedUnits = kNotFolded;
         }
         ~Scope() { converter.folding = false; }
@@ -122,7 +123,8 @@ std::wstring ShownSideText(const wchar_t* text, size_t length, std::span<const T
 
 std::wstring ShowSide(const wchar_t* text, size_t length, std::span<const TextRange> side,
                       const std::vector<ShownSpan>& spans, std::vector<ShownSpan>* shownSpans,
-                      const std::vector<ShownSpan>* moreSpans, std::vector<ShownSpan>* moreShown) {
+                      const std::vector<ShownSpan>* moreSpans, std::vector<ShownSpan>* moreShown,
+                      const FoldedOriginals* originals) {
     std::wstring shown;
     size_t units = 0;
     for (const TextRange& r : side)
@@ -141,8 +143,8 @@ std::wstring ShowSide(const wchar_t* text, size_t length, std::span<const TextRa
         space = space || !shown.empty();  // pieces are joined by a space
         const size_t end = std::min<size_t>(r.end, length);
         for (size_t i = r.begin; i < end; ++i) {
-            const wchar_t c = text[i];
-            if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n') {
+            const wchar_t c = ShownUnit(originals ? originals->At(text, i) : text[i]);
+            if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == 0x2028 || c == 0x2029) {
                 space = true;
                 continue;
             }

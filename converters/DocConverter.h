@@ -14,6 +14,8 @@
 #include "base/SearchRecords.h"
 #include "base/TextBlock.h"
 
+class FoldedOriginals;
+
 constexpr int kConverterChars = 256;
 
 // Units [begin, end) of a converted text.
@@ -74,9 +76,12 @@ std::wstring ShownSideText(const wchar_t* text, size_t length, std::span<const T
 // text: each from its first character in the side that is shown to its last;
 // a span that shows nothing is dropped. `moreSpans` are made
 // `moreShown` the same way, in the same pass.
+// With `originals`, `text` is folded and the characters shown are the
+// file's own.
 std::wstring ShowSide(const wchar_t* text, size_t length, std::span<const TextRange> side,
                       const std::vector<ShownSpan>& spans, std::vector<ShownSpan>* shownSpans,
-                      const std::vector<ShownSpan>* moreSpans = nullptr, std::vector<ShownSpan>* moreShown = nullptr);
+                      const std::vector<ShownSpan>* moreSpans = nullptr, std::vector<ShownSpan>* moreShown = nullptr,
+                      const FoldedOriginals* originals = nullptr);
 
 // A segment's id from the document's UTF-8 bytes, tabs and line breaks
 // shown as spaces.

@@ -11,6 +11,7 @@
 #include "base/SearchRecords.h"
 
 class DocConverter;
+class FoldedOriginals;
 class SegmentIndex;
 
 struct FileJob {
@@ -22,6 +23,9 @@ struct FileJob {
     std::unique_ptr<WIN32_FIND_DATAW> entry;
     wchar_t* text = nullptr;  // the locked, folded text while it is matched
     int textLength = 0;
+    // What folding changed in `text`: what is shown is the file's own text.
+    // Null: the text is shown as it is.
+    const FoldedOriginals* originals = nullptr;
     std::vector<int> astralUnits;  // for whole words: where the text held surrogates before folding
     FileResult* result = nullptr;  // one counted reference once a record exists; released with the job
     // On a worker: the pool's stop flag, asked at every hit instead of the

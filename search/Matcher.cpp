@@ -12,6 +12,7 @@
 #include "search/RegexMatcher.h"
 #include "search/SegmentIndex.h"
 #include "search/WholeWord.h"
+#include "base/FoldText.h"
 #include "base/TextScan.h"
 #include "base/SearchRecords.h"
 #include "search/SearchResultSink.h"
@@ -21,6 +22,25 @@ FileJob::~FileJob() {
     if (result)
         result->Release();
 }
+
+namespace {
+
+std::wstring ShownContext(const FileJob& job, const ShownContextSpan& span) {
+    std::wstring shown;
+    if (span.cutBefore)
+        shown += kContextEllipsis;
+    if (job.originals) {
+        shown += job.originals->Shown(job.text, span.begin, span.stop);
+    } else {
+        for (int i = span.begin; i < span.stop; ++i)
+            shown += ShownUnit(job.text[i]);
+    }
+    if (span.cutAfter)
+        shown += kContextEllipsis;
+    return shown;
+}
+
+}  // namespace
 
 bool AddMatch(FileJob& job, std::unique_ptr<Match> match) {
     SearchRequest& request = *job.request;
@@ -32,10 +52,13 @@ bool AddMatch(FileJob& job, std::unique_ptr<Match> match) {
     }
     job.result->status = match->end == -1 ? kFileFailed : kFileSearched;
     if (job.text && match->start >= 0 && match->end >= match->start) {
-        const ContextSpan span =
-            CutContext(job.text, job.textLength, match->start, match->end, job.contextWidth);
-        match->context.assign(job.text + span.begin, job.text + span.stop);
-        match->contextStart = span.begin;
+        const ShownContextSpan span = ShowContextSpan(
+            job.text, job.textLength, CutContext(job.text, job.textLength, match->start, match->end, job.contextWidth),
+            match->start, match->end);
+        match->context = ShownContext(job, span);
+        // An ellipsis before the text takes the unit before it, so that
+        // start - contextStart stays the hit's place in the context.
+        match->contextStart = span.begin - (span.cutBefore ? 1 : 0);
     }
     job.result->matches.push_back(std::move(match));
     return static_cast<int>(job.result->matches.size()) < request.maximumMatch;
@@ -114,7 +137,7 @@ MatchOutcome FindRegexHits(const FileJob& job, const RegexMatcher& regex, OnHit 
 }  // namespace
 
 MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex,
-                       const CaseInsensitiveFinder* ignoringCase) {
+                       const CaseInsensitiveFinder* ignoringCase, const wchar_t* needle) {
     // Every hit is found as it would be without segments; those that do not
     // count are passed over, so the limit counts only those that do.
     auto add = [&job](int start, int end) {
@@ -124,7 +147,7 @@ MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex,
     };
     if (regex)
         return FindRegexHits(job, *regex, add);
-    FindLiteralHits(job, job.request->searchText, ignoringCase, add);
+    FindLiteralHits(job, needle ? needle : job.request->searchText, ignoringCase, add);
     return MatchOutcome::kCompleted;
 }
 

@@ -21,11 +21,12 @@ enum class MatchOutcome { kCompleted, kAbandoned };
 // Searches the job's whole text for request->searchText: literally (exact or
 // case-insensitive, with the hits of wcsstr and StrStrIW) or, when `regex`
 // is given, with that compiled expression. `ignoringCase` is the prepared
-// case-insensitive search, made here when it is not given. kAbandoned when
+// case-insensitive search, made here when it is not given; `needle` the
+// folded search text, request->searchText when not given. kAbandoned when
 // the expression library gave up on the text; the records added before
 // that stay.
 MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex,
-                       const CaseInsensitiveFinder* ignoringCase = nullptr);
+                       const CaseInsensitiveFinder* ignoringCase = nullptr, const wchar_t* needle = nullptr);
 
 // The hits of `needle` (or of `regex` when given) over the job's whole
 // text, with the request's options, none of them counted or limited: the

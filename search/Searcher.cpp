@@ -13,11 +13,13 @@
 #include "base/LongPath.h"
 #include "search/Matcher.h"
 #include "search/RegexMatcher.h"
+#include "search/SearchTextFold.h"
 #include "search/SegmentIndex.h"
 #include "base/ResourceText.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
 #include "base/TextScan.h"
+#include "base/ThreadScratch.h"
 #include "search/SearchPool.h"
 #include "search/SearchResultSink.h"
 #include "search/WholeWord.h"
@@ -56,9 +58,12 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
     ignoringCase.reset();
     targetRegex.reset();
     targetIgnoringCase.reset();
-    if (!Prepare(request->searchText, &regex, &ignoringCase))
+    const bool isRegex = request->regex == 1;
+    searchText = isRegex ? FoldRegexText(request->searchText) : FoldLiteralText(request->searchText);
+    targetText = isRegex ? FoldRegexText(request->targetText) : FoldLiteralText(request->targetText);
+    if (!Prepare(searchText.c_str(), &regex, &ignoringCase))
         return false;
-    if (request->searchText[0] && request->targetText[0] && !Prepare(request->targetText, &targetRegex, &targetIgnoringCase))
+    if (request->searchText[0] && request->targetText[0] && !Prepare(targetText.c_str(), &targetRegex, &targetIgnoringCase))
         return false;
     converters->BeginSearch();
     parallelSearch = workers > 1 && request->searchText[0];
@@ -89,9 +94,9 @@ void Searcher::PreparePool() {
         state.ignoringCase.reset();
         state.targetIgnoringCase.reset();
         if (ignoringCase)
-            state.ignoringCase = std::make_unique<CaseInsensitiveFinder>(request->searchText);
+            state.ignoringCase = std::make_unique<CaseInsensitiveFinder>(searchText.c_str());
         if (targetIgnoringCase)
-            state.targetIgnoringCase = std::make_unique<CaseInsensitiveFinder>(request->targetText);
+            state.targetIgnoringCase = std::make_unique<CaseInsensitiveFinder>(targetText.c_str());
     }
     pool->Begin();
 }
@@ -154,7 +159,8 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
         } else if (!openable) {
             AddMatch(job, Match::Failure());
         } else {
-            ConvertAndMatch(job, {regex.get(), ignoringCase.get(), targetRegex.get(), targetIgnoringCase.get()});
+            ConvertAndMatch(job, {searchText.c_str(), targetText.c_str(), regex.get(), ignoringCase.get(),
+                                  targetRegex.get(), targetIgnoringCase.get()});
             // A stop that cut the conversion short (a content filter's host
             // ended) leaves a file that was not searched, and no row.
             if (IsStopRequested())
@@ -210,8 +216,8 @@ void Searcher::QueueFile(const wchar_t* path, std::wstring systemPath, const WIN
 void Searcher::RunOnWorker(FileJob& job, int worker) {
     WorkerState& state = workerStates[worker];
     try {
-        ConvertAndMatch(job, {regex.get(), state.ignoringCase.get(), targetRegex.get(),
-                              state.targetIgnoringCase.get()});
+        ConvertAndMatch(job, {searchText.c_str(), targetText.c_str(), regex.get(), state.ignoringCase.get(),
+                              targetRegex.get(), state.targetIgnoringCase.get()});
     } catch (...) {
         // Out of memory while the record was made: the file failed.
         if (job.result) {
@@ -311,15 +317,18 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
         return;
     }
     const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
-    size_t length = 0;
-    if (foldedLength != DocConverter::kNotFolded && foldedLength < capacity) {
-        length = foldedLength;  // folded as it was written, up to its first NUL
-    } else {
-        if (r.wholeWords) {
-            FindSurrogates(text.Get(), FindNul(text.Get(), capacity), &job.astralUnits);
-        }
-        length = FoldTextToNul(text.Get(), capacity);
-    }
+    if (r.wholeWords)
+        FindSurrogates(text.Get(), FindNul(text.Get(), capacity), &job.astralUnits);
+    // Matching runs on the folded text; what is shown comes from what the
+    // folding changed. Kept by the thread, as files are many.
+    thread_local FoldedOriginals* originalsSlot = nullptr;
+    FoldedOriginals& originals = ThreadScratch(originalsSlot);
+    const size_t length = originals.FoldToNul(text.Get(), capacity);
+    struct ReleaseAfterFile {
+        FoldedOriginals& originals;
+        ~ReleaseAfterFile() { originals.Release(); }
+    } release{originals};
+    job.originals = &originals;
     job.text = text.Get();
     job.textLength = static_cast<int>(length);
     MatchOutcome outcome = MatchOutcome::kCompleted;
@@ -327,11 +336,11 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
         if (job.converter->Segments().empty()) {
             // Without segments a target condition holds nowhere: no row.
             if (!r.targetText[0])
-                outcome = MatchText(job, matchers.regex, matchers.ignoringCase);
+                outcome = MatchText(job, matchers.regex, matchers.ignoringCase, matchers.searchText);
         } else if (BySegments(r) || r.keepSegments) {
             outcome = MatchBySegments(job, *job.converter, matchers);
         } else {
-            outcome = MatchText(job, matchers.regex, matchers.ignoringCase);
+            outcome = MatchText(job, matchers.regex, matchers.ignoringCase, matchers.searchText);
         }
     } catch (...) {
         outcome = MatchOutcome::kAbandoned;
@@ -341,6 +350,7 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
         job.result->firstHitLine = LineOfOffset(job.text, job.textLength, job.result->matches[0]->start);
     job.text = nullptr;
     job.textLength = 0;
+    job.originals = nullptr;
     job.astralUnits.clear();
     // A text the expression library gave up on keeps the hits found so far;
     // without any it is a failed file.
@@ -353,20 +363,20 @@ MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& convert
     SegmentIndex index(converter.Segments(), job.textLength);
     if (r.targetText[0]) {
         std::vector<ShownSpan> conditionHits;
-        if (FindAllHits(job, r.targetText, matchers.targetRegex, matchers.targetIgnoringCase, &conditionHits) ==
+        if (FindAllHits(job, matchers.targetText, matchers.targetRegex, matchers.targetIgnoringCase, &conditionHits) ==
             MatchOutcome::kAbandoned)
             return MatchOutcome::kAbandoned;
         index.SetCondition(conditionHits, r.notTarget != 0);
     }
     job.segments = &index;
-    const MatchOutcome outcome = MatchText(job, matchers.regex, matchers.ignoringCase);
+    const MatchOutcome outcome = MatchText(job, matchers.regex, matchers.ignoringCase, matchers.searchText);
     job.segments = nullptr;
     if (r.keepSegments && job.result && job.result->status == kFileSearched) {
         std::vector<ShownSpan> hits;
         hits.reserve(job.result->matches.size());
         for (const auto& m : job.result->matches)
             hits.push_back({m->start, m->end});
-        job.result->segments = index.Show(job.text, hits);
+        job.result->segments = index.Show(job.text, hits, job.originals);
     }
     return outcome;
 }

@@ -67,6 +67,8 @@ protected:
 private:
     // The prepared searches a job matches with.
     struct Matchers {
+        const wchar_t* searchText;  // folded like the documents
+        const wchar_t* targetText;
         const RegexMatcher* regex;
         const CaseInsensitiveFinder* ignoringCase;
         const RegexMatcher* targetRegex;
@@ -105,6 +107,10 @@ private:
     bool Prepare(const wchar_t* text, std::unique_ptr<RegexMatcher>* compiled,
                  std::unique_ptr<CaseInsensitiveFinder>* finder);
 
+    // The search text and the target condition's text folded like the
+    // documents: what is matched.
+    std::wstring searchText;
+    std::wstring targetText;
     std::unique_ptr<RegexMatcher> regex;
     std::unique_ptr<CaseInsensitiveFinder> ignoringCase;
     // The target condition's text, prepared like the search text.

@@ -69,7 +69,8 @@ bool SegmentIndex::Counts(int start, int side) const {
     return !condition || targetHeld[static_cast<size_t>(place.segment)] != notTarget;
 }
 
-std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vector<ShownSpan>& hits) const {
+std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vector<ShownSpan>& hits,
+                                             const FoldedOriginals* originals) const {
     // The hits of each segment's sides, segments in document order.
     std::vector<std::pair<int, ShownSpan>> sourceHits, targetHits, conditionHits;
     for (const ShownSpan& hit : hits) {
@@ -114,9 +115,11 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
         const size_t i = static_cast<size_t>(segment);
         ShownSegment row;
         row.id = table.Id(i);
-        row.source = ShowSide(text, textLength, table.Source(i), spansOf(sourceHits, segment), &row.sourceHits);
+        row.source = ShowSide(text, textLength, table.Source(i), spansOf(sourceHits, segment), &row.sourceHits,
+                              nullptr, nullptr, originals);
         if (conditionHits.empty()) {
-            row.target = ShowSide(text, textLength, table.Target(i), spansOf(targetHits, segment), &row.targetHits);
+            row.target = ShowSide(text, textLength, table.Target(i), spansOf(targetHits, segment), &row.targetHits,
+                                  nullptr, nullptr, originals);
         } else {
             segmentCondition.clear();
             auto from = std::lower_bound(conditionHits.begin(), conditionHits.end(),
@@ -124,7 +127,7 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
             for (; from != conditionHits.end() && from->first == segment; ++from)
                 segmentCondition.push_back(from->second);
             row.target = ShowSide(text, textLength, table.Target(i), spansOf(targetHits, segment), &row.targetHits,
-                                  &segmentCondition, &row.conditionHits);
+                                  &segmentCondition, &row.conditionHits, originals);
         }
         shown.push_back(std::move(row));
     }

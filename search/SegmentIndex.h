@@ -10,6 +10,8 @@
 #include "base/SearchRecords.h"
 #include "converters/DocConverter.h"
 
+class FoldedOriginals;
+
 class SegmentIndex {
 public:
     // `table`'s ranges index a text of `length` units; ranges beyond it are cut.
@@ -36,7 +38,9 @@ public:
     // The shown segments that hold the hits of `hits` (start, end), in
     // document order, each once, with every hit marked in its side and the
     // condition's hits in the target.
-    std::vector<ShownSegment> Show(const wchar_t* text, const std::vector<ShownSpan>& hits) const;
+    // With `originals` the texts show the file's own characters.
+    std::vector<ShownSegment> Show(const wchar_t* text, const std::vector<ShownSpan>& hits,
+                                   const FoldedOriginals* originals = nullptr) const;
 
 private:
     struct Piece {

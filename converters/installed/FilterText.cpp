@@ -45,7 +45,7 @@ bool ReadChunkText(IFilter* filter, std::wstring& text) {
         if (FAILED(hr))
             return false;
         count = std::min(count, kTextChars);
-        FoldText(count, buffer);  // NUL characters inside the text become spaces
+        std::replace(buffer, buffer + count, L'\0', L' ');  // a NUL inside the text would end it
         text.append(buffer, count);
         if (hr == FILTER_S_LAST_TEXT)
             return true;

@@ -64,7 +64,7 @@ TEST_F(CliTest, ContextLinesAreEscaped) {
 TEST_F(CliTest, RegexListingPatternsAndLimits) {
     RunResult r = RunCli({L"-e", L"-n", L"-m", L"1", L"-c", L"-q", L"need\\w+", tree.Path()});
     EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "alpha.txt\t1",
-                                                      "\t6\t12\tfirst needle\\nthen \"needle\" again"}));
+                                                      "\t6\t12\tfirst needle\\nthen \xE2\x80\x9Cneedle\xE2\x80\x9D again"}));
 
     r = RunCli({L"-f", L"*.txt", L"", tree.Path()});
     EXPECT_EQ(r.exitCode, 0u);
@@ -262,17 +262,17 @@ TEST_F(CliTest, BadRegexAndUsageErrorsExitWithTwo) {
     EXPECT_EQ(RunCli({L"-m", L"many", L"x", tree.Path()}).exitCode, 2u);
 }
 
-TEST_F(CliTest, DumpTextWritesFoldedUtf8) {
+TEST_F(CliTest, DumpTextWritesTheFilesOwnTextAsUtf8) {
     RunResult r = RunCli({L"--dump-text", tree / L"alpha.txt"});
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_EQ(r.out, "first needle\nthen \"needle\" again");
+    EXPECT_EQ(r.out, "first needle\nthen \xE2\x80\x9Cneedle\xE2\x80\x9D again");
 
     r = RunCli({L"--dump-text", L"--mode", L"text", tree / L"sub\\deeper\\caps.txt"});
     EXPECT_EQ(r.out, "\xEF\xBB\xBFNEEDLE\tcaf\xC3\xA9 \\ needle");
 
-    // Valid UTF-8 is read as such unless asked not to; "Ãc" is the folded ANSI reading.
+    // Valid UTF-8 is read as such unless asked not to; "Ã©" is the ANSI reading.
     tree.WriteFile(L"sub\\utf8.txt", "caf\xC3\xA9");
-    EXPECT_EQ(RunCli({L"--dump-text", L"--no-utf8", tree / L"sub\\utf8.txt"}).out, "caf\xC3\x83" "c");
+    EXPECT_EQ(RunCli({L"--dump-text", L"--no-utf8", tree / L"sub\\utf8.txt"}).out, "caf\xC3\x83\xC2\xA9");
     EXPECT_EQ(RunCli({L"--dump-text", tree / L"sub\\utf8.txt"}).out, "caf\xC3\xA9");
     EXPECT_EQ(RunCli({L"--dump-text", L"--utf8", tree / L"sub\\utf8.txt"}).out, "caf\xC3\xA9");
     RunResult found = RunCli({L"--utf8", L"-f", L"utf8.txt", L"caf\u00E9", tree.Path()});

@@ -151,3 +151,42 @@ TEST(FoldText, BlockFoldingAgreesWithTheTableUnitByUnit) {
 }
 
 }  // namespace
+
+// What folding changed is kept, so that any part shows as it was: sparse
+// for text with few changes, whole once they are many, the same either way.
+TEST(FoldedOriginals, ShowsAnyPartAsItWasWhetherKeptByChangesOrWhole) {
+    const std::wstring sparse = L"say \u201Chi\u201D \u2013 and a\u00A0b \u00B6 end";
+    std::wstring fullwidth;
+    for (int i = 0; i < 60; ++i)
+        fullwidth += static_cast<wchar_t>(0xFF21 + i % 26);  // every unit changes
+    fullwidth += L" tail \u201Cq\u201D";
+    for (const std::wstring& original : {sparse, fullwidth}) {
+        std::wstring text = original + L'\0' + L"\u201Cafter the NUL";
+        FoldedOriginals kept;
+        const size_t length = kept.FoldToNul(text.data(), text.size());
+        ASSERT_EQ(length, original.size());
+        EXPECT_EQ(kept.IsWhole(), original == fullwidth);
+        EXPECT_EQ(text.substr(0, length), Fold(original)) << "the text itself is folded as ever";
+        EXPECT_EQ(kept.Shown(text.data(), 0, length), original);
+        for (size_t begin : {size_t{0}, size_t{3}, length / 2})
+            for (size_t end : {begin, begin + 4, length})
+                EXPECT_EQ(kept.Shown(text.data(), begin, end), original.substr(begin, end - begin));
+        EXPECT_EQ(kept.At(text.data(), length - 1), original.back());
+    }
+    // A later text forgets what the earlier one changed.
+    FoldedOriginals kept;
+    std::wstring first = L"\u201Cx\u201D";
+    kept.FoldToNul(first.data(), first.size() + 1);
+    std::wstring second = L"plain";
+    kept.FoldToNul(second.data(), second.size() + 1);
+    EXPECT_EQ(kept.Shown(second.data(), 0, 5), L"plain");
+}
+
+TEST(FoldedOriginals, ControlsShowAsSpacesAndCutSurrogatesAsReplacements) {
+    std::wstring text = L"a\x01\tb\U0001F600c\U0001F600";
+    FoldedOriginals kept;
+    const size_t length = kept.FoldToNul(text.data(), text.size() + 1);
+    EXPECT_EQ(kept.Shown(text.data(), 0, length), L"a \tb\U0001F600c\U0001F600");
+    // A part that cuts a pair shows the half it holds as U+FFFD.
+    EXPECT_EQ(kept.Shown(text.data(), 5, 8), L"\uFFFDc\uFFFD");
+}

@@ -259,7 +259,7 @@ TEST_F(MatcherTest, ContextOfWorkedExamples) {
     EXPECT_EQ(Run(text, L"HITS"), (Hits{"10-14"}));
     const Match& first = *job->result->matches[0];
     EXPECT_EQ(first.contextStart, 0);
-    EXPECT_EQ(first.context, text.substr(0, 127));
+    EXPECT_EQ(first.context, text.substr(0, 127) + L"\u2026") << "cut inside the line: an ellipsis after it";
 
     // A hit at 500 of length 6 with a line feed at 470.
     text.assign(1000, L'b');
@@ -269,7 +269,7 @@ TEST_F(MatcherTest, ContextOfWorkedExamples) {
     EXPECT_EQ(Run(text, L"NEEDLE"), (Hits{"500-506"}));
     const Match& second = *job->result->matches[0];
     EXPECT_EQ(second.contextStart, 471);
-    EXPECT_EQ(second.context, text.substr(471, 567 - 471));
+    EXPECT_EQ(second.context, text.substr(471, 567 - 471) + L"\u2026");
 }
 
 TEST(ContextCut, ClipsToTextAndLongHits) {
@@ -601,4 +601,54 @@ TEST(WholeWord, SurrogatesFoundAtEveryPlaceOfTheEightUnitSteps) {
             }
         }
     }
+}
+
+namespace {
+
+// The context shown for a hit at `hit` of `text`, with its ellipses.
+std::wstring ShownAround(const std::wstring& text, const std::wstring& needle, int width) {
+    const int start = static_cast<int>(text.find(needle));
+    const int end = start + static_cast<int>(needle.size());
+    const ShownContextSpan s = ShowContextSpan(text.c_str(), static_cast<int>(text.size()),
+                                               CutContext(text.c_str(), static_cast<int>(text.size()), start, end, width),
+                                               start, end);
+    return (s.cutBefore ? L"\u2026" : L"") + text.substr(s.begin, s.stop - s.begin) + (s.cutAfter ? L"\u2026" : L"");
+}
+
+}  // namespace
+
+TEST(ContextCut, ShownContextsAreCutAtWordEdgesWithAnEllipsisWhereTheTextGoesOn) {
+    // Cut inside words at both ends: moved to the nearest word edges.
+    EXPECT_EQ(ShownAround(L"alphabet soup with a needle in the haystack tonight", L"needle", 29),
+              L"\u2026with a needle in the\u2026");
+    // A line that begins in the window shows no ellipsis before; a text that ends in it none after.
+    EXPECT_EQ(ShownAround(L"first line\nsecond needle here", L"needle", 40), L"second needle here");
+    // No edge near: the cut stays where it was, inside the word.
+    const std::wstring word(60, L'x');
+    EXPECT_EQ(ShownAround(word + L"needle" + word, L"needle", 20), L"\u2026xxxxxxxneedlexxxxxxx\u2026");
+    // An edge is never looked for inside the hit.
+    EXPECT_EQ(ShownAround(L"xxxxxxxxxxab cd yyyyyyyyyy", L"ab cd", 9), L"\u2026xxab cd\u2026");
+}
+
+TEST_F(MatcherTest, ContextsShowTheFilesOwnCharactersAndTheirEllipsis) {
+    std::wstring original = std::wstring(80, L'w') + L" say \u201Chi\u201D \u2013 ok " + std::wstring(80, L'z');
+    std::wstring text = original;
+    FoldedOriginals kept;
+    const size_t length = kept.FoldToNul(text.data(), text.size() + 1);
+    wcscpy(request.searchText, L"\"hi\"");
+    job = std::make_unique<FileJob>();
+    job->path = L"C:\\dir\\file.txt";
+    job->request = &request;
+    job->entry = std::make_unique<WIN32_FIND_DATAW>();
+    job->text = text.data();
+    job->textLength = static_cast<int>(length);
+    job->originals = &kept;
+    MatchText(*job, nullptr);
+    ASSERT_TRUE(job->result);
+    const Match& m = *job->result->matches[0];
+    EXPECT_EQ(m.start, 85);
+    EXPECT_EQ(m.context.substr(m.start - m.contextStart, 4), L"\u201Chi\u201D") << "the hit's place in the context holds";
+    EXPECT_EQ(m.context.front(), L'\u2026');
+    EXPECT_EQ(m.context.back(), L'\u2026');
+    EXPECT_NE(m.context.find(L"\u2013 ok"), std::wstring::npos);
 }

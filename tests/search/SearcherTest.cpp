@@ -501,8 +501,8 @@ TEST_F(SearcherTest, WholeWordsCountLettersBeyondTheFirstPlaneAsLetters) {
                                                                     : std::vector<int>{6};
             EXPECT_EQ(starts, expected) << name << " regex " << regex;
             if (name == L"u.txt") {
-                EXPECT_EQ(result->matches[0]->context, L"\uFEFF  cat cat cat     cat and more text")
-                    << "the context is the folded text";
+                EXPECT_EQ(result->matches[0]->context, L"\uFEFF\U000203FFcat cat cat\U00010000 \U00010401cat and more text")
+                    << "the context is the file's own text";
             }
         }
     }
@@ -524,10 +524,10 @@ TEST_F(SearcherTest, AnsiTextIsFoldedAsItIsReadAndEndsAtItsFirstNul) {
         const Match& hit = *result->matches[0];
         if (wcscmp(result->name, L"quotes.txt") == 0) {
             EXPECT_EQ(hit.start, 4);
-            EXPECT_EQ(hit.context, L"say \"hi\" - ok");
+            EXPECT_EQ(hit.context, L"say \u201Chi\u201D \u2013 ok") << "shown as the file holds it";
         } else {
             EXPECT_EQ(hit.start, 40);
-            EXPECT_EQ(hit.context, std::wstring(40, L'x') + L"\"hi\"" + std::wstring(40, L'y'));
+            EXPECT_EQ(hit.context, std::wstring(40, L'x') + L"\u201Chi\u201D" + std::wstring(40, L'y'));
         }
     }
 }

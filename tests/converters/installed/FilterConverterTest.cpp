@@ -83,8 +83,9 @@ TEST_F(FilterConverterTest, ChunksJoinByTheirBreaks) {
     EXPECT_EQ(Read(kChunkScripts[2]), std::wstring(9000, L'c'));
     // Unavailable embeddings and links, and value chunks, leave no trace.
     EXPECT_EQ(Read(kChunkScripts[4]), L"a b");
-    // A NUL inside a text becomes a space and the text goes on; typographic characters are folded.
-    EXPECT_EQ(Read(kChunkScripts[5]), L"x y \"quoted\"");
+    // A NUL inside a text becomes a space and the text goes on; typographic
+    // characters stay as the filter gave them (the search folds them).
+    EXPECT_EQ(Read(kChunkScripts[5]), L"x y \u201Cquoted\u201D");
     bool ok = false;
     EXPECT_EQ(Read("", &ok), L"");
     EXPECT_TRUE(ok) << "a document without text is an empty text, not a failure";
