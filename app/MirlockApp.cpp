@@ -228,8 +228,10 @@ void MirlockApp::StartOrStopSearch() {
         list->Clear();
     }
     // An empty "Look in" field would walk the root of the current drive.
-    if (!request.folder[0] || !searcher.StartSearch(&request, &converters))
-        ShowStatus(IDS_OK);
+    if (!request.folder[0])
+        ShowStatus(IDS_TYPE_FOLDER);
+    else if (!searcher.StartSearch(&request, &converters))
+        ShowStatus(IDS_REGEX_NOT_VALID);  // the one request the search refuses
 }
 
 void MirlockApp::ShowRequestSummary() {

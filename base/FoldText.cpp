@@ -310,6 +310,10 @@ std::wstring FoldedOriginals::Shown(const wchar_t* text, size_t begin, size_t en
         shown.assign(text + begin, text + end);
         auto it = std::lower_bound(changes.begin(), changes.end(), begin,
                                    [](const Change& c, size_t o) { return c.offset < o; });
+        // A part that folding left alone holds no control and no surrogate
+        // (both fold to spaces): it shows as it is.
+        if (it == changes.end() || it->offset >= end)
+            return shown;
         for (; it != changes.end() && it->offset < end; ++it)
             shown[it->offset - begin] = it->original;
     }

@@ -108,6 +108,9 @@ struct FileResult {
     // The line (from 1) of the first hit in a plain-text file; 0 for other
     // files and files without hits.
     int firstHitLine = 0;
+    // The file has more hits than the matches kept ("Maximum matches per
+    // file" was reached and another hit followed): shown as "999+".
+    bool limited = false;
     std::vector<std::unique_ptr<Match>> matches;
     // The segments holding a counted hit, in document order, when the
     // request keeps them; none for files without segments.

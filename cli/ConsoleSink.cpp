@@ -41,7 +41,7 @@ bool ConsoleSink::AddResult(FileResult* result) {
     switch (result->status) {
     case kFileFailed: line += L"read error"; break;
     case kFileListed: line += L"-"; break;
-    default: line += std::to_wstring(result->matches.size()); break;
+    default: line += ExportMatches(*result); break;
     }
     line += L'\n';
     WriteUtf8(stdout, line);

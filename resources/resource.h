@@ -37,7 +37,6 @@
 #define IDS_FAILED             471
 #define IDS_ABOUT_DESCRIPTION  472
 #define IDS_SUMMARY_FAILED     473
-#define IDS_SUMMARY_FAILED_ONE 474
 #define IDS_STOPPED            475
 #define IDS_READY              476
 #define IDS_FOLDER_MISSING     477
@@ -58,6 +57,14 @@
 #define IDS_OPEN_FAILED        492
 #define IDS_THREADS_AUTOMATIC  493
 #define IDS_FILTER_HOST_MISSING 494
+#define IDS_COUNT_MATCHES      495
+#define IDS_COUNT_MATCH        496
+#define IDS_COUNT_FILES        497
+#define IDS_COUNT_FILE         498
+#define IDS_SUMMARY_LISTED     499
+#define IDS_SUMMARY_NO_FILE    500
+#define IDS_TYPE_FOLDER        501
+#define IDS_REGEX_NOT_VALID    502
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107

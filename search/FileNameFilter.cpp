@@ -67,7 +67,7 @@ void FileNameFilter::Parse(const wchar_t* list) {
     const std::wstring text = list ? list : L"";
     size_t from = 0;
     for (;;) {
-        const size_t end = text.find(L';', from);
+        const size_t end = text.find_first_of(L";,", from);  // "*.xlf; *.ttx" or "*.xlf, *.ttx"
         std::wstring piece = Trimmed(text.substr(from, end == std::wstring::npos ? std::wstring::npos : end - from));
         if (!piece.empty() && piece[0] == L'-') {
             piece = Trimmed(piece.substr(1));

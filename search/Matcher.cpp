@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "converters/DocConverter.h"
@@ -46,6 +47,12 @@ bool AddMatch(FileJob& job, std::unique_ptr<Match> match) {
     SearchRequest& request = *job.request;
     if (job.stop ? job.stop->load(std::memory_order_relaxed) : request.sink->IsStopRequested())
         return false;
+    const size_t limit = static_cast<size_t>(std::max(request.maximumMatch, 1));
+    if (job.result && match->end >= 0 && job.result->matches.size() >= limit) {
+        // One hit past the limit: the file has more than it keeps.
+        job.result->limited = true;
+        return false;
+    }
     if (!job.result) {
         job.result = FileResult::Create(job.path.c_str(), *job.entry);
         job.result->AddRef();
@@ -61,7 +68,9 @@ bool AddMatch(FileJob& job, std::unique_ptr<Match> match) {
         match->contextStart = span.begin - (span.cutBefore ? 1 : 0);
     }
     job.result->matches.push_back(std::move(match));
-    return static_cast<int>(job.result->matches.size()) < request.maximumMatch;
+    // The search goes on past the limit for one more hit, which only tells
+    // whether there are more.
+    return true;
 }
 
 namespace {

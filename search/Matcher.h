@@ -13,7 +13,8 @@ class CaseInsensitiveFinder;
 // Takes ownership of `match` and attaches it to the job's FileResult, creating
 // that on the first record and cutting the hit's context. Returns whether the
 // search of this file may go on: false on a stop request (the record is then
-// destroyed) or once maximumMatch records are held.
+// destroyed) or when a hit comes while maximumMatch records (at least one)
+// are held: that hit is not kept, and marks the result `limited`.
 bool AddMatch(FileJob& job, std::unique_ptr<Match> match);
 
 enum class MatchOutcome { kCompleted, kAbandoned };

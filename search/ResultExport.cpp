@@ -117,7 +117,7 @@ std::wstring ExportPath(const FileResult& result) { return result.location + res
 
 std::wstring ExportMatches(const FileResult& result) {
     switch (result.status) {
-    case kFileSearched: return std::to_wstring(result.matches.size());
+    case kFileSearched: return std::to_wstring(result.matches.size()) + (result.limited ? L"+" : L"");
     case kFileFailed: return ReadErrorText();
     default: return L"-";
     }
@@ -245,7 +245,7 @@ std::string JsonRow(const FileResult& r, bool withMatches, bool withSegments) {
     else if (r.status == kFileListed)
         out += ",\"listed\":true";
     else
-        out += ",\"count\":" + std::to_string(r.matches.size());
+        out += ",\"count\":" + std::to_string(r.matches.size()) + (r.limited ? ",\"limited\":true" : "");
     out += ",\"size\":" + std::to_string(ResultSize(r));
     const std::wstring updated = IsoUtcTime(r.lastWriteTime);
     out += ",\"updated\":" + (updated.empty() ? std::string("null") : JsonString(updated));

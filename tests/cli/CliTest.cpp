@@ -63,7 +63,7 @@ TEST_F(CliTest, ContextLinesAreEscaped) {
 
 TEST_F(CliTest, RegexListingPatternsAndLimits) {
     RunResult r = RunCli({L"-e", L"-n", L"-m", L"1", L"-c", L"-q", L"need\\w+", tree.Path()});
-    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "alpha.txt\t1",
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "alpha.txt\t1+",
                                                       "\t6\t12\tfirst needle\\nthen \xE2\x80\x9Cneedle\xE2\x80\x9D again"}));
 
     r = RunCli({L"-f", L"*.txt", L"", tree.Path()});
@@ -73,7 +73,7 @@ TEST_F(CliTest, RegexListingPatternsAndLimits) {
                                 root + "sub\\empty.txt\t-",
                                 root + "sub\\deeper\\caps.txt\t-",
                             }));
-    EXPECT_EQ(r.err, "Found 3 matches.\n");
+    EXPECT_EQ(r.err, "Listed 3 files.\n");
 
     r = RunCli({L"-f", L"alpha*", L"absent", tree.Path()});
     EXPECT_EQ(r.exitCode, 1u);
@@ -85,6 +85,22 @@ TEST_F(CliTest, RegexListingPatternsAndLimits) {
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "sub\\deeper\\deepest\\broken.xlf\tread error"});
     EXPECT_EQ(r.err, "Searched 4 files, found 0 matches in 0 files; 1 file could not be read.\n");
+
+    // A comma separates patterns as a semicolon does; no file that matches is said so.
+    r = RunCli({L"-f", L"alpha*, *.xlf", L"", tree.Path()});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "alpha.txt\t-",
+                                                      root + "sub\\deeper\\deepest\\broken.xlf\t-"}));
+    EXPECT_EQ(r.err, "Listed 2 files.\n");
+    r = RunCli({L"-f", L"*.none, *.nothing", L"needle", tree.Path()});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.err, "No file in this folder matches \"*.none, *.nothing\".\n");
+    // Counts of one in every form.
+    r = RunCli({L"-f", L"alpha.txt", L"first", tree.Path()});
+    EXPECT_EQ(r.err, "Found 1 match.\n");
+    r = RunCli({L"-n", L"-f", L"*.txt", L"needle", tree.Path()});
+    EXPECT_EQ(r.err, "Found 2 matches in 1 file.\n");
+    r = RunCli({L"-f", L"broken.xlf", L"needle", tree.Path()});
+    EXPECT_EQ(r.err, "Searched 1 file, found 0 matches in 0 files; 1 file could not be read.\n");
 }
 
 TEST_F(CliTest, CaseUtf8PatternListsAndMissingFolders) {
@@ -498,9 +514,9 @@ TEST(CliSegments, SidesTargetConditionAndSegmentLines) {
         << "files without segments give no row under a target condition";
     r = RunCli({L"-q", L"--target", L"Haus", L"red", tree.Path()});
     EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "a.xlf\t1"});
-    // The limit counts only the hits that count.
+    // The limit counts only the hits that count; a third that counts shows as the plus.
     r = RunCli({L"-q", L"-m", L"2", L"--side", L"source", L"red", tree.Path()});
-    EXPECT_EQ(Lines(r.out)[0], root + "a.xlf\t2");
+    EXPECT_EQ(Lines(r.out)[0], root + "a.xlf\t2+");
 
     // Usage errors.
     for (const std::vector<std::wstring>& args :

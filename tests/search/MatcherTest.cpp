@@ -12,6 +12,7 @@
 #include "search/FileJob.h"
 #include "search/Matcher.h"
 #include "search/RegexMatcher.h"
+#include "search/ResultExport.h"
 #include "search/WholeWord.h"
 #include "tests/RecordingSink.h"
 
@@ -94,11 +95,19 @@ TEST_F(MatcherTest, MaximumMatchKeepsAtLeastOneRecord) {
     for (int limit : {0, 1}) {
         request.maximumMatch = limit;
         EXPECT_EQ(Run(L"x x x", L"x"), (Hits{"0-1"})) << "limit " << limit;
+        EXPECT_TRUE(job->result->limited);
         TearDown();
         job.reset();
     }
     request.maximumMatch = 2;
     EXPECT_EQ(Run(L"x x x", L"x"), (Hits{"0-1", "2-3"}));
+    EXPECT_TRUE(job->result->limited) << "a third hit followed";
+    EXPECT_EQ(ExportMatches(*job->result), L"2+");
+    EXPECT_NE(JsonRow(*job->result, false, false).find("\"count\":2,\"limited\":true"), std::string::npos);
+    TearDown();
+    EXPECT_EQ(Run(L"x x", L"x"), (Hits{"0-1", "2-3"}));
+    EXPECT_FALSE(job->result->limited) << "exactly as many hits as the limit: no more";
+    EXPECT_EQ(ExportMatches(*job->result), L"2");
 }
 
 TEST_F(MatcherTest, RegexRestartsTreatNewStartAsTextStart) {

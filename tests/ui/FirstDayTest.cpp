@@ -65,7 +65,7 @@ TEST_F(FirstDayTest, CountsSayWhatWasFoundAndWhatCouldNotBeRead) {
     // file gives no row.
     ui.SetText(IDC_SEARCH_TEXT, L"term");
     ASSERT_TRUE(ui.Search());
-    EXPECT_EQ(ui.StatusText(), L"Searched 5 files, found 2 matches in 1 files; 2 files could not be read.");
+    EXPECT_EQ(ui.StatusText(), L"Searched 5 files, found 2 matches in 1 file; 2 files could not be read.");
     EXPECT_EQ(ui.List().RowCount(), 3);
     for (int i = 0; i < ui.List().RowCount(); ++i)
         EXPECT_STRNE(ui.List().RowResult(i)->name, L"empty.txt");

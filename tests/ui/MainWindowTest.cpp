@@ -398,8 +398,8 @@ TEST_F(MainWindowTest, BadInputKeepsThePanelUsable) {
     ui.Click(IDOK);
     ui.PumpIdle();
     EXPECT_FALSE(ui.App().IsSearching());
-    EXPECT_EQ(ui.StatusText(), L"OK");
-    // A bad regular expression: the message box, then "OK" and an enabled panel.
+    EXPECT_EQ(ui.StatusText(), L"Type or choose a folder to search.");
+    // A bad regular expression: the message box, then the status says why, and an enabled panel.
     ui.SetText(IDC_LOOK_IN, WithoutSlash(files.Path()));
     ui.Click(IDC_OPTIONS_TOGGLE);
     CheckDlgButton(ui.Panel(), IDC_REGEX, BST_CHECKED);
@@ -418,7 +418,7 @@ TEST_F(MainWindowTest, BadInputKeepsThePanelUsable) {
     ui.PumpIdle();
     EXPECT_NE(message.find(L"Bad regex syntax"), std::wstring::npos) << message;
     EXPECT_FALSE(ui.App().IsSearching());
-    EXPECT_EQ(ui.StatusText(), L"OK");
+    EXPECT_EQ(ui.StatusText(), L"The regular expression is not valid.");
     EXPECT_TRUE(IsWindowEnabled(ui.Control(IDC_SEARCH_TEXT)));
 }
 
@@ -901,7 +901,7 @@ TEST_F(MainWindowTest, FiltersThatFaultOrHangCostTheirFileAndStopEndsThem) {
         ASSERT_NE(clicked, 0u);
         EXPECT_LT(GetTickCount64() - clicked, 5000u);
         EXPECT_EQ(ui.List().RowCount(), 2) << "no row after the stop";
-        EXPECT_EQ(ui.StatusText(), L"Stopped. Searched 2 files, found 1 matches in 1 files; 1 file could not be read.")
+        EXPECT_EQ(ui.StatusText(), L"Stopped. Searched 2 files, found 1 match in 1 file; 1 file could not be read.")
             << "the file whose filter was stopped was not searched";
     }
     EXPECT_EQ(CountChildProcesses(GetCurrentProcessId(), L"mirlock-filterhost.exe"), 0u);
@@ -961,7 +961,7 @@ TEST_F(MainWindowTest, AFilterHostThatCannotStartIsSaidOnce) {
         EXPECT_EQ(boxes, 1);
         EXPECT_NE(message.find(L"nowhere\\mirlock-filterhost.exe could not be started"), std::wstring::npos)
             << message;
-        EXPECT_EQ(ui.StatusText(), L"Searched 3 files, found 1 matches in 1 files; 2 files could not be read.");
+        EXPECT_EQ(ui.StatusText(), L"Searched 3 files, found 1 match in 1 file; 2 files could not be read.");
     }
     SetFilterHostPath(L"");
 }

@@ -191,6 +191,7 @@ TEST(AppTexts, SummaryAndRequestLines) {
     // Files that could not be read are said apart, in one form whatever the
     // counts; a stopped search says so first.
     SearchRequest counted{};
+    wcscpy(counted.searchText, L"x");
     counted.filesSearched = 76;
     counted.filesMatched = 7;
     counted.matchCount = 29;
@@ -204,6 +205,22 @@ TEST(AppTexts, SummaryAndRequestLines) {
     counted.filesFailed = 0;
     EXPECT_EQ(FormatSearchSummary(counted, false), L"Found 0 matches.");
     EXPECT_EQ(FormatSearchSummary(counted, true), L"Stopped. Found 0 matches.");
+    // Counts of one are singular; a listing lists; no file to search is said so.
+    EXPECT_EQ(FormatSearchSummary(1, 1, 1), L"Found 1 match.");
+    EXPECT_EQ(FormatSearchSummary(2, 1, 3), L"Searched 2 files, found 3 matches in 1 file.");
+    counted.matchCount = counted.filesMatched = 1;
+    counted.filesFailed = 1;
+    counted.filesSearched = 1;
+    EXPECT_EQ(FormatSearchSummary(counted, false), L"Searched 1 file, found 1 match in 1 file; 1 file could not be read.");
+    counted.filesSearched = counted.filesFailed = counted.filesMatched = counted.matchCount = 0;
+    wcscpy(counted.fileNameSpec, L"*.xlf, *.ttx");
+    EXPECT_EQ(FormatSearchSummary(counted, false), L"No file in this folder matches \"*.xlf, *.ttx\".");
+    EXPECT_EQ(FormatSearchSummary(counted, true), L"Stopped. Found 0 matches.");
+    counted.searchText[0] = 0;
+    counted.filesSearched = counted.filesMatched = 7;
+    EXPECT_EQ(FormatSearchSummary(counted, false), L"Listed 7 files.");
+    counted.filesSearched = counted.filesMatched = 1;
+    EXPECT_EQ(FormatSearchSummary(counted, true), L"Stopped. Listed 1 file.");
 
     SearchRequest request{};
     EXPECT_EQ(FormatRequestSummary(request),
