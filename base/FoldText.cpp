@@ -302,36 +302,42 @@ wchar_t FoldedOriginals::At(const wchar_t* text, size_t offset) const {
 
 std::wstring FoldedOriginals::Shown(const wchar_t* text, size_t begin, size_t end) const {
     std::wstring shown;
+    AppendShown(text, begin, end, &shown);
+    return shown;
+}
+
+void FoldedOriginals::AppendShown(const wchar_t* text, size_t begin, size_t end, std::wstring* out) const {
     if (end <= begin)
-        return shown;
+        return;
+    const size_t first = out->size();
     if (whole && end <= copy.size()) {
-        shown.assign(copy, begin, end - begin);
+        out->append(copy, begin, end - begin);
     } else {
-        shown.assign(text + begin, text + end);
+        out->append(text + begin, text + end);
         auto it = std::lower_bound(changes.begin(), changes.end(), begin,
                                    [](const Change& c, size_t o) { return c.offset < o; });
         // A part that folding left alone holds no control and no surrogate
         // (both fold to spaces): it shows as it is.
         if (it == changes.end() || it->offset >= end)
-            return shown;
+            return;
         for (; it != changes.end() && it->offset < end; ++it)
-            shown[it->offset - begin] = it->original;
+            (*out)[first + it->offset - begin] = it->original;
     }
-    for (size_t i = 0; i < shown.size(); ++i) {
+    std::wstring& shown = *out;
+    for (size_t i = first; i < shown.size(); ++i) {
         wchar_t& c = shown[i];
         if (c >= 0xD800 && c <= 0xDFFF) {
             // A surrogate shows only in its pair: one cut off at an end of
             // the part (or lone in the file) is the replacement character.
             const bool high = c < 0xDC00;
             const bool paired = high ? i + 1 < shown.size() && shown[i + 1] >= 0xDC00 && shown[i + 1] <= 0xDFFF
-                                     : i > 0 && shown[i - 1] >= 0xD800 && shown[i - 1] < 0xDC00;
+                                     : i > first && shown[i - 1] >= 0xD800 && shown[i - 1] < 0xDC00;
             if (!paired)
                 c = 0xFFFD;
             continue;
         }
         c = ShownUnit(c);
     }
-    return shown;
 }
 
 void FoldedOriginals::Release() {

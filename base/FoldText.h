@@ -43,6 +43,8 @@ public:
     size_t FoldToNul(wchar_t* text, size_t capacity);
     // Units [begin, end) of the folded `text` as they were, each ShownUnit.
     std::wstring Shown(const wchar_t* text, size_t begin, size_t end) const;
+    // The same, appended to `out`.
+    void AppendShown(const wchar_t* text, size_t begin, size_t end, std::wstring* out) const;
     // One unit of the folded `text` as it was (not ShownUnit).
     wchar_t At(const wchar_t* text, size_t offset) const;
     // Memory kept for the next text stays small.

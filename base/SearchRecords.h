@@ -115,6 +115,11 @@ struct FileResult {
     // The segments holding a counted hit, in document order, when the
     // request keeps them; none for files without segments.
     std::vector<ShownSegment> segments;
+    // What the file was read as ("Text (UTF-8)", "XLIFF 1.2", "Word
+    // document"); empty for a file that was not read.
+    std::wstring fileType;
+    // Why a failed file failed ("not well-formed XML, line 12, column 5").
+    std::wstring reason;
     int refCount;
 
     // A new record with refCount 0, filled from the file's path and entry.

@@ -39,7 +39,11 @@ bool ConsoleSink::AddResult(FileResult* result) {
     line += result->name;
     line += L'\t';
     switch (result->status) {
-    case kFileFailed: line += L"read error"; break;
+    case kFileFailed:
+        line += L"read error";
+        if (!result->reason.empty())
+            line += L"\t" + result->reason;
+        break;
     case kFileListed: line += L"-"; break;
     default: line += ExportMatches(*result); break;
     }

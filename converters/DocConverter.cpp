@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/FoldText.h"
+#include "base/ResourceText.h"
 #include "base/ThreadScratch.h"
 #include "base/SearchRecords.h"
 #include "base/ScopedHandle.h"
@@ -72,7 +73,14 @@ HGLOBAL DocConverter::ConvertForSearch(const wchar_t* path, const SearchRequest&
         }
         ~Scope() { converter.folding = false; }
     } scope(*this, request);
+    readAs.clear();
+    failureReason.clear();
+    SetLastError(0);
     HGLOBAL block = Convert(path, request);
+    if (!block && failureReason.empty()) {
+        if (const DWORD error = GetLastError())
+            failureReason = L"the file cannot be read: " + SystemErrorText(error);
+    }
     *foldedLength = block ? foldedUnits : kNotFolded;
     return block;
 }

@@ -149,6 +149,15 @@ public:
     void SetWantSegments(bool on) { wantSegments = on; }
     const SegmentTable& Segments() const { return segments; }
 
+    // What the last conversion read the file as, for its row's "File type"
+    // ("Text (UTF-8)", "XLIFF 1.2", "Word document"); the type name when the
+    // converter does not say.
+    std::wstring ReadAs() const { return readAs.empty() ? std::wstring(typeName) : readAs; }
+    // Why the last ConvertForSearch failed, in words for the failed row
+    // ("not well-formed XML, line 12, column 5"). A converter that does not
+    // say gets the system's word for the last error, when there is one.
+    const std::wstring& FailureReason() const { return failureReason; }
+
     wchar_t typeName[kConverterChars] = {};
     wchar_t fileSpec[kConverterChars] = {};
     wchar_t libraryPath[kConverterChars] = {};
@@ -166,6 +175,12 @@ protected:
     // before its first NUL.
     void TextFolded(size_t length) { foldedUnits = length; }
     bool WantsSegments() const { return wantSegments; }
+    void SetReadAs(std::wstring text) { readAs = std::move(text); }
+    // Records why the conversion fails and gives the null block to return.
+    HGLOBAL Fail(std::wstring reason) {
+        failureReason = std::move(reason);
+        return nullptr;
+    }
     bool IsStopRequested() const { return stopCheck && stopCheck(); }
     SegmentTable segments;  // cleared by each conversion that makes segments
     // The block that `write(fold, &length)` makes, folded when a search asks
@@ -180,6 +195,8 @@ protected:
 
 private:
     std::function<bool()> stopCheck;
+    std::wstring readAs;
+    std::wstring failureReason;
     bool wantSegments = false;
     bool folding = false;
     size_t foldedUnits = kNotFolded;

@@ -86,6 +86,7 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
         codePage = kUtf16;
 
     if (codePage == kUtf16) {
+        SetReadAs(L"Text (UTF-16)");
         const size_t blockBytes = (bytes + 1) / 2 * 2 + 2;
         ScopedTextBlock block(AllocUnclearedTextBlock(blockBytes));
         if (!block) {
@@ -133,8 +134,12 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
         GlobalLockGuard<wchar_t> chars(text.Get());
         if (!chars.Get())
             return nullptr;
-        if (readUtf8 && DecodeAsUtf8(raw.data(), bytes, chars.Get()))
+        if (readUtf8 && DecodeAsUtf8(raw.data(), bytes, chars.Get())) {
+            SetReadAs(L"Text (UTF-8)");
             return text.Detach();
+        }
+        // "Text (Windows-1252)": the code page the bytes are read in.
+        SetReadAs(L"Text (Windows-" + std::to_wstring(codePage > 0 ? static_cast<UINT>(codePage) : GetACP()) + L")");
         // Flags 0: characters not valid in the code page do not fail the
         // conversion. A file of zero bytes fails here, as it should.
         const SingleByteCodePage* table = SingleByteCodePage::For(static_cast<UINT>(codePage));

@@ -28,10 +28,11 @@ namespace {
 
 std::wstring ShownContext(const FileJob& job, const ShownContextSpan& span) {
     std::wstring shown;
+    shown.reserve(static_cast<size_t>(span.stop - span.begin) + 2);
     if (span.cutBefore)
         shown += kContextEllipsis;
     if (job.originals) {
-        shown += job.originals->Shown(job.text, span.begin, span.stop);
+        job.originals->AppendShown(job.text, span.begin, span.stop, &shown);
     } else {
         for (int i = span.begin; i < span.stop; ++i)
             shown += ShownUnit(job.text[i]);

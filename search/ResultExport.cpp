@@ -24,6 +24,11 @@ std::wstring ReadErrorText() {
     return text.empty() ? L"read error" : text;
 }
 
+std::wstring StringOr(unsigned id, const wchar_t* fallback) {
+    std::wstring text = LoadResourceText(id);
+    return text.empty() ? fallback : text;
+}
+
 const char* Separator(TableFormat format) { return format == TableFormat::kCsv ? "," : "\t"; }
 
 // Marks over a text's units: bit 1 a counted hit, bit 2 a condition's hit.
@@ -108,7 +113,7 @@ void AppendContextLines(const FileResult& r, std::string* out) {
         lines += "</table>";
     }
     if (!lines.empty())
-        *out += "<tr class=\"lines\"><td colspan=\"6\">" + lines + "</td></tr>\n";
+        *out += "<tr class=\"lines\"><td colspan=\"7\">" + lines + "</td></tr>\n";
 }
 
 }  // namespace
@@ -137,7 +142,13 @@ std::wstring NameExtension(std::wstring_view path) {
     return extension;
 }
 
-std::wstring ExportFileType(const FileResult& result) { return NameExtension(result.name); }
+std::wstring ExportFileType(const FileResult& result) {
+    return result.status == kFileFailed ? StringOr(IDS_FAILED, L"Failed") : result.fileType;
+}
+
+std::wstring ExportReason(const FileResult& result) {
+    return result.status != kFileFailed ? std::wstring() : result.reason.empty() ? ReadErrorText() : result.reason;
+}
 
 std::wstring IsoUtcTime(const FILETIME& time) {
     SYSTEMTIME t{};
@@ -173,7 +184,8 @@ std::string TableField(std::wstring_view text, TableFormat format) {
 
 std::string TableHeader(TableFormat format) {
     static const wchar_t* const kNames[] = {L"Path", L"Name",    L"Matches", L"Location", L"Size",
-                                            L"File type", L"Updated", L"Segment", L"Source", L"Target"};
+                                            L"File type", L"Updated", L"Segment", L"Source", L"Target",
+                                            L"Reason"};
     std::string line;
     for (const wchar_t* name : kNames) {
         if (!line.empty())
@@ -189,10 +201,10 @@ std::string TableRows(const FileResult& r, TableFormat format) {
     std::string out = path + sep + TableField(r.name, format) + sep + TableField(ExportMatches(r), format) + sep +
                       TableField(r.location, format) + sep + std::to_string(ResultSize(r)) + sep +
                       TableField(ExportFileType(r), format) + sep + TableField(IsoUtcTime(r.lastWriteTime), format) +
-                      sep + sep + sep + "\r\n";
+                      sep + sep + sep + sep + TableField(ExportReason(r), format) + "\r\n";
     for (const ShownSegment& s : r.segments) {
         out += path + sep + sep + sep + sep + sep + sep + sep + TableField(s.id, format) + sep +
-               TableField(s.source, format) + sep + TableField(s.target, format) + "\r\n";
+               TableField(s.source, format) + sep + TableField(s.target, format) + sep + "\r\n";
     }
     return out;
 }
@@ -241,7 +253,7 @@ std::string JsonString(std::wstring_view text) {
 std::string JsonRow(const FileResult& r, bool withMatches, bool withSegments) {
     std::string out = "{\"path\":" + JsonString(ExportPath(r)) + ",\"name\":" + JsonString(r.name);
     if (r.status == kFileFailed)
-        out += ",\"error\":" + JsonString(ReadErrorText());
+        out += ",\"error\":" + JsonString(ExportReason(r));
     else if (r.status == kFileListed)
         out += ",\"listed\":true";
     else
@@ -249,7 +261,11 @@ std::string JsonRow(const FileResult& r, bool withMatches, bool withSegments) {
     out += ",\"size\":" + std::to_string(ResultSize(r));
     const std::wstring updated = IsoUtcTime(r.lastWriteTime);
     out += ",\"updated\":" + (updated.empty() ? std::string("null") : JsonString(updated));
-    out += ",\"type\":" + JsonString(ExportFileType(r));
+    // "type" stays the name's extension, as readers of this output know it;
+    // "readAs" is what the program read the file as.
+    out += ",\"type\":" + JsonString(NameExtension(r.name));
+    if (!r.fileType.empty())
+        out += ",\"readAs\":" + JsonString(r.fileType);
     if (withMatches && r.status == kFileSearched) {
         out += ",\"matches\":[";
         for (size_t i = 0; i < r.matches.size(); ++i) {
@@ -301,13 +317,13 @@ std::string HtmlReport(const ReportHeading& heading, const std::vector<const Fil
         out += "<dt>" + HtmlText(label) + "</dt><dd>" + HtmlText(value) + "</dd>";
     out += "</dl>\n<p class=\"summary\">" + HtmlText(heading.summary) + "</p>\n";
     out += "<table class=\"rows\"><thead><tr><th>Name</th><th>Matches</th><th>Location</th><th>Size</th>"
-           "<th>File type</th><th>Updated</th></tr></thead>\n<tbody>\n";
+           "<th>File type</th><th>Updated</th><th>Reason</th></tr></thead>\n<tbody>\n";
     for (const FileResult* r : rows) {
         out += std::string(r->status == kFileFailed ? "<tr class=\"failed\">" : "<tr class=\"file\">") +
                "<td>" + HtmlText(r->name) + "</td><td class=\"n\">" + HtmlText(ExportMatches(*r)) +
                "</td><td class=\"path\">" + HtmlText(r->location) + "</td><td class=\"n\">" +
                std::to_string(ResultSize(*r)) + "</td><td>" + HtmlText(ExportFileType(*r)) + "</td><td>" +
-               HtmlText(IsoUtcTime(r->lastWriteTime)) + "</td></tr>\n";
+               HtmlText(IsoUtcTime(r->lastWriteTime)) + "</td><td>" + HtmlText(ExportReason(*r)) + "</td></tr>\n";
         AppendContextLines(*r, &out);
     }
     return out + "</tbody></table>\n</body></html>\n";

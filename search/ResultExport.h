@@ -23,7 +23,10 @@ std::wstring NameExtension(std::wstring_view path);
 // A row's fields as exported.
 std::wstring ExportPath(const FileResult& result);      // location and name
 std::wstring ExportMatches(const FileResult& result);   // the count, "read error" or "-" for a listed file
-std::wstring ExportFileType(const FileResult& result);  // NameExtension of the name
+// What the file was read as ("Text (UTF-8)", "XLIFF 1.2"); "Failed" for a failed file.
+std::wstring ExportFileType(const FileResult& result);
+// Why a failed file failed; empty for any other.
+std::wstring ExportReason(const FileResult& result);
 // "2026-12-08T10:32:54Z"; empty for a time the system cannot convert.
 std::wstring IsoUtcTime(const FILETIME& time);
 

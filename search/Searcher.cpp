@@ -35,6 +35,34 @@ int LineOfOffset(const wchar_t* text, int length, int offset) {
     return line;
 }
 
+namespace {
+
+constexpr const wchar_t* kPathNotTaken = L"a path the system cannot take";
+constexpr const wchar_t* kOutOfMemory = L"not enough memory to read the file";
+
+// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9, with any extension:
+// names that open a device instead of the file.
+bool IsDeviceName(const wchar_t* name) {
+    std::wstring base(name, wcscspn(name, L"."));
+    while (!base.empty() && base.back() == L' ')
+        base.pop_back();
+    for (auto& c : base)
+        c = static_cast<wchar_t>(towupper(c));
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL")
+        return true;
+    return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+           base[3] >= L'1' && base[3] <= L'9';
+}
+
+// Lists the job's file as failed, with its reason.
+void FailFile(FileJob& job, const std::wstring& reason) {
+    AddMatch(job, Match::Failure());
+    if (job.result)
+        job.result->reason = reason;
+}
+
+}  // namespace
+
 Searcher::Searcher() = default;
 Searcher::~Searcher() = default;
 
@@ -157,7 +185,7 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
             if (job.result)
                 job.result->status = kFileListed;
         } else if (!openable) {
-            AddMatch(job, Match::Failure());
+            FailFile(job, kPathNotTaken);
         } else {
             ConvertAndMatch(job, {searchText.c_str(), targetText.c_str(), regex.get(), ignoringCase.get(),
                                   targetRegex.get(), targetIgnoringCase.get()});
@@ -204,7 +232,7 @@ void Searcher::QueueFile(const wchar_t* path, std::wstring systemPath, const WIN
     }
     FillJob(*job, path, std::move(systemPath), entry);
     if (!job->converter) {
-        AddMatch(*job, Match::Failure());
+        FailFile(*job, job->systemPath.empty() ? kPathNotTaken : L"no converter could be made for the file");
         pool->Add(std::move(job), 0, true);
         return;
     }
@@ -224,7 +252,7 @@ void Searcher::RunOnWorker(FileJob& job, int worker) {
             job.result->Release();
             job.result = nullptr;
         }
-        AddMatch(job, Match::Failure());
+        FailFile(job, kOutOfMemory);
     }
     // The converter (its segments, a library it loaded) goes on the thread
     // that used it, and before the row waits for its turn.
@@ -303,17 +331,17 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
         }
     }
     if (!block) {
-        AddMatch(job, Match::Failure());
+        const std::wstring& reason = job.converter ? job.converter->FailureReason() : std::wstring();
+        if (job.entry && IsDeviceName(job.entry->cFileName))
+            FailFile(job, L"a name that Windows keeps for a device");
+        else
+            FailFile(job, reason.empty() ? L"the file could not be converted" : reason);
         return;
     }
     ScopedTextBlock owned(block);
     GlobalLockGuard<wchar_t> text(block);
-    if (!text.Get()) {
-        AddMatch(job, Match::Failure());
-        return;
-    }
-    if (GlobalSize(block) < sizeof(wchar_t)) {
-        AddMatch(job, Match::Failure());
+    if (!text.Get() || GlobalSize(block) < sizeof(wchar_t)) {
+        FailFile(job, kOutOfMemory);
         return;
     }
     const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
@@ -355,7 +383,9 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
     // A text the expression library gave up on keeps the hits found so far;
     // without any it is a failed file.
     if (outcome == MatchOutcome::kAbandoned && !job.result)
-        AddMatch(job, Match::Failure());
+        FailFile(job, L"the regular expression is too complex for this file");
+    else if (job.result)
+        job.result->fileType = job.converter->ReadAs();
 }
 
 MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& converter, const Matchers& matchers) {

@@ -40,7 +40,9 @@ int CompareKeys(const FileResult& a, const FileResult& b, int column) {
         return x < y ? -1 : x > y ? 1 : 0;
     }
     case kColumnFileType:
-        return a.status < b.status ? -1 : a.status > b.status ? 1 : 0;
+        if (a.status != b.status)
+            return a.status < b.status ? -1 : 1;
+        return CompareNoCase(FileTypeCellText(a).c_str(), FileTypeCellText(b).c_str());
     case kColumnUpdated: {
         const LONG r = CompareFileTime(&a.lastWriteTime, &b.lastWriteTime);
         return r < 0 ? -1 : r > 0 ? 1 : 0;
@@ -75,7 +77,10 @@ std::wstring SizeCellText(const FileResult& result) {
 }
 
 std::wstring FileTypeCellText(const FileResult& result) {
-    return result.status == kFileFailed ? StringOr(IDS_FAILED, L"Failed") : std::wstring();
+    if (result.status != kFileFailed)
+        return result.fileType;
+    const std::wstring failed = StringOr(IDS_FAILED, L"Failed");
+    return result.reason.empty() ? failed : failed + L": " + result.reason;
 }
 
 std::wstring UpdatedCellText(const FILETIME& time) {

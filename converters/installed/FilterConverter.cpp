@@ -47,14 +47,28 @@ HGLOBAL FilterConverter::Convert(const wchar_t* path, const SearchRequest& reque
     HGLOBAL block = nullptr;
     const FilterHost::Outcome outcome = ThreadScratch(threadHost).Read(
         path, limits, [this] { return IsStopRequested(); }, &block);
-    if (outcome == FilterHost::Outcome::kText)
-        return block;
-    if (outcome != FilterHost::Outcome::kNoFilter)
-        return nullptr;
+    switch (outcome) {
+    case FilterHost::Outcome::kText: SetReadAs(L"Content filter"); return block;
+    case FilterHost::Outcome::kNoFilter: break;
+    case FilterHost::Outcome::kFailed: return Fail(L"the content filter failed");
+    case FilterHost::Outcome::kCrashed: return Fail(L"the content filter crashed");
+    case FilterHost::Outcome::kTimedOut:
+        return Fail(L"the content filter did not answer within " +
+                    (FilterTimeoutSeconds(request) == 1 ? std::wstring(L"1 second")
+                                                        : std::to_wstring(FilterTimeoutSeconds(request)) + L" seconds"));
+    case FilterHost::Outcome::kOutOfMemory: return Fail(L"the content filter passed the memory limit");
+    case FilterHost::Outcome::kStopped: return Fail(L"stopped");
+    case FilterHost::Outcome::kNoHost: return Fail(L"no content filter host");
+    }
     for (auto& converter : following) {
         if (converter->Accepts(path)) {
             readBy = converter.get();
-            return converter->Convert(path, request);
+            size_t unfolded = kNotFolded;  // the search folds, whoever converted
+            HGLOBAL text = converter->ConvertForSearch(path, request, &unfolded);
+            SetReadAs(converter->ReadAs());
+            if (!text)
+                Fail(converter->FailureReason());
+            return text;
         }
     }
     return nullptr;

@@ -220,8 +220,11 @@ HGLOBAL LibConverter::Convert(const wchar_t* path, const SearchRequest& request)
     requestIgnoreTags[259] = 0;
     requestIncludeHidden = request.includeHidden;
     std::string name;
-    if (!IsUsable() || !OemFileName(path, 256, &name))
-        return nullptr;
+    if (!IsUsable())
+        return Fail(L"the import converter cannot be loaded");
+    if (!OemFileName(path, 256, &name))
+        return Fail(L"a file name the import converter cannot be given");
+    SetReadAs(typeName);  // the import converter's own name
     if (fileNameHandle)
         GlobalFree(fileNameHandle);
     fileNameHandle = BlockWithBytes(name.c_str(), name.size() + 1, name.size() + 1);

@@ -213,12 +213,12 @@ HGLOBAL OdfConverter::Convert(const wchar_t* path, const SearchRequest& request)
     styles.clear();
     OfficePackage package;
     if (!package.Open(path))
-        return nullptr;
+        return Fail(package.OpenFailure());
     bool failed = false;
     const std::unique_ptr<XmlPart> stylesPart = package.ReadPart("styles.xml", &failed);
     const std::unique_ptr<XmlPart> content = failed ? nullptr : package.ReadPart("content.xml", &failed);
     if (!content)
-        return nullptr;
+        return Fail(L"a damaged office document");
     if (stylesPart) {
         ReadStyles(ChildOf(stylesPart->Root(), "styles"), false);
         ReadStyles(ChildOf(stylesPart->Root(), "automatic-styles"), true);
@@ -231,6 +231,9 @@ HGLOBAL OdfConverter::Convert(const wchar_t* path, const SearchRequest& request)
     while (kind && kind->type() != rapidxml::node_element)
         kind = kind->next_sibling();
     bool read = true;
+    // "OpenDocument text", "OpenDocument spreadsheet", "OpenDocument presentation" ...
+    const std::string_view kindName = kind ? LocalName(kind) : std::string_view("text");
+    SetReadAs(L"OpenDocument " + std::wstring(kindName.begin(), kindName.end()));
     if (kind && LocalNameIs(kind, "spreadsheet")) {
         read = Spreadsheet(kind, text);
     } else if (kind && LocalNameIs(kind, "presentation")) {
@@ -251,7 +254,7 @@ HGLOBAL OdfConverter::Convert(const wchar_t* path, const SearchRequest& request)
         }
     }
     if (!read)
-        return nullptr;
+        return Fail(L"a damaged office document");
     return TakeFolded([&](bool fold, size_t* length) { return text.TakeBlock(fold, length); });
 }
 

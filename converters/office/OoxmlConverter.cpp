@@ -97,17 +97,26 @@ HGLOBAL OoxmlConverter::Convert(const wchar_t* path, const SearchRequest& reques
     tag = Utf8Of(request.ignoreTags);
     OfficePackage package;
     if (!package.Open(path))
-        return nullptr;
+        return Fail(package.OpenFailure());
     OfficeText text;
     bool read = false;
     switch (KindOf(path)) {
-    case Kind::kWord: read = ConvertWord(package, text); break;
-    case Kind::kExcel: read = ConvertExcel(package, text); break;
-    case Kind::kPowerPoint: read = ConvertPowerPoint(package, text); break;
+    case Kind::kWord:
+        read = ConvertWord(package, text);
+        SetReadAs(L"Word document");
+        break;
+    case Kind::kExcel:
+        read = ConvertExcel(package, text);
+        SetReadAs(L"Excel workbook");
+        break;
+    case Kind::kPowerPoint:
+        read = ConvertPowerPoint(package, text);
+        SetReadAs(L"PowerPoint presentation");
+        break;
     case Kind::kNone: break;
     }
     if (!read)
-        return nullptr;
+        return Fail(L"a damaged office document");
     return TakeFolded([&](bool fold, size_t* length) { return text.TakeBlock(fold, length); });
 }
 

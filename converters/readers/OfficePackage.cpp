@@ -103,6 +103,14 @@ const XmlNode* XmlPart::Root() const {
     return node;
 }
 
+std::wstring OfficePackage::OpenFailure() const {
+    if (zip.FailureText() == L"not an archive")
+        return L"an encrypted or damaged office document";
+    if (zip.FailureText() == L"a damaged archive")
+        return L"a damaged office document";
+    return zip.FailureText();
+}
+
 bool OfficePackage::Open(const wchar_t* path) {
     index.clear();
     if (!zip.Open(path))

@@ -56,6 +56,10 @@ struct Relationship {
 class OfficePackage {
 public:
     bool Open(const wchar_t* path);
+    // Why Open failed, as a failed document's reason. A file that is no zip
+    // archive is, for a document of these types, most often one encrypted
+    // with a password (its parts then sit in a compound file).
+    std::wstring OpenFailure() const;
 
     // Part `name` ("word/document.xml", any letter case) read and parsed
     // with spaces kept. Null with `*failed` false when there is no such

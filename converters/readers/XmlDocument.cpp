@@ -538,12 +538,44 @@ XmlDocument::~XmlDocument() {
     }
 }
 
+namespace {
+
+// The line and column (from 1, in characters) of `at` in `text`. The parser
+// has changed the text before `at` in place, but not its line feeds.
+std::wstring NotWellFormedAt(const char* text, const char* at) {
+    int line = 1, column = 1;
+    for (const char* p = text; p < at; ++p) {
+        if (*p == '\n') {
+            ++line;
+            column = 1;
+        } else if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return L"not well-formed XML, line " + std::to_wstring(line) + L", column " + std::to_wstring(column);
+}
+
+}  // namespace
+
+std::wstring XmlDocument::ErrorText(const char* documentStart) const {
+    if (errorWhere)
+        return NotWellFormedAt(documentStart && documentStart <= errorWhere ? documentStart : parsedText, errorWhere);
+    return errorText.empty() ? std::wstring(L"not well-formed XML") : errorText;
+}
+
 bool XmlDocument::Parse(char* text, XmlProfile profile) {
+    errorText.clear();
+    errorWhere = nullptr;
+    parsedText = text;
     const MarkupSummary summary = SummarizeMarkup(text, kMaxXmlDepth);
-    if (!summary.fewStarts && !IsXmlNestingWithin(text, kMaxXmlDepth))
+    if (!summary.fewStarts && !IsXmlNestingWithin(text, kMaxXmlDepth)) {
+        errorText = L"XML nested more than " + std::to_wstring(kMaxXmlDepth) + L" elements deep";
         return false;
-    if (summary.numericReference && HasReferenceBeyondUnicode(text))
+    }
+    if (summary.numericReference && HasReferenceBeyondUnicode(text)) {
+        errorText = L"not well-formed XML: a character reference beyond Unicode";
         return false;
+    }
     try {
         // A document parsed again starts from an empty memory pool.
         document->clear();
@@ -555,8 +587,9 @@ bool XmlDocument::Parse(char* text, XmlProfile profile) {
             document->parse<0>(text);
         }
         return true;
-    } catch (const rapidxml::parse_error&) {
+    } catch (const rapidxml::parse_error& e) {
         document->clear();
+        errorWhere = e.where<char>();
         return false;
     }
 }

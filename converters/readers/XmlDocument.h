@@ -89,8 +89,16 @@ public:
     // The document node.
     XmlNode* Root() const;
 
+    // Why the last Parse failed, as a failed file's reason: "not well-formed
+    // XML, line 12, column 5", counted from `documentStart` (by default the
+    // text parsed), for a part parsed alone inside a larger buffer.
+    std::wstring ErrorText(const char* documentStart = nullptr) const;
+
 private:
     std::unique_ptr<rapidxml::xml_document<char>> document;
+    const char* parsedText = nullptr;
+    const char* errorWhere = nullptr;  // where the parser gave up
+    std::wstring errorText;            // a failure without a place
 };
 
 // Names as the converters compare them: byte for byte, or ASCII letters

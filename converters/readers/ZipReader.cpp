@@ -12,6 +12,7 @@
 #include <new>
 #include <string>
 
+#include "base/ResourceText.h"
 #include "base/ThreadScratch.h"
 #include "base/TextBlock.h"
 #include "base/ShellPath.h"
@@ -177,38 +178,41 @@ bool ZipReader::FindEndRecord(uint64_t* position, uint8_t* record) const {
     }
 }
 
+bool ZipReader::OpenFailed(const wchar_t* why) {
+    Close();
+    failure = why;
+    return false;
+}
+
 bool ZipReader::Open(const wchar_t* path) {
     Close();
+    failure.clear();
     file.Reset(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    LARGE_INTEGER size;
-    // File offsets in the archive are 32-bit.
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || size.QuadPart > 0xFFFFFFFFLL) {
-        Close();
+    if (!file) {
+        failure = L"the file cannot be read: " + SystemErrorText(GetLastError());
         return false;
     }
+    LARGE_INTEGER size;
+    // File offsets in the archive are 32-bit.
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || size.QuadPart > 0xFFFFFFFFLL)
+        return OpenFailed(L"an archive of 4 GB or more, which the archive reader does not take");
     fileSize = static_cast<uint64_t>(size.QuadPart);
 
     uint64_t endPosition = 0;
-    if (!FindEndRecord(&endPosition, endRecord)) {
-        Close();
-        return false;
-    }
+    if (!FindEndRecord(&endPosition, endRecord))
+        return OpenFailed(L"not an archive");
     const uint16_t startDisk = Le16(endRecord + 6);
     const uint16_t count = Le16(endRecord + 8);
     const uint32_t directorySize = Le32(endRecord + 12);
     // The directory ends where the end record begins; it must lie inside the file.
     if (startDisk != 0 || directorySize > endPosition) {
-        Close();
-        return false;
+        return OpenFailed(L"a damaged archive");
     }
     directoryStart = static_cast<uint32_t>(endPosition - directorySize);
     directory.resize(directorySize);
     if (directorySize && !ReadAt(directoryStart, directory.data(), directorySize)) {
-        Close();
-        return false;
+        return OpenFailed(L"a damaged archive");
     }
     entries.reserve(count);
     uint64_t at = 0;
@@ -216,15 +220,13 @@ bool ZipReader::Open(const wchar_t* path) {
         // Each entry, with its name, extra field and comment, lies inside the directory.
         if (!Fits(at, kDirectoryEntrySize, directory.size()) ||
             Le32(directory.data() + at) != kDirectorySignature) {
-            Close();
-            return false;
+            return OpenFailed(L"a damaged archive");
         }
         const uint8_t* e = directory.data() + at;
         const uint64_t nameLength = Le16(e + 28);
         const uint64_t total = kDirectoryEntrySize + nameLength + Le16(e + 30) + Le16(e + 32);
         if (!Fits(at, total, directory.size())) {
-            Close();
-            return false;
+            return OpenFailed(L"a damaged archive");
         }
         uint8_t* name = directory.data() + at + kDirectoryEntrySize;
         std::replace(name, name + nameLength, static_cast<uint8_t>('/'), static_cast<uint8_t>('\\'));

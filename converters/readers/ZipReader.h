@@ -59,6 +59,9 @@ public:
 
     // Loads the archive's central directory; closes any archive open before.
     bool Open(const wchar_t* path);
+    // Why the last Open failed, as a failed file's reason: the system's word
+    // when the file cannot be read, "not an archive", "a damaged archive".
+    const std::wstring& FailureText() const { return failure; }
     void Close();
     bool IsOpen() const { return file.IsValid(); }
 
@@ -78,6 +81,8 @@ private:
     bool ReadAt(uint64_t offset, void* buffer, uint32_t count) const;
     bool FindEndRecord(uint64_t* position, uint8_t* record) const;
     uint32_t LocalHeaderOffset(int index) const;
+    bool OpenFailed(const wchar_t* why);
+    std::wstring failure;
     // The nearest local header offset after `offset`, or the directory's start.
     uint64_t NextLocalHeaderAfter(uint64_t offset) const;
 

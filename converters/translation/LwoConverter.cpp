@@ -42,15 +42,16 @@ void LwoConverter::Select(const XmlNode* node, TextByLanguage* texts) {
 HGLOBAL LwoConverter::Convert(const wchar_t* path, const SearchRequest&) {
     ZipReader archive;
     if (!archive.Open(path))
-        return nullptr;
+        return Fail(archive.FailureText());
     ZipEntryData entry;
     char* bytes = ReadEntryText(archive, 0, &entry);
     archive.Close();
     if (!bytes)
-        return nullptr;
+        return Fail(L"a damaged archive");
     XmlDocument document;
     if (!document.Parse(bytes))
-        return nullptr;
+        return Fail(document.ErrorText());
+    SetReadAs(L"LWO");
 
     TextByLanguage texts;
     if (const XmlNode* top = document.Root()->first_node())

@@ -308,6 +308,7 @@ HGLOBAL PoConverter::Convert(const wchar_t* path, const SearchRequest& request) 
     std::vector<PoEntry> entries;
     if (length > kMaxCatalogueBytes || !ParsePo(text, length, &entries))
         return TxtConverter::Convert(path, request);  // not a catalogue: plain text
+    SetReadAs(L"PO");
     return TextBlockFromString(
         PoText(entries, unicode ? CP_UTF8 : PoCodePage(entries), WantsSegments() ? &segments : nullptr));
 }

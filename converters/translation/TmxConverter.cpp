@@ -195,7 +195,7 @@ bool HoldsMarkupDeclaration(const char* from, const char* to) {
 
 }  // namespace
 
-bool TmxConverter::ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) {
+bool TmxConverter::ReadUnitByUnit(char* text, OfficeText& out, bool* malformed, std::wstring* why) {
     *malformed = false;
     for (const std::string& name : ignoredNames) {
         if (name == "tmx" || name == "body")
@@ -238,6 +238,7 @@ bool TmxConverter::ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) 
     XmlDocument document;
     if (!document.Parse(frame.data(), XmlProfile::kKeepSpace)) {
         *malformed = true;
+        *why = document.ErrorText();
         return true;
     }
     if (WantsSegments())
@@ -249,6 +250,7 @@ bool TmxConverter::ReadUnitByUnit(char* text, OfficeText& out, bool* malformed) 
         *unit.end = saved;
         if (!parsed) {
             *malformed = true;
+            *why = document.ErrorText(text);  // counted from the document's start
             return true;
         }
         FindVariants(document.Root(), out);
@@ -307,9 +309,12 @@ HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request)
     OfficeText out;
     out.Bytes().reserve(size);  // the text is never longer than the file
     bool malformed = false;
-    if (!ReadUnitByUnit(text, out, &malformed)) {
+    std::wstring why;
+    if (!ReadUnitByUnit(text, out, &malformed, &why)) {
         XmlDocument document;
         malformed = !document.Parse(text, XmlProfile::kKeepSpace);
+        if (malformed)
+            why = document.ErrorText();
         if (!malformed) {
             segments.clear();
             currentUnit = -1;
@@ -321,8 +326,9 @@ HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request)
     if (malformed) {
         segments.clear();
         SetLastError(ERROR_XML_PARSE_ERROR);
-        return nullptr;
+        return Fail(why);
     }
+    SetReadAs(L"TMX");
     if (!segments.empty() && !out.TooLarge())
         SegmentBytesToUnits(out.Bytes().data(), out.Size(), 0, &segments);
     return TakeFolded([&](bool fold, size_t* length) { return out.TakeBlock(fold, length); });

@@ -34,7 +34,8 @@ private:
     // of the parse no longer grow with the whole file. False, with nothing
     // changed, when the layout does not allow it (comments or other markup
     // between or inside units); the whole document is parsed then.
-    bool ReadUnitByUnit(char* text, OfficeText& out, bool* malformed);
+    // On a malformed document *malformed is set and *why says where.
+    bool ReadUnitByUnit(char* text, OfficeText& out, bool* malformed, std::wstring* why);
 
     std::vector<std::string> ignoredNames;  // UTF-8
     std::string headerLanguage;  // the header's srclang

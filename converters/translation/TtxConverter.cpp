@@ -79,6 +79,7 @@ void TtxConverter::Walk(const XmlNode* node, int includeHidden, std::string* out
 }
 
 HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request) {
+    SetReadAs(L"TTX");
     size_t size = 0;
     ScopedTextBlock block(ReadFileIntoBlock(path, &size));
     if (!block)

@@ -227,14 +227,18 @@ void XliffConverter::ReadRoot(const XmlNode* top) {
     // the root's version tells 2.0 units from 1.2 trans-units.
     prefix.clear();
     versionTwo = false;
+    SetReadAs(L"XLIFF");
     const char* colon = static_cast<const char*>(memchr(top->name(), ':', top->name_size()));
     const char* local = colon ? colon + 1 : top->name();
     const size_t localSize = top->name_size() - static_cast<size_t>(local - top->name());
     if (localSize != 5 || memcmp(local, "xliff", 5) != 0)
         return;
     prefix.assign(top->name(), static_cast<size_t>(local - top->name()));
-    if (const auto* version = top->first_attribute("version"))
+    if (const auto* version = top->first_attribute("version")) {
         versionTwo = version->value_size() >= 1 && version->value()[0] == '2';
+        if (version->value_size() > 0 && version->value_size() <= 8)
+            SetReadAs(L"XLIFF " + std::wstring(version->value(), version->value() + version->value_size()));
+    }
 }
 
 HGLOBAL XliffConverter::ConvertDocument(HGLOBAL block, const SearchRequest& request) {
@@ -251,9 +255,13 @@ HGLOBAL XliffConverter::ConvertDocument(HGLOBAL block, const SearchRequest& requ
 
 HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) {
     SetIgnoredNames(request.ignoreTags);
+    // UTF-16 would be taken for markup that is not well-formed: say what it is.
+    const auto* lead = reinterpret_cast<const unsigned char*>(bytes);
+    if ((lead[0] == 0xFF && lead[1] == 0xFE) || (lead[0] == 0xFE && lead[1] == 0xFF) || (lead[0] == '<' && lead[1] == 0))
+        return Fail(L"an XLIFF document in UTF-16, an encoding the XLIFF reader does not take");
     XmlDocument document;
     if (!document.Parse(bytes))
-        return nullptr;
+        return Fail(document.ErrorText());
 
     // The run lists reuse the thread's buffers: a clone lives for one file
     // only, and growing fresh lists for every file costs more than the

@@ -15,10 +15,18 @@ std::unique_ptr<DocConverter> XlzConverter::Clone() const {
 HGLOBAL XlzConverter::Convert(const wchar_t* path, const SearchRequest& request) {
     ZipReader archive;
     if (!archive.Open(path))
-        return nullptr;
+        return Fail(archive.FailureText());
     // "*.xlf" also matches in sub-folders; names ending in .xliff do not match.
     // The document is parsed where it was inflated, up to its first NUL.
+    const int index = archive.FindEntry(L"*.xlf", 0);
+    if (index < 0)
+        return Fail(L"no XLIFF entry in the archive");
     ZipEntryData entry;
-    char* text = ReadEntryText(archive, archive.FindEntry(L"*.xlf", 0), &entry);
-    return text ? ConvertBytes(text, request) : nullptr;
+    char* text = ReadEntryText(archive, index, &entry);
+    if (!text)
+        return Fail(L"a damaged archive");
+    HGLOBAL block = ConvertBytes(text, request);
+    if (block)
+        SetReadAs(L"XLZ");
+    return block;
 }

@@ -51,7 +51,9 @@ TEST(CliExport, JsonLinesAndCsvOfEveryKindOfRow) {
     ASSERT_EQ(xliff["segments"].items.size(), 1u);
     EXPECT_EQ(xliff["segments"].items[0]["id"].Utf8(), "u,1");
     EXPECT_EQ(xliff["segments"].items[0]["target"].Utf8(), "eine \"Nadel\"");
-    EXPECT_EQ(rows.at(Utf8(tree / L"broken.xlf"))["error"].Utf8(), "read error");
+    EXPECT_EQ(rows.at(Utf8(tree / L"broken.xlf"))["error"].Utf8(), "not well-formed XML, line 1, column 46");
+    EXPECT_EQ(text["readAs"].Utf8(), "Text (Windows-1252)") << "plain ASCII is read in the ANSI code page";
+    EXPECT_EQ(xliff["readAs"].Utf8(), "XLIFF 1.2");
     const JsonValue summary = ReadJson(lines.back())["summary"];
     EXPECT_EQ(summary["searched"].number, 3);
     EXPECT_EQ(summary["matched"].number, 2);
@@ -73,12 +75,15 @@ TEST(CliExport, JsonLinesAndCsvOfEveryKindOfRow) {
     EXPECT_EQ(records[0][0], "Path");
     std::map<std::string, std::vector<std::string>> byPath;
     for (size_t i = 1; i < records.size(); ++i) {
-        ASSERT_EQ(records[i].size(), 10u);
+        ASSERT_EQ(records[i].size(), 11u);
         byPath[records[i][0] + (records[i][7].empty() ? "" : "#" + records[i][7])] = records[i];
     }
     EXPECT_EQ(byPath.at(Utf8(tree / odd))[1], Utf8(L"a, b \u00E9\U0001F600.txt"));
     EXPECT_EQ(byPath.at(Utf8(tree / odd))[2], "2");
     EXPECT_EQ(byPath.at(Utf8(tree / L"broken.xlf"))[2], "read error");
+    EXPECT_EQ(byPath.at(Utf8(tree / L"broken.xlf"))[5], "Failed");
+    EXPECT_EQ(byPath.at(Utf8(tree / L"broken.xlf"))[10], "not well-formed XML, line 1, column 46");
+    EXPECT_EQ(byPath.at(Utf8(tree / L"b.xlf"))[5], "XLIFF 1.2");
     EXPECT_EQ(byPath.at(Utf8(tree / L"b.xlf") + "#u,1")[9], "eine \"Nadel\"");
 
     // One format at a time.

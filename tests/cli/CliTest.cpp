@@ -43,7 +43,7 @@ TEST_F(CliTest, SearchPrintsFileLinesWithCountsAndSummary) {
     EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
                                 root + "alpha.txt\t2",
                                 root + "sub\\deeper\\caps.txt\t1",
-                                root + "sub\\deeper\\deepest\\broken.xlf\tread error",
+                                root + "sub\\deeper\\deepest\\broken.xlf\tread error\tnot well-formed XML, line 1, column 46",
                             }));
     EXPECT_EQ(r.err, "Searched 4 files, found 3 matches in 2 files; 1 file could not be read.\n");
 }
@@ -55,7 +55,7 @@ TEST_F(CliTest, ContextLinesAreEscaped) {
                                 root + "sub\\deeper\\caps.txt\t2",
                                 "\t1\t7\t\xEF\xBB\xBFNEEDLE\\tcaf\xC3\xA9 \\\\ needle",
                                 "\t15\t21\t\xEF\xBB\xBFNEEDLE\\tcaf\xC3\xA9 \\\\ needle",
-                                root + "sub\\deeper\\deepest\\broken.xlf\tread error",
+                                root + "sub\\deeper\\deepest\\broken.xlf\tread error\tnot well-formed XML, line 1, column 46",
                                 "\t0\t-1\t",
                             }));
     EXPECT_EQ(r.err, "") << "-q leaves out the summary";
@@ -83,7 +83,7 @@ TEST_F(CliTest, RegexListingPatternsAndLimits) {
     // A failed file is a printed line too, so the exit status is 0.
     r = RunCli({L"absent", tree.Path()});
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "sub\\deeper\\deepest\\broken.xlf\tread error"});
+    EXPECT_EQ(Lines(r.out), std::vector<std::string>{root + "sub\\deeper\\deepest\\broken.xlf\tread error\tnot well-formed XML, line 1, column 46"});
     EXPECT_EQ(r.err, "Searched 4 files, found 0 matches in 0 files; 1 file could not be read.\n");
 
     // A comma separates patterns as a semicolon does; no file that matches is said so.
@@ -181,9 +181,16 @@ TEST_F(CliTest, AFilterThatFaultsFailsOnlyItsFile) {
         tree.WriteFile(std::wstring(L"faults\\") + name, text);
     const std::string at = root + "faults\\";
     const std::vector<std::string> expected = {
-        at + "a\\found.txt\t1",      at + "b\\access.mtfb\tread error", at + "c\\recurse.mtfb\tread error",
-        at + "d\\read.mtfb\t1",      at + "e\\hang.mtfb\tread error",   at + "f\\crash.mtfb\tread error",
-        at + "g\\abort.mtfb\tread error", at + "h\\grow.mtfb\tread error", at + "i\\terminate.mtfb\tread error",
+        // Each fault with its reason.
+        at + "a\\found.txt\t1",
+        at + "b\\access.mtfb\tread error\tthe content filter crashed",
+        at + "c\\recurse.mtfb\tread error\tthe content filter crashed",
+        at + "d\\read.mtfb\t1",
+        at + "e\\hang.mtfb\tread error\tthe content filter did not answer within 1 second",
+        at + "f\\crash.mtfb\tread error\tthe content filter crashed",
+        at + "g\\abort.mtfb\tread error\tthe content filter crashed",
+        at + "h\\grow.mtfb\tread error\tthe content filter passed the memory limit",
+        at + "i\\terminate.mtfb\tread error\tthe content filter crashed",
         at + "j\\last.txt\t1"};
     for (const wchar_t* threads : {L"1", L"3"}) {
         const ULONGLONG start = GetTickCount64();
@@ -217,8 +224,8 @@ TEST_F(CliTest, AMissingFilterHostIsReportedOnce) {
     tree.WriteFile(L"docs\\c\\three.txt", "find");
     for (const wchar_t* threads : {L"1", L"2"}) {
         const RunResult r = RunProgram(alone, {L"-j", threads, L"-q", L"find", tree.Path() + L"docs"});
-        EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "docs\\a\\one.mtfb\tread error",
-                                                          root + "docs\\b\\two.mtfb\tread error",
+        EXPECT_EQ(Lines(r.out), (std::vector<std::string>{root + "docs\\a\\one.mtfb\tread error\tno content filter host",
+                                                          root + "docs\\b\\two.mtfb\tread error\tno content filter host",
                                                           root + "docs\\c\\three.txt\t1"}));
         const std::vector<std::string> err = Lines(r.err);
         ASSERT_EQ(err.size(), 1u) << r.err;

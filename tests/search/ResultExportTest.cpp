@@ -50,10 +50,12 @@ const std::wstring kDeep = L"C:\\" + std::wstring(300, L'd') + L"\\";
 TEST(ResultExport, TablesReadBackFieldForField) {
     RowOwner own;
     FileResult* odd = own.Add(L"C:\\p, q\\" + kOddName, kFileSearched, 5000000000ULL);
+    odd->fileType = L"Text (Windows-1252)";
     AddHit(odd, 0, 1, L"x", 0);
     AddHit(odd, 2, 3, L"x", 0);
     FileResult* failed = own.Add(kDeep + L"broken.XLZ", kFileFailed);
     failed->matches.push_back(Match::Failure());
+    failed->reason = L"not an archive";
     FileResult* bilingual = own.Add(L"C:\\t\\b.xlf", kFileSearched, 10);
     AddHit(bilingual, 0, 6, L"needle", 0);
     bilingual->segments.push_back({L"u,1", L"needle \"one\"\r\nline two", L"Nadel\teins", {{0, 6}}, {}, {}});
@@ -69,18 +71,19 @@ TEST(ResultExport, TablesReadBackFieldForField) {
     ASSERT_NO_THROW(records = ReadCsv(csv.substr(3))) << csv;
     ASSERT_EQ(records.size(), 7u);
     for (const auto& record : records)
-        EXPECT_EQ(record.size(), 10u);
+        EXPECT_EQ(record.size(), 11u);
     EXPECT_EQ(records[0], (std::vector<std::string>{"Path", "Name", "Matches", "Location", "Size", "File type",
-                                                     "Updated", "Segment", "Source", "Target"}));
+                                                     "Updated", "Segment", "Source", "Target", "Reason"}));
     EXPECT_EQ(records[1], (std::vector<std::string>{Utf8(L"C:\\p, q\\" + kOddName), Utf8(kOddName), "2",
-                                                     "C:\\p, q\\", "5000000000", "txt", "2026-12-08T09:05:07Z", "",
-                                                     "", ""}));
+                                                     "C:\\p, q\\", "5000000000", "Text (Windows-1252)",
+                                                     "2026-12-08T09:05:07Z", "", "", "", ""}));
     EXPECT_EQ(records[2][0], Utf8(kDeep + L"broken.XLZ")) << "a long path is never cut";
     EXPECT_EQ(records[2][2], "read error");
-    EXPECT_EQ(records[2][5], "xlz");
+    EXPECT_EQ(records[2][5], "Failed");
+    EXPECT_EQ(records[2][10], "not an archive");
     EXPECT_EQ(records[3][2], "1");
     EXPECT_EQ(records[4], (std::vector<std::string>{"C:\\t\\b.xlf", "", "", "", "", "", "", "u,1",
-                                                     "needle \"one\"\r\nline two", "Nadel\teins"}));
+                                                     "needle \"one\"\r\nline two", "Nadel\teins", ""}));
     EXPECT_EQ(records[5][7], "#2");
     EXPECT_EQ(records[5][8], " lead") << "leading spaces survive quoting";
     EXPECT_EQ(records[6][1], " lead.txt");
@@ -204,6 +207,8 @@ TEST(ResultExport, HtmlReportParsesWithItsTableRowsAndMarks) {
     AddHit(plain, 12, 18, L"line with a needle\there", 0);
     FileResult* failed = own.Add(L"C:\\d\\bad.xlz", kFileFailed);
     failed->matches.push_back(Match::Failure());
+    failed->reason = L"no XLIFF entry in the archive";
+    plain->fileType = L"Text (UTF-8)";
     FileResult* bilingual = own.Add(L"C:\\d\\b.xlf", kFileSearched);
     AddHit(bilingual, 0, 6, L"needle", 0);
     bilingual->segments.push_back({L"u1", L"the needle", L"die Nadel", {{4, 10}}, {}, {{4, 9}}});
@@ -238,12 +243,12 @@ TEST(ResultExport, HtmlReportParsesWithItsTableRowsAndMarks) {
         std::vector<std::string> cells;
         for (auto* td = tr->first_node("td"); td; td = td->next_sibling("td"))
             cells.push_back(AllText(td));
-        ASSERT_EQ(cells.size(), 6u);
-        fileRows.push_back(cells[0] + "|" + cells[1] + "|" + cells[2] + "|" + cells[4] + "|" + cls);
+        ASSERT_EQ(cells.size(), 7u);
+        fileRows.push_back(cells[0] + "|" + cells[1] + "|" + cells[2] + "|" + cells[4] + "|" + cells[6] + "|" + cls);
     }
-    EXPECT_EQ(fileRows, (std::vector<std::string>{"<a&b>.txt|2|C:\\d\\|txt|file",
-                                                  "bad.xlz|read error|C:\\d\\|xlz|failed",
-                                                  "b.xlf|1|C:\\d\\|xlf|file"}));
+    EXPECT_EQ(fileRows, (std::vector<std::string>{"<a&b>.txt|2|C:\\d\\|Text (UTF-8)||file",
+                                                  "bad.xlz|read error|C:\\d\\|Failed|no XLIFF entry in the archive|failed",
+                                                  "b.xlf|1|C:\\d\\|||file"}));
     EXPECT_EQ(lineRows, 2) << "a failed file has no lines under it";
     EXPECT_EQ(MarkedTexts(tbody, ""), (std::vector<std::string>{"needle", "needle", "needle"}));
     EXPECT_EQ(MarkedTexts(tbody, "c"), (std::vector<std::string>{"Nadel"})) << "the target condition's hit";
