@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 class CollapsibleGroup {
@@ -17,6 +18,12 @@ public:
     void Toggle();
 
     bool IsExpanded() const { return expanded; }
+
+    // The heading beside the toggle: the group's own title while expanded,
+    // `collapsedText` (the title with what is in force) while collapsed, cut
+    // with an ellipsis where it does not fit, whole in a tooltip.
+    void SetCollapsedText(const std::wstring& collapsedText);
+    std::wstring LabelText() const;
     HWND Line() const { return line; }
     HWND ToggleButton() const { return toggleButton; }
 
@@ -28,5 +35,11 @@ private:
     HWND toggleButton = nullptr;
     HWND label = nullptr;
     HWND line = nullptr;
+    HWND tooltip = nullptr;
+    bool toolAdded = false;
+    std::wstring title;          // the label as the dialog made it
+    std::wstring collapsedText;  // shown while collapsed
+    RECT titleRect{};            // the label's own place, in the panel
+    void ShowHeading();
     std::vector<HWND> members;
 };

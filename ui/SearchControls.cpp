@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
@@ -198,6 +199,7 @@ void SearchControls::OnInitialize() {
     SetFocus(Item(IDC_SEARCH_TEXT));
     ShowWindow(hwnd, SW_SHOW);
     // The groups as they were left; collapsed at first.
+    UpdateHeadings();
     if (!ReadSettingInt(L"OptionsExpanded", 0))
         optionsGroup->Toggle();
     if (!ReadSettingInt(L"ConvertersExpanded", 0))
@@ -222,6 +224,8 @@ void SearchControls::ToggleGroup(int buttonId) {
                                                                   : nullptr;
     if (!group)
         return;
+    if (group->IsExpanded())
+        UpdateHeadings();  // collapsed, the heading says what the group holds
     group->Toggle();
     // Opened at the window's least size, the group would push the button
     // out of reach: the window grows to hold it.
@@ -239,49 +243,99 @@ void SearchControls::BuildRequest(SearchRequest* request) {
     request->recursion = IsDlgButtonChecked(hwnd, IDC_SUBDIRS) == BST_CHECKED;
     WriteSettingInt(L"Recursion", request->recursion);
 
-    if (OptionsExpanded()) {
-        ReadText(Item(IDC_FILE_NAME), request->fileNameSpec);
-        request->caseSensitive = IsDlgButtonChecked(hwnd, IDC_CASE) == BST_CHECKED;
-        request->regex = IsDlgButtonChecked(hwnd, IDC_REGEX) == BST_CHECKED;
-        request->wholeWords = IsDlgButtonChecked(hwnd, IDC_WHOLE_WORDS) == BST_CHECKED;
-        WriteSettingInt(L"Case", request->caseSensitive);
-        WriteSettingInt(L"Regex", request->regex);
-        WriteSettingInt(L"WholeWords", request->wholeWords);
-        WriteSettingInt(L"FormatMode", request->formatMode);
-        if (request->fileNameSpec[0])
-            MoveToTopOfList(Item(IDC_FILE_NAME), request->fileNameSpec);
-        const LRESULT side = SendMessageW(Item(IDC_SIDE), CB_GETCURSEL, 0, 0);
-        request->side = side >= kSideBoth && side <= kSideTarget ? static_cast<int>(side) : kSideBoth;
-        ReadText(Item(IDC_TARGET_TEXT), request->targetText);
-        if (request->targetText[0])
-            MoveToTopOfList(Item(IDC_TARGET_TEXT), request->targetText);
-        request->notTarget = IsDlgButtonChecked(hwnd, IDC_NOT_TARGET) == BST_CHECKED;
-        WriteSettingInt(L"Side", request->side);
-        WriteSettingInt(L"NotTarget", request->notTarget);
-    } else {
-        request->fileNameSpec[0] = 0;
-        request->caseSensitive = 0;
-        request->regex = 0;
-        request->wholeWords = 0;
-        request->formatMode = 0;
-        request->side = kSideBoth;
-        request->targetText[0] = 0;
-        request->notTarget = 0;
-    }
-
-    if (ConvertersExpanded()) {
-        ReadText(Item(IDC_TAG_TEXT), request->ignoreTags);
-        if (request->ignoreTags[0])
-            MoveToTopOfList(Item(IDC_TAG_TEXT), request->ignoreTags);
-        if (IsDlgButtonChecked(hwnd, IDC_IGNORE_TAGGED) != BST_CHECKED)
-            request->ignoreTags[0] = 0;
-        request->includeHidden = IsDlgButtonChecked(hwnd, IDC_IGNORE_HIDDEN) == BST_CHECKED ? 0 : 1;
-    } else {
-        request->ignoreTags[0] = 0;
-        request->includeHidden = 1;
-    }
+    // A collapsed group searches with what it holds, as its heading says.
+    ReadOptions(request);
+    WriteSettingInt(L"Case", request->caseSensitive);
+    WriteSettingInt(L"Regex", request->regex);
+    WriteSettingInt(L"WholeWords", request->wholeWords);
+    WriteSettingInt(L"FormatMode", request->formatMode);
+    if (request->fileNameSpec[0])
+        MoveToTopOfList(Item(IDC_FILE_NAME), request->fileNameSpec);
+    if (request->targetText[0])
+        MoveToTopOfList(Item(IDC_TARGET_TEXT), request->targetText);
+    WriteSettingInt(L"Side", request->side);
+    WriteSettingInt(L"NotTarget", request->notTarget);
+    if (request->ignoreTags[0])
+        MoveToTopOfList(Item(IDC_TAG_TEXT), request->ignoreTags);
     if (!request->fileNameSpec[0])
         wcscpy(request->fileNameSpec, L"*.*");
+}
+
+void SearchControls::ReadOptions(SearchRequest* request) const {
+    ReadText(Item(IDC_FILE_NAME), request->fileNameSpec);
+    request->caseSensitive = IsDlgButtonChecked(hwnd, IDC_CASE) == BST_CHECKED;
+    request->regex = IsDlgButtonChecked(hwnd, IDC_REGEX) == BST_CHECKED;
+    request->wholeWords = IsDlgButtonChecked(hwnd, IDC_WHOLE_WORDS) == BST_CHECKED;
+    const LRESULT side = SendMessageW(Item(IDC_SIDE), CB_GETCURSEL, 0, 0);
+    request->side = side >= kSideBoth && side <= kSideTarget ? static_cast<int>(side) : kSideBoth;
+    ReadText(Item(IDC_TARGET_TEXT), request->targetText);
+    request->notTarget = IsDlgButtonChecked(hwnd, IDC_NOT_TARGET) == BST_CHECKED;
+    ReadText(Item(IDC_TAG_TEXT), request->ignoreTags);
+    if (IsDlgButtonChecked(hwnd, IDC_IGNORE_TAGGED) != BST_CHECKED)
+        request->ignoreTags[0] = 0;
+    request->includeHidden = IsDlgButtonChecked(hwnd, IDC_IGNORE_HIDDEN) == BST_CHECKED ? 0 : 1;
+}
+
+void SearchControls::UpdateHeadings() {
+    if (optionsGroup)
+        optionsGroup->SetCollapsedText(OptionsHeadingText());
+    if (convertersGroup)
+        convertersGroup->SetCollapsedText(ConvertersHeadingText());
+}
+
+std::wstring SearchControls::OptionsHeadingText() const {
+    SearchRequest request{};
+    ReadOptions(&request);
+    return OptionsHeading(L"Search Options:", request);
+}
+
+std::wstring SearchControls::ConvertersHeadingText() const {
+    SearchRequest request{};
+    ReadOptions(&request);
+    return ConvertersHeading(L"Converters:", request);
+}
+
+namespace {
+
+std::wstring Joined(const std::wstring& title, const std::vector<std::wstring>& inForce) {
+    std::wstring text = title;
+    for (size_t i = 0; i < inForce.size(); ++i)
+        text += (i ? L", " : L" ") + inForce[i];
+    return text;
+}
+
+std::wstring Quoted(const wchar_t* text) { return L"\"" + std::wstring(text) + L"\""; }
+
+}  // namespace
+
+std::wstring OptionsHeading(const std::wstring& title, const SearchRequest& request) {
+    std::vector<std::wstring> inForce;
+    if (request.caseSensitive)
+        inForce.push_back(L"Case Sensitive");
+    if (request.wholeWords)
+        inForce.push_back(L"Whole Words");
+    if (request.regex)
+        inForce.push_back(L"Regular Expression");
+    const std::wstring spec = request.fileNameSpec;
+    if (!spec.empty() && spec != L"*.*" && spec != L"*")
+        inForce.push_back(L"File name " + Quoted(request.fileNameSpec));
+    if (request.side == kSideSource)
+        inForce.push_back(L"Search in Source");
+    else if (request.side == kSideTarget)
+        inForce.push_back(L"Search in Target");
+    if (request.targetText[0])
+        inForce.push_back((request.notTarget ? L"Target not containing " : L"Target containing ") +
+                          Quoted(request.targetText));
+    return Joined(title, inForce);
+}
+
+std::wstring ConvertersHeading(const std::wstring& title, const SearchRequest& request) {
+    std::vector<std::wstring> inForce;
+    if (!request.includeHidden)
+        inForce.push_back(L"Ignore hidden text");
+    if (request.ignoreTags[0])
+        inForce.push_back(L"Ignore text tagged " + Quoted(request.ignoreTags));
+    return Joined(title, inForce);
 }
 
 std::wstring SearchControls::FolderText() const {

@@ -39,8 +39,16 @@ public:
     // From the top to below the lowest control shown, with the dialog's margin.
     int ContentHeight() const;
 
+    // The headings the groups show: their titles, and collapsed, what is in force.
+    std::wstring OptionsHeadingText() const;
+    std::wstring ConvertersHeadingText() const;
+
 private:
     void OnInitialize();
+    // Reads the options the groups hold into `request`, collapsed or not;
+    // touches no history and no setting.
+    void ReadOptions(SearchRequest* request) const;
+    void UpdateHeadings();
     void OnCommand(int id, int code);
     void LoadHistory(int controlId, const wchar_t* format);
     void SaveList(int controlId, const wchar_t* format);
@@ -59,3 +67,10 @@ private:
 // Puts `text` at the top of a combo box's list, removing an entry with the
 // same text (letter case ignored), and selects it.
 void MoveToTopOfList(HWND combo, const wchar_t* text);
+
+// "Search Options: Case Sensitive, Target not containing "x"": `title` (which
+// ends with a colon) and each option of `request` that is not at its default;
+// `title` alone when none is.
+std::wstring OptionsHeading(const std::wstring& title, const SearchRequest& request);
+// The same for the converter options.
+std::wstring ConvertersHeading(const std::wstring& title, const SearchRequest& request);

@@ -460,3 +460,97 @@ TEST_F(FirstDayTest, StoredPlacesThatMakeNoSenseGiveTheFirstWindow) {
         EXPECT_TRUE(EqualRect(&now, &first)) << testing::PrintToString(std::wstring(b.name)) << " " << b.value;
     }
 }
+
+namespace {
+
+// The access key of a menu title or a control's text: the letter after a
+// single "&", lower-cased; 0 when it has none.
+wchar_t AccessKey(const std::wstring& text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != L'&')
+            continue;
+        if (text[i + 1] != L'&')
+            return static_cast<wchar_t>(towlower(text[i + 1]));
+        ++i;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(FirstDayTest, EveryAccessKeyOfTheMenuBarAndThePanelIsTakenOnce) {
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().c_str()));
+    std::map<wchar_t, std::wstring> taken;
+    auto take = [&](const std::wstring& text) {
+        const wchar_t key = AccessKey(text);
+        if (!key)
+            return;
+        const auto [at, fresh] = taken.emplace(key, text);
+        EXPECT_TRUE(fresh) << testing::PrintToString(text) << " and " << testing::PrintToString(at->second)
+                           << " both take Alt+" << static_cast<char>(key);
+    };
+    HMENU bar = GetMenu(ui.Main());
+    ASSERT_TRUE(bar);
+    const int titles = GetMenuItemCount(bar);
+    EXPECT_GE(titles, 5);
+    for (int i = 0; i < titles; ++i) {
+        wchar_t title[64] = {};
+        GetMenuStringW(bar, static_cast<UINT>(i), title, 64, MF_BYPOSITION);
+        EXPECT_NE(AccessKey(title), 0) << testing::PrintToString(std::wstring(title));
+        take(title);
+    }
+    // Every label, box and button of the panel, shown or in a collapsed group.
+    int labels = 0;
+    for (HWND child = GetWindow(ui.Panel(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[32] = {};
+        GetClassNameW(child, cls, 32);
+        if (_wcsicmp(cls, L"Static") != 0 && _wcsicmp(cls, L"Button") != 0)
+            continue;
+        if (GetWindowLongPtrW(child, GWL_STYLE) & SS_NOPREFIX)
+            continue;
+        take(ui.Text(child));
+        ++labels;
+    }
+    EXPECT_GE(labels, 12);
+    // Alt+F opens the File menu, wherever the focus is in the panel.
+    EXPECT_EQ(taken[L'f'], L"&File");
+}
+
+TEST_F(FirstDayTest, ACollapsedGroupSearchesWithWhatItHoldsAndItsHeadingSaysSo) {
+    files.WriteFile(L"a.txt", "Colour and colour");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().c_str()));
+    HWND heading = GetWindow(ui.Control(IDC_OPTIONS_TOGGLE), GW_HWNDNEXT);
+    EXPECT_EQ(ui.Text(heading), L"Search Options:") << "defaults on a first start: nothing to name";
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    ui.Click(IDC_CASE);
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    EXPECT_EQ(ui.Text(heading), L"Search Options: Case Sensitive");
+    ui.SetText(IDC_SEARCH_TEXT, L"colour");
+    ASSERT_TRUE(ui.Search());
+    ASSERT_EQ(ui.List().RowCount(), 1);
+    EXPECT_EQ(ui.List().RowResult(0)->matches.size(), 1u) << "the tick counts while the group is collapsed";
+
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    EXPECT_EQ(ui.Text(heading), L"Search Options:") << "open, the group shows its title";
+    ui.Click(IDC_REGEX);
+    ui.SetText(IDC_TARGET_TEXT, L"Wiederholen");
+    ui.Click(IDC_NOT_TARGET);
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    const std::wstring whole = L"Search Options: Case Sensitive, Regular Expression, Target not containing \"Wiederholen\"";
+    EXPECT_EQ(ui.Text(heading), whole);
+    EXPECT_EQ(ui.Controls().OptionsHeadingText(), whole);
+    RECT label{}, group{};
+    GetWindowRect(heading, &label);
+    GetWindowRect(ui.Control(IDC_OPTIONS_GROUP), &group);
+    EXPECT_LE(label.right, group.right) << "a long heading is cut at the group's edge";
+    ASSERT_TRUE(ui.Search());
+    EXPECT_EQ(ui.List().RowCount(), 0) << "the target condition holds collapsed too: plain text has no segments";
+
+    ui.Click(IDC_CONVERTERS_TOGGLE);
+    ui.Click(IDC_IGNORE_HIDDEN);
+    ui.Click(IDC_CONVERTERS_TOGGLE);
+    HWND converters = GetWindow(ui.Control(IDC_CONVERTERS_TOGGLE), GW_HWNDNEXT);
+    EXPECT_EQ(ui.Text(converters), L"Converters: Ignore hidden text");
+}

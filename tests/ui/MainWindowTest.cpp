@@ -182,13 +182,13 @@ TEST_F(MainWindowTest, SearchShowsRowsContextAndSorts) {
     EXPECT_EQ(ui.List().SelectedCount(), 2) << "the rows are untouched";
     ui.Close();
 
-    // The searched folder is the first history entry; no option was stored
-    // while the options group was collapsed.
+    // The searched folder is the first history entry; the options stored
+    // are those the search used, the collapsed group's too.
     EXPECT_EQ(registry.ReadString(L"Location0"), WithoutSlash(files.Path()));
     EXPECT_EQ(registry.ReadInt(L"LastLoc"), 0u);
     EXPECT_EQ(registry.ReadInt(L"Recursion"), 1u);
-    EXPECT_FALSE(registry.HasValue(L"Case"));
-    EXPECT_FALSE(registry.HasValue(L"Regex"));
+    EXPECT_EQ(registry.ReadInt(L"Case"), 0u);
+    EXPECT_EQ(registry.ReadInt(L"Regex"), 0u);
 }
 
 TEST_F(MainWindowTest, CutDeleteAndListedFiles) {
@@ -281,16 +281,18 @@ TEST_F(MainWindowTest, OptionGroupsDecideTheRequest) {
     ASSERT_TRUE(ui.Start(WithoutSlash(files.Path()).c_str()));
     const RECT buttonBefore = ChildRect(ui.Control(IDOK));
     const RECT convertersBefore = ChildRect(ui.Control(IDC_CONVERTERS_TOGGLE));
-    // Hidden controls count for nothing while their group is collapsed.
+    // A collapsed group's controls count as they stand.
     CheckDlgButton(ui.Panel(), IDC_REGEX, BST_CHECKED);
     ui.SetText(IDC_FILE_NAME, L"*.xlf");
     ui.SetText(IDC_SEARCH_TEXT, L"colour");
     ASSERT_TRUE(ui.Search());
-    EXPECT_STREQ(ui.App().Request().fileNameSpec, L"*.*");
-    EXPECT_EQ(ui.App().Request().regex, 0);
+    EXPECT_STREQ(ui.App().Request().fileNameSpec, L"*.xlf");
+    EXPECT_EQ(ui.App().Request().regex, 1);
     EXPECT_EQ(ui.App().Request().caseSensitive, 0);
-    EXPECT_EQ(ui.List().RowCount(), 2);
-    EXPECT_FALSE(registry.HasValue(L"Case"));
+    EXPECT_EQ(ui.List().RowCount(), 1);
+    EXPECT_EQ(registry.ReadInt(L"Regex"), 1u);
+    CheckDlgButton(ui.Panel(), IDC_REGEX, BST_UNCHECKED);
+    ui.SetText(IDC_FILE_NAME, L"");
 
     // Expanding moves what follows down by the group box's height less the button's.
     ui.Click(IDC_OPTIONS_TOGGLE);
