@@ -65,6 +65,7 @@
 #define IDS_SUMMARY_NO_FILE    500
 #define IDS_TYPE_FOLDER        501
 #define IDS_REGEX_NOT_VALID    502
+#define IDS_MAXIMUM_TOO_SMALL  503
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107

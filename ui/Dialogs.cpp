@@ -67,6 +67,15 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND: {
         auto* data = static_cast<OptionsData*>(GetPropW(dialog, kObjectProperty));
         if (LOWORD(wParam) == IDOK && data) {
+            // No file can keep fewer than one hit: said, and the dialog stays.
+            if (ReadNumberField(dialog, IDC_MAXIMUM_MATCH) < 1) {
+                MessageBoxW(dialog, LoadResourceText(IDS_MAXIMUM_TOO_SMALL).c_str(), L"Mirlock",
+                            MB_OK | MB_ICONEXCLAMATION);
+                HWND field = GetDlgItem(dialog, IDC_MAXIMUM_MATCH);
+                SetFocus(field);
+                SendMessageW(field, EM_SETSEL, 0, -1);
+                return TRUE;
+            }
             data->converterMode = IsDlgButtonChecked(dialog, IDC_MODE_IFILTER) == BST_CHECKED ? 0
                                   : IsDlgButtonChecked(dialog, IDC_MODE_OFFICE) == BST_CHECKED ? 1
                                                                                               : 2;

@@ -36,6 +36,14 @@ bool IsHit(const Match& m) { return m.end > m.start && m.start >= 0; }
 
 }  // namespace
 
+HitColours ConditionHitColours(COLORREF window) {
+    // Perceived brightness, 0 to 255.
+    const int brightness = (GetRValue(window) * 299 + GetGValue(window) * 587 + GetBValue(window) * 114) / 1000;
+    if (brightness >= 128)
+        return {RGB(0, 0, 0), RGB(255, 200, 64)};
+    return {RGB(255, 255, 255), RGB(150, 84, 0)};
+}
+
 bool ShowsSegments(const FileResult& row) { return !row.segments.empty(); }
 
 int SegmentLineCount(const FileResult& row) {
@@ -323,14 +331,15 @@ void SegmentList::DrawCell(HDC dc, const RECT& cell, const std::wstring& text, c
         while (end < fit && look[static_cast<size_t>(end)] == look[static_cast<size_t>(start)])
             ++end;
         const unsigned char kind = look[static_cast<size_t>(start)];
-        // Hits stand out in reverse; the condition's in the tooltip colours.
+        // Hits stand out in reverse; the condition's in a colour of their own.
         COLORREF fore = plainText, back = plainBack;
         if (kind == 1) {
             fore = GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_HIGHLIGHTTEXT);
             back = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_HIGHLIGHT);
         } else if (kind == 2) {
-            fore = GetSysColor(COLOR_INFOTEXT);
-            back = GetSysColor(COLOR_INFOBK);
+            const HitColours condition = ConditionHitColours(GetSysColor(COLOR_WINDOW));
+            fore = condition.text;
+            back = condition.back;
         }
         SetTextColor(dc, fore);
         SetBkColor(dc, back);

@@ -26,6 +26,15 @@ struct SegmentCells {
 };
 
 // Whether the list shows `row`'s segments (else its hits).
+// The colours of the target condition's hits: a colour of their own, amber,
+// light on a light window and deep on a dark one, with the text colour that
+// reads on it; never the selection's colour, in which counted hits show.
+struct HitColours {
+    COLORREF text;
+    COLORREF back;
+};
+HitColours ConditionHitColours(COLORREF window);
+
 bool ShowsSegments(const FileResult& row);
 int SegmentLineCount(const FileResult& row);
 SegmentCells SegmentLine(const FileResult& row, int index);

@@ -635,6 +635,20 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_READ_UTF8), BST_UNCHECKED);
         EXPECT_EQ(ui.Text(GetDlgItem(dialog, IDC_SEARCH_THREADS)), L"3");
         EXPECT_EQ(ui.Text(GetDlgItem(dialog, IDC_FILTER_TIMEOUT)), L"12");
+        // Fewer than one match per file is refused with a word, and the dialog stays.
+        for (const wchar_t* refused : {L"0", L"", L"none"}) {
+            SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, refused);
+            std::wstring said;
+            WhenDialogOpens(L"Mirlock", [&](HWND box) {
+                for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+                    said += ui.Text(c);
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            });
+            SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+            EXPECT_NE(said.find(L"Maximum matches per file must be 1 or more."), std::wstring::npos) << said;
+            EXPECT_TRUE(IsWindowVisible(dialog));
+        }
+        SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, L"50");
         // No limit at all is not on offer: 0 is the shortest one.
         SetDlgItemTextW(dialog, IDC_FILTER_TIMEOUT, L"0");
         SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);

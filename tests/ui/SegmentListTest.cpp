@@ -2,6 +2,9 @@
 // reviewer sets, what the list shows for the current row, copy and keys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -222,4 +225,32 @@ TEST(SegmentLines, SegmentsAndHitsAsShownAndCopied) {
     EXPECT_EQ(line.contextHit[0].end, 13);
     EXPECT_EQ(SegmentCopyText(*row, {0}), L"1\tline with a red hit");
     row->Release();
+}
+
+namespace {
+
+// The WCAG contrast ratio of two colours.
+double Contrast(COLORREF a, COLORREF b) {
+    auto luminance = [](COLORREF c) {
+        auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) + 0.0722 * channel(GetBValue(c));
+    };
+    const double x = luminance(a), y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+}  // namespace
+
+TEST(SegmentLines, ConditionHitsStandOutOnEveryTheme) {
+    // Light and dark windows of the usual themes, and the high-contrast ones.
+    for (COLORREF window : {RGB(255, 255, 255), RGB(240, 240, 240), RGB(255, 255, 225), RGB(32, 32, 32),
+                            RGB(0, 0, 0), RGB(0, 0, 128), RGB(128, 128, 128)}) {
+        const HitColours c = ConditionHitColours(window);
+        EXPECT_GE(Contrast(c.text, c.back), 4.5) << "the hit's text reads on its colour, window " << window;
+        EXPECT_GE(Contrast(c.back, window), 1.3) << "the hit stands apart from the window " << window;
+        EXPECT_NE(c.back, GetSysColor(COLOR_HIGHLIGHT)) << "not the counted hits' colour";
+    }
 }

@@ -14,6 +14,8 @@ RegistrySandbox::RegistrySandbox() {
     static int serial = 0;
     path = L"Software\\MirlockTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
            std::to_wstring(++serial);
+    // A run that was killed leaves its key behind, and process ids come back.
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
     RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
                     nullptr);
     RegOverridePredefKey(HKEY_CURRENT_USER, root);
