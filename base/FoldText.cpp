@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cwchar>
 #include <functional>
 #include <climits>
 #include <cstdint>
@@ -277,12 +278,14 @@ struct FoldRecorder {
 
 size_t FoldedOriginals::FoldToNul(wchar_t* text, size_t capacity) {
     changes.clear();
+    hint = 0;
     copy.clear();
     whole = false;
     if (capacity == 0)
         return 0;
     // Past one change in four units the copy is the smaller.
-    FoldRecorder record{*this, capacity, capacity / 4 + 16};
+    limit = capacity / 4 + 16;
+    FoldRecorder record{*this, capacity, limit};
     const size_t length = FoldUnits<true>(text, capacity, std::ref(record));
     if (length < capacity)
         return length;
@@ -310,34 +313,72 @@ void FoldedOriginals::AppendShown(const wchar_t* text, size_t begin, size_t end,
     if (end <= begin)
         return;
     const size_t first = out->size();
-    if (whole && end <= copy.size()) {
-        out->append(copy, begin, end - begin);
-    } else {
-        out->append(text + begin, text + end);
-        auto it = std::lower_bound(changes.begin(), changes.end(), begin,
-                                   [](const Change& c, size_t o) { return c.offset < o; });
-        // A part that folding left alone holds no control and no surrogate
-        // (both fold to spaces): it shows as it is.
-        if (it == changes.end() || it->offset >= end)
-            return;
-        for (; it != changes.end() && it->offset < end; ++it)
-            (*out)[first + it->offset - begin] = it->original;
-    }
-    std::wstring& shown = *out;
-    for (size_t i = first; i < shown.size(); ++i) {
-        wchar_t& c = shown[i];
+    out->resize(first + (end - begin));
+    CopyShown(text, begin, end, out->data() + first);
+}
+
+void FoldedOriginals::CopyShown(const wchar_t* text, size_t begin, size_t end, wchar_t* out) const {
+    if (end <= begin)
+        return;
+    const size_t length = end - begin;
+    // Only a unit that folding changed can be a control or a surrogate: the
+    // folded text holds neither. Those are looked at again; kept whole, all.
+    auto shown = [&](size_t i) {
+        wchar_t& c = out[i];
         if (c >= 0xD800 && c <= 0xDFFF) {
             // A surrogate shows only in its pair: one cut off at an end of
             // the part (or lone in the file) is the replacement character.
             const bool high = c < 0xDC00;
-            const bool paired = high ? i + 1 < shown.size() && shown[i + 1] >= 0xDC00 && shown[i + 1] <= 0xDFFF
-                                     : i > first && shown[i - 1] >= 0xD800 && shown[i - 1] < 0xDC00;
+            const bool paired = high ? i + 1 < length && out[i + 1] >= 0xDC00 && out[i + 1] <= 0xDFFF
+                                     : i > 0 && out[i - 1] >= 0xD800 && out[i - 1] < 0xDC00;
             if (!paired)
                 c = 0xFFFD;
-            continue;
+            return;
         }
         c = ShownUnit(c);
+    };
+    if (whole && end <= copy.size()) {
+        wmemcpy(out, copy.data() + begin, length);
+        for (size_t i = 0; i < length; ++i)
+            shown(i);
+        return;
     }
+    wmemcpy(out, text + begin, length);
+    // Parts are mostly asked for in text order (hit after hit): the search
+    // gallops on from where the last one began.
+    auto before = [](const Change& c, size_t o) { return c.offset < o; };
+    size_t from = 0, to = changes.size();
+    if (hint < changes.size() && changes[hint].offset < begin) {
+        size_t step = 1;
+        while (hint + step < changes.size() && changes[hint + step].offset < begin)
+            step *= 2;
+        from = hint + step / 2;
+        to = std::min(changes.size(), hint + step + 1);
+    } else if (hint < changes.size() && hint > 0 && changes[hint - 1].offset < begin) {
+        from = to = hint;  // begins just where the last part did
+    }
+    const auto first = std::lower_bound(changes.begin() + static_cast<ptrdiff_t>(from),
+                                        changes.begin() + static_cast<ptrdiff_t>(to), begin, before);
+    hint = static_cast<size_t>(first - changes.begin());
+    auto last = first;
+    for (; last != changes.end() && last->offset < end; ++last)
+        out[last->offset - begin] = last->original;
+    for (auto it = first; it != last; ++it)
+        shown(it->offset - begin);
+}
+
+void FoldedOriginals::Begin(size_t capacity) {
+    changes.clear();
+    copy.clear();
+    whole = false;
+    hint = 0;
+    limit = capacity / 4 + 16;
+}
+
+void FoldedOriginals::KeepWhole(std::wstring original) {
+    copy = std::move(original);
+    changes.clear();
+    whole = true;
 }
 
 void FoldedOriginals::Release() {

@@ -45,10 +45,23 @@ public:
     std::wstring Shown(const wchar_t* text, size_t begin, size_t end) const;
     // The same, appended to `out`.
     void AppendShown(const wchar_t* text, size_t begin, size_t end, std::wstring* out) const;
+    // The same, written to out[0 .. end - begin).
+    void CopyShown(const wchar_t* text, size_t begin, size_t end, wchar_t* out) const;
     // One unit of the folded `text` as it was (not ShownUnit).
     wchar_t At(const wchar_t* text, size_t offset) const;
     // Memory kept for the next text stays small.
     void Release();
+
+    // For a writer that folds as it writes a text of up to `capacity`
+    // units: Begin, then Record for each unit it changes, in text order;
+    // when Record answers false the changes are many, and the writer hands
+    // over the whole text as it was with KeepWhole (and records no more).
+    void Begin(size_t capacity);
+    bool Record(size_t offset, wchar_t original) {
+        changes.push_back({static_cast<uint32_t>(offset), original});
+        return changes.size() < limit;
+    }
+    void KeepWhole(std::wstring original);
     // For the tests: the text is kept whole rather than by changes.
     bool IsWhole() const { return whole; }
 
@@ -60,6 +73,8 @@ public:
 private:
     friend struct FoldRecorder;
     std::vector<Change> changes;  // by offset
+    mutable size_t hint = 0;      // where the last part's changes began
+    size_t limit = 0;             // changes past which the copy is the smaller
     std::wstring copy;             // the whole text, once changes are many
     bool whole = false;
 };

@@ -36,6 +36,7 @@ public:
 struct Text {
     std::wstring path;
     std::vector<wchar_t> units;  // folded, NUL-terminated
+    std::shared_ptr<FoldedOriginals> originals;  // what folding changed, as the search keeps it
 };
 
 void Load(const std::wstring& dir, const ConverterList& converters, const SearchRequest& request,
@@ -64,8 +65,9 @@ void Load(const std::wstring& dir, const ConverterList& converters, const Search
         const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
         if (!units.Get() || capacity == 0)
             continue;
-        const size_t length = FoldTextToNul(units.Get(), capacity);
-        texts.push_back({path, std::vector<wchar_t>(units.Get(), units.Get() + length + 1)});
+        auto originals = std::make_shared<FoldedOriginals>();
+        const size_t length = originals->FoldToNul(units.Get(), capacity);
+        texts.push_back({path, std::vector<wchar_t>(units.Get(), units.Get() + length + 1), originals});
     } while (FindNextFileW(find, &entry));
     FindClose(find);
 }
@@ -138,11 +140,13 @@ int wmain(int argc, wchar_t** argv) {
             job.entry = std::make_unique<WIN32_FIND_DATAW>(entry);
             job.text = text.units.data();
             job.textLength = static_cast<int>(text.units.size() - 1);
+            job.originals = text.originals.get();
             MatchText(job, regex.get(), ignoringCase.get());
             units += static_cast<unsigned long long>(job.textLength);
             if (job.result) {
                 hits += job.result->matches.size();
                 job.result->Release();
+                job.result = nullptr;  // the job would release it again
             }
         }
         QueryPerformanceCounter(&stop);

@@ -61,18 +61,23 @@ HGLOBAL DocConverter::ConvertMemory(HGLOBAL block, const SearchRequest& request)
 }
 
 HGLOBAL DocConverter::ConvertForSearch(const wchar_t* path, const SearchRequest& request,
-                                       size_t* foldedLength) {
+                                       size_t* foldedLength, FoldedOriginals* originals) {
     struct Scope {
         DocConverter& converter;
-        Scope(DocConverter& c, const SearchRequest&) : converter(c) {
-            // The search folds the text itself: it shows the file's own
-            // characters, and the word test needs to know which spaces
-            // stood for characters beyond the first plane.
+        Scope(DocConverter& c, const SearchRequest& request, FoldedOriginals* originals) : converter(c) {
+            // The search shows the file's own characters: a converter folds
+            // as it writes only where it remembers what it changed. A
+            // whole-word search folds afterwards, as the word test needs
+            // to know which spaces stood for characters beyond the first plane.
             converter.folding = false;
+            converter.keptOriginals = request.wholeWords ? nullptr : originals;
             converter.foldedUnits = kNotFolded;
         }
-        ~Scope() { converter.folding = false; }
-    } scope(*this, request);
+        ~Scope() {
+            converter.folding = false;
+            converter.keptOriginals = nullptr;
+        }
+    } scope(*this, request, originals);
     readAs.clear();
     failureReason.clear();
     SetLastError(0);

@@ -110,9 +110,11 @@ public:
     // during this call (see Folding) and *foldedLength is then the length of
     // the text before its first NUL; otherwise it is kNotFolded and the
     // search folds.
+    // `originals`, when given, is where a converter that folds as it writes
+    // remembers what it changed (see KeepingOriginals).
     static constexpr size_t kNotFolded = kTextNotFolded;
     HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request,
-                             size_t* foldedLength);
+                             size_t* foldedLength, FoldedOriginals* originals = nullptr);
 
     // Converts the bytes of `block` by way of a temporary file. The caller
     // keeps ownership of `block`.
@@ -175,6 +177,11 @@ protected:
     // before its first NUL.
     void TextFolded(size_t length) { foldedUnits = length; }
     bool WantsSegments() const { return wantSegments; }
+    // Where a converter may fold its text as it writes it, remembering every
+    // unit it changes, so that the search shows the file's own text: null
+    // when the search folds afterwards. A converter that does reports the
+    // folded length with TextFolded.
+    FoldedOriginals* KeepingOriginals() const { return keptOriginals; }
     void SetReadAs(std::wstring text) { readAs = std::move(text); }
     // Records why the conversion fails and gives the null block to return.
     HGLOBAL Fail(std::wstring reason) {
@@ -195,6 +202,7 @@ protected:
 
 private:
     std::function<bool()> stopCheck;
+    FoldedOriginals* keptOriginals = nullptr;
     std::wstring readAs;
     std::wstring failureReason;
     bool wantSegments = false;

@@ -145,9 +145,10 @@ HGLOBAL TxtConverter::Convert(const wchar_t* path, const SearchRequest&) {
         const SingleByteCodePage* table = SingleByteCodePage::For(static_cast<UINT>(codePage));
         int converted = 0;
         if (table && bytes > 0) {
-            // For a search, text in a single-byte code page is folded as it is converted.
-            if (Folding())
-                TextFolded(table->ConvertFolded(raw.data(), bytes, chars.Get()));
+            // For a search, text in a single-byte code page is folded as it
+            // is converted, what folding changed kept aside.
+            if (FoldedOriginals* kept = KeepingOriginals())
+                TextFolded(table->ConvertFolded(raw.data(), bytes, chars.Get(), kept));
             else
                 table->Convert(raw.data(), bytes, chars.Get());
             converted = static_cast<int>(bytes);

@@ -26,20 +26,16 @@ FileJob::~FileJob() {
 
 namespace {
 
-std::wstring ShownContext(const FileJob& job, const ShownContextSpan& span) {
-    std::wstring shown;
-    shown.reserve(static_cast<size_t>(span.stop - span.begin) + 2);
-    if (span.cutBefore)
-        shown += kContextEllipsis;
-    if (job.originals) {
-        job.originals->AppendShown(job.text, span.begin, span.stop, &shown);
-    } else {
-        for (int i = span.begin; i < span.stop; ++i)
-            shown += ShownUnit(job.text[i]);
-    }
-    if (span.cutAfter)
-        shown += kContextEllipsis;
-    return shown;
+// The context of `span` as the file holds it, with its ellipses, written
+// into `shown` with one allocation.
+void ShowContext(const FileJob& job, const ShownContextSpan& span, std::wstring* shown) {
+    const size_t length = static_cast<size_t>(span.stop - span.begin);
+    shown->assign(length + (span.cutBefore ? 1 : 0) + (span.cutAfter ? 1 : 0), kContextEllipsis);
+    wchar_t* out = shown->data() + (span.cutBefore ? 1 : 0);
+    if (job.originals)
+        job.originals->CopyShown(job.text, span.begin, span.stop, out);
+    else
+        wmemcpy(out, job.text + span.begin, length);  // folded: no control is left
 }
 
 }  // namespace
@@ -63,7 +59,7 @@ bool AddMatch(FileJob& job, std::unique_ptr<Match> match) {
         const ShownContextSpan span = ShowContextSpan(
             job.text, job.textLength, CutContext(job.text, job.textLength, match->start, match->end, job.contextWidth),
             match->start, match->end);
-        match->context = ShownContext(job, span);
+        ShowContext(job, span, &match->context);
         // An ellipsis before the text takes the unit before it, so that
         // start - contextStart stays the hit's place in the context.
         match->contextStart = span.begin - (span.cutBefore ? 1 : 0);

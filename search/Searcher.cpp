@@ -54,6 +54,13 @@ bool IsDeviceName(const wchar_t* name) {
            base[3] >= L'1' && base[3] <= L'9';
 }
 
+// What folding changed in the text of the file the thread works on; kept
+// by the thread, as files are many.
+FoldedOriginals& Originals() {
+    thread_local FoldedOriginals* slot = nullptr;
+    return ThreadScratch(slot);
+}
+
 // Lists the job's file as failed, with its reason.
 void FailFile(FileJob& job, const std::wstring& reason) {
     AddMatch(job, Match::Failure());
@@ -325,7 +332,7 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
                 job.converter->SetStopCheck([stop = job.stop] { return stop->load(std::memory_order_relaxed); });
             else
                 job.converter->SetStopCheck([this] { return IsStopRequested(); });
-            block = job.converter->ConvertForSearch(job.systemPath.c_str(), r, &foldedLength);
+            block = job.converter->ConvertForSearch(job.systemPath.c_str(), r, &foldedLength, &Originals());
         } catch (...) {
             block = nullptr;
         }
@@ -345,13 +352,18 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
         return;
     }
     const size_t capacity = GlobalSize(block) / sizeof(wchar_t);
-    if (r.wholeWords)
-        FindSurrogates(text.Get(), FindNul(text.Get(), capacity), &job.astralUnits);
     // Matching runs on the folded text; what is shown comes from what the
-    // folding changed. Kept by the thread, as files are many.
-    thread_local FoldedOriginals* originalsSlot = nullptr;
-    FoldedOriginals& originals = ThreadScratch(originalsSlot);
-    const size_t length = originals.FoldToNul(text.Get(), capacity);
+    // folding changed, which the converter kept as it wrote, or the fold
+    // here keeps.
+    FoldedOriginals& originals = Originals();
+    size_t length = 0;
+    if (foldedLength != DocConverter::kNotFolded && foldedLength < capacity) {
+        length = foldedLength;
+    } else {
+        if (r.wholeWords)
+            FindSurrogates(text.Get(), FindNul(text.Get(), capacity), &job.astralUnits);
+        length = originals.FoldToNul(text.Get(), capacity);
+    }
     struct ReleaseAfterFile {
         FoldedOriginals& originals;
         ~ReleaseAfterFile() { originals.Release(); }

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "base/FoldText.h"
 #include "base/SlimLock.h"
@@ -64,9 +65,24 @@ void SingleByteCodePage::Convert(const char* bytes, size_t size, wchar_t* out) c
         out[i] = units[static_cast<unsigned char>(bytes[i])];
 }
 
-size_t SingleByteCodePage::ConvertFolded(const char* bytes, size_t size, wchar_t* out) const {
+size_t SingleByteCodePage::ConvertFolded(const char* bytes, size_t size, wchar_t* out,
+                                         FoldedOriginals* originals) const {
     size_t firstNul = size;
     size_t i = 0;
+    if (originals)
+        originals->Begin(size + 1);
+    // Remembers a unit that folding changed; once changes are many, the
+    // whole text as it was, and nothing more.
+    auto keep = [&](size_t at, unsigned char byte) {
+        if (!originals || foldedUnits[byte] == units[byte])
+            return;
+        if (!originals->Record(at, units[byte])) {
+            std::wstring whole(size, L'\0');
+            Convert(bytes, size, whole.data());
+            originals->KeepWhole(std::move(whole));
+            originals = nullptr;
+        }
+    };
 #if defined(__SSE2__)
     if (asciiIsIdentity) {
         // Printable ASCII folds to itself: sixteen bytes are widened at once,
@@ -84,6 +100,7 @@ size_t SingleByteCodePage::ConvertFolded(const char* bytes, size_t size, wchar_t
             for (; other; other &= other - 1) {
                 const size_t at = i + static_cast<unsigned>(__builtin_ctz(other));
                 out[at] = foldedUnits[static_cast<unsigned char>(bytes[at])];
+                keep(at, static_cast<unsigned char>(bytes[at]));
                 if (out[at] == 0 && at < firstNul)
                     firstNul = at;
             }
@@ -93,6 +110,7 @@ size_t SingleByteCodePage::ConvertFolded(const char* bytes, size_t size, wchar_t
 #endif
     for (; i < size; ++i) {
         out[i] = foldedUnits[static_cast<unsigned char>(bytes[i])];
+        keep(i, static_cast<unsigned char>(bytes[i]));
         if (out[i] == 0 && i < firstNul)
             firstNul = i;
     }

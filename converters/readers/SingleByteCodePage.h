@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+class FoldedOriginals;
+
 class SingleByteCodePage {
 public:
     // The table of `codePage` (0 is the ANSI code page), or null when the
@@ -19,7 +21,9 @@ public:
     // The same, each unit folded (FoldCharacter) as it is written; a NUL
     // stays a NUL, since it ends the text. Returns the offset of the first
     // NUL written, or `size` when there is none.
-    size_t ConvertFolded(const char* bytes, size_t size, wchar_t* out) const;
+    // With `originals`, each unit that folding changed is remembered there
+    // (Begin is called here), so that the text can be shown as it was.
+    size_t ConvertFolded(const char* bytes, size_t size, wchar_t* out, FoldedOriginals* originals = nullptr) const;
 
 private:
     wchar_t units[256];
