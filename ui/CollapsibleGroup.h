@@ -24,6 +24,8 @@ public:
     // with an ellipsis where it does not fit, whole in a tooltip.
     void SetCollapsedText(const std::wstring& collapsedText);
     std::wstring LabelText() const;
+    // The panel changed size: the heading fits the group again.
+    void Refit() { ShowHeading(); }
     HWND Line() const { return line; }
     HWND ToggleButton() const { return toggleButton; }
 

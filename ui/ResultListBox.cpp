@@ -32,11 +32,13 @@ struct ColumnSpec {
 // Header items in order; item 0 is a fixed margin.
 const ColumnSpec kColumns[kColumnCount] = {
     {0, 11, false},
-    {IDS_COLUMN_NAME, 200, false},
-    {IDS_COLUMN_LOCATION, 200, false},
-    {IDS_COLUMN_MATCHES, 80, true},
+    {IDS_COLUMN_NAME, 180, false},
+    {IDS_COLUMN_LOCATION, 170, false},
+    {IDS_COLUMN_MATCHES, 70, true},
     {IDS_COLUMN_SIZE, 80, true},
-    {IDS_COLUMN_FILE_TYPE, 80, false},
+    // "Text (Windows-1252)" whole; a failure's reason begins here and goes
+    // on in the cell's tooltip.
+    {IDS_COLUMN_FILE_TYPE, 150, false},
     {IDS_COLUMN_UPDATED, 116, false},
 };
 
@@ -107,6 +109,23 @@ bool ResultListBox::OnCreate(const CREATESTRUCTW* create, LRESULT* result) {
         rows->SetOwner(this);
     else
         listBox = nullptr;
+    if (listBox) {
+        // One tool, moved onto the cell whose whole text it shows.
+        cellTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                                  create->hInstance, nullptr);
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_SUBCLASS;
+        tool.hwnd = listBox;
+        tool.uId = 1;
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        if (cellTip) {
+            SendMessageW(cellTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+            SendMessageW(cellTip, TTM_SETMAXTIPWIDTH, 0, 800);
+            SendMessageW(cellTip, TTM_ACTIVATE, FALSE, 0);
+        }
+    }
     layout.AddChild(listBox, AnchorRight | AnchorBottom | StretchWidth | StretchHeight);
     PlaceHeader();
     return true;
@@ -170,6 +189,47 @@ bool ResultListBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     default:
         return false;
     }
+}
+
+void ResultListBox::Hovered(int x, int y) {
+    if (!cellTip || !header)
+        return;
+    POINT cell = {-1, -1};
+    RECT box{};
+    const LRESULT hit = SendMessageW(listBox, LB_ITEMFROMPOINT, 0, MAKELPARAM(x, y));
+    const int row = LOWORD(hit);
+    const FileResult* result = HIWORD(hit) ? nullptr : RowResult(row);
+    RECT column{};
+    if (result && result->status == kFileFailed &&
+        SendMessageW(header, HDM_GETITEMRECT, kColumnFileType, reinterpret_cast<LPARAM>(&column)) &&
+        x >= column.left - scrollX && x < column.right - scrollX &&
+        SendMessageW(listBox, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&box)) != LB_ERR) {
+        cell = {row, kColumnFileType};
+        box.left = column.left - scrollX;
+        box.right = column.right - scrollX;
+        box.bottom = std::min<LONG>(box.bottom, box.top + ScalePixels(kRowLineHeight, dpi));
+    }
+    if (cell.x == tipCell.x && cell.y == tipCell.y)
+        return;
+    tipCell = cell;
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = listBox;
+    tool.uId = 1;
+    if (cell.x < 0) {
+        SendMessageW(cellTip, TTM_ACTIVATE, FALSE, 0);
+        return;
+    }
+    cellTipText = FileTypeCellText(*result);
+    tool.rect = box;
+    SendMessageW(cellTip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = cellTipText.data();
+    SendMessageW(cellTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(cellTip, TTM_ACTIVATE, TRUE, 0);
+}
+
+std::wstring ResultListBox::CellTipText() const {
+    return cellTip && tipCell.x >= 0 ? cellTipText : std::wstring();
 }
 
 int ResultListBox::ColumnsWidth() const {

@@ -80,6 +80,8 @@ public:
     int ColumnsWidth() const;
     HWND Header() const { return header; }
     HWND ListBox() const { return listBox; }
+    // The tooltip's text for the cell under the mouse; empty when it shows none.
+    std::wstring CellTipText() const;
 
 private:
     int MeasureRow(ULONG_PTR data) override;
@@ -87,6 +89,8 @@ private:
     void DeleteRow(ULONG_PTR data) override;
     void ScrolledSideways(int x) override;
     void DragSelectedRows() override;
+    // Over a "File type" cell of a failed row: its whole text in a tooltip.
+    void Hovered(int x, int y) override;
     // The header as wide as its columns (at least the window) and moved
     // left by the rows' sideways scroll; the rows learn the columns' width.
     void PlaceHeader();
@@ -117,4 +121,7 @@ private:
     std::vector<FileResult*> arrived;
     int headerHeight = 18;
     std::wstring editor;
+    HWND cellTip = nullptr;  // the tooltip of the cell under the mouse
+    std::wstring cellTipText;
+    POINT tipCell = {-1, -1};  // its row and column, or -1
 };

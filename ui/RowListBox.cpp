@@ -424,6 +424,8 @@ void RowListBox::OnButtonDown(int x, int y, WPARAM keys, bool doubleClick) {
 }
 
 void RowListBox::OnMouseMove(int x, int y, WPARAM keys) {
+    if (owner)
+        owner->Hovered(x, y);
     if (!(keys & MK_LBUTTON))
         return;
     if (pressOnSelection) {

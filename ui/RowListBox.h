@@ -37,6 +37,8 @@ public:
     // the owner may drag the selected rows out (and returns when the drop
     // is over).
     virtual void DragSelectedRows() {}
+    // The mouse is over the rows at (x, y), in the list's client pixels.
+    virtual void Hovered(int x, int y) { (void)x, (void)y; }
 };
 
 class RowListBox {

@@ -66,6 +66,13 @@ bool SearchControls::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, L
     case WM_GETMINMAXINFO:
         reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize.x = minWidth;
         return true;
+    case WM_SIZE:
+        // The controls are placed already; a heading is as wide as its group.
+        for (CollapsibleGroup* group : {optionsGroup.get(), convertersGroup.get()}) {
+            if (group)
+                group->Refit();
+        }
+        return false;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (wParam != IDC_LOOK_IN || !lookIn || item->itemID == static_cast<UINT>(-1))

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/SearchRecords.h"
 #include "resource.h"
 #include "tests/TestFiles.h"
 #include "tests/ui/UiHarness.h"
@@ -553,4 +554,33 @@ TEST_F(FirstDayTest, ACollapsedGroupSearchesWithWhatItHoldsAndItsHeadingSaysSo) 
     ui.Click(IDC_CONVERTERS_TOGGLE);
     HWND converters = GetWindow(ui.Control(IDC_CONVERTERS_TOGGLE), GW_HWNDNEXT);
     EXPECT_EQ(ui.Text(converters), L"Converters: Ignore hidden text");
+}
+
+TEST_F(FirstDayTest, AFailedRowSaysWhyInItsFileTypeCellAndItsTooltip) {
+    files.WriteFile(L"broken.xlf", "<xliff version=\"1.2\">\n<file>\n<body><source>needle</file>");
+    files.WriteFile(L"plain.txt", "a needle");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"needle");
+    ASSERT_TRUE(ui.Search());
+    ASSERT_EQ(ui.List().RowCount(), 2);
+    int failed = -1;
+    for (int row = 0; row < 2; ++row) {
+        const FileResult& result = *ui.List().RowResult(row);
+        if (result.status == kFileFailed)
+            failed = row;
+        else
+            EXPECT_EQ(CellText(result, kColumnFileType, L""), L"Text (Windows-1252)");
+    }
+    ASSERT_GE(failed, 0);
+    const std::wstring why = CellText(*ui.List().RowResult(failed), kColumnFileType, L"");
+    EXPECT_EQ(why.rfind(L"Failed: not well-formed XML, line 3, column ", 0), 0u) << testing::PrintToString(why);
+    // The mouse over the cell shows the whole reason; over another cell, nothing.
+    RECT column{}, row{};
+    SendMessageW(ui.List().Header(), HDM_GETITEMRECT, kColumnFileType, reinterpret_cast<LPARAM>(&column));
+    SendMessageW(ui.List().ListBox(), LB_GETITEMRECT, failed, reinterpret_cast<LPARAM>(&row));
+    SendMessageW(ui.List().ListBox(), WM_MOUSEMOVE, 0, MAKELPARAM((column.left + column.right) / 2, row.top + 3));
+    EXPECT_EQ(ui.List().CellTipText(), why);
+    SendMessageW(ui.List().ListBox(), WM_MOUSEMOVE, 0, MAKELPARAM(3, row.top + 3));
+    EXPECT_EQ(ui.List().CellTipText(), L"");
 }

@@ -123,11 +123,13 @@ TEST(Screenshot, MainWindowAfterASortedSearch) {
     files.WriteFile(L"guide.txt", "Set the colour profile before printing.\r\nThe colour of each layer can be changed.");
     files.WriteFile(L"de-DE\\ui.xlf",
                     "<xliff version=\"1.2\"><file source-language=\"en\" target-language=\"de\"><body>"
-                    "<trans-unit id=\"1\"><source>Choose a colour</source><target>Farbe w\xC3\xA4hlen</target></trans-unit>"
+                    "<trans-unit id=\"1\"><source>Choose a \xE2\x80\x9C" "colour\xE2\x80\x9D</source>"
+                    "<target>\xE2\x80\x9E" "Farbe\xE2\x80\x9C w\xC3\xA4hlen \xE2\x80\x93 jetzt</target></trans-unit>"
                     "<trans-unit id=\"2\"><source>Colour depth</source><target>Farbtiefe</target></trans-unit>"
                     "</body></file></xliff>");
     files.WriteFile(L"notes\\todo.txt", "colour, colour, colour and one more colour");
     files.WriteFile(L"notes\\empty.txt", "");
+    files.WriteFile(L"de-DE\\zz-broken.xlf", "<xliff version=\"1.2\">\n<file>\n<body><source>colour</file>");
     files.WriteFile(L"notes\\long.txt", std::string(90, 'x') + " a colour far along the line " + std::string(30, 'y'));
     AppHarness ui;
     ASSERT_TRUE(ui.Start(files.Path().substr(0, files.Path().size() - 1).c_str()));
@@ -144,9 +146,16 @@ TEST(Screenshot, MainWindowAfterASortedSearch) {
         EXPECT_LE(ui.List().ColumnsWidth(), list.right) << "every column in view at first";
     }
     ui.SetText(IDC_SEARCH_TEXT, L"colour");
+    // The options group collapsed with options in force: its heading names them.
     ui.Click(IDC_OPTIONS_TOGGLE);
+    ui.Click(IDC_WHOLE_WORDS);
+    ui.SetText(IDC_FILE_NAME, L"*.txt, *.xlf");
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    EXPECT_EQ(ui.Text(GetWindow(ui.Control(IDC_OPTIONS_TOGGLE), GW_HWNDNEXT)),
+              L"Search Options: Whole Words, File name \"*.txt, *.xlf\"");
     ASSERT_TRUE(ui.Search());
-    ASSERT_EQ(ui.List().RowCount(), 4);  // the empty file has no text: no row
+    // The empty file has no text: no row; the broken one is a failed row with its reason.
+    ASSERT_EQ(ui.List().RowCount(), 5);
     ExpectUsableLayout(ui, "default size");
     Shoot(ui, L"default", dpi);
     // The XLIFF row's segments in the list below, hits marked.
