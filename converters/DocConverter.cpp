@@ -69,14 +69,10 @@ HGLOBAL DocConverter::ConvertForSearch(const wchar_t* path, const SearchRequest&
             // as it writes only where it remembers what it changed. A
             // whole-word search folds afterwards, as the word test needs
             // to know which spaces stood for characters beyond the first plane.
-            converter.folding = false;
             converter.keptOriginals = request.wholeWords ? nullptr : originals;
             converter.foldedUnits = kNotFolded;
         }
-        ~Scope() {
-            converter.folding = false;
-            converter.keptOriginals = nullptr;
-        }
+        ~Scope() { converter.keptOriginals = nullptr; }
     } scope(*this, request, originals);
     readAs.clear();
     failureReason.clear();

@@ -106,12 +106,11 @@ public:
     virtual HGLOBAL Convert(const wchar_t* path, const SearchRequest& request) = 0;
 
     // Converts like Convert, for a search, which folds the text (FoldText)
-    // before it matches. A converter that can fold while it writes does so
-    // during this call (see Folding) and *foldedLength is then the length of
-    // the text before its first NUL; otherwise it is kNotFolded and the
-    // search folds.
-    // `originals`, when given, is where a converter that folds as it writes
-    // remembers what it changed (see KeepingOriginals).
+    // before it matches and shows the file's own text. Given `originals`, a
+    // converter that can fold while it writes does so during this call,
+    // remembering there what it changed (see KeepingOriginals), and
+    // *foldedLength is then the length of the text before its first NUL;
+    // otherwise it is kNotFolded and the search folds.
     static constexpr size_t kNotFolded = kTextNotFolded;
     HGLOBAL ConvertForSearch(const wchar_t* path, const SearchRequest& request,
                              size_t* foldedLength, FoldedOriginals* originals = nullptr);
@@ -170,9 +169,6 @@ protected:
     DocConverter& operator=(const DocConverter&) = default;
     void CopyStringsFrom(const DocConverter& other);
 
-    // True while ConvertForSearch runs Convert: the text may then be written
-    // folded, which the converter reports with TextFolded.
-    bool Folding() const { return folding; }
     // The block about to be returned holds folded text, `length` units
     // before its first NUL.
     void TextFolded(size_t length) { foldedUnits = length; }
@@ -190,15 +186,6 @@ protected:
     }
     bool IsStopRequested() const { return stopCheck && stopCheck(); }
     SegmentTable segments;  // cleared by each conversion that makes segments
-    // The block that `write(fold, &length)` makes, folded when a search asks
-    // for it and reported so.
-    template <class Write>
-    HGLOBAL TakeFolded(Write write) {
-        size_t length = kNotFolded;
-        HGLOBAL block = write(folding, &length);
-        TextFolded(length);
-        return block;
-    }
 
 private:
     std::function<bool()> stopCheck;
@@ -206,6 +193,5 @@ private:
     std::wstring readAs;
     std::wstring failureReason;
     bool wantSegments = false;
-    bool folding = false;
     size_t foldedUnits = kNotFolded;
 };

@@ -255,7 +255,7 @@ HGLOBAL OdfConverter::Convert(const wchar_t* path, const SearchRequest& request)
     }
     if (!read)
         return Fail(L"a damaged office document");
-    return TakeFolded([&](bool fold, size_t* length) { return text.TakeBlock(fold, length); });
+    return text.TakeBlock();
 }
 
 void OdfConverter::Emit(std::string_view piece, OfficeText& text, bool collapse) {

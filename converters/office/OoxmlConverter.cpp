@@ -117,7 +117,7 @@ HGLOBAL OoxmlConverter::Convert(const wchar_t* path, const SearchRequest& reques
     }
     if (!read)
         return Fail(L"a damaged office document");
-    return TakeFolded([&](bool fold, size_t* length) { return text.TakeBlock(fold, length); });
+    return text.TakeBlock();
 }
 
 bool OoxmlConverter::WalkPart(OfficePackage& package, const std::string& name, OfficeText& text) {

@@ -232,9 +232,7 @@ void OfficeText::Append(std::string_view text) {
     AppendBytes(text.data(), text.size());
 }
 
-HGLOBAL OfficeText::TakeBlock(bool fold, size_t* foldedLength) {
-    if (foldedLength)
-        *foldedLength = kTextNotFolded;
+HGLOBAL OfficeText::TakeBlock() {
     if (TooLarge()) {
         SetLastError(ERROR_FILE_TOO_LARGE);
         return nullptr;
@@ -248,15 +246,8 @@ HGLOBAL OfficeText::TakeBlock(bool fold, size_t* foldedLength) {
     {
         GlobalLockGuard<wchar_t> units(block);
         if (units.Get()) {
-            bool nul = false;
-            size_t written = 0;
-            if (!out.empty()) {
-                written = fold ? Utf8ToUtf16BoundedFolded(out.data(), out.size(), units.Get(), &nul)
-                               : Utf8ToUtf16Bounded(out.data(), out.size(), units.Get());
-            }
+            const size_t written = out.empty() ? 0 : Utf8ToUtf16Bounded(out.data(), out.size(), units.Get());
             units.Get()[written] = 0;
-            if (fold && foldedLength)
-                *foldedLength = nul ? FindNul(units.Get(), written) : written;
             return block;
         }
     }

@@ -134,10 +134,8 @@ public:
     bool TooLarge() const { return out.size() > kMaxBytes; }
     std::string& Bytes() { return out; }
 
-    // The text block; null when memory is short or the text too large. With
-    // `fold` the text is written folded for a search, and *foldedLength is
-    // its length before its first NUL (kNotFolded otherwise).
-    HGLOBAL TakeBlock(bool fold = false, size_t* foldedLength = nullptr);
+    // The text block; null when memory is short or the text too large.
+    HGLOBAL TakeBlock();
 
 private:
     std::string own;

@@ -331,5 +331,5 @@ HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request)
     SetReadAs(L"TMX");
     if (!segments.empty() && !out.TooLarge())
         SegmentBytesToUnits(out.Bytes().data(), out.Size(), 0, &segments);
-    return TakeFolded([&](bool fold, size_t* length) { return out.TakeBlock(fold, length); });
+    return out.TakeBlock();
 }

@@ -134,18 +134,7 @@ HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         if (malformed) {
             written = static_cast<int>(length);
         } else if (!output.empty()) {
-            if (output.size() <= room && Folding()) {
-                // For a search the text is folded as it is decoded; the mark
-                // before it too, as the search would fold it.
-                bool nul = false;
-                written = static_cast<int>(
-                    Utf8ToUtf16BoundedFolded(output.data(), output.size(), text, &nul));
-                if (start)
-                    units.Get()[0] = FoldCharacter(units.Get()[0]);
-                if (written > 0)
-                    TextFolded(start + (nul ? FindNul(text, static_cast<size_t>(written))
-                                            : static_cast<size_t>(written)));
-            } else if (output.size() <= room) {
+            if (output.size() <= room) {
                 written = static_cast<int>(Utf8ToUtf16Bounded(output.data(), output.size(), text));
             } else {
                 written = MultiByteToWideChar(CP_UTF8, 0, output.data(),

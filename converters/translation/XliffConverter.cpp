@@ -117,18 +117,14 @@ wchar_t* XliffConverter::WriteRuns(const Runs& from, wchar_t* out, const wchar_t
     for (const TextRun& run : from.runs) {
         const wchar_t* start = out;
         size_t units = 0;
-        const bool strict =
-            Folding() ? Utf8ToUtf16StrictFolded(run.text, run.size, out, &units, &wroteNul)
-                      : Utf8ToUtf16Strict(run.text, run.size, out, &units);
+        const bool strict = Utf8ToUtf16Strict(run.text, run.size, out, &units);
         if (strict) {
             out += units;
             *out++ = L' ';
         } else {
             broken.assign(run.text, run.size);
             broken.push_back(' ');
-            out += Folding()
-                       ? Utf8ToUtf16BoundedFolded(broken.data(), broken.size(), out, &wroteNul)
-                       : Utf8ToUtf16Bounded(broken.data(), broken.size(), out);
+            out += Utf8ToUtf16Bounded(broken.data(), broken.size(), out);
         }
         if (places)
             places->push_back({static_cast<uint32_t>(start - base), static_cast<uint32_t>(out - 1 - base)});
@@ -296,7 +292,6 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
     if (result) {
         GlobalLockGuard<wchar_t> out(result);
         if (out.Get()) {
-            wroteNul = false;
             const bool places = WantsSegments();
             wchar_t* p = WriteRuns(sourceRuns, out.Get(), out.Get(), places ? &sourcePlaces : nullptr);
             *p++ = L'\r';
@@ -305,11 +300,6 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
             if (places)
                 MakeSegments();
             *p = 0;
-            // For a search the runs were folded as they were decoded; a NUL
-            // inside them (a reference to U+0000) ends the text there.
-            if (Folding())
-                TextFolded(wroteNul ? FindNul(out.Get(), static_cast<size_t>(p - out.Get()))
-                                    : static_cast<size_t>(p - out.Get()));
             written = true;
         }
     }

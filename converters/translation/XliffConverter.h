@@ -78,5 +78,4 @@ private:
     std::vector<std::string> ignoredNames;  // UTF-8, as the document's names
     std::string prefix;       // "xlf:" for a root named "xlf:xliff"
     bool versionTwo = false;  // units, segments and ignorables
-    bool wroteNul = false;    // a folded run held a NUL unit
 };
