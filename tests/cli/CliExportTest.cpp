@@ -20,8 +20,9 @@ TEST(CliExport, JsonLinesAndCsvOfEveryKindOfRow) {
         deep += std::wstring(80, static_cast<wchar_t>(L'p' + i)) + L"\\";
     const std::wstring odd = deep + L"a, b \u00E9\U0001F600.txt";
     tree.WriteFile(odd, "needle\tand 'needle'\n");
-    tree.WriteFile(L"b.xlf", "<xliff version=\"1.2\"><file><body><trans-unit id=\"u,1\"><source>a needle</source>"
-                             "<target>eine \"Nadel\"</target></trans-unit></body></file></xliff>");
+    // Typographic quotes, which the search matches folded and every output shows as written.
+    tree.WriteFile(L"b.xlf", "<xliff version=\"1.2\"><file><body><trans-unit id=\"u,1\"><source>a \xE2\x80\x9Cneedle\xE2\x80\x9D"
+                             "</source><target>eine \xE2\x80\x9ENadel\xE2\x80\x9C</target></trans-unit></body></file></xliff>");
     tree.WriteFile(L"broken.xlf", "<xliff><file><body><trans-unit><source>needle");
 
     RunResult r = RunCli({L"--json", L"-c", L"--segments", L"needle", tree.Path()});
@@ -50,7 +51,8 @@ TEST(CliExport, JsonLinesAndCsvOfEveryKindOfRow) {
     const JsonValue& xliff = rows.at(Utf8(tree / L"b.xlf"));
     ASSERT_EQ(xliff["segments"].items.size(), 1u);
     EXPECT_EQ(xliff["segments"].items[0]["id"].Utf8(), "u,1");
-    EXPECT_EQ(xliff["segments"].items[0]["target"].Utf8(), "eine \"Nadel\"");
+    EXPECT_EQ(xliff["segments"].items[0]["target"].Utf8(), "eine \xE2\x80\x9ENadel\xE2\x80\x9C");
+    EXPECT_NE(xliff["matches"].items[0]["context"].Utf8().find("\xE2\x80\x9Cneedle\xE2\x80\x9D"), std::string::npos);
     EXPECT_EQ(rows.at(Utf8(tree / L"broken.xlf"))["error"].Utf8(), "not well-formed XML, line 1, column 46");
     EXPECT_EQ(text["readAs"].Utf8(), "Text (Windows-1252)") << "plain ASCII is read in the ANSI code page";
     EXPECT_EQ(xliff["readAs"].Utf8(), "XLIFF 1.2");
@@ -84,7 +86,8 @@ TEST(CliExport, JsonLinesAndCsvOfEveryKindOfRow) {
     EXPECT_EQ(byPath.at(Utf8(tree / L"broken.xlf"))[5], "Failed");
     EXPECT_EQ(byPath.at(Utf8(tree / L"broken.xlf"))[10], "not well-formed XML, line 1, column 46");
     EXPECT_EQ(byPath.at(Utf8(tree / L"b.xlf"))[5], "XLIFF 1.2");
-    EXPECT_EQ(byPath.at(Utf8(tree / L"b.xlf") + "#u,1")[9], "eine \"Nadel\"");
+    EXPECT_EQ(byPath.at(Utf8(tree / L"b.xlf") + "#u,1")[8], "a \xE2\x80\x9Cneedle\xE2\x80\x9D");
+    EXPECT_EQ(byPath.at(Utf8(tree / L"b.xlf") + "#u,1")[9], "eine \xE2\x80\x9ENadel\xE2\x80\x9C");
 
     // One format at a time.
     r = RunCli({L"--json", L"--csv", L"needle", tree.Path()});
