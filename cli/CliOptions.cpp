@@ -121,6 +121,11 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
                 *error = L"not a number: " + v;
                 return false;
             }
+            // No file keeps fewer than one match: asking for that is a mistake.
+            if (o->maximumMatch < 1) {
+                *error = L"-m must be 1 or more: " + v;
+                return false;
+            }
         } else if (a == L"--mode") {
             if (!value(&v))
                 return false;

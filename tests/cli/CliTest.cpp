@@ -291,6 +291,9 @@ TEST_F(CliTest, BadRegexAndUsageErrorsExitWithTwo) {
     EXPECT_EQ(RunCli({L"only-text"}).exitCode, 2u);
     EXPECT_EQ(RunCli({L"--bogus", L"x", tree.Path()}).exitCode, 2u);
     EXPECT_EQ(RunCli({L"-m", L"many", L"x", tree.Path()}).exitCode, 2u);
+    const RunResult none = RunCli({L"-m", L"0", L"x", tree.Path()});
+    EXPECT_EQ(none.exitCode, 2u);
+    EXPECT_NE(none.err.find("-m must be 1 or more"), std::string::npos) << none.err;
 }
 
 TEST_F(CliTest, DumpTextWritesTheFilesOwnTextAsUtf8) {
@@ -388,7 +391,7 @@ TEST(CliOptions, DefaultsAndEveryFlag) {
 
     CliOptions all;
     ASSERT_TRUE(ParseCliOptions({L"--regex", L"--ignore-case", L"--no-recurse", L"--files", L"",
-                                 L"--max", L"-3", L"--mode", L"office", L"--ignore-hidden",
+                                 L"--max", L"7", L"--mode", L"office", L"--ignore-hidden",
                                  L"--ignore-tags", L"src", L"--context", L"--quiet", L"--word", L"--", L"-x",
                                  L"C:\\f"},
                                 &all, &error))
@@ -398,7 +401,8 @@ TEST(CliOptions, DefaultsAndEveryFlag) {
     EXPECT_EQ(all.wholeWords, 1);
     EXPECT_EQ(all.recursion, 0);
     EXPECT_EQ(all.fileNameSpec, L"*.*") << "an empty pattern means *.*";
-    EXPECT_EQ(all.maximumMatch, -3);
+    EXPECT_EQ(all.maximumMatch, 7);
+    EXPECT_FALSE(ParseCliOptions({L"--max", L"-3", L"t", L"C:\\f"}, &o, &error)) << "fewer than one match per file";
     EXPECT_EQ(all.mode, 1);
     EXPECT_EQ(all.includeHidden, 0);
     EXPECT_EQ(all.ignoreTags, L"src");
