@@ -444,11 +444,13 @@ TEST(CliOptions, DefaultsAndEveryFlag) {
         CliOptions fresh;
         EXPECT_FALSE(ParseCliOptions({L"-m", count, L"a", L"b"}, &fresh, &error)) << testing::PrintToString(count);
     }
-    for (const auto& [count, value] : {std::pair{L"2147483647", 2147483647}, std::pair{L"-2147483648", INT_MIN}}) {
+    for (const auto& [count, value] : {std::pair{L"2147483647", 2147483647}, std::pair{L"1", 1}}) {
         CliOptions edge;
         ASSERT_TRUE(ParseCliOptions({L"-m", count, L"a", L"b"}, &edge, &error)) << count;
         EXPECT_EQ(edge.maximumMatch, value);
     }
+    CliOptions least;
+    EXPECT_FALSE(ParseCliOptions({L"-m", L"-2147483648", L"a", L"b"}, &least, &error)) << "a number, but below 1";
 }
 
 TEST(ConsoleOutput, EscapesContextAndEncodesUtf8) {
