@@ -96,3 +96,47 @@ TEST(FileType, EveryRowSaysWhatItWasReadAsOrWhyItFailed) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<const FileResult*> SearchFolder(const std::wstring& folder, const wchar_t* text, int regex,
+                                            RecordingSink& sink, SearchRequest& request, ConverterList& converters) {
+    request = MakeRequest(text, folder, &sink);
+    request.regex = regex;
+    sink.results.clear();
+    Searcher searcher;
+    EXPECT_TRUE(searcher.StartSearch(&request, &converters));
+    while (searcher.Step()) {
+    }
+    return {sink.results.begin(), sink.results.end()};
+}
+
+}  // namespace
+
+TEST(FileType, AFileHeldByAnotherProgramAndAnExpressionTooComplexSayWhy) {
+    TempDir dir;
+    dir.WriteFile(L"locked.txt", "needle");
+    dir.WriteFile(L"long.txt", std::string(6000, 'x'));  // no y: the library gives up before any hit
+    ConverterList converters;
+    converters.BuildConverters(ConverterModeTextOnly);
+    SearchRequest request;
+    RecordingSink sink(&request);
+    {
+        // Held open with no sharing, as an editor that locks its file does.
+        HANDLE held = CreateFileW((dir / L"locked.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        const auto rows = SearchFolder(dir.Path(), L"needle", 0, sink, request, converters);
+        CloseHandle(held);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0]->status, kFileFailed);
+        // The system's own words follow.
+        EXPECT_EQ(rows[0]->reason.rfind(L"the file cannot be read: ", 0), 0u) << testing::PrintToString(rows[0]->reason);
+        EXPECT_GT(rows[0]->reason.size(), 26u);
+    }
+    const auto rows = SearchFolder(dir.Path(), L"(x+x+)+y", 1, sink, request, converters);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]->name, std::wstring(L"long.txt"));
+    EXPECT_EQ(rows[0]->status, kFileFailed);
+    EXPECT_EQ(rows[0]->reason, L"the regular expression is too complex for this file");
+}
