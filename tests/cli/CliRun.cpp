@@ -62,8 +62,16 @@ RunResult RunProgram(const std::wstring& program, const std::vector<std::wstring
     si.hStdError = err;
     PROCESS_INFORMATION pi{};
     RunResult result;
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &si, &pi)) {
+    // Under load Wine now and then fails to start a process at the first
+    // try; a test of the program is no test of that.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                                 &pi) != 0;
+        if (!started)
+            Sleep(200);
+    }
+    if (started) {
         WaitForSingleObject(pi.hProcess, 60000);
         GetExitCodeProcess(pi.hProcess, &result.exitCode);
         result.processId = pi.dwProcessId;
