@@ -304,6 +304,10 @@ TEST_F(CliTest, DumpTextWritesTheFilesOwnTextAsUtf8) {
     r = RunCli({L"--dump-text", L"--mode", L"text", tree / L"sub\\deeper\\caps.txt"});
     EXPECT_EQ(r.out, "\xEF\xBB\xBFNEEDLE\tcaf\xC3\xA9 \\ needle");
 
+    // Controls show as spaces, as the search sees them; the rest as written.
+    tree.WriteFile(L"sub\\controls.txt", "a\x01" "b\x0C" "c \xE2\x80\x93 d");
+    EXPECT_EQ(RunCli({L"--dump-text", tree / L"sub\\controls.txt"}).out, "a b c \xE2\x80\x93 d");
+
     // Valid UTF-8 is read as such unless asked not to; "Ã©" is the ANSI reading.
     tree.WriteFile(L"sub\\utf8.txt", "caf\xC3\xA9");
     EXPECT_EQ(RunCli({L"--dump-text", L"--no-utf8", tree / L"sub\\utf8.txt"}).out, "caf\xC3\x83\xC2\xA9");

@@ -189,4 +189,13 @@ TEST(FoldedOriginals, ControlsShowAsSpacesAndCutSurrogatesAsReplacements) {
     EXPECT_EQ(kept.Shown(text.data(), 0, length), L"a \tb\U0001F600c\U0001F600");
     // A part that cuts a pair shows the half it holds as U+FFFD.
     EXPECT_EQ(kept.Shown(text.data(), 5, 8), L"\uFFFDc\uFFFD");
+    // The same when the text is kept whole (nearly every unit changed).
+    std::wstring many = std::wstring(40, L'\uFF21') + L"a\x01\tb\U0001F600c";
+    const std::wstring asWritten = many;
+    FoldedOriginals whole;
+    const size_t wholeLength = whole.FoldToNul(many.data(), many.size() + 1);
+    ASSERT_TRUE(whole.IsWhole());
+    EXPECT_EQ(whole.Shown(many.data(), 40, wholeLength), L"a \tb\U0001F600c");
+    EXPECT_EQ(whole.Shown(many.data(), 45, wholeLength), L"\uFFFDc");
+    EXPECT_EQ(whole.Shown(many.data(), 0, 2), asWritten.substr(0, 2));
 }
