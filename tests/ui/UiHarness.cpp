@@ -183,7 +183,9 @@ void AppHarness::SendAndPump(std::vector<INPUT>& inputs) {
     keyMessagesSeen = 0;
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     const int expected = static_cast<int>(inputs.size());
-    PumpUntil([&] { return keyMessagesSeen >= expected; }, 3000);
+    // A busy machine can take seconds to bring input through the display
+    // server: wait for every key, not for a guess of how long they take.
+    PumpUntil([&] { return keyMessagesSeen >= expected; }, 15000);
     UnhookWindowsHookEx(hook);
     PumpIdle();
 }

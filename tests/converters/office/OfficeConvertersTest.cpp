@@ -584,3 +584,44 @@ TEST(OfficeNames, LocalNameIsWhatFollowsTheFirstColon) {
 }
 
 }  // namespace
+
+TEST_F(OfficeTest, EachDocumentSaysWhatItWasReadAsAndADamagedOneWhy) {
+    const std::wstring folder = std::wstring(MIRLOCK_TEST_DATA) + L"\\office\\fixture.";
+    auto search = [&](const DocConverter& prototype, const std::wstring& path, std::unique_ptr<DocConverter>* used) {
+        *used = prototype.Clone();
+        size_t folded = DocConverter::kNotFolded;
+        ScopedGlobal block((*used)->ConvertForSearch(path.c_str(), ConverterRequest(1), &folded));
+        return static_cast<bool>(block);
+    };
+    const std::pair<const wchar_t*, const wchar_t*> kinds[] = {
+        {L"docx", L"Word document"},     {L"xlsx", L"Excel workbook"},           {L"pptx", L"PowerPoint presentation"},
+        {L"odt", L"OpenDocument text"}, {L"ods", L"OpenDocument spreadsheet"}, {L"odp", L"OpenDocument presentation"}};
+    for (const auto& [extension, readAs] : kinds) {
+        const std::wstring path = folder + extension;
+        const bool open = OoxmlConverter::KindOf(path.c_str()) != OoxmlConverter::Kind::kNone;
+        std::unique_ptr<DocConverter> used;
+        ASSERT_TRUE(search(open ? static_cast<const DocConverter&>(ooxml) : odf, path, &used)) << extension;
+        EXPECT_EQ(used->ReadAs(), readAs);
+        EXPECT_TRUE(used->FailureReason().empty());
+    }
+    // A part that claims more than the archive holds; an archive whose
+    // directory is cut; a compound file, as a password makes of a document.
+    ZipLayout lying;
+    for (const auto& [name, data] : WordPackage(Para(WRun("text"))))
+        lying.entries.push_back({name, data, 8, 0, true});
+    lying.entries[2].headerCompressedSize = 0x7FFFFFF0;
+    const std::string whole = Package(WordPackage(Para(WRun("text"))));
+    std::string cut = whole;
+    cut[cut.find("PK\x01\x02") + 2] = 'x';  // the directory's first record is no record
+    const std::pair<std::string, const wchar_t*> damaged[] = {
+        {BuildZip(lying), L"a damaged office document"},
+        {cut, L"a damaged office document"},
+        {std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0'), L"an encrypted or damaged office document"}};
+    for (const auto& [bytes, reason] : damaged) {
+        const std::wstring file = std::to_wstring(++count) + L"d.docx";
+        dir.WriteFile(file, bytes);
+        std::unique_ptr<DocConverter> used;
+        EXPECT_FALSE(search(ooxml, dir / file, &used));
+        EXPECT_EQ(used->FailureReason(), reason);
+    }
+}
