@@ -47,6 +47,7 @@ TEST(FileType, EveryRowSaysWhatItWasReadAsOrWhyItFailed) {
         {L"e.tmx", "<tmx><body><tu><tuv xml:lang=\"en\"><seg>needle</seg></tuv></tu></body></tmx>", L"TMX", nullptr},
         {L"f.po", "msgid \"needle\"\nmsgstr \"Nadel\"\n", L"PO", nullptr},
         {L"g.docx", Zip({{"word/document.xml", wordXml}}), L"Word document", nullptr},
+        {L"h.lwo", Zip({{"doc.xml", "<lwo><p lc=\"en-US\">needle</p></lwo>"}}), L"LWO", nullptr},
         // One per reason.
         {L"broken.xlf", "<xliff>\n  <file><body>\n<trans-unit>needle", nullptr, L"not well-formed XML, line 3, column "},
         {L"wide.xlf", std::string("\xFF\xFE<\0x\0", 6), nullptr, L"an XLIFF document in UTF-16"},
