@@ -49,6 +49,7 @@ TEST(FileType, EveryRowSaysWhatItWasReadAsOrWhyItFailed) {
         {L"g.docx", Zip({{"word/document.xml", wordXml}}), L"Word document", nullptr},
         {L"h.lwo", Zip({{"doc.xml", "<lwo><p lc=\"en-US\">needle</p></lwo>"}}), L"LWO", nullptr},
         // One per reason.
+        {L"bad.tmx", "<tmx><body>\n<tu><tuv><seg>needle</tu>", nullptr, L"not well-formed XML, line 2, column "},
         {L"broken.xlf", "<xliff>\n  <file><body>\n<trans-unit>needle", nullptr, L"not well-formed XML, line 3, column "},
         {L"wide.xlf", std::string("\xFF\xFE<\0x\0", 6), nullptr, L"an XLIFF document in UTF-16"},
         {L"plain.xlz", "needle, but no archive", nullptr, L"not an archive"},

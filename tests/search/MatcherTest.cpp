@@ -635,6 +635,8 @@ TEST(ContextCut, ShownContextsAreCutAtWordEdgesWithAnEllipsisWhereTheTextGoesOn)
     // No edge near: the cut stays where it was, inside the word.
     const std::wstring word(60, L'x');
     EXPECT_EQ(ShownAround(word + L"needle" + word, L"needle", 20), L"\u2026xxxxxxxneedlexxxxxxx\u2026");
+    // Already at an edge at both ends: nothing moves.
+    EXPECT_EQ(ShownAround(L"aaaa bbbb cc needle dd eeee ffff", L"needle", 13), L"\u2026cc needle dd \u2026");
     // An edge is never looked for inside the hit.
     EXPECT_EQ(ShownAround(L"xxxxxxxxxxab cd yyyyyyyyyy", L"ab cd", 9), L"\u2026xxab cd\u2026");
 }
