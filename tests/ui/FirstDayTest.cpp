@@ -542,6 +542,31 @@ TEST_F(FirstDayTest, ACollapsedGroupSearchesWithWhatItHoldsAndItsHeadingSaysSo) 
     const std::wstring whole = L"Search Options: Case Sensitive, Regular Expression, Target not containing \"Wiederholen\"";
     EXPECT_EQ(ui.Text(heading), whole);
     EXPECT_EQ(ui.Controls().OptionsHeadingText(), whole);
+    // The heading's tooltip holds the whole text, updated with it.
+    std::vector<HWND> tips;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM found) -> BOOL {
+            wchar_t cls[64] = {};
+            GetClassNameW(w, cls, 64);
+            if (_wcsicmp(cls, TOOLTIPS_CLASSW) == 0)
+                reinterpret_cast<std::vector<HWND>*>(found)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tips));
+    std::wstring tipped;
+    for (HWND tip : tips) {
+        wchar_t tipText[512] = {};
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = ui.Panel();
+        tool.uId = reinterpret_cast<UINT_PTR>(heading);
+        tool.lpszText = tipText;
+        SendMessageW(tip, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+        if (tipText[0])
+            tipped = tipText;
+    }
+    EXPECT_EQ(tipped, whole);
     RECT label{}, group{};
     GetWindowRect(heading, &label);
     GetWindowRect(ui.Control(IDC_OPTIONS_GROUP), &group);

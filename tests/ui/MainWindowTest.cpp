@@ -647,6 +647,7 @@ TEST_F(MainWindowTest, DialogsFromMenuAndKeys) {
             SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
             EXPECT_NE(said.find(L"Maximum matches per file must be 1 or more."), std::wstring::npos) << said;
             EXPECT_TRUE(IsWindowVisible(dialog));
+            EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_MAXIMUM_MATCH)) << "back in the field to mend";
         }
         SetDlgItemTextW(dialog, IDC_MAXIMUM_MATCH, L"50");
         // No limit at all is not on offer: 0 is the shortest one.
