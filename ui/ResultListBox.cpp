@@ -229,7 +229,17 @@ void ResultListBox::Hovered(int x, int y) {
 }
 
 std::wstring ResultListBox::CellTipText() const {
-    return cellTip && tipCell.x >= 0 ? cellTipText : std::wstring();
+    if (!cellTip || tipCell.x < 0)
+        return {};
+    // What the tooltip itself holds, as a person would see it.
+    wchar_t text[1024] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = listBox;
+    tool.uId = 1;
+    tool.lpszText = text;
+    SendMessageW(cellTip, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
+    return text;
 }
 
 int ResultListBox::ColumnsWidth() const {
