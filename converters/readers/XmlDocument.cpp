@@ -541,11 +541,13 @@ XmlDocument::~XmlDocument() {
 namespace {
 
 // The line and column (from 1, in characters) of `at` in `text`. The parser
-// has changed the text before `at` in place, but not its line feeds.
+// has changed the text before `at` in place, but not its line feeds, except
+// the first byte of a white-space run it marked (MarkRunAfter), which for a
+// line feed is 0xFD, never a byte of UTF-8.
 std::wstring NotWellFormedAt(const char* text, const char* at) {
     int line = 1, column = 1;
     for (const char* p = text; p < at; ++p) {
-        if (*p == '\n') {
+        if (*p == '\n' || static_cast<unsigned char>(*p) == 0xFD) {
             ++line;
             column = 1;
         } else if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80) {

@@ -51,10 +51,9 @@ TEST(FileType, EveryRowSaysWhatItWasReadAsOrWhyItFailed) {
         // One per reason.
         {L"bad.tmx", "<tmx><body>\n<tu><tuv><seg>needle</tu>", nullptr, L"not well-formed XML, line 2, column "},
         // A variant outside the units is read in one parse of the whole
-        // memory. (Its line is counted after the parser marked the white
-        // space between elements, which can move it: not asserted.)
+        // memory, its white space between elements marked first.
         {L"whole.tmx", "<tmx><body><x:tu><tuv><seg>needle</seg></tuv></x:tu>\n\n<broken</body></tmx>", nullptr,
-         L"not well-formed XML, line "},
+         L"not well-formed XML, line 3, column "},
         {L"broken.xlf", "<xliff>\n  <file><body>\n<trans-unit>needle", nullptr, L"not well-formed XML, line 3, column "},
         {L"wide.xlf", std::string("\xFF\xFE<\0x\0", 6), nullptr, L"an XLIFF document in UTF-16"},
         {L"plain.xlz", "needle, but no archive", nullptr, L"not an archive"},
