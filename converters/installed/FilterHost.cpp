@@ -175,9 +175,23 @@ bool FilterHost::Start(const Limits& limits, const StopCheck& stop) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
-        RecordStartFailure(program, GetLastError());
+    // A program that is not there fails at once; any other failure may pass
+    // (Wine now and then fails a start under load): tried twice more.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                           CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+            error = ERROR_SUCCESS;
+            break;
+        }
+        error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_ACCESS_DENIED ||
+            error == ERROR_BAD_EXE_FORMAT)
+            break;
+        Sleep(50);
+    }
+    if (error != ERROR_SUCCESS) {
+        RecordStartFailure(program, error);
         pipe.Reset();
         return false;
     }
