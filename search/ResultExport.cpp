@@ -159,20 +159,34 @@ std::wstring IsoUtcTime(const FILETIME& time) {
     return text;
 }
 
+namespace {
+
+// A spreadsheet reads a cell that begins with one of these as a formula: a
+// segment "=HYPERLINK(...)" or a file named "=1+1.txt" would run when the
+// export is opened. The character alone (a listed file's "-") is no formula.
+bool ReadAsFormula(std::wstring_view text) {
+    return text.size() > 1 && std::wstring_view(L"=+-@\t\r").find(text.front()) != std::wstring_view::npos;
+}
+
+}  // namespace
+
 std::string TableField(std::wstring_view text, TableFormat format) {
+    // Such a cell is written with an apostrophe before it, which
+    // spreadsheets take as "this is text".
+    const bool formula = ReadAsFormula(text);
     if (format == TableFormat::kTabs) {
-        std::wstring flat(text);
+        std::wstring flat = formula ? L"'" + std::wstring(text) : std::wstring(text);
         for (auto& c : flat) {
             if (c == L'\t' || c == L'\r' || c == L'\n')
                 c = L' ';
         }
         return Utf8(flat);
     }
-    const bool quote = text.find_first_of(L",\"\r\n") != std::wstring_view::npos ||
+    const bool quote = formula || text.find_first_of(L",\"\r\n") != std::wstring_view::npos ||
                        (!text.empty() && (text.front() == L' ' || text.back() == L' '));
     if (!quote)
         return Utf8(text);
-    std::wstring quoted = L"\"";
+    std::wstring quoted = formula ? L"\"'" : L"\"";
     for (wchar_t c : text) {
         if (c == L'"')
             quoted += L'"';

@@ -39,6 +39,12 @@ TEST(FileNameFilter, ListsWithExclusionsOfFilesAndFolders) {
     EXPECT_TRUE(f.IsPlain());
     EXPECT_EQ(f.EnumerationPattern(), L"*.*");
 
+    // A "?" stands for exactly one character, the last one too.
+    f.Parse(L"*.tx?; *.doc");
+    EXPECT_TRUE(f.TakesFile(L"a.txt"));
+    EXPECT_FALSE(f.TakesFile(L"a.tx"));
+    EXPECT_TRUE(f.TakesFile(L"b.doc"));
+
     f.Parse(L" *.xlf ;*.TTX;; -old*.xlf ; -.git\\ ;- backup \\");
     EXPECT_FALSE(f.IsPlain());
     EXPECT_EQ(f.EnumerationPattern(), L"*.*");

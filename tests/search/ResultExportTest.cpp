@@ -255,3 +255,26 @@ TEST(ResultExport, HtmlReportParsesWithItsTableRowsAndMarks) {
 }
 
 }  // namespace
+
+TEST(ResultExport, CellsThatSpreadsheetsWouldRunAreWrittenAsText) {
+    RowOwner own;
+    FileResult* formula = own.Add(L"C:\\d\\=1+1.txt", kFileSearched);
+    AddHit(formula, 0, 1, L"x", 0);
+    formula->segments.push_back({L"1", L"=HYPERLINK(\"http://x\",\"y\")", L"-5 +3", {}, {}, {}});
+    formula->segments.push_back({L"@2", L"+x", L"\tindented", {}, {}, {}});
+    std::string csv = TableHeader(TableFormat::kCsv) + TableRows(*formula, TableFormat::kCsv);
+    std::vector<std::vector<std::string>> records;
+    ASSERT_NO_THROW(records = ReadCsv(csv)) << csv;
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[1][1], "'=1+1.txt");
+    EXPECT_EQ(records[2][8], "'=HYPERLINK(\"http://x\",\"y\")");
+    EXPECT_EQ(records[2][9], "'-5 +3");
+    EXPECT_EQ(records[3][7], "'@2");
+    EXPECT_EQ(records[3][8], "'+x");
+    EXPECT_EQ(records[3][9], "'\tindented");
+    EXPECT_EQ(records[1][0], "C:\\d\\=1+1.txt") << "a cell that only holds such a character later is left alone";
+    // Tab-separated: the same apostrophe; the tab inside is a space as ever.
+    const std::string tabs = TableRows(*formula, TableFormat::kTabs);
+    EXPECT_NE(tabs.find("\t'=1+1.txt\t"), std::string::npos) << tabs;
+    EXPECT_NE(tabs.find("\t' indented"), std::string::npos) << tabs;
+}

@@ -88,6 +88,11 @@ TEST_F(SegmentSearchTest, SidesCountHitsThatStartInThem) {
     // A hit belongs to the side it starts in, wherever it ends.
     EXPECT_EQ(Search(L"car\r\nrot", kSideSource), (Rows{"a.po 1", "broken.xlf failed"}));
     EXPECT_EQ(Search(L"car\r\nrot", kSideTarget), (Rows{"broken.xlf failed"}));
+    // The line break between the sides belongs to neither: a hit that starts
+    // on it counts for no side.
+    tweak = [](SearchRequest& r) { r.regex = 1; };
+    EXPECT_EQ(Search(L"\\s+rotes", kSideSource), (Rows{"broken.xlf failed"}));
+    EXPECT_EQ(Search(L"\\s+rotes", kSideBoth), (Rows{"a.po 1", "broken.xlf failed"}));
     // The limit counts only hits that count: with one allowed, the target's.
     tweak = [](SearchRequest& r) { r.maximumMatch = 1; };
     EXPECT_EQ(Search(L"red", kSideTarget), (Rows{"a.po 1", "broken.xlf failed", "plain.txt 1"}));
