@@ -99,3 +99,12 @@ std::wstring FittingPath(std::wstring_view path) {
     }
     return verbatim;
 }
+
+std::wstring WholeFolderPath(const std::wstring& folder) {
+    const bool drive = folder.size() >= 3 && folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/');
+    const bool share = folder.size() >= 2 && (folder[0] == L'\\' || folder[0] == L'/') &&
+                       (folder[1] == L'\\' || folder[1] == L'/');
+    if (folder.empty() || drive || share)
+        return folder;
+    return FullPathName(folder);
+}

@@ -16,6 +16,12 @@ bool IsVerbatimPath(std::wstring_view path);
 // empty when there is none.
 std::wstring FullPathName(const std::wstring& path);
 
+// `folder` made absolute when it is relative ("docs", "D:docs", "\\docs"), so
+// that rows, exports and Explorer get whole paths; an absolute folder comes
+// back exactly as given (the system's parsing would drop a final dot or
+// space of its name). Empty when the system cannot make it whole.
+std::wstring WholeFolderPath(const std::wstring& folder);
+
 // The path to hand to the system's file functions: as it is when it fits the
 // classic limit (or is verbatim already), else its "\\?\" form: made
 // absolute, "/" turned into "\", "." and ".." resolved, a UNC path as

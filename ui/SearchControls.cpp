@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "base/LongPath.h"
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
 #include "base/Settings.h"
@@ -245,6 +246,9 @@ void SearchControls::BuildRequest(SearchRequest* request) {
     if (request->searchText[0])
         MoveToTopOfList(Item(IDC_SEARCH_TEXT), request->searchText);
     ReadText(Item(IDC_LOOK_IN), request->folder);
+    const std::wstring whole = WholeFolderPath(request->folder);
+    if (!whole.empty() && whole.size() < kPathChars)
+        wcscpy(request->folder, whole.c_str());
     if (request->folder[0] && lookIn)
         lookIn->PutOnTop(request->folder);
     request->recursion = IsDlgButtonChecked(hwnd, IDC_SUBDIRS) == BST_CHECKED;

@@ -57,3 +57,18 @@ TEST(LongPath, RelativeAndShortForms) {
 }
 
 }  // namespace
+
+TEST(LongPath, RelativeFoldersAreMadeWholeAndWholeOnesStayAsGiven) {
+    wchar_t current[MAX_PATH] = {};
+    ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, current), 0u);
+    std::wstring base = current;
+    if (base.back() != L'\\')
+        base += L'\\';
+    EXPECT_EQ(WholeFolderPath(L"docs"), base + L"docs");
+    EXPECT_EQ(WholeFolderPath(L"docs\\de-DE"), base + L"docs\\de-DE");
+    EXPECT_EQ(WholeFolderPath(base.substr(0, 2) + L"docs"), base + L"docs") << "a drive and a relative path";
+    // Whole paths are not parsed again: a final dot or space stays.
+    EXPECT_EQ(WholeFolderPath(L"C:\\Projects\\Q3."), L"C:\\Projects\\Q3.");
+    EXPECT_EQ(WholeFolderPath(L"\\\\server\\share\\x "), L"\\\\server\\share\\x ");
+    EXPECT_EQ(WholeFolderPath(L""), L"");
+}

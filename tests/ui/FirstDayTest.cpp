@@ -609,3 +609,21 @@ TEST_F(FirstDayTest, AFailedRowSaysWhyInItsFileTypeCellAndItsTooltip) {
     SendMessageW(ui.List().ListBox(), WM_MOUSEMOVE, 0, MAKELPARAM(3, row.top + 3));
     EXPECT_EQ(ui.List().CellTipText(), L"");
 }
+
+TEST_F(FirstDayTest, ARelativeFolderIsSearchedAndShownWhole) {
+    files.WriteFile(L"docs\\a.txt", "needle");
+    wchar_t before[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, before);
+    ASSERT_TRUE(SetCurrentDirectoryW(files.Path().c_str()));
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(L""));
+    ui.SetText(IDC_SEARCH_TEXT, L"needle");
+    ui.SetText(IDC_LOOK_IN, L"docs");
+    const bool searched = ui.Search();
+    SetCurrentDirectoryW(before);
+    ASSERT_TRUE(searched);
+    ASSERT_EQ(ui.List().RowCount(), 1);
+    EXPECT_EQ(ui.List().RowResult(0)->location, files.Path() + L"docs\\");
+    EXPECT_EQ(std::wstring(ui.App().Request().folder), files.Path() + L"docs");
+    EXPECT_EQ(ui.Text(ui.Control(IDC_LOOK_IN)), files.Path() + L"docs") << "the history holds the whole folder";
+}
