@@ -257,35 +257,25 @@ size_t FoldTextToNul(wchar_t* text, size_t capacity) {
 struct FoldRecorder {
     FoldedOriginals& originals;
     size_t capacity;
-    size_t limit;
 
     void operator()(const wchar_t* text, size_t at, wchar_t original) {
-        if (originals.whole)
-            return;
-        originals.changes.push_back({static_cast<uint32_t>(at), original});
-        if (originals.changes.size() < limit)
+        if (originals.whole || originals.Record(at, original))
             return;
         size_t end = at;
         while (end < capacity && text[end] != 0)
             ++end;
-        originals.copy.assign(text, end);
+        std::wstring copy(text, end);
         for (const FoldedOriginals::Change& c : originals.changes)
-            originals.copy[c.offset] = c.original;
-        originals.changes.clear();
-        originals.whole = true;
+            copy[c.offset] = c.original;
+        originals.KeepWhole(std::move(copy));
     }
 };
 
 size_t FoldedOriginals::FoldToNul(wchar_t* text, size_t capacity) {
-    changes.clear();
-    hint = 0;
-    copy.clear();
-    whole = false;
+    Begin(capacity);
     if (capacity == 0)
         return 0;
-    // Past one change in four units the copy is the smaller.
-    limit = capacity / 4 + 16;
-    FoldRecorder record{*this, capacity, limit};
+    FoldRecorder record{*this, capacity};
     const size_t length = FoldUnits<true>(text, capacity, std::ref(record));
     if (length < capacity)
         return length;
@@ -304,17 +294,9 @@ wchar_t FoldedOriginals::At(const wchar_t* text, size_t offset) const {
 }
 
 std::wstring FoldedOriginals::Shown(const wchar_t* text, size_t begin, size_t end) const {
-    std::wstring shown;
-    AppendShown(text, begin, end, &shown);
+    std::wstring shown(end > begin ? end - begin : 0, L'\0');
+    CopyShown(text, begin, end, shown.data());
     return shown;
-}
-
-void FoldedOriginals::AppendShown(const wchar_t* text, size_t begin, size_t end, std::wstring* out) const {
-    if (end <= begin)
-        return;
-    const size_t first = out->size();
-    out->resize(first + (end - begin));
-    CopyShown(text, begin, end, out->data() + first);
 }
 
 void FoldedOriginals::CopyShown(const wchar_t* text, size_t begin, size_t end, wchar_t* out) const {
@@ -368,6 +350,7 @@ void FoldedOriginals::CopyShown(const wchar_t* text, size_t begin, size_t end, w
 }
 
 void FoldedOriginals::Begin(size_t capacity) {
+    // Past one change in four units the copy is the smaller.
     changes.clear();
     copy.clear();
     whole = false;

@@ -43,8 +43,6 @@ public:
     size_t FoldToNul(wchar_t* text, size_t capacity);
     // Units [begin, end) of the folded `text` as they were, each ShownUnit.
     std::wstring Shown(const wchar_t* text, size_t begin, size_t end) const;
-    // The same, appended to `out`.
-    void AppendShown(const wchar_t* text, size_t begin, size_t end, std::wstring* out) const;
     // The same, written to out[0 .. end - begin).
     void CopyShown(const wchar_t* text, size_t begin, size_t end, wchar_t* out) const;
     // One unit of the folded `text` as it was (not ShownUnit).

@@ -327,8 +327,8 @@ std::wstring OptionsHeading(const std::wstring& title, const SearchRequest& requ
         inForce.push_back(L"Whole Words");
     if (request.regex)
         inForce.push_back(L"Regular Expression");
-    const std::wstring spec = request.fileNameSpec;
-    if (!spec.empty() && spec != L"*.*" && spec != L"*")
+    const std::wstring patterns = request.fileNameSpec;
+    if (!patterns.empty() && patterns != L"*.*" && patterns != L"*")
         inForce.push_back(L"File name " + Quoted(request.fileNameSpec));
     if (request.side == kSideSource)
         inForce.push_back(L"Search in Source");
