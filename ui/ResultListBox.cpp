@@ -304,7 +304,8 @@ void ResultListBox::DrawRow(const DRAWITEMSTRUCT& item) {
             format.mask = HDI_FORMAT;
             SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&format));
             const bool right = (format.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT;
-            RECT text = {cell.left - scrollX + 2, item.rcItem.top, cell.right - scrollX - 2, item.rcItem.bottom};
+            const int pad = ScalePixels(3, Dpi());  // neighbouring cells never touch
+            RECT text = {cell.left - scrollX + pad, item.rcItem.top, cell.right - scrollX - pad, item.rcItem.bottom};
             if (text.right <= text.left)
                 continue;
             UINT flags = DT_SINGLELINE | DT_NOPREFIX | DT_TOP | (right ? DT_RIGHT : DT_LEFT);
