@@ -47,6 +47,27 @@ DWORD WINAPI WatchParent(void* parent) {
     EndNow(0);
 }
 
+// The pipe of the program that started this host. While another process
+// holds it the program cuts that one off and waits again, so a busy pipe is
+// tried again; a pipe served by any process but the parent is left alone.
+HANDLE OpenProgramPipe(const wchar_t* name, DWORD parentId) {
+    const ULONGLONG until = GetTickCount64() + 15000;
+    for (;;) {
+        HANDLE pipe = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+        if (pipe != INVALID_HANDLE_VALUE) {
+            ULONG server = 0;
+            if (GetNamedPipeServerProcessId(pipe, &server) && server == parentId)
+                return pipe;
+            CloseHandle(pipe);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (GetLastError() != ERROR_PIPE_BUSY || GetTickCount64() >= until)
+            return INVALID_HANDLE_VALUE;
+        WaitNamedPipeW(name, 500);
+    }
+}
+
 // Reads at least `minimum` and at most `capacity` bytes; how many in *got.
 bool ReadAtLeast(HANDLE pipe, char* data, size_t capacity, size_t minimum, size_t* got) {
     *got = 0;
@@ -138,13 +159,19 @@ int wmain(int argc, wchar_t** argv) {
     if (watcher)
         CloseHandle(watcher);
 
-    HANDLE pipe = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE pipe = OpenProgramPipe(argv[1], parentId);
     if (pipe == INVALID_HANDLE_VALUE)
         return 2;
     // Filters expect a single-threaded apartment.
-    InitializeComApartment();
+    const bool com = SUCCEEDED(InitializeComApartment());
     const int code = Serve(pipe);
     CloseHandle(pipe);
+    // Every filter was released before its reply went out. The libraries
+    // that made them are unloaded before the process ends, so that each
+    // learns of its end the regular way; the program ends a host that
+    // takes too long at it.
+    if (com)
+        UninitializeComApartment();
     // Filters that keep threads or objects alive do not hold the host back.
     EndNow(static_cast<UINT>(code));
 }

@@ -11,6 +11,7 @@
 #include "cli/ConsoleOutput.h"
 #include "cli/ConsoleSink.h"
 #include "converters/ConverterList.h"
+#include "converters/installed/FilterConverter.h"
 #include "converters/readers/FileBlock.h"
 #include "converters/readers/Rtfpars.h"
 #include "base/FoldText.h"
@@ -222,9 +223,16 @@ int wmain(int argc, wchar_t** argv) {
         puts(CliVersionLine().c_str());
         return 0;
     }
+    int code = 0;
     if (options.command == CliOptions::Command::kDumpText)
-        return DumpText(options);
-    if (options.command == CliOptions::Command::kDumpRtf)
-        return DumpRtf(options);
-    return RunSearch(options);
+        code = DumpText(options);
+    else if (options.command == CliOptions::Command::kDumpRtf)
+        code = DumpRtf(options);
+    else
+        code = RunSearch(options);
+    // This thread's filter host, if it ran one, is asked to leave and
+    // waited for, so that it releases what it holds before the job that
+    // holds it ends with this process.
+    EndThreadFilterHost();
+    return code;
 }

@@ -59,6 +59,7 @@ HGLOBAL FilterConverter::Convert(const wchar_t* path, const SearchRequest& reque
     case FilterHost::Outcome::kOutOfMemory: return Fail(L"the content filter passed the memory limit");
     case FilterHost::Outcome::kStopped: return Fail(L"stopped");
     case FilterHost::Outcome::kNoHost: return Fail(L"no content filter host");
+    case FilterHost::Outcome::kTooLarge: return Fail(L"the content filter's reply is too large");
     }
     for (auto& converter : following) {
         if (converter->Accepts(path)) {

@@ -11,6 +11,7 @@
 #include "base/ResourceText.h"
 #include "base/SlimLock.h"
 #include "converters/installed/FilterHostProtocol.h"
+#include "converters/installed/HostPipe.h"
 #include "resource.h"
 
 namespace {
@@ -36,7 +37,14 @@ std::atomic<bool> startFailed{false};
 // touched by that thread.
 std::atomic<DWORD> pumpThread{0};
 std::function<void()> inputPump;
-std::atomic<unsigned> pipeSerial{0};
+// How long this thread's pump has run so far: a modal loop inside it (a menu,
+// a window being moved, a dialog) holds the thread, and that time is not the
+// filter's.
+thread_local ULONGLONG pumpedMs = 0;
+std::function<void(const std::wstring&)> pipeWatcher;  // guarded by stateLock
+
+// The clock that limits hosts: this thread's time outside the input pump.
+ULONGLONG WorkClock() { return GetTickCount64() - pumpedMs; }
 
 std::wstring ProgramFolder() {
     std::wstring path(MAX_PATH, L'\0');
@@ -54,15 +62,19 @@ std::wstring ProgramFolder() {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-void RecordStartFailure(const std::wstring& program, DWORD error) {
+void RecordStartFailure(const std::wstring& program, const std::wstring& why) {
     std::lock_guard<SlimMutex> guard(stateLock);
     if (!startFailed.exchange(true)) {
         std::wstring text;
-        if (!FormatResourceText(&text, IDS_FILTER_HOST_MISSING, program.c_str(), SystemErrorText(error).c_str()))
-            text = program + L": " + SystemErrorText(error);
+        if (!FormatResourceText(&text, IDS_FILTER_HOST_MISSING, program.c_str(), why.c_str()))
+            text = program + L": " + why;
         startFailure = text;
         noticeTaken = false;
     }
+}
+
+void RecordStartFailure(const std::wstring& program, DWORD error) {
+    RecordStartFailure(program, SystemErrorText(error));
 }
 
 // A job that ends the host with this program and holds it to the memory
@@ -104,7 +116,9 @@ DWORD WaitAnswering(DWORD count, const HANDLE* handles, DWORD ms) {
                                                 pumps ? MWMO_INPUTAVAILABLE : 0);
     if (r == WAIT_OBJECT_0 + count) {
         if (pumps) {
+            const ULONGLONG entered = GetTickCount64();
             inputPump();
+            pumpedMs += GetTickCount64() - entered;
         } else {
             MSG msg;
             PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -153,23 +167,42 @@ void SetFilterHostInputPump(std::function<void()> pump) {
     pumpThread = inputPump ? GetCurrentThreadId() : 0;
 }
 
+void SetFilterHostPipeWatcher(std::function<void(const std::wstring&)> watcher) {
+    std::lock_guard<SlimMutex> guard(stateLock);
+    pipeWatcher = std::move(watcher);
+}
+
 FilterHost::~FilterHost() { End(); }
 
 bool FilterHost::Start(const Limits& limits, const StopCheck& stop) {
     if (startFailed)
         return false;
     const std::wstring program = FilterHostPath();
-    const std::wstring pipeName = L"\\\\.\\pipe\\mirlock-filterhost-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                  std::to_wstring(++pipeSerial);
-    // One instance, made here: no other process can stand in for the host.
+    // A name nobody can guess and a pipe that only this user may open: the
+    // paths sent to filters are the user's own business.
+    const std::wstring pipeName = RandomHostPipeName();
+    OwnerOnlySecurity security;
+    if (pipeName.empty() || !security.Valid()) {
+        RecordStartFailure(program, GetLastError() ? GetLastError() : ERROR_ACCESS_DENIED);
+        return false;
+    }
     pipe.Reset(CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
                                 PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
-                                64 * 1024, 64 * 1024, 0, nullptr));
+                                64 * 1024, 64 * 1024, 0, security.Attributes()));
     if (!pipe)
         return false;
     event.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!event)
         return false;
+    {
+        std::function<void(const std::wstring&)> watcher;
+        {
+            std::lock_guard<SlimMutex> guard(stateLock);
+            watcher = pipeWatcher;
+        }
+        if (watcher)
+            watcher(pipeName);
+    }
 
     std::wstring commandLine = L"\"" + program + L"\" " + pipeName + L" " + std::to_wstring(GetCurrentProcessId());
     STARTUPINFOW startup{};
@@ -202,17 +235,20 @@ bool FilterHost::Start(const Limits& limits, const StopCheck& stop) {
         job.Reset();
     ResumeThread(info.hThread);
     CloseHandle(info.hThread);
+    return AwaitHost(program, limits, stop);
+}
 
-    OVERLAPPED connect{};
-    connect.hEvent = event.Get();
-    if (!ConnectNamedPipe(pipe.Get(), &connect)) {
-        const DWORD error = GetLastError();
+bool FilterHost::AwaitHost(const std::wstring& program, const Limits& limits, const StopCheck& stop) {
+    const ULONGLONG until = WorkClock() + std::max(kStartMs, limits.timeoutMs);
+    for (;;) {
+        OVERLAPPED connect{};
+        connect.hEvent = event.Get();
+        DWORD error = ConnectNamedPipe(pipe.Get(), &connect) ? ERROR_SUCCESS : GetLastError();
         if (error == ERROR_IO_PENDING) {
             const HANDLE handles[] = {event.Get(), process.Get()};
-            const ULONGLONG until = GetTickCount64() + std::max(kStartMs, limits.timeoutMs);
             DWORD r = WAIT_TIMEOUT;
             bool stopped = false;
-            while (r == WAIT_TIMEOUT && GetTickCount64() < until && !(stopped = stop && stop()))
+            while (r == WAIT_TIMEOUT && WorkClock() < until && !(stopped = stop && stop()))
                 r = WaitAnswering(2, handles, kWatchSliceMs);
             DWORD ignored = 0;
             if (r != WAIT_OBJECT_0 || !GetOverlappedResult(pipe.Get(), &connect, &ignored, FALSE)) {
@@ -223,12 +259,24 @@ bool FilterHost::Start(const Limits& limits, const StopCheck& stop) {
                     RecordStartFailure(program, r == WAIT_TIMEOUT ? ERROR_TIMEOUT : ERROR_PROCESS_ABORTED);
                 return false;
             }
-        } else if (error != ERROR_PIPE_CONNECTED) {
+        } else if (error != ERROR_SUCCESS && error != ERROR_PIPE_CONNECTED) {
             Kill();
+            RecordStartFailure(program, error);
+            return false;
+        }
+        if (PipeClientIs(pipe.Get(), processId))
+            return true;
+        // Some other process came first: it is cut off before anything is
+        // sent, and the pipe waits again for the host.
+        DisconnectNamedPipe(pipe.Get());
+        if (WorkClock() >= until || (stop && stop())) {
+            const bool stopped = stop && stop();
+            Kill();
+            if (!stopped)
+                RecordStartFailure(program, L"Another process connected to its pipe.");
             return false;
         }
     }
-    return true;
 }
 
 FilterHost::Outcome FilterHost::Read(const wchar_t* path, const Limits& limits, const StopCheck& stop,
@@ -239,13 +287,7 @@ FilterHost::Outcome FilterHost::Read(const wchar_t* path, const Limits& limits, 
         return Outcome::kFailed;
     if (stop && stop())
         return Outcome::kStopped;
-    if (!process && !Start(limits, stop)) {
-        if (startFailed)
-            return Outcome::kNoHost;
-        return stop && stop() ? Outcome::kStopped : Outcome::kCrashed;
-    }
 
-    const ULONGLONG deadline = GetTickCount64() + limits.timeoutMs;
     // One write for the request and, for most files, one read for the whole
     // reply: under Wine every call on a pipe is a trip through its server.
     const size_t requestBytes = sizeof(FilterHostRequest) + pathUnits * sizeof(wchar_t);
@@ -255,8 +297,29 @@ FilterHost::Outcome FilterHost::Read(const wchar_t* path, const Limits& limits, 
     request.pathUnits = static_cast<uint32_t>(pathUnits);
     memcpy(buffer.data(), &request, sizeof request);
     memcpy(buffer.data() + sizeof request, path, pathUnits * sizeof(wchar_t));
+
+    ULONGLONG deadline = 0;
     size_t moved = 0;
-    Wait wait = Transfer(true, buffer.data(), requestBytes, requestBytes, &moved, deadline, limits, stop);
+    Wait wait = Wait::kDone;
+    // A host that ended while it waited for this file (killed, or ended by
+    // the system) did not fail it: the file goes to a fresh host, once.
+    for (int attempt = 0;; ++attempt) {
+        const bool idle = process && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+        if (process && !idle)
+            Kill();
+        if (!process && !Start(limits, stop)) {
+            if (startFailed)
+                return Outcome::kNoHost;
+            return stop && stop() ? Outcome::kStopped : Outcome::kCrashed;
+        }
+        deadline = WorkClock() + limits.timeoutMs;
+        wait = Transfer(true, buffer.data(), requestBytes, requestBytes, &moved, deadline, limits, stop);
+        if (wait == Wait::kGone && idle && attempt == 0) {
+            Kill();
+            continue;
+        }
+        break;
+    }
     if (wait == Wait::kDone)
         wait = Transfer(false, buffer.data(), kFirstReadBytes, sizeof(FilterHostReply), &moved, deadline, limits, stop);
     FilterHostReply reply;
@@ -264,8 +327,13 @@ FilterHost::Outcome FilterHost::Read(const wchar_t* path, const Limits& limits, 
         memcpy(&reply, buffer.data(), sizeof reply);
         // Anything but our host's reply (a text that does not fit this
         // process, more bytes than it announced) ends the host.
-        if (reply.magic != kFilterReplyMagic || reply.outcome > 2 || reply.units >= (SIZE_MAX / sizeof(wchar_t)) - 1 ||
-            moved - sizeof reply > reply.units * sizeof(wchar_t) || (reply.outcome != 0 && reply.units != 0))
+        if (reply.magic != kFilterReplyMagic || reply.outcome > 2 || (reply.outcome != 0 && reply.units != 0))
+            wait = Wait::kGone;
+        // A text longer than a search can take, or than the memory limit
+        // allows, is refused before anything is allocated for it.
+        else if (reply.units > kFilterReplyMaxUnits || reply.units * sizeof(wchar_t) > limits.memoryBytes)
+            wait = Wait::kTooLarge;
+        else if (moved - sizeof reply > reply.units * sizeof(wchar_t))
             wait = Wait::kGone;
     }
     if (wait != Wait::kDone) {
@@ -310,6 +378,7 @@ FilterHost::Outcome FilterHost::FaultOutcome(Wait wait) {
     case Wait::kTimedOut: return Outcome::kTimedOut;
     case Wait::kOutOfMemory: return Outcome::kOutOfMemory;
     case Wait::kStopped: return Outcome::kStopped;
+    case Wait::kTooLarge: return Outcome::kTooLarge;
     default: return Outcome::kCrashed;
     }
 }
@@ -317,6 +386,7 @@ FilterHost::Outcome FilterHost::FaultOutcome(Wait wait) {
 FilterHost::Wait FilterHost::Transfer(bool write, char* data, size_t capacity, size_t minimum, size_t* moved,
                                       ULONGLONG deadline, const Limits& limits, const StopCheck& stop) {
     *moved = 0;
+    ULONGLONG watched = WorkClock();
     while (*moved < minimum) {
         // The call resets the event when it begins.
         OVERLAPPED io{};
@@ -334,6 +404,7 @@ FilterHost::Wait FilterHost::Transfer(bool write, char* data, size_t capacity, s
                 if (r == WAIT_OBJECT_0)
                     break;
                 state = r == WAIT_OBJECT_0 + 1 ? Wait::kGone : WatchHost(deadline, limits, stop);
+                watched = WorkClock();
                 if (state != Wait::kDone)
                     break;
             }
@@ -348,6 +419,14 @@ FilterHost::Wait FilterHost::Transfer(bool write, char* data, size_t capacity, s
         if (!GetOverlappedResult(pipe.Get(), &io, &count, FALSE) || count == 0)
             return Wait::kGone;
         *moved += count;
+        // A host that sends a few bytes at a time never leaves the wait
+        // above for long: it is watched as often all the same.
+        if (*moved < minimum && WorkClock() - watched >= kWatchSliceMs) {
+            state = WatchHost(deadline, limits, stop);
+            watched = WorkClock();
+            if (state != Wait::kDone)
+                return state;
+        }
     }
     return Wait::kDone;
 }
@@ -357,7 +436,7 @@ FilterHost::Wait FilterHost::WatchHost(ULONGLONG deadline, const Limits& limits,
         return Wait::kStopped;
     if (HostMemory(process.Get()) > limits.memoryBytes)
         return Wait::kOutOfMemory;
-    if (GetTickCount64() >= deadline)
+    if (WorkClock() >= deadline)
         return Wait::kTimedOut;
     return Wait::kDone;
 }

@@ -24,7 +24,9 @@ public:
         kOutOfMemory,  // the host's memory passed the limit
         kStopped,      // the search was stopped while the host worked
         kNoHost,       // no host could be started (see TakeFilterHostNotice)
+        kTooLarge,     // the host announced a text larger than the limits allow
     };
+    // The time is the calling thread's time outside its input pump.
     struct Limits {
         DWORD timeoutMs = 30000;
         ULONGLONG memoryBytes = 1ull << 30;
@@ -48,8 +50,11 @@ public:
     void End();
 
 private:
-    enum class Wait { kDone, kGone, kTimedOut, kOutOfMemory, kStopped };
+    enum class Wait { kDone, kGone, kTimedOut, kOutOfMemory, kStopped, kTooLarge };
     bool Start(const Limits& limits, const StopCheck& stop);
+    // Waits until the host connects to the pipe; a client that is not the
+    // host is cut off and the pipe waits again, until the start time runs out.
+    bool AwaitHost(const std::wstring& program, const Limits& limits, const StopCheck& stop);
     // Moves at least `minimum` and at most `capacity` bytes through the
     // pipe (*moved tells how many), watching the host while it waits.
     Wait Transfer(bool write, char* data, size_t capacity, size_t minimum, size_t* moved, ULONGLONG deadline,
@@ -82,4 +87,10 @@ bool TakeFilterHostNotice(std::wstring* message);
 // it waits on a host (the user's Stop among it): `pump` is called there
 // whenever input arrives. Other threads only let the system deliver what
 // other programs send. An empty pump ends it.
+// The time the pump takes (a modal loop that holds the thread: a menu, a
+// window being moved, a dialog) does not count against a filter's time.
 void SetFilterHostInputPump(std::function<void()> pump);
+
+// Called with the name of each pipe made for a host, before the host is
+// started (tests use it to stand in for another process on the machine).
+void SetFilterHostPipeWatcher(std::function<void(const std::wstring& pipeName)> watcher);

@@ -19,6 +19,10 @@ constexpr uint32_t kFilterReplyMagic = 0x50524C4D;    // "MLRP"
 // A path longer than this is no request (the verbatim form's limit).
 constexpr uint32_t kFilterHostMaxPathUnits = 32767;
 
+// A reply longer than this is refused: the search takes at most 2^31 - 1
+// units of text from a file.
+constexpr uint64_t kFilterReplyMaxUnits = 0x7FFFFFFF;
+
 struct FilterHostRequest {
     uint32_t magic = kFilterRequestMagic;
     uint32_t pathUnits = 0;

@@ -20,6 +20,7 @@ constexpr const wchar_t* kFilterAddins =
 using LoadIFilterFn = HRESULT(WINAPI*)(LPCWSTR, IUnknown*, void**);
 using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
 using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
+using CoUninitializeFn = void(WINAPI*)();
 
 FARPROC Resolve(const wchar_t* library, const char* name) {
     HMODULE module = GetModuleHandleW(library);
@@ -164,4 +165,10 @@ HRESULT LoadFilterForFile(const wchar_t* path, IUnknown** filter) {
 HRESULT InitializeComApartment() {
     static const auto coInitializeEx = Bind<CoInitializeExFn>(L"ole32.dll", "CoInitializeEx");
     return coInitializeEx ? coInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_NOTIMPL;
+}
+
+void UninitializeComApartment() {
+    static const auto coUninitialize = Bind<CoUninitializeFn>(L"ole32.dll", "CoUninitialize");
+    if (coUninitialize)
+        coUninitialize();
 }

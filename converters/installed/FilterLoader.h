@@ -29,3 +29,6 @@ HRESULT LoadFilterForFile(const wchar_t* path, IUnknown** filter);
 // Initialises COM on the calling thread as a single-threaded apartment, as
 // filters expect. The COM library is loaded on first use.
 HRESULT InitializeComApartment();
+// Ends it again (after a successful InitializeComApartment): the filters'
+// libraries are unloaded, each told so while its process still runs.
+void UninitializeComApartment();

@@ -6,10 +6,12 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "base/ScopedHandle.h"
 #include "base/TextBlock.h"
 #include "converters/installed/FilterHost.h"
+#include "converters/installed/HostPipe.h"
 #include "tests/FilterRegistration.h"
 #include "tests/ProcessUsage.h"
 #include "tests/TestFiles.h"
@@ -41,6 +43,12 @@ protected:
     }
 
     static unsigned Hosts() { return CountChildProcesses(GetCurrentProcessId(), L"mirlock-filterhost.exe"); }
+    static std::wstring BesideTests(const wchar_t* name) {
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        const std::wstring path = self;
+        return path.substr(0, path.find_last_of(L'\\') + 1) + name;
+    }
 
     static inline bool registered = false;
     TempDir files;
@@ -164,4 +172,137 @@ TEST_F(FilterHostTest, AHostThatCannotStartIsReportedOncePerSearch) {
     EXPECT_EQ(Read(first, "TEXT EOW back\n", &text), Outcome::kText);
     EXPECT_EQ(text, L" back");
     EXPECT_FALSE(TakeFilterHostNotice(&message));
+}
+
+TEST_F(FilterHostTest, OnlyTheHostThatWasStartedIsServed) {
+    // Another process of the machine that opens the pipe before the host:
+    // here a client in this process, which is not the host either.
+    std::vector<std::wstring> names;
+    ScopedKernelHandle impostor;
+    SetFilterHostPipeWatcher([&](const std::wstring& name) {
+        names.push_back(name);
+        if (!impostor)
+            impostor.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    });
+    FilterHost host;
+    FilterHost::Limits limits;
+    limits.timeoutMs = 5000;
+    std::wstring text;
+    EXPECT_EQ(Read(host, "TEXT EOW secret\n", &text, limits), Outcome::kText);
+    EXPECT_EQ(text, L" secret") << "the real host still reads the file";
+    ASSERT_TRUE(impostor) << "the pipe was there to be opened: " << GetLastError();
+    char got[64];
+    DWORD count = 0;
+    EXPECT_FALSE(ReadFile(impostor.Get(), got, sizeof got, &count, nullptr)) << "the impostor was sent something";
+    EXPECT_EQ(count, 0u);
+    host.End();
+    EXPECT_EQ(Read(host, "TEXT EOW again\n", &text), Outcome::kText);
+    SetFilterHostPipeWatcher(nullptr);
+
+    // Each pipe has a name of its own with 128 random bits.
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_NE(names[0], names[1]);
+    for (const std::wstring& name : names) {
+        const std::wstring prefix = L"\\\\.\\pipe\\mirlock-filterhost-";
+        ASSERT_EQ(name.compare(0, prefix.size(), prefix), 0) << name;
+        EXPECT_EQ(name.size() - prefix.size(), 32u) << name;
+        EXPECT_EQ(name.find_first_not_of(L"0123456789abcdef", prefix.size()), std::wstring::npos) << name;
+    }
+
+    // The pipe's descriptor: one entry, this user, and a list of its own
+    // (no entries from the system's defaults).
+    OwnerOnlySecurity security;
+    ASSERT_TRUE(security.Valid());
+    BOOL present = FALSE, defaulted = TRUE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(const_cast<SECURITY_DESCRIPTOR*>(security.Descriptor()), &present, &dacl,
+                                          &defaulted));
+    ASSERT_TRUE(present && dacl);
+    EXPECT_FALSE(defaulted);
+    ASSERT_EQ(dacl->AceCount, 1u);
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, 0, reinterpret_cast<void**>(&ace)));
+    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    char user[256];
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &size));
+    CloseHandle(token);
+    EXPECT_TRUE(EqualSid(&ace->SidStart, reinterpret_cast<TOKEN_USER*>(user)->User.Sid));
+}
+
+TEST_F(FilterHostTest, AReplyTooLargeOrSentByTheByteIsEndedByTheWatch) {
+    const std::wstring fake = BesideTests(L"mirlock-test-fake-host.exe");
+    const auto fakes = [] { return CountChildProcesses(GetCurrentProcessId(), L"mirlock-test-fake-host.exe"); };
+    SetFilterHostPath(fake);
+    FilterHost host;
+    FilterHost::Limits limits;
+    limits.memoryBytes = 256ull << 20;
+    limits.timeoutMs = 20000;
+    // More units than a search takes, and more text than the memory limit:
+    // refused at the reply's head, and the host ended.
+    for (const wchar_t* mode : {L"huge", L"over"}) {
+        SetEnvironmentVariableW(L"MIRLOCK_FAKE_HOST", mode);
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(Read(host, "TEXT EOW a\n", nullptr, limits), Outcome::kTooLarge) << mode;
+        EXPECT_LT(GetTickCount64() - start, 10000u) << mode;
+        EXPECT_EQ(host.ProcessId(), 0u) << mode;
+        EXPECT_EQ(fakes(), 0u) << mode;
+    }
+    // A reply that arrives two bytes at a time meets the time limit and the
+    // stop as a silent host does.
+    SetEnvironmentVariableW(L"MIRLOCK_FAKE_HOST", L"trickle");
+    limits.timeoutMs = 700;
+    ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(Read(host, "TEXT EOW a\n", nullptr, limits), Outcome::kTimedOut);
+    EXPECT_LT(GetTickCount64() - start, 10000u);
+    limits.timeoutMs = 60000;
+    start = GetTickCount64();
+    const auto stopAfter = [&] { return GetTickCount64() - start > 500; };
+    EXPECT_EQ(Read(host, "TEXT EOW a\n", nullptr, limits, stopAfter), Outcome::kStopped);
+    EXPECT_LT(GetTickCount64() - start, 10000u);
+    EXPECT_EQ(fakes(), 0u);
+    SetEnvironmentVariableW(L"MIRLOCK_FAKE_HOST", nullptr);
+    SetFilterHostPath(L"");
+}
+
+TEST_F(FilterHostTest, AModalLoopAndAHostThatLeftDoNotFailTheFile) {
+    FilterHost host;
+    FilterHost::Limits limits;
+    limits.timeoutMs = 1000;
+    std::wstring text;
+    ASSERT_EQ(Read(host, "TEXT EOW first\n", &text, limits), Outcome::kText);
+
+    // The pump holds the thread longer than the time limit, as a menu held
+    // open does; the reply that came meanwhile is read.
+    int pumped = 0;
+    SetFilterHostInputPump([&] {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ++pumped;
+        Sleep(1500);
+    });
+    MSG queue;
+    PeekMessageW(&queue, nullptr, 0, 0, PM_NOREMOVE);  // this thread's message queue
+    ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0));
+    EXPECT_EQ(Read(host, "TEXT EOW during a menu\n", &text, limits), Outcome::kText);
+    EXPECT_EQ(text, L" during a menu");
+    EXPECT_EQ(pumped, 1);
+    // The filter's own time still counts.
+    EXPECT_EQ(Read(host, "FAULT HANG\n", nullptr, limits), Outcome::kTimedOut);
+    SetFilterHostInputPump(nullptr);
+
+    // A host that was ended while it waited for the next file: the file
+    // goes to a fresh one.
+    ASSERT_EQ(Read(host, "TEXT EOW before\n", &text, limits), Outcome::kText);
+    const DWORD first = host.ProcessId();
+    ScopedKernelHandle running(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, first));
+    ASSERT_TRUE(running);
+    ASSERT_TRUE(TerminateProcess(running.Get(), 1));
+    ASSERT_EQ(WaitForSingleObject(running.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(Read(host, "TEXT EOW after\n", &text, limits), Outcome::kText);
+    EXPECT_EQ(text, L" after");
+    EXPECT_NE(host.ProcessId(), first);
+    EXPECT_NE(host.ProcessId(), 0u);
 }
