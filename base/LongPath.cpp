@@ -72,6 +72,16 @@ std::wstring SystemPath(std::wstring_view path) {
     return std::wstring(kVerbatim) + full;
 }
 
+std::wstring VerbatimPath(std::wstring_view path) {
+    if (IsVerbatimPath(path) || !IsPlainAbsolute(path))
+        return SystemPath(path);
+    if (path.size() > 32000)
+        return {};
+    if (path[0] == L'\\')
+        return std::wstring(kVerbatimUnc).append(path.substr(2));
+    return std::wstring(kVerbatim).append(path);
+}
+
 std::wstring ShownPath(std::wstring_view path) {
     if (path.substr(0, kVerbatimUnc.size()) == kVerbatimUnc)
         return L"\\\\" + std::wstring(path.substr(kVerbatimUnc.size()));

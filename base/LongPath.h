@@ -28,6 +28,12 @@ std::wstring WholeFolderPath(const std::wstring& folder);
 // "\\?\UNC\server\share\...". Empty when there is no such form.
 std::wstring SystemPath(std::wstring_view path);
 
+// The verbatim form of a path that a folder listing built (a drive or UNC
+// path of plain names), whatever its length, so that a name ending in a dot
+// or a space ("report.txt ", "Q3.") reaches the system as the listing gave
+// it; any other path as SystemPath has it.
+std::wstring VerbatimPath(std::wstring_view path);
+
 // The path as the user knows it: a "\\?\" prefix taken off again
 // ("\\?\UNC\s\x" is "\\s\x").
 std::wstring ShownPath(std::wstring_view path);

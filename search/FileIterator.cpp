@@ -11,7 +11,7 @@ namespace {
 
 DirectoryIdentity IdentityOf(const std::wstring& path) {
     DirectoryIdentity id;
-    ScopedKernelHandle dir(CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    ScopedKernelHandle dir(CreateFileW(VerbatimPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (dir && GetFileInformationByHandle(dir.Get(), &info)) {
@@ -26,9 +26,10 @@ bool IsDotOrDotDot(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// Directories past the classic limit are listed through the verbatim form.
+// Directories are listed through the verbatim form: past the classic limit,
+// and for names that the system's parsing would change ("Q3.").
 HANDLE FindFirst(const std::wstring& query, WIN32_FIND_DATAW* entry) {
-    return FindFirstFileW(SystemPath(query).c_str(), entry);
+    return FindFirstFileW(VerbatimPath(query).c_str(), entry);
 }
 
 }  // namespace

@@ -170,10 +170,10 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
     // link shows no size of its own; what it leads to is read.)
     const bool empty = entry.nFileSizeLow == 0 && entry.nFileSizeHigh == 0 &&
                        !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    // A path past the classic limit is opened through its verbatim form;
-    // one the system cannot take in any form is a failed file, never a
-    // shortened name.
-    std::wstring systemPath = SystemPath(path);
+    // Opened through its verbatim form, whatever its length, so that a name
+    // ending in a dot or a space is this file's and no other's; a path the
+    // system cannot take in any form is a failed file, never a shortened name.
+    std::wstring systemPath = VerbatimPath(path);
     const bool openable = !systemPath.empty();
     if (Parallel()) {
         QueueFile(path, std::move(systemPath), entry, empty && request->searchText[0]);

@@ -21,22 +21,22 @@ void MakeDirs(const std::wstring& full) {
 
 void RemoveTree(const std::wstring& dir) {
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(SystemPath(dir + L"*").c_str(), &entry);
+    HANDLE find = FindFirstFileW(VerbatimPath(dir + L"*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..")
                 continue;
             const std::wstring full = dir + name;
-            SetFileAttributesW(SystemPath(full).c_str(), FILE_ATTRIBUTE_NORMAL);
+            SetFileAttributesW(VerbatimPath(full).c_str(), FILE_ATTRIBUTE_NORMAL);
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(full + L"\\");
             else
-                DeleteFileW(SystemPath(full).c_str());
+                DeleteFileW(VerbatimPath(full).c_str());
         } while (FindNextFileW(find, &entry));
         FindClose(find);
     }
-    RemoveDirectoryW(SystemPath(dir).c_str());
+    RemoveDirectoryW(VerbatimPath(dir).c_str());
 }
 
 }  // namespace

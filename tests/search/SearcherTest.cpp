@@ -6,6 +6,7 @@
 #include <cstdarg>
 
 #include <stdexcept>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -554,6 +555,42 @@ TEST_F(SearcherTest, PathsPastTheClassicLimitAreWalkedAndSearchedWhole) {
         EXPECT_EQ(r->location, location) << "never cut";
     }
     EXPECT_EQ(request.filesSearched, 4);
+}
+
+TEST_F(SearcherTest, NamesEndingInADotOrASpaceAreReadAsTheyAre) {
+    // Written as other systems write them: through the verbatim form, which
+    // the system does not parse.
+    const auto write = [&](const std::wstring& name, const std::string& bytes) {
+        ScopedKernelHandle file(CreateFileW((L"\\\\?\\" + dir.Path() + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                            CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(file) << GetLastError();
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    };
+    write(L"report.txt", "plain needle");
+    write(L"report.txt ", "spaced needle, needle");
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + dir.Path() + L"Q3.").c_str(), nullptr));
+    write(L"Q3.\\in.txt", "needle in Q3.");
+    request = MakeRequest(L"needle", dir.Path(), &sink);
+    for (const int workers : {1, 3}) {
+        sink.calls.clear();
+        sink.results.clear();
+        Searcher searcher;
+        searcher.SetWorkers(workers);
+        RunToEnd(searcher);
+        EXPECT_EQ(SortedResults(), (std::vector<std::wstring>{L"in.txt 0 1", L"report.txt  0 2", L"report.txt 0 1"}))
+            << workers;
+        const std::map<std::wstring, std::pair<std::wstring, std::wstring>> expected = {
+            {L"report.txt", {L"", L"plain"}}, {L"report.txt ", {L"", L"spaced"}}, {L"in.txt", {L"Q3.\\", L"needle in"}}};
+        for (FileResult* r : sink.results) {
+            const auto it = expected.find(r->name);
+            ASSERT_NE(it, expected.end()) << r->name;
+            EXPECT_EQ(r->location, dir.Path() + it->second.first) << "shown without a prefix: " << r->name;
+            ASSERT_FALSE(r->matches.empty());
+            EXPECT_EQ(r->matches[0]->context.find(it->second.second), 0u)
+                << "each file reads its own bytes: " << r->name << " " << r->matches[0]->context;
+        }
+    }
 }
 
 TEST_F(SearcherTest, NewSearchAfterAStopSearchesOnlyTheNewFolder) {
