@@ -231,7 +231,7 @@ void MirlockApp::StartOrStopSearch() {
     if (!request.folder[0])
         ShowStatus(IDS_TYPE_FOLDER);
     else if (!searcher.StartSearch(&request, &converters))
-        ShowStatus(IDS_REGEX_NOT_VALID);  // the one request the search refuses
+        SetStatusLine(searcher.Refusal().c_str(), true);
 }
 
 void MirlockApp::ShowRequestSummary() {

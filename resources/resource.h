@@ -66,6 +66,7 @@
 #define IDS_TYPE_FOLDER        501
 #define IDS_REGEX_NOT_VALID    502
 #define IDS_MAXIMUM_TOO_SMALL  503
+#define IDS_PATTERN_NAMES_FOLDER 504
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107

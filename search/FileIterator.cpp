@@ -131,7 +131,7 @@ bool FileIterator::CollectSubdirectories() {
         DirectoryFrame& top = *stack.back();
         WIN32_FIND_DATAW entry;
         ScopedFindHandle find(FindFirst(currentDir + L"*.*", &entry));
-        top.replay = find && filter.EnumerationPattern() == L"*.*";
+        top.replay = static_cast<bool>(find);
         if (find) {
             for (;;) {
                 if (top.replay) {
@@ -183,7 +183,7 @@ void FileIterator::OpenFileEnumeration() {
     }
     PVOID redirection = nullptr;
     const BOOL redirectionOff = Wow64DisableWow64FsRedirection(&redirection);
-    HANDLE find = FindFirst(currentDir + filter.EnumerationPattern(), &top.entry);
+    HANDLE find = FindFirst(currentDir + L"*", &top.entry);
     if (redirectionOff)
         Wow64RevertWow64FsRedirection(redirection);
     top.enumeration = find;

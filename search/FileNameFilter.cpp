@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
 std::wstring Upper(std::wstring text) {
@@ -32,10 +34,10 @@ bool AnyMatches(const std::vector<std::wstring>& patterns, const wchar_t* name) 
 
 }  // namespace
 
-bool MatchesWildcard(const wchar_t* pattern, const wchar_t* name) {
-    if (wcscmp(pattern, L"*.*") == 0)
-        return true;
-    // Greedy matching with one remembered star: linear for any pattern.
+namespace {
+
+// Greedy matching with one remembered star: linear for any pattern.
+bool MatchesPlainly(const wchar_t* pattern, const wchar_t* name) {
     const wchar_t* star = nullptr;
     const wchar_t* resume = nullptr;
     while (*name) {
@@ -54,21 +56,46 @@ bool MatchesWildcard(const wchar_t* pattern, const wchar_t* name) {
     }
     while (*pattern == L'*')
         ++pattern;
-    // "report.*" takes "report" too.
-    if (pattern[0] == L'.' && pattern[1] == L'*' && pattern[2] == 0)
-        return true;
     return *pattern == 0;
+}
+
+}  // namespace
+
+bool MatchesWildcard(const wchar_t* pattern, const wchar_t* name) {
+    if (wcscmp(pattern, L"*.*") == 0)
+        return true;
+    if (MatchesPlainly(pattern, name))
+        return true;
+    const size_t length = wcslen(pattern);
+    // "report.*" takes "report" too.
+    if (length >= 2 && pattern[length - 2] == L'.' && pattern[length - 1] == L'*' && !wcschr(name, L'.')) {
+        const std::wstring stem(pattern, length - 2);
+        return MatchesPlainly(stem.c_str(), name);
+    }
+    // A final "." stands for an empty extension: "*." takes names without one.
+    if (length >= 1 && pattern[length - 1] == L'.' && !wcschr(name, L'.')) {
+        const std::wstring stem(pattern, length - 1);
+        return MatchesPlainly(stem.c_str(), name);
+    }
+    return false;
 }
 
 void FileNameFilter::Parse(const wchar_t* list) {
     includes.clear();
     fileExcludes.clear();
     folderExcludes.clear();
+    refused.clear();
     const std::wstring text = list ? list : L"";
     size_t from = 0;
     for (;;) {
         const size_t end = text.find_first_of(L";,", from);  // "*.xlf; *.ttx" or "*.xlf, *.ttx"
         std::wstring piece = Trimmed(text.substr(from, end == std::wstring::npos ? std::wstring::npos : end - from));
+        // A name pattern names files of the folders walked, never a folder:
+        // only the folder exclusion "-name\" ends in a backslash.
+        const bool folderExclusion = piece.size() > 1 && piece[0] == L'-' && piece.back() == L'\\';
+        const std::wstring names = folderExclusion ? piece.substr(0, piece.size() - 1) : piece;
+        if (refused.empty() && names.find_first_of(L"\\/:") != std::wstring::npos)
+            refused = piece;
         if (!piece.empty() && piece[0] == L'-') {
             piece = Trimmed(piece.substr(1));
             if (!piece.empty() && piece.back() == L'\\') {
@@ -85,10 +112,15 @@ void FileNameFilter::Parse(const wchar_t* list) {
             break;
         from = end + 1;
     }
-    plain = fileExcludes.empty() && includes.size() <= 1;
-    enumeration = plain && !includes.empty() ? includes.front() : L"*.*";
     for (auto& p : includes)
         p = Upper(p);
+    // Every pattern is matched here, on the long name: the system's own
+    // match also looks at short (8.3) names ("*.doc" would list
+    // "report.docx"), and would treat one pattern unlike the same in a list.
+    plain = fileExcludes.empty() &&
+            (includes.empty() || std::any_of(includes.begin(), includes.end(), [](const std::wstring& p) {
+                 return p == L"*" || p == L"*.*";
+             }));
 }
 
 bool FileNameFilter::TakesFile(const wchar_t* name) const {

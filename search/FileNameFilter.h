@@ -11,11 +11,10 @@ public:
     FileNameFilter() { Parse(L""); }
     void Parse(const wchar_t* list);
 
-    // The pattern to list a directory with: the one pattern of a list that
-    // excludes no files (so that a single pattern is matched by the system
-    // exactly as before), "*.*" otherwise.
-    const std::wstring& EnumerationPattern() const { return enumeration; }
-    // True when every file the enumeration pattern lists is taken.
+    // The first pattern that names a folder ("sub\*.txt", "..\*"), which
+    // the list cannot take; empty when there is none.
+    const std::wstring& Refused() const { return refused; }
+    // True when the list takes every file.
     bool IsPlain() const { return plain; }
     // A file name the list takes.
     bool TakesFile(const wchar_t* name) const;
@@ -27,11 +26,12 @@ private:
     std::vector<std::wstring> includes;  // upper case, as are the others
     std::vector<std::wstring> fileExcludes;
     std::vector<std::wstring> folderExcludes;
-    std::wstring enumeration;
+    std::wstring refused;
     bool plain = true;
 };
 
 // `name` matches `pattern` ("*" any run, "?" any one character) with letter
 // case ignored, both given in upper case. As on the system, "*.*" takes every
-// name and a final ".*" also takes a name without an extension.
+// name, a final ".*" also takes a name without an extension, and a final "."
+// stands for no extension ("*." takes "README", not "a.txt").
 bool MatchesWildcard(const wchar_t* pattern, const wchar_t* name);

@@ -88,6 +88,17 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
     request->filesFailed = 0;
     if (!request->fileNameSpec[0])
         wcscpy(request->fileNameSpec, L"*.*");
+    refusal.clear();
+    {
+        FileNameFilter patterns;
+        patterns.Parse(request->fileNameSpec);
+        if (!patterns.Refused().empty()) {
+            FormatResourceText(&refusal, IDS_PATTERN_NAMES_FOLDER, patterns.Refused().c_str());
+            if (showMessage)
+                showMessage(refusal.c_str());
+            return false;
+        }
+    }
 
     regex.reset();
     ignoringCase.reset();
@@ -147,6 +158,7 @@ bool Searcher::Prepare(const wchar_t* text, std::unique_ptr<RegexMatcher>* compi
     *compiled = RegexMatcher::Compile(text, &description, &position, !request->caseSensitive);
     if (*compiled)
         return true;
+    refusal = LoadResourceText(IDS_REGEX_NOT_VALID);
     std::wstring message;
     if (FormatResourceText(&message, IDS_BAD_REGEX, description.c_str(), position) && showMessage) {
         message.resize(std::min<size_t>(message.size(), 1023));  // the message's 1024-character buffer

@@ -39,8 +39,11 @@ public:
 
     // Resets the counters, compiles a regular expression once (reporting a
     // bad one with message 2002), begins the walk and calls SetSearching(1).
-    // False when the request is refused; the walk has then not begun.
+    // False when the request is refused (a bad expression, a file name
+    // pattern that names a folder); the walk has then not begun, and
+    // Refusal() says why in a line for the status bar.
     bool StartSearch(SearchRequest* request, ConverterList* converters);
+    const std::wstring& Refusal() const { return refusal; }
 
     // Threads that convert and match files beside the walk (1 to
     // kMaxThreads); 1, the default, searches on the calling thread alone.
@@ -117,6 +120,7 @@ private:
     std::unique_ptr<RegexMatcher> targetRegex;
     std::unique_ptr<CaseInsensitiveFinder> targetIgnoringCase;
     MessageHandler showMessage;
+    std::wstring refusal;  // why the last StartSearch refused its request
 
     int workers = 1;
     bool parallelSearch = false;  // this search runs on the pool

@@ -21,6 +21,10 @@ TEST(FileNameFilter, WildcardsIgnoreCaseAndFollowTheSystemsStarDotStar) {
         {L"A*B*C", L"AXXBYYBD", false},      {L"REPORT.*", L"REPORT", true},
         {L"REPORT.*", L"REPORT.DOCX", true}, {L"REPORT.*", L"REPORTS", false},
         {L"*DE-DE*", L"UI_DE-DE.XLF", true}, {L"**.TTX", L"A.TTX", true},
+        // A final "." is an empty extension.
+        {L"*.", L"README", true},            {L"*.", L"A.TXT", false},
+        {L"READ*.", L"README", true},        {L"READ*.", L"READ.ME", false},
+        {L"*.*", L"README", true},           {L"R*.*", L"README", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MatchesWildcard(c.pattern, c.name), c.match) << testing::PrintToString(c.pattern) << " "
@@ -29,15 +33,37 @@ TEST(FileNameFilter, WildcardsIgnoreCaseAndFollowTheSystemsStarDotStar) {
 
 TEST(FileNameFilter, ListsWithExclusionsOfFilesAndFolders) {
     FileNameFilter f;
-    // A single pattern is left to the system, exactly as before.
+    // A single pattern is matched here as in a list, on the long name only
+    // (the system's match lists "ui.xlff" for "*.xlf" through its short
+    // name "UI~1.XLF").
     f.Parse(L"*.xlf");
-    EXPECT_TRUE(f.IsPlain());
-    EXPECT_EQ(f.EnumerationPattern(), L"*.xlf");
-    // The system lists "ui.xlff" for "*.xlf" through its short name "UI~1.XLF": taken as listed.
-    EXPECT_TRUE(f.TakesFile(L"ui.xlff"));
+    EXPECT_FALSE(f.IsPlain());
+    EXPECT_TRUE(f.TakesFile(L"ui.xlf"));
+    EXPECT_FALSE(f.TakesFile(L"ui.xlff"));
+    f.Parse(L"*.doc");
+    EXPECT_FALSE(f.TakesFile(L"report.docx"));
+    // "*." alone or in a list: names without an extension.
+    for (const wchar_t* list : {L"*.", L"*.;*.xlf"}) {
+        f.Parse(list);
+        EXPECT_TRUE(f.TakesFile(L"README")) << list;
+        EXPECT_FALSE(f.TakesFile(L"a.txt")) << list;
+    }
+    EXPECT_TRUE(f.TakesFile(L"a.xlf"));
     f.Parse(L"");
     EXPECT_TRUE(f.IsPlain());
-    EXPECT_EQ(f.EnumerationPattern(), L"*.*");
+    f.Parse(L"*; *.xlf");
+    EXPECT_TRUE(f.IsPlain());
+    EXPECT_TRUE(f.Refused().empty());
+
+    // A pattern with a folder part is refused; a folder exclusion is not.
+    for (const wchar_t* list : {L"sub\\*.txt", L"*.xlf; ..\\*", L"-old/*.txt", L"C:*.txt", L"-a\\b\\"}) {
+        f.Parse(list);
+        EXPECT_FALSE(f.Refused().empty()) << list;
+    }
+    f.Parse(L"*.xlf; sub\\*.txt ; x/y");
+    EXPECT_EQ(f.Refused(), L"sub\\*.txt");
+    f.Parse(L"*.xlf; -.git\\");
+    EXPECT_TRUE(f.Refused().empty());
 
     // A "?" stands for exactly one character, the last one too.
     f.Parse(L"*.tx?; *.doc");
@@ -47,7 +73,6 @@ TEST(FileNameFilter, ListsWithExclusionsOfFilesAndFolders) {
 
     f.Parse(L" *.xlf ;*.TTX;; -old*.xlf ; -.git\\ ;- backup \\");
     EXPECT_FALSE(f.IsPlain());
-    EXPECT_EQ(f.EnumerationPattern(), L"*.*");
     EXPECT_TRUE(f.TakesFile(L"ui.xlf"));
     EXPECT_TRUE(f.TakesFile(L"Manual.ttx"));
     EXPECT_FALSE(f.TakesFile(L"old-ui.xlf"));
@@ -61,10 +86,9 @@ TEST(FileNameFilter, ListsWithExclusionsOfFilesAndFolders) {
     f.Parse(L"-*.bak");
     EXPECT_TRUE(f.TakesFile(L"a.txt"));
     EXPECT_FALSE(f.TakesFile(L"a.BAK"));
-    // Folder exclusions alone keep a single pattern with the system.
     f.Parse(L"*.tmx; -.svn\\");
-    EXPECT_TRUE(f.IsPlain());
-    EXPECT_EQ(f.EnumerationPattern(), L"*.tmx");
+    EXPECT_TRUE(f.TakesFile(L"a.tmx"));
+    EXPECT_FALSE(f.TakesFile(L"a.tmx.bak"));
     EXPECT_TRUE(f.ExcludesFolder(L".SVN"));
 }
 

@@ -384,6 +384,27 @@ TEST_F(SearcherTest, BadRegexShowsMessageAndReadsNoFile) {
         << testing::PrintToString(shown);
     EXPECT_NE(shown.find(L"\"\r\n\r\nEnter a proper regular expression, and try again."),
               std::wstring::npos);
+    EXPECT_EQ(searcher.Refusal(), L"The regular expression is not valid.");
+
+    // A file name pattern that names a folder is refused the same way,
+    // single or in a list; the walk never lists the other folder.
+    dir.WriteFile(L"sub\\b.txt", "anything");
+    request.regex = 0;
+    for (const wchar_t* patterns : {L"sub\\*.txt", L"*.xlf; ..\\*"}) {
+        wcscpy(request.fileNameSpec, patterns);
+        shown.clear();
+        EXPECT_FALSE(searcher.StartSearch(&request, &converters)) << patterns;
+        EXPECT_EQ(request.filesSearched, 0);
+    }
+    EXPECT_EQ(searcher.Refusal(), L"A file name pattern cannot name a folder: ..\\*");
+    EXPECT_EQ(shown, searcher.Refusal());
+    EXPECT_TRUE(sink.calls.empty());
+    // Taken again once the pattern names files only.
+    wcscpy(request.fileNameSpec, L"*.txt");
+    wcscpy(request.searchText, L"anything");
+    EXPECT_GE(RunToEnd(searcher), 0);
+    EXPECT_TRUE(searcher.Refusal().empty());
+    EXPECT_EQ(SortedResults(), (std::vector<std::wstring>{L"a.txt 0 1", L"b.txt 0 1"}));
 
     // Nothing to search with: no request, no converters, nobody to tell.
     Searcher idle;
