@@ -180,6 +180,19 @@ std::string TableField(std::wstring_view text, TableFormat format) {
             if (c == L'\t' || c == L'\r' || c == L'\n')
                 c = L' ';
         }
+        // A field that begins with a quote is taken by quote-aware readers
+        // as the start of a quoted field running on past tabs and rows, and
+        // strict ones refuse a quote inside an unquoted field: a field that
+        // holds a quote is quoted, its quotes doubled. No other field is.
+        if (flat.find(L'"') != std::wstring::npos) {
+            std::wstring quoted = L"\"";
+            for (wchar_t c : flat) {
+                if (c == L'"')
+                    quoted += L'"';
+                quoted += c;
+            }
+            flat = quoted + L'"';
+        }
         return Utf8(flat);
     }
     const bool quote = formula || text.find_first_of(L",\"\r\n") != std::wstring_view::npos ||

@@ -21,9 +21,11 @@ ExportKind ExportKindOf(const std::wstring& path, int filterIndex);
 // The exported file's bytes for `rows`.
 std::string ExportBytes(ExportKind kind, const std::vector<const FileResult*>& rows, const ReportHeading& heading);
 
-// Writes `bytes` to a new file beside `path` and moves it into place, so
-// that `path` holds either its old content or all of the new; the
-// temporary file never stays. False with the system's error code.
+// Writes `bytes` to a new file beside `path` (made under a random name
+// where nothing is) and puts it in place, so that `path` holds either its
+// old content or all of the new; a file that was there keeps its
+// attributes and permissions. The temporary file never stays. False with
+// the system's error code.
 bool ReplaceFileWhole(const std::wstring& path, const std::string& bytes, DWORD* error);
 
 // Asks for a file name (the system's save dialog), asks before replacing a

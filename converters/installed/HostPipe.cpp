@@ -1,8 +1,7 @@
 // The filter host pipe's name, its security and the check on its client.
 #include "converters/installed/HostPipe.h"
 
-#define SECURITY_WIN32
-#include <ntsecapi.h>
+#include "base/RandomName.h"
 
 namespace {
 
@@ -23,16 +22,8 @@ std::vector<unsigned char> TokenUserOfProcess() {
 }  // namespace
 
 std::wstring RandomHostPipeName() {
-    unsigned char bits[16];
-    if (!RtlGenRandom(bits, sizeof bits))
-        return std::wstring();
-    static const wchar_t kHex[] = L"0123456789abcdef";
-    std::wstring name = L"\\\\.\\pipe\\mirlock-filterhost-";
-    for (const unsigned char b : bits) {
-        name += kHex[b >> 4];
-        name += kHex[b & 15];
-    }
-    return name;
+    const std::wstring bits = RandomHex(16);
+    return bits.empty() ? bits : L"\\\\.\\pipe\\mirlock-filterhost-" + bits;
 }
 
 OwnerOnlySecurity::OwnerOnlySecurity() : user(TokenUserOfProcess()) {

@@ -93,18 +93,9 @@ TEST(ResultExport, TablesReadBackFieldForField) {
     std::string tabs = TableHeader(TableFormat::kTabs);
     for (FileResult* r : own.rows)
         tabs += TableRows(*r, TableFormat::kTabs);
+    // Fields that hold a quote come quoted, as a quote-aware reader takes them.
     std::vector<std::vector<std::string>> lines;
-    for (size_t at = 0, end; (end = tabs.find("\r\n", at)) != std::string::npos; at = end + 2) {
-        lines.emplace_back();
-        const std::string line = tabs.substr(at, end - at);
-        for (size_t from = 0;;) {
-            const size_t tab = line.find('\t', from);
-            lines.back().push_back(line.substr(from, tab - from));
-            if (tab == std::string::npos)
-                break;
-            from = tab + 1;
-        }
-    }
+    ASSERT_NO_THROW(lines = ReadCsv(tabs, '\t')) << tabs;
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[4][8], "needle \"one\"  line two");
     EXPECT_EQ(lines[4][9], "Nadel eins");
@@ -277,4 +268,24 @@ TEST(ResultExport, CellsThatSpreadsheetsWouldRunAreWrittenAsText) {
     const std::string tabs = TableRows(*formula, TableFormat::kTabs);
     EXPECT_NE(tabs.find("\t'=1+1.txt\t"), std::string::npos) << tabs;
     EXPECT_NE(tabs.find("\t' indented"), std::string::npos) << tabs;
+
+    // A tab-separated field that holds a quote is written quoted, so that a
+    // reader that knows quotes neither merges columns nor swallows the rows
+    // after it; every other field is written as it is.
+    FileResult* quoted = own.Add(L"C:\\d\\\"q.txt", kFileSearched);
+    AddHit(quoted, 0, 1, L"x", 0);
+    quoted->segments.push_back({L"\"7", L"\"Quoted\" start", L"mid \" quote", {}, {}, {}});
+    quoted->segments.push_back({L"8", L"\"", L"after", {}, {}, {}});
+    const std::string table = TableHeader(TableFormat::kTabs) + TableRows(*quoted, TableFormat::kTabs);
+    ASSERT_NO_THROW(records = ReadCsv(table, '\t')) << table;
+    ASSERT_EQ(records.size(), 4u) << table;
+    for (const auto& record : records)
+        EXPECT_EQ(record.size(), 11u) << table;
+    EXPECT_EQ(records[1][1], "\"q.txt");
+    EXPECT_EQ(records[2][7], "\"7");
+    EXPECT_EQ(records[2][8], "\"Quoted\" start");
+    EXPECT_EQ(records[2][9], "mid \" quote");
+    EXPECT_EQ(records[3][8], "\"");
+    EXPECT_EQ(records[3][9], "after");
+    EXPECT_NE(table.find("\t8\t\"\"\"\"\tafter\t"), std::string::npos) << "other fields as they are";
 }

@@ -176,7 +176,26 @@ TEST_F(ResultsOutTest, ExportWritesEveryTypeAsksBeforeReplacingAndSaysWhyItFaile
         FindClose(find);
 }
 
+namespace {
+
+// The names of the files in `folder` that end in ".tmp".
+std::vector<std::wstring> TemporaryFilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"*.tmp").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do
+            names.push_back(entry.cFileName);
+        while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    return names;
+}
+
+}  // namespace
+
 TEST_F(ResultsOutTest, WriteIsAllOrNothing) {
+    const auto TemporaryFiles = [&] { return TemporaryFilesIn(out.Path()); };
     DWORD error = 0;
     const std::wstring path = out / L"kept.csv";
     ASSERT_TRUE(ReplaceFileWhole(path, "old", &error));
@@ -188,8 +207,21 @@ TEST_F(ResultsOutTest, WriteIsAllOrNothing) {
     EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
     CloseHandle(held);
     EXPECT_EQ(ReadWholeFile(path), "old");
-    EXPECT_EQ(GetFileAttributesW((path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp").c_str()),
-              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(TemporaryFiles(), std::vector<std::wstring>{}) << "the temporary file goes";
+
+    // Whatever stands where a temporary file could be (here the name this
+    // program once used) is never written over, and the file that is
+    // replaced keeps its attributes.
+    const std::wstring foreign = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    ASSERT_TRUE(ReplaceFileWhole(foreign, "not mine", &error));
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_TRUE(ReplaceFileWhole(path, "new", &error)) << error;
+    EXPECT_EQ(ReadWholeFile(path), "new");
+    EXPECT_EQ(ReadWholeFile(foreign), "not mine");
+    EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(TemporaryFiles(), std::vector<std::wstring>{foreign.substr(foreign.find_last_of(L'\\') + 1)});
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(foreign.c_str());
     // Past the classic limit.
     const std::wstring longPath = out / (deep + L"report.csv");
     out.MakeDir(WithoutSlash(deep));
