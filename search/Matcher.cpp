@@ -157,15 +157,10 @@ MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex,
     return MatchOutcome::kCompleted;
 }
 
-MatchOutcome FindAllHits(const FileJob& job, const wchar_t* needle, const RegexMatcher* regex,
-                         const CaseInsensitiveFinder* ignoringCase, std::vector<ShownSpan>* hits) {
-    hits->clear();
-    auto keep = [hits](int start, int end) {
-        hits->push_back({start, end});
-        return true;
-    };
+MatchOutcome ForEachHit(const FileJob& job, const wchar_t* needle, const RegexMatcher* regex,
+                        const CaseInsensitiveFinder* ignoringCase, const std::function<bool(int, int)>& onHit) {
     if (regex)
-        return FindRegexHits(job, *regex, keep);
-    FindLiteralHits(job, needle, ignoringCase, keep);
+        return FindRegexHits(job, *regex, onHit);
+    FindLiteralHits(job, needle, ignoringCase, onHit);
     return MatchOutcome::kCompleted;
 }

@@ -1,6 +1,7 @@
 // Turns one file's folded text into Match records.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,8 +30,9 @@ enum class MatchOutcome { kCompleted, kAbandoned };
 MatchOutcome MatchText(FileJob& job, const RegexMatcher* regex,
                        const CaseInsensitiveFinder* ignoringCase = nullptr, const wchar_t* needle = nullptr);
 
-// The hits of `needle` (or of `regex` when given) over the job's whole
-// text, with the request's options, none of them counted or limited: the
-// target condition's text.
-MatchOutcome FindAllHits(const FileJob& job, const wchar_t* needle, const RegexMatcher* regex,
-                         const CaseInsensitiveFinder* ignoringCase, std::vector<ShownSpan>* hits);
+// Calls onHit(start, end) for each hit of `needle` (or of `regex` when
+// given) over the job's text, in order, with the request's options, none of
+// them counted or limited (the target condition's text), until it returns
+// false.
+MatchOutcome ForEachHit(const FileJob& job, const wchar_t* needle, const RegexMatcher* regex,
+                        const CaseInsensitiveFinder* ignoringCase, const std::function<bool(int, int)>& onHit);

@@ -415,12 +415,18 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
 MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& converter, const Matchers& matchers) {
     const SearchRequest& r = *job.request;
     SegmentIndex index(converter.Segments(), job.textLength);
+    const auto findCondition = [&](const std::function<bool(int, int)>& onHit) {
+        return ForEachHit(job, matchers.targetText, matchers.targetRegex, matchers.targetIgnoringCase, onHit);
+    };
+    // The condition is kept as one flag a segment: its text may hit
+    // everywhere in a large memory.
     if (r.targetText[0]) {
-        std::vector<ShownSpan> conditionHits;
-        if (FindAllHits(job, matchers.targetText, matchers.targetRegex, matchers.targetIgnoringCase, &conditionHits) ==
-            MatchOutcome::kAbandoned)
+        index.BeginCondition(r.notTarget != 0);
+        if (findCondition([&index](int start, int) {
+                index.NoteConditionHit(start);
+                return true;
+            }) == MatchOutcome::kAbandoned)
             return MatchOutcome::kAbandoned;
-        index.SetCondition(conditionHits, r.notTarget != 0);
     }
     job.segments = &index;
     const MatchOutcome outcome = MatchText(job, matchers.regex, matchers.ignoringCase, matchers.searchText);
@@ -430,6 +436,15 @@ MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& convert
         hits.reserve(job.result->matches.size());
         for (const auto& m : job.result->matches)
             hits.push_back({m->start, m->end});
+        // The condition's hits are marked in the targets shown: found again,
+        // up to the last shown target, and kept for those targets alone.
+        if (r.targetText[0] && !index.ConditionNegated()) {
+            std::vector<int> held = index.HeldSegments(hits);
+            if (!held.empty()) {
+                index.BeginConditionSpans(std::move(held));
+                findCondition([&index](int start, int end) { return index.NoteConditionSpan(start, end); });
+            }
+        }
         job.result->segments = index.Show(job.text, hits, job.originals);
     }
     return outcome;

@@ -42,18 +42,49 @@ SegmentIndex::Place SegmentIndex::Locate(int start) const {
     return place;
 }
 
-void SegmentIndex::SetCondition(const std::vector<ShownSpan>& conditionHits, bool notTargetWanted) {
+void SegmentIndex::BeginCondition(bool notTargetWanted) {
     condition = true;
     notTarget = notTargetWanted;
     targetHeld.assign(table.size(), false);
     conditionSpans.clear();
-    for (const ShownSpan& hit : conditionHits) {
+}
+
+void SegmentIndex::NoteConditionHit(int start) {
+    const Place place = Locate(start);
+    if (place.segment >= 0 && place.target)
+        targetHeld[static_cast<size_t>(place.segment)] = true;
+}
+
+std::vector<int> SegmentIndex::HeldSegments(const std::vector<ShownSpan>& hits) const {
+    std::vector<int> held;
+    for (const ShownSpan& hit : hits) {
         const Place place = Locate(hit.begin);
-        if (place.segment >= 0 && place.target) {
-            targetHeld[static_cast<size_t>(place.segment)] = true;
-            conditionSpans.push_back({place.segment, hit});
-        }
+        if (place.segment >= 0)
+            held.push_back(place.segment);
     }
+    std::sort(held.begin(), held.end());
+    held.erase(std::unique(held.begin(), held.end()), held.end());
+    return held;
+}
+
+void SegmentIndex::BeginConditionSpans(std::vector<int> held) {
+    shownSegments = std::move(held);
+    conditionSpans.clear();
+    spansEnd = 0;
+    for (const Piece& p : pieces) {
+        if (p.target && std::binary_search(shownSegments.begin(), shownSegments.end(), p.segment))
+            spansEnd = std::max(spansEnd, p.end);
+    }
+}
+
+bool SegmentIndex::NoteConditionSpan(int start, int end) {
+    if (start < 0 || static_cast<uint32_t>(start) >= spansEnd)
+        return false;
+    const Place place = Locate(start);
+    if (place.segment >= 0 && place.target &&
+        std::binary_search(shownSegments.begin(), shownSegments.end(), place.segment))
+        conditionSpans.push_back({place.segment, ShownSpan{start, end}});
+    return true;
 }
 
 bool SegmentIndex::Counts(int start, int side) const {
@@ -89,7 +120,8 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
     }
     std::sort(held.begin(), held.end());
     held.erase(std::unique(held.begin(), held.end()), held.end());
-    // Only the condition's hits in those are wanted.
+    // Only the condition's hits in those are wanted (noted for the segments
+    // that HeldSegments gave, which are these).
     for (const auto& c : conditionSpans) {
         if (std::binary_search(held.begin(), held.end(), c.first))
             conditionHits.push_back(c);

@@ -26,10 +26,20 @@ public:
     // The segment and side that unit `start` lies in.
     Place Locate(int start) const;
 
-    // The target condition: the starts of the second text's hits decide
-    // which segments qualify (a hit in their target, or with `notTarget`
-    // none).
-    void SetCondition(const std::vector<ShownSpan>& conditionHits, bool notTarget);
+    // The target condition: the starts of the second text's hits, noted one
+    // by one, decide which segments qualify (a hit in their target, or with
+    // `notTarget` none). Only one flag a segment is kept.
+    void BeginCondition(bool notTarget);
+    void NoteConditionHit(int start);
+    bool ConditionNegated() const { return notTarget; }
+
+    // The segments that Show would show for `hits`, each once, in order.
+    std::vector<int> HeldSegments(const std::vector<ShownSpan>& hits) const;
+    // The condition's hits to mark in the shown targets: those that start
+    // in the target of a segment of `held` (HeldSegments), noted one by one
+    // after it. False once no later hit can be one.
+    void BeginConditionSpans(std::vector<int> held);
+    bool NoteConditionSpan(int start, int end);
 
     // Whether a hit starting at `start` counts for `side` (SearchSide) and
     // the condition, if one is set.
@@ -55,6 +65,9 @@ private:
     bool condition = false;
     bool notTarget = false;
     std::vector<bool> targetHeld;           // per segment: the condition's text starts in its target
-    // The condition's hits in some target, with their segment's number.
+    // The segments shown and, for them alone, the condition's hits in their
+    // targets with the segment's number.
+    std::vector<int> shownSegments;
+    uint32_t spansEnd = 0;  // no condition span of a shown segment starts at or past this
     std::vector<std::pair<int, ShownSpan>> conditionSpans;
 };

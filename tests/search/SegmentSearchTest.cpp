@@ -145,6 +145,37 @@ TEST_F(SegmentSearchTest, RowsKeepTheirSegmentsWithHitsInTheShownTexts) {
     EXPECT_TRUE(Row(L"plain.txt")->segments.empty());
 }
 
+TEST_F(SegmentSearchTest, TheConditionIsMarkedInTheShownTargetsAndOnlyThere) {
+    // Sixty entries whose targets all hold "e"; the search text is in
+    // the sources of the 3rd and the last.
+    std::string po;
+    for (int i = 1; i <= 60; ++i) {
+        const std::string word = i == 3 || i == 60 ? "needle" : "straw";
+        po += "msgid \"" + word + " " + std::to_string(i) + "\"\nmsgstr \"eine Zeile " + std::to_string(i) + "\"\n\n";
+    }
+    dir.WriteFile(L"many.po", po);
+    for (const bool regex : {false, true}) {
+        tweak = [regex](SearchRequest& r) { r.regex = regex; };
+        Search(L"needle", kSideSource, regex ? L"e(?=i)" : L"e");
+        const FileResult* row = Row(L"many.po");
+        ASSERT_TRUE(row);
+        ASSERT_EQ(row->segments.size(), 2u);
+        EXPECT_EQ(row->segments[0].target, L"eine Zeile 3");
+        EXPECT_EQ(row->segments[1].target, L"eine Zeile 60");
+        for (const ShownSegment& segment : row->segments)
+            EXPECT_EQ(SpansOf(segment.conditionHits), regex ? (Spans{{0, 1}, {6, 7}}) : (Spans{{0, 1}, {3, 4}, {6, 7}, {9, 10}}))
+                << segment.target << " " << regex;
+    }
+    // Not containing: the rows' targets hold none of it to mark.
+    tweak = [](SearchRequest&) {};
+    Search(L"needle", kSideSource, L"Zeile 3", true);
+    const FileResult* row = Row(L"many.po");
+    ASSERT_TRUE(row);
+    ASSERT_EQ(row->segments.size(), 1u);
+    EXPECT_EQ(row->segments[0].target, L"eine Zeile 60");
+    EXPECT_TRUE(row->segments[0].conditionHits.empty());
+}
+
 TEST(ShowSide, SpansFollowTheShownText) {
     const std::wstring text = L"  ab  cd\r\n\tef gh";
     const std::vector<TextRange> side = {{0, 8}, {11, 16}};  // shown "ab cd ef gh"
