@@ -179,6 +179,22 @@ LRESULT CALLBACK CountKeys(int code, WPARAM wParam, LPARAM lParam) {
 // from the queue (input reaches the queue by way of the X server), then
 // until the loop is idle.
 void AppHarness::SendAndPump(std::vector<INPUT>& inputs) {
+    // Keys go to the window with the focus in the foreground window. On a
+    // busy machine the display server's word on a focus change made before
+    // (or on which window is in front) can arrive late and move the focus
+    // again: wait until the state the test set up holds, then send.
+    HWND intended = GetFocus();
+    HWND top = intended ? GetAncestor(intended, GA_ROOT) : Main();
+    PumpIdle();
+    PumpUntil(
+        [&] {
+            if (top && GetForegroundWindow() != top)
+                SetForegroundWindow(top);
+            if (intended && IsWindow(intended) && GetFocus() != intended)
+                SetFocus(intended);
+            return (!top || GetForegroundWindow() == top) && (!intended || GetFocus() == intended);
+        },
+        5000);
     HHOOK hook = SetWindowsHookExW(WH_KEYBOARD, CountKeys, nullptr, GetCurrentThreadId());
     keyMessagesSeen = 0;
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));

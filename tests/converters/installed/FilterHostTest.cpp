@@ -96,8 +96,16 @@ TEST_F(FilterHostTest, EachFaultCostsItsFileAndItsHostOnly) {
     EXPECT_EQ(Read(host, "TEXT NONE a\nTHROW\n"), Outcome::kFailed);
     EXPECT_EQ(Read(host, "FAILINIT\n"), Outcome::kFailed);
     EXPECT_EQ(host.ProcessId(), kept);
+    // Asked to leave, the host ends by itself, its filters' libraries let go
+    // of first: it is not ended from outside.
+    ScopedKernelHandle leaving(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, kept));
+    ASSERT_TRUE(leaving);
     host.End();
     EXPECT_EQ(Hosts(), before) << "a host that is ended leaves no process behind";
+    DWORD exitCode = STILL_ACTIVE;
+    ASSERT_EQ(WaitForSingleObject(leaving.Get(), 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(GetExitCodeProcess(leaving.Get(), &exitCode));
+    EXPECT_EQ(exitCode, 0u);
 }
 
 TEST_F(FilterHostTest, TheTimeTheMemoryAndTheStopEndABusyHost) {
