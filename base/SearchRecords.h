@@ -46,6 +46,10 @@ struct SearchRequest {
     // Seconds a content filter may take over one file before its host is
     // ended and the file fails; 0 means kDefaultFilterTimeout.
     int filterTimeout;
+    // The checks' pass: files with segments are read even without a search
+    // text, and their rows keep every segment (with a search text, those
+    // that hold its counted hits), also when none holds a hit.
+    int everySegment = 0;
 };
 
 constexpr int kDefaultFilterTimeout = 30;
@@ -93,6 +97,17 @@ struct ShownSegment {
     std::vector<ShownSpan> conditionHits;
 };
 
+// What a later pass (the checks) found wrong with one of a row's segments:
+// the kind (the pass's own numbering), a message, and the spans of the
+// shown source and target it points at.
+struct SegmentNote {
+    int segment = 0;  // index into the row's segments
+    int kind = 0;
+    std::wstring message;
+    std::vector<ShownSpan> sourceSpans;
+    std::vector<ShownSpan> targetSpans;
+};
+
 // One result row, shared by reference count between the job that built it
 // and the list row that shows it. The count is not atomic: a worker that
 // builds a row hands it over through the pool's lock, and from then on every
@@ -120,6 +135,8 @@ struct FileResult {
     std::wstring fileType;
     // Why a failed file failed ("not well-formed XML, line 12, column 5").
     std::wstring reason;
+    // The checks' notes on the segments, in segment order.
+    std::vector<SegmentNote> notes;
     int refCount;
 
     // A new record with refCount 0, filled from the file's path and entry.

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <string>
 
+#include "qa/CheckKinds.h"
 #include "search/SearchPool.h"
 
 const char kCliUsage[] =
@@ -45,6 +46,15 @@ const char kCliUsage[] =
     "                        then one summary object\n"
     "      --csv             CSV (UTF-8 with a byte-order mark, CR LF): a header, one line\n"
     "                        per file, one per segment with --segments\n"
+    "      --check LIST      check the segments of bilingual files instead of listing hits:\n"
+    "                        checks separated by commas, or all (untranslated,\n"
+    "                        same-as-source, inconsistent-target, inconsistent-source,\n"
+    "                        numbers, tags, spaces, punctuation, urls, repeated-words,\n"
+    "                        brackets, terms, length, custom); with TEXT only the\n"
+    "                        segments holding its counted hits, with \"\" every segment\n"
+    "      --glossary FILE   terms for the terms and same-as-source checks (CSV or TSV)\n"
+    "      --checklist FILE  rules for the custom check (TAB-separated lines)\n"
+    "      --max-length P    the length check flags targets longer than P percent of the source\n"
     "TEXT may be \"\": the files are listed and none is read.\n";
 
 std::string CliVersionLine() {
@@ -192,6 +202,29 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
                 return false;
             }
             o->notTarget = a == L"--not-target";
+        } else if (a == L"--check") {
+            if (!value(&o->checks))
+                return false;
+            CheckSettings settings;
+            std::wstring bad;
+            if (!ParseCheckList(o->checks, &settings, &bad)) {
+                *error = L"unknown check: " + bad;
+                return false;
+            }
+            o->command = CliOptions::Command::kCheck;
+        } else if (a == L"--glossary") {
+            if (!value(&o->glossary))
+                return false;
+        } else if (a == L"--checklist") {
+            if (!value(&o->checklist))
+                return false;
+        } else if (a == L"--max-length") {
+            if (!value(&v))
+                return false;
+            if (!ParseInt(v, &o->lengthPercent) || o->lengthPercent < 1) {
+                *error = L"--max-length takes a percentage of 1 or more: " + v;
+                return false;
+            }
         } else if (a == L"-h" || a == L"--help") {
             o->command = CliOptions::Command::kHelp;
             return true;  // whatever else the line says
@@ -208,7 +241,7 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
         }
     }
 
-    if (o->command != CliOptions::Command::kSearch) {
+    if (o->command != CliOptions::Command::kSearch && o->command != CliOptions::Command::kCheck) {
         if (positional.size() != 1) {
             *error = L"--dump-text and --dump-rtf take one FILE";
             return false;

@@ -7,7 +7,7 @@
 #include "base/SearchRecords.h"
 
 struct CliOptions {
-    enum class Command { kSearch, kDumpText, kDumpRtf, kHelp, kVersion };
+    enum class Command { kSearch, kCheck, kDumpText, kDumpRtf, kHelp, kVersion };
 
     Command command = Command::kSearch;
     std::wstring text;    // search text, may be empty
@@ -34,6 +34,11 @@ struct CliOptions {
     // How rows are printed: lines (the default), JSON Lines or CSV.
     enum class Output { kLines, kJson, kCsv };
     Output output = Output::kLines;
+    // The checks' pass (--check): which checks, and the lists they use.
+    std::wstring checks;
+    std::wstring glossary;
+    std::wstring checklist;
+    int lengthPercent = 0;
 };
 
 // Parses the arguments after the program name. On a usage error returns

@@ -3,12 +3,14 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <map>
 #include <cwchar>
 #include <string>
 #include <vector>
 
 #include "cli/CliOptions.h"
 #include "cli/ConsoleOutput.h"
+#include "cli/CheckSink.h"
 #include "cli/ConsoleSink.h"
 #include "converters/ConverterList.h"
 #include "converters/installed/FilterConverter.h"
@@ -20,6 +22,8 @@
 #include "resource.h"
 #include "base/ScopedHandle.h"
 #include "base/SearchRecords.h"
+#include "qa/CheckPass.h"
+#include "search/ResultExport.h"
 #include "search/SearchPool.h"
 #include "search/Searcher.h"
 
@@ -112,6 +116,89 @@ int RunSearch(const CliOptions& o) {
     if (o.stats)
         PrintStats(request, BytesReadInProcess() - bytesBefore, static_cast<ULONGLONG>(start.QuadPart));
     return sink.LinesPrinted() > 0 ? kExitFound : kExitNone;
+}
+
+// The checks' pass: the walk of a search, a note per line, the consistency
+// groups at the end (their texts read again), the summary on stderr.
+int RunCheck(const CliOptions& o) {
+    SearchRequest request;
+    FillRequest(o, &request);
+    request.everySegment = 1;
+    if (!FullPath(o.target, request.folder)) {
+        fputs("mirlock-cli: FOLDER is too long\n", stderr);
+        return kExitError;
+    }
+    const FolderState folder = CheckFolder(request.folder);
+    if (folder != FolderState::kReadable) {
+        std::wstring text;
+        FormatResourceText(&text, folder == FolderState::kMissing ? IDS_FOLDER_MISSING : IDS_FOLDER_UNREADABLE,
+                           request.folder);
+        WriteUtf8(stderr, L"mirlock-cli: " + text + L"\n");
+        return kExitError;
+    }
+    CheckSettings settings;
+    std::wstring error;
+    ParseCheckList(o.checks, &settings, &error);
+    settings.lengthPercent = o.lengthPercent;
+    CheckPass pass(settings);
+    if (!pass.Load(o.glossary, o.checklist, &error)) {
+        WriteUtf8(stderr, L"mirlock-cli: " + error + L"\n");
+        return kExitError;
+    }
+    ConverterList converters;
+    converters.SetReadUtf8(o.readUtf8);
+    converters.BuildConverters(o.mode);
+    const bool json = o.output == CliOptions::Output::kJson;
+    CheckSink sink(&request, &pass, json);
+    request.sink = &sink;
+    Searcher searcher;
+    searcher.SetWorkers(SearchThreadCount(o.threads));
+    searcher.SetRowFinisher(pass.RowChecker());
+    searcher.SetMessageHandler([](const wchar_t* text) {
+        std::wstring message;
+        for (const wchar_t* p = text; *p; ++p) {
+            if (*p != L'\r')
+                message += *p;
+        }
+        WriteUtf8(stderr, message + L"\n");
+    });
+    if (!searcher.StartSearch(&request, &converters))
+        return kExitError;
+    while (searcher.Step()) {
+        if (searcher.IsWaiting())
+            WaitForSingleObject(searcher.WorkerEvent(), INFINITE);
+    }
+    // Each group's members, with their texts read again file by file.
+    const std::vector<ConsistencyIndex::Group> groups = pass.Groups();
+    std::map<uint32_t, FileResult*> reread;
+    for (const ConsistencyIndex::Group& group : groups) {
+        pass.CountGroup(group);
+        for (const ConsistencyIndex::Member& member : group.members) {
+            auto it = reread.find(member.file);
+            if (it == reread.end())
+                it = reread.emplace(member.file, searcher.ReadEverySegment(sink.Paths()[member.file])).first;
+            const FileResult* row = it->second;
+            if (!row || member.segment >= row->segments.size())
+                continue;  // the file changed since: nothing to show
+            sink.Print(sink.Paths()[member.file], row->segments[member.segment], group.kind, GroupMessage(group), {}, {});
+        }
+    }
+    for (auto& [file, row] : reread) {
+        if (row)
+            row->Release();
+    }
+    const std::wstring summary = pass.Summary();
+    if (json) {
+        const std::string line = "{\"summary\":" + JsonString(summary) + ",\"segments\":" +
+                                 std::to_string(pass.SegmentsChecked()) + ",\"files\":" +
+                                 std::to_string(pass.FilesChecked()) + ",\"issues\":" + std::to_string(pass.Issues()) +
+                                 "}\n";
+        fwrite(line.data(), 1, line.size(), stdout);
+    }
+    fflush(stdout);
+    if (!o.quiet)
+        WriteUtf8(stderr, summary + L"\n");
+    return pass.Issues() > 0 ? kExitFound + 1 : kExitFound;
 }
 
 int DumpText(const CliOptions& o) {
@@ -228,6 +315,8 @@ int wmain(int argc, wchar_t** argv) {
         code = DumpText(options);
     else if (options.command == CliOptions::Command::kDumpRtf)
         code = DumpRtf(options);
+    else if (options.command == CliOptions::Command::kCheck)
+        code = RunCheck(options);
     else
         code = RunSearch(options);
     // This thread's filter host, if it ran one, is asked to leave and

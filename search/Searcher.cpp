@@ -61,6 +61,10 @@ FoldedOriginals& Originals() {
     return ThreadScratch(slot);
 }
 
+// Files are read (converted and matched) for a search text, and for the
+// checks' pass even without one; otherwise only listed.
+bool Reads(const SearchRequest& r) { return r.searchText[0] || r.everySegment; }
+
 // Lists the job's file as failed, with its reason.
 void FailFile(FileJob& job, const std::wstring& reason) {
     AddMatch(job, Match::Failure());
@@ -112,7 +116,7 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
     if (request->searchText[0] && request->targetText[0] && !Prepare(targetText.c_str(), &targetRegex, &targetIgnoringCase))
         return false;
     converters->BeginSearch();
-    parallelSearch = workers > 1 && request->searchText[0];
+    parallelSearch = workers > 1 && Reads(*request);
     if (parallelSearch)
         PreparePool();
     walking = true;
@@ -188,18 +192,18 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
     std::wstring systemPath = VerbatimPath(path);
     const bool openable = !systemPath.empty();
     if (Parallel()) {
-        QueueFile(path, std::move(systemPath), entry, empty && request->searchText[0]);
+        QueueFile(path, std::move(systemPath), entry, empty && Reads(*request));
         return true;
     }
     request->filesSearched += 1;
-    if (request->searchText[0] && empty)
+    if (Reads(*request) && empty)
         return true;
 
     FileJob job;
     FillJob(job, path, std::move(systemPath), entry);
     job.request = request;
     if (!IsStopRequested()) {
-        if (!request->searchText[0]) {
+        if (!Reads(*request)) {
             AddMatch(job, Match::Listing());
             if (job.result)
                 job.result->status = kFileListed;
@@ -225,7 +229,7 @@ bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
 void Searcher::FillJob(FileJob& job, const wchar_t* path, std::wstring systemPath, const WIN32_FIND_DATAW& entry) {
     job.path = path;
     job.systemPath = std::move(systemPath);
-    if (request->searchText[0] && !job.systemPath.empty()) {
+    if (Reads(*request) && !job.systemPath.empty()) {
         // A converter that cannot even be cloned leaves the file failed.
         try {
             if (DocConverter* prototype = converters->FindConverter(path))
@@ -339,7 +343,7 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
     if (job.converter) {
         try {
             job.converter->SetCodePage(0);
-            job.converter->SetWantSegments(BySegments(r) || r.keepSegments);
+            job.converter->SetWantSegments(BySegments(r) || r.keepSegments || r.everySegment);
             if (job.stop)
                 job.converter->SetStopCheck([stop = job.stop] { return stop->load(std::memory_order_relaxed); });
             else
@@ -387,9 +391,12 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
     try {
         if (job.converter->Segments().empty()) {
             // Without segments a target condition holds nowhere: no row.
-            if (!r.targetText[0])
+            // Nor is there anything to check.
+            if (!r.targetText[0] && r.searchText[0])
                 outcome = MatchText(job, matchers.regex, matchers.ignoringCase, matchers.searchText);
-        } else if (BySegments(r) || r.keepSegments) {
+        } else if (!r.searchText[0]) {
+            ShowEverySegment(job, *job.converter);
+        } else if (BySegments(r) || r.keepSegments || r.everySegment) {
             outcome = MatchBySegments(job, *job.converter, matchers);
         } else {
             outcome = MatchText(job, matchers.regex, matchers.ignoringCase, matchers.searchText);
@@ -410,6 +417,43 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
         FailFile(job, L"the regular expression is too complex for this file");
     else if (job.result)
         job.result->fileType = job.converter->ReadAs();
+    if (job.result && job.result->status == kFileSearched && !job.result->segments.empty() && rowFinisher)
+        rowFinisher(*job.result);
+}
+
+FileResult* Searcher::ReadEverySegment(const std::wstring& path) {
+    if (!request || !converters)
+        return nullptr;
+    const std::wstring systemPath = VerbatimPath(path);
+    WIN32_FIND_DATAW entry{};
+    ScopedFindHandle find(FindFirstFileW(systemPath.c_str(), &entry));
+    if (systemPath.empty() || !find)
+        return nullptr;
+    SearchRequest every = *request;
+    every.searchText[0] = 0;
+    every.targetText[0] = 0;
+    every.everySegment = 1;
+    SearchRequest* const kept = request;
+    request = &every;
+    FileJob job;
+    FillJob(job, path.c_str(), systemPath, entry);
+    job.request = &every;
+    if (job.converter)
+        ConvertAndMatch(job, {L"", L"", nullptr, nullptr, nullptr, nullptr});
+    request = kept;
+    FileResult* row = job.result;
+    job.result = nullptr;
+    return row;
+}
+
+void Searcher::ShowEverySegment(FileJob& job, const DocConverter& converter) {
+    SegmentIndex index(converter.Segments(), job.textLength);
+    if (job.stop ? job.stop->load(std::memory_order_relaxed) : job.request->sink->IsStopRequested())
+        return;
+    job.result = FileResult::Create(job.path.c_str(), *job.entry);
+    job.result->AddRef();
+    job.result->status = kFileSearched;
+    job.result->segments = index.ShowEvery(job.text, job.originals);
 }
 
 MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& converter, const Matchers& matchers) {
@@ -431,7 +475,7 @@ MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& convert
     job.segments = &index;
     const MatchOutcome outcome = MatchText(job, matchers.regex, matchers.ignoringCase, matchers.searchText);
     job.segments = nullptr;
-    if (r.keepSegments && job.result && job.result->status == kFileSearched) {
+    if ((r.keepSegments || r.everySegment) && job.result && job.result->status == kFileSearched) {
         std::vector<ShownSpan> hits;
         hits.reserve(job.result->matches.size());
         for (const auto& m : job.result->matches)

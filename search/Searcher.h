@@ -45,6 +45,17 @@ public:
     bool StartSearch(SearchRequest* request, ConverterList* converters);
     const std::wstring& Refusal() const { return refusal; }
 
+    // Called with each row that holds segments once it is complete, on the
+    // thread that made it (a worker, or the walk's): the checks add their
+    // notes there. Set before StartSearch; it must be safe on any thread.
+    // The row of one file with every segment shown, read with the last
+    // request's options (after a pass, to show segments again); null for a
+    // file that cannot be read. The caller releases it.
+    FileResult* ReadEverySegment(const std::wstring& path);
+
+    using RowFinisher = std::function<void(FileResult& row)>;
+    void SetRowFinisher(RowFinisher finisher) { rowFinisher = std::move(finisher); }
+
     // Threads that convert and match files beside the walk (1 to
     // kMaxThreads); 1, the default, searches on the calling thread alone.
     // Takes effect at the next StartSearch.
@@ -104,6 +115,8 @@ private:
     int contextWidth = kContextWidth;
     // Bilingual files: which hits count, and the segments a row keeps.
     MatchOutcome MatchBySegments(FileJob& job, const DocConverter& converter, const Matchers& matchers);
+    // The checks' pass without a search text: a row with every segment.
+    void ShowEverySegment(FileJob& job, const DocConverter& converter);
     static bool BySegments(const SearchRequest& r) { return r.side != kSideBoth || r.targetText[0] != 0; }
     // Makes the case-insensitive finder or compiles the expression for
     // `text`; a bad expression is reported (message 2002) and refused.
@@ -121,6 +134,7 @@ private:
     std::unique_ptr<CaseInsensitiveFinder> targetIgnoringCase;
     MessageHandler showMessage;
     std::wstring refusal;  // why the last StartSearch refused its request
+    RowFinisher rowFinisher;
 
     int workers = 1;
     bool parallelSearch = false;  // this search runs on the pool

@@ -165,3 +165,16 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
     }
     return shown;
 }
+
+std::vector<ShownSegment> SegmentIndex::ShowEvery(const wchar_t* text, const FoldedOriginals* originals) const {
+    std::vector<ShownSegment> shown(table.size());
+    const size_t textLength = static_cast<size_t>(std::max(length, 0));
+    const std::vector<ShownSpan> none;
+    for (size_t i = 0; i < table.size(); ++i) {
+        ShownSegment& row = shown[i];
+        row.id = table.Id(i);
+        row.source = ShowSide(text, textLength, table.Source(i), none, &row.sourceHits, nullptr, nullptr, originals);
+        row.target = ShowSide(text, textLength, table.Target(i), none, &row.targetHits, nullptr, nullptr, originals);
+    }
+    return shown;
+}

@@ -51,6 +51,8 @@ public:
     // With `originals` the texts show the file's own characters.
     std::vector<ShownSegment> Show(const wchar_t* text, const std::vector<ShownSpan>& hits,
                                    const FoldedOriginals* originals = nullptr) const;
+    // Every segment, shown, in document order, without hits.
+    std::vector<ShownSegment> ShowEvery(const wchar_t* text, const FoldedOriginals* originals = nullptr) const;
 
 private:
     struct Piece {

@@ -1,0 +1,104 @@
+// The pass: loading its lists, checking rows, counting and the summary.
+#include "qa/CheckPass.h"
+
+#include <windows.h>
+
+#include "base/LongPath.h"
+#include "base/ScopedHandle.h"
+#include "qa/SegmentChecks.h"
+
+namespace {
+
+// A list file's bytes; false with *error for a file that cannot be read.
+bool ReadListFile(const std::wstring& path, std::string* bytes, std::wstring* error) {
+    ScopedKernelHandle file(CreateFileW(SystemPath(FullPathName(path)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (64ll << 20)) {
+        *error = path + L": cannot be read";
+        return false;
+    }
+    bytes->resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes->empty() && (!ReadFile(file.Get(), bytes->data(), static_cast<DWORD>(bytes->size()), &read, nullptr) ||
+                            read != bytes->size())) {
+        *error = path + L": cannot be read";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+CheckPass::CheckPass(const CheckSettings& settings) : settings(settings), consistency(this->settings) {}
+
+bool CheckPass::Load(const std::wstring& glossaryPath, const std::wstring& checklistPath, std::wstring* error) {
+    std::string bytes;
+    std::wstring why;
+    if (!glossaryPath.empty()) {
+        if (!ReadListFile(glossaryPath, &bytes, error))
+            return false;
+        if (!glossary.Read(bytes, &why)) {
+            *error = glossaryPath + L": " + why;
+            return false;
+        }
+    }
+    if (!checklistPath.empty()) {
+        if (!ReadListFile(checklistPath, &bytes, error))
+            return false;
+        if (!checklist.Read(bytes, &why)) {
+            *error = checklistPath + L": " + why;
+            return false;
+        }
+    }
+    return true;
+}
+
+void CheckPass::CheckRow(FileResult& row) const {
+    SegmentCheckContext context;
+    context.settings = &settings;
+    context.glossary = glossary.Empty() ? nullptr : &glossary;
+    context.checklist = checklist.Empty() ? nullptr : &checklist;
+    row.notes.clear();
+    for (size_t i = 0; i < row.segments.size(); ++i)
+        CheckSegment(row.segments[i], static_cast<int>(i), context, &row.notes);
+}
+
+uint32_t CheckPass::Take(const FileResult& row) {
+    const uint32_t file = static_cast<uint32_t>(files);
+    if (row.status != kFileSearched || row.segments.empty())
+        return file;
+    files += 1;
+    segments += static_cast<int>(row.segments.size());
+    for (size_t i = 0; i < row.segments.size(); ++i)
+        consistency.Add(file, static_cast<uint32_t>(i), row.segments[i].source, row.segments[i].target);
+    for (const SegmentNote& note : row.notes) {
+        issues += 1;
+        perKind[static_cast<size_t>(note.kind)] += 1;
+    }
+    return file;
+}
+
+void CheckPass::CountGroup(const ConsistencyIndex::Group& group) {
+    issues += static_cast<int>(group.members.size());
+    perKind[static_cast<size_t>(group.kind)] += static_cast<int>(group.members.size());
+}
+
+std::wstring CheckPass::Summary() const {
+    std::wstring text = L"Checked " + std::to_wstring(segments) + (segments == 1 ? L" segment in " : L" segments in ") +
+                        std::to_wstring(files) + (files == 1 ? L" file: " : L" files: ") + std::to_wstring(issues) +
+                        (issues == 1 ? L" issue" : L" issues");
+    std::wstring kinds;
+    for (int k = 0; k < kCheckCount; ++k) {
+        if (perKind[static_cast<size_t>(k)] == 0)
+            continue;
+        kinds += (kinds.empty() ? L"" : L", ") + std::wstring(CheckName(static_cast<CheckKind>(k))) + L" " +
+                 std::to_wstring(perKind[static_cast<size_t>(k)]);
+    }
+    return text + (kinds.empty() ? L"" : L" (" + kinds + L")") + L".";
+}
+
+std::wstring GroupMessage(const ConsistencyIndex::Group& group) {
+    return std::to_wstring(group.variants) +
+           (group.kind == CheckKind::kInconsistentTarget ? L" translations" : L" sources");
+}

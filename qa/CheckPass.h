@@ -1,0 +1,65 @@
+// A pass of the checks over what a search walks: the settings, the glossary
+// and the checklist it runs with, the per-segment checks that run on each
+// row's own thread, and the counts and consistency index that the rows feed
+// in walk order.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/SearchRecords.h"
+#include "qa/CheckKinds.h"
+#include "qa/Checklist.h"
+#include "qa/Consistency.h"
+#include "qa/Glossary.h"
+
+class CheckPass {
+public:
+    explicit CheckPass(const CheckSettings& settings);
+
+    // Reads the glossary (CSV or TSV) and the checklist, either path empty
+    // for none. False with *error saying which file and why.
+    bool Load(const std::wstring& glossaryPath, const std::wstring& checklistPath, std::wstring* error);
+
+    // Adds the notes of the per-segment checks to a row that holds
+    // segments; safe on any thread once Load is done.
+    void CheckRow(FileResult& row) const;
+    std::function<void(FileResult&)> RowChecker() const {
+        return [this](FileResult& row) { CheckRow(row); };
+    }
+
+    // A finished row, in walk order: counted, and its segments noted for the
+    // consistency checks. Returns the row's file number in the pass.
+    uint32_t Take(const FileResult& row);
+
+    // The consistency groups once every row was taken.
+    std::vector<ConsistencyIndex::Group> Groups() const { return consistency.Groups(); }
+
+    // Counts a group's members among the issues.
+    void CountGroup(const ConsistencyIndex::Group& group);
+
+    int SegmentsChecked() const { return segments; }
+    int FilesChecked() const { return files; }
+    int Issues() const { return issues; }
+    // "Checked 12 segments in 3 files: 4 issues (numbers 3, tags 1)."
+    std::wstring Summary() const;
+
+    const CheckSettings& Settings() const { return settings; }
+    const ConsistencyIndex& Consistency() const { return consistency; }
+
+private:
+    CheckSettings settings;
+    Glossary glossary;
+    Checklist checklist;
+    ConsistencyIndex consistency;
+    int segments = 0;
+    int files = 0;
+    int issues = 0;
+    std::array<int, kCheckCount> perKind{};
+};
+
+// "2 translations", "3 sources": a consistency group's message.
+std::wstring GroupMessage(const ConsistencyIndex::Group& group);

@@ -1,0 +1,282 @@
+// The per-segment checks: untranslated, same as source, numbers,
+// placeholders, spaces, final punctuation, links, repeated words, brackets,
+// terms, length and the checklist.
+#include "qa/SegmentChecks.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <map>
+
+#include "qa/Checklist.h"
+#include "qa/Glossary.h"
+#include "qa/TextParts.h"
+
+namespace {
+
+using Notes = std::vector<SegmentNote>;
+
+void Note(Notes* notes, int index, CheckKind kind, std::wstring message, std::vector<ShownSpan> source = {},
+          std::vector<ShownSpan> target = {}) {
+    SegmentNote note;
+    note.segment = index;
+    note.kind = static_cast<int>(kind);
+    note.message = std::move(message);
+    note.sourceSpans = std::move(source);
+    note.targetSpans = std::move(target);
+    notes->push_back(std::move(note));
+}
+
+std::wstring_view Trim(std::wstring_view text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && IsSpace(text[begin]))
+        ++begin;
+    while (end > begin && IsSpace(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+bool HasLetter(std::wstring_view text) {
+    std::vector<bool> inLink(text.size(), false);
+    for (const TextPart& link : FindLinks(text))
+        std::fill(inLink.begin() + link.span.begin, inLink.begin() + link.span.end, true);
+    for (const TextPart& p : FindPlaceholders(text))
+        std::fill(inLink.begin() + p.span.begin, inLink.begin() + p.span.end, true);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!inLink[i] && IsLetter(text[i]))
+            return true;
+    }
+    return false;
+}
+
+bool SameText(std::wstring_view a, std::wstring_view b, bool matchCase) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [matchCase](wchar_t x, wchar_t y) {
+               return x == y || (!matchCase && std::towlower(x) == std::towlower(y));
+           });
+}
+
+// Every word of `source` lies in a glossary term whose target terms hold
+// that same term: a product name, a term that stays as it is.
+bool AllWordsKeptTerms(std::wstring_view source, const Glossary* glossary) {
+    if (!glossary || glossary->Empty())
+        return false;
+    std::vector<bool> covered(source.size(), false);
+    for (const Glossary::Entry& entry : glossary->Entries()) {
+        if (std::find(entry.targets.begin(), entry.targets.end(), entry.source) == entry.targets.end())
+            continue;
+        for (int at = FindWholeTerm(source, entry.source, true); at >= 0;
+             at = FindWholeTerm(source, entry.source, true, static_cast<size_t>(at) + 1))
+            std::fill(covered.begin() + at, covered.begin() + at + static_cast<int>(entry.source.size()), true);
+    }
+    for (const TextPart& word : FindWords(source)) {
+        bool isNumber = true;
+        for (int i = word.span.begin; i < word.span.end; ++i)
+            isNumber &= DigitValue(source[static_cast<size_t>(i)]) >= 0;
+        if (!isNumber && !covered[static_cast<size_t>(word.span.begin)])
+            return false;
+    }
+    return true;
+}
+
+// The parts of `from` whose values `other` lacks, counted as multisets.
+std::vector<const TextPart*> Missing(const std::vector<TextPart>& from, const std::vector<TextPart>& other) {
+    std::map<std::wstring, int> counts;
+    for (const TextPart& p : other)
+        ++counts[p.value];
+    std::vector<const TextPart*> missing;
+    for (const TextPart& p : from) {
+        auto it = counts.find(p.value);
+        if (it == counts.end() || it->second == 0)
+            missing.push_back(&p);
+        else
+            --it->second;
+    }
+    return missing;
+}
+
+std::wstring Shown(std::wstring_view text, ShownSpan span) {
+    return std::wstring(text.substr(static_cast<size_t>(span.begin), static_cast<size_t>(span.end - span.begin)));
+}
+
+void CheckNumbers(const ShownSegment& s, int index, const SegmentCheckContext& c, Notes* notes) {
+    const auto source = FindNumbers(s.source, c.sourceLanguage);
+    const auto target = FindNumbers(s.target, c.targetLanguage);
+    for (const TextPart* p : Missing(source, target))
+        Note(notes, index, CheckKind::kNumbers, Shown(s.source, p->span) + L" missing in the target", {p->span});
+    for (const TextPart* p : Missing(target, source))
+        Note(notes, index, CheckKind::kNumbers, Shown(s.target, p->span) + L" not in the source", {}, {p->span});
+}
+
+void CheckPlaceholders(const ShownSegment& s, int index, const SegmentCheckContext& c, Notes* notes) {
+    const auto source = FindPlaceholders(s.source);
+    const auto target = FindPlaceholders(s.target);
+    const auto missing = Missing(source, target);
+    const auto extra = Missing(target, source);
+    for (const TextPart* p : missing)
+        Note(notes, index, CheckKind::kTags, L"placeholder " + p->value + L" missing in the target", {p->span});
+    for (const TextPart* p : extra)
+        Note(notes, index, CheckKind::kTags, L"placeholder " + p->value + L" not in the source", {}, {p->span});
+    if (missing.empty() && extra.empty() && c.settings->tagOrderMatters) {
+        for (size_t i = 0; i < source.size(); ++i) {
+            if (source[i].value != target[i].value) {
+                Note(notes, index, CheckKind::kTags, L"placeholders in another order", {source[i].span},
+                     {target[i].span});
+                break;
+            }
+        }
+    }
+}
+
+void CheckSpaces(const ShownSegment& s, int index, Notes* notes) {
+    for (size_t at = s.target.find(L"  "); at != std::wstring::npos; at = s.target.find(L"  ", at + 2)) {
+        if (s.source.find(L"  ") == std::wstring::npos) {
+            size_t end = at;
+            while (end < s.target.size() && s.target[end] == L' ')
+                ++end;
+            Note(notes, index, CheckKind::kSpaces, L"double space in the target", {},
+                 {{static_cast<int>(at), static_cast<int>(end)}});
+            at = end;
+        }
+    }
+    if (Trim(s.target).empty())
+        return;
+    const auto leading = [](const std::wstring& t) {
+        size_t n = 0;
+        while (n < t.size() && IsSpace(t[n]))
+            ++n;
+        return t.substr(0, n);
+    };
+    const auto trailing = [](const std::wstring& t) {
+        size_t n = t.size();
+        while (n > 0 && IsSpace(t[n - 1]))
+            --n;
+        return t.substr(n);
+    };
+    if (leading(s.source) != leading(s.target))
+        Note(notes, index, CheckKind::kSpaces, L"leading space differs", {}, {{0, static_cast<int>(leading(s.target).size())}});
+    if (trailing(s.source) != trailing(s.target)) {
+        const int n = static_cast<int>(trailing(s.target).size()), size = static_cast<int>(s.target.size());
+        Note(notes, index, CheckKind::kSpaces, L"trailing space differs", {}, {{size - n, size}});
+    }
+}
+
+void CheckPunctuation(const ShownSegment& s, int index, const SegmentCheckContext& c, Notes* notes) {
+    ShownSpan sourceAt{-1, -1}, targetAt{-1, -1};
+    const std::wstring source = FinalMark(s.source, c.sourceLanguage, &sourceAt);
+    const std::wstring target = FinalMark(s.target, c.targetLanguage, &targetAt);
+    if (source == target)
+        return;
+    std::wstring message;
+    if (source.empty())
+        message = L"the target ends with \"" + Shown(s.target, targetAt) + L"\", the source with no mark";
+    else if (target.empty())
+        message = L"the source ends with \"" + Shown(s.source, sourceAt) + L"\", the target with no mark";
+    else
+        message = L"the source ends with \"" + Shown(s.source, sourceAt) + L"\", the target with \"" +
+                  Shown(s.target, targetAt) + L"\"";
+    Note(notes, index, CheckKind::kPunctuation, message, source.empty() ? std::vector<ShownSpan>{} : std::vector{sourceAt},
+         target.empty() ? std::vector<ShownSpan>{} : std::vector{targetAt});
+}
+
+void CheckLinks(const ShownSegment& s, int index, Notes* notes) {
+    const auto source = FindLinks(s.source);
+    const auto target = FindLinks(s.target);
+    for (const TextPart* p : Missing(source, target))
+        Note(notes, index, CheckKind::kUrls, p->value + L" missing in the target", {p->span});
+}
+
+void CheckRepeatedWords(const ShownSegment& s, int index, Notes* notes) {
+    const auto words = FindWords(s.target);
+    const auto sourceWords = FindWords(s.source);
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (words[i].value != words[i - 1].value)
+            continue;
+        // Only a space between them: "that that" with a comma is a sentence.
+        const std::wstring_view between(s.target.data() + words[i - 1].span.end,
+                                        static_cast<size_t>(words[i].span.begin - words[i - 1].span.end));
+        if (!std::all_of(between.begin(), between.end(), [](wchar_t ch) { return IsSpace(ch); }))
+            continue;
+        bool inSource = false;
+        for (size_t j = 1; j < sourceWords.size() && !inSource; ++j)
+            inSource = sourceWords[j].value == words[i].value && sourceWords[j - 1].value == words[i].value;
+        if (!inSource)
+            Note(notes, index, CheckKind::kRepeatedWords, L"\"" + Shown(s.target, words[i].span) + L"\" twice", {},
+                 {{words[i - 1].span.begin, words[i].span.end}});
+    }
+}
+
+void CheckBrackets(const ShownSegment& s, int index, Notes* notes) {
+    ShownSpan bad{-1, -1};
+    if (!BracketsPaired(s.source, &bad))
+        return;
+    if (!BracketsPaired(s.target, &bad))
+        Note(notes, index, CheckKind::kBrackets, L"unpaired \"" + Shown(s.target, bad) + L"\" in the target", {}, {bad});
+}
+
+void CheckTerms(const ShownSegment& s, int index, const SegmentCheckContext& c, Notes* notes) {
+    const bool matchCase = c.settings->termsCase;
+    for (const Glossary::Entry& entry : c.glossary->Entries()) {
+        const int at = FindWholeTerm(s.source, entry.source, matchCase);
+        if (at >= 0 && !entry.targets.empty()) {
+            const bool rendered = std::any_of(entry.targets.begin(), entry.targets.end(), [&](const std::wstring& t) {
+                return FindWholeTerm(s.target, t, matchCase) >= 0;
+            });
+            if (!rendered)
+                Note(notes, index, CheckKind::kTerms, L"\"" + entry.source + L"\" without \"" + entry.targets[0] + L"\"",
+                     {{at, at + static_cast<int>(entry.source.size())}});
+        }
+        for (const std::wstring& forbidden : entry.forbidden) {
+            const int bad = FindWholeTerm(s.target, forbidden, matchCase);
+            if (bad >= 0)
+                Note(notes, index, CheckKind::kTerms, L"forbidden term \"" + forbidden + L"\"", {},
+                     {{bad, bad + static_cast<int>(forbidden.size())}});
+        }
+    }
+}
+
+}  // namespace
+
+void CheckSegment(const ShownSegment& s, int index, const SegmentCheckContext& c, Notes* notes) {
+    const CheckSettings& on = *c.settings;
+    const std::wstring_view source = Trim(s.source), target = Trim(s.target);
+    if (source.empty())
+        return;  // nothing to translate, nothing to compare
+    if (target.empty()) {
+        // The other checks would only repeat that the target is missing.
+        if (on.On(CheckKind::kUntranslated))
+            Note(notes, index, CheckKind::kUntranslated, L"no translation");
+        return;
+    }
+    if (on.On(CheckKind::kSameAsSource) && SameText(source, target, on.sameAsSourceCase) && HasLetter(source) &&
+        !AllWordsKeptTerms(source, c.glossary))
+        Note(notes, index, CheckKind::kSameAsSource, L"the target is the source");
+    if (on.On(CheckKind::kNumbers))
+        CheckNumbers(s, index, c, notes);
+    if (on.On(CheckKind::kTags))
+        CheckPlaceholders(s, index, c, notes);
+    if (on.On(CheckKind::kSpaces))
+        CheckSpaces(s, index, notes);
+    if (on.On(CheckKind::kPunctuation))
+        CheckPunctuation(s, index, c, notes);
+    if (on.On(CheckKind::kUrls))
+        CheckLinks(s, index, notes);
+    if (on.On(CheckKind::kRepeatedWords))
+        CheckRepeatedWords(s, index, notes);
+    if (on.On(CheckKind::kBrackets))
+        CheckBrackets(s, index, notes);
+    if (on.On(CheckKind::kTerms) && c.glossary && !c.glossary->Empty())
+        CheckTerms(s, index, c, notes);
+    if (on.On(CheckKind::kLength) && on.lengthPercent > 0 &&
+        target.size() * 100 > source.size() * static_cast<size_t>(on.lengthPercent))
+        Note(notes, index, CheckKind::kLength,
+             L"the target is " + std::to_wstring(target.size() * 100 / source.size()) + L" % of the source");
+    if (on.On(CheckKind::kCustom) && c.checklist) {
+        for (const Checklist::Breach& breach : c.checklist->Check(s.source, s.target)) {
+            std::vector<ShownSpan> inSource, inTarget;
+            if (breach.sourceSpan.begin >= 0)
+                inSource.push_back(breach.sourceSpan);
+            if (breach.targetSpan.begin >= 0)
+                inTarget.push_back(breach.targetSpan);
+            Note(notes, index, CheckKind::kCustom, breach.name, inSource, inTarget);
+        }
+    }
+}

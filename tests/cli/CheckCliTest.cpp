@@ -1,0 +1,93 @@
+// The checks' pass from the console: lines in walk order, the consistency
+// groups across an XLIFF and a TMX file, JSON read back, the summary and
+// the exit status.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/TableReaders.h"
+#include "tests/TestFiles.h"
+#include "tests/cli/CliRun.h"
+
+namespace {
+
+std::string Utf8Of(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text)
+        out += static_cast<char>(c);  // the tests' paths are ASCII
+    return out;
+}
+
+class CheckCli : public testing::Test {
+protected:
+    void SetUp() override {
+        dir.WriteFile(L"a.xlf",
+                      "<xliff version=\"1.2\"><file source-language=\"en-US\" target-language=\"de-DE\"><body>"
+                      "<trans-unit id=\"1\"><source>Open the file</source><target>Datei \xC3\xB6" "ffnen</target></trans-unit>"
+                      "<trans-unit id=\"2\"><source>Use 3.5 or 4</source><target>Verwenden Sie 4 oder 5</target></trans-unit>"
+                      "<trans-unit id=\"3\"><source>Cancel</source><target></target></trans-unit>"
+                      "<trans-unit id=\"4\"><source>Save</source><target>Speichern</target></trans-unit>"
+                      "</body></file></xliff>");
+        dir.WriteFile(L"b.tmx",
+                      "<tmx version=\"1.4\"><header srclang=\"en-US\"/><body>"
+                      "<tu tuid=\"7\"><tuv xml:lang=\"en-US\"><seg>Open  the file</seg></tuv>"
+                      "<tuv xml:lang=\"de-DE\"><seg>Die Datei \xC3\xB6" "ffnen</seg></tuv></tu>"
+                      "</body></tmx>");
+        dir.WriteFile(L"plain.txt", "Open the file");
+    }
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(CheckCli, LinesGroupsJsonSummaryAndStatus) {
+    const std::string folder = Utf8Of(dir.Path());
+    for (const wchar_t* threads : {L"1", L"4"}) {
+        const RunResult r = RunCli({L"-j", threads, L"--check", L"untranslated,numbers,inconsistent-target", L"",
+                                    dir.Path()});
+        EXPECT_EQ(r.exitCode, 1u) << r.err;
+        EXPECT_EQ(Lines(r.out),
+                  (std::vector<std::string>{
+                      folder + "a.xlf\t2\tnumbers\t3.5 missing in the target\tUse 3.5 or 4\tVerwenden Sie 4 oder 5",
+                      folder + "a.xlf\t2\tnumbers\t5 not in the source\tUse 3.5 or 4\tVerwenden Sie 4 oder 5",
+                      folder + "a.xlf\t3\tuntranslated\tno translation\tCancel\t",
+                      folder + "a.xlf\t1\tinconsistent-target\t2 translations\tOpen the file\tDatei \xC3\xB6" "ffnen",
+                      folder + "b.tmx\t7\tinconsistent-target\t2 translations\tOpen the file\tDie Datei \xC3\xB6" "ffnen",
+                  }))
+            << threads;
+        EXPECT_NE(r.err.find("Checked 5 segments in 2 files: 5 issues (untranslated 1, inconsistent-target 2, numbers 2)."),
+                  std::string::npos)
+            << r.err;
+    }
+    // A search text narrows the pass to the segments holding its hits.
+    RunResult r = RunCli({L"--check", L"all", L"Cancel", dir.Path()});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{folder + "a.xlf\t3\tuntranslated\tno translation\tCancel\t"}));
+    // Nothing flagged: status 0; a name that is no check: status 2.
+    r = RunCli({L"--check", L"brackets", L"", dir.Path()});
+    EXPECT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    r = RunCli({L"--check", L"numbers,typos", L"", dir.Path()});
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_NE(r.err.find("unknown check: typos"), std::string::npos) << r.err;
+    r = RunCli({L"--check", L"terms", L"--glossary", dir.Path() + L"missing.csv", L"", dir.Path()});
+    EXPECT_EQ(r.exitCode, 2u);
+
+    // JSON: one object per note, then the summary.
+    r = RunCli({L"--json", L"--check", L"numbers", L"", dir.Path()});
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    const JsonValue first = ReadJson(lines[0]);
+    EXPECT_EQ(first["path"].Utf8(), folder + "a.xlf");
+    EXPECT_EQ(first["id"].Utf8(), "2");
+    EXPECT_EQ(first["check"].Utf8(), "numbers");
+    EXPECT_EQ(first["message"].Utf8(), "3.5 missing in the target");
+    ASSERT_EQ(first["spans"]["source"].items.size(), 1u);
+    EXPECT_EQ(first["spans"]["source"].items[0].items[0].number, 4);
+    EXPECT_EQ(first["spans"]["source"].items[0].items[1].number, 7);
+    EXPECT_TRUE(first["spans"]["target"].items.empty());
+    const JsonValue summary = ReadJson(lines[2]);
+    EXPECT_EQ(summary["issues"].number, 2);
+    EXPECT_EQ(summary["segments"].number, 5);
+}
