@@ -137,6 +137,10 @@ struct FileResult {
     std::wstring reason;
     // The checks' notes on the segments, in segment order.
     std::vector<SegmentNote> notes;
+    // The languages of the segments' sides where the file names them (for
+    // the checks' pass).
+    std::wstring sourceLanguage;
+    std::wstring targetLanguage;
     int refCount;
 
     // A new record with refCount 0, filled from the file's path and entry.

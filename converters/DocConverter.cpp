@@ -91,6 +91,8 @@ void SegmentTable::clear() {
     pieces.clear();
     openSource.clear();
     openTarget.clear();
+    sourceLanguage.clear();
+    targetLanguage.clear();
     open = false;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/ScopedHandle.h"
@@ -56,6 +57,17 @@ public:
                     uint32_t targetCount);
     void Reserve(size_t count) { entries.reserve(count); }
 
+    // The languages of the file's sides ("en-US", "de-DE") where the format
+    // names them; empty where it does not. The first one noted stays.
+    void NoteLanguages(std::wstring_view source, std::wstring_view target) {
+        if (sourceLanguage.empty())
+            sourceLanguage = source;
+        if (targetLanguage.empty())
+            targetLanguage = target;
+    }
+    const std::wstring& SourceLanguage() const { return sourceLanguage; }
+    const std::wstring& TargetLanguage() const { return targetLanguage; }
+
 private:
     struct Entry {
         std::wstring id;
@@ -65,6 +77,8 @@ private:
     std::vector<TextRange> pieces;
     std::vector<TextRange> openSource;  // the open segment's parts
     std::vector<TextRange> openTarget;
+    std::wstring sourceLanguage;
+    std::wstring targetLanguage;
     bool open = false;
 };
 

@@ -59,6 +59,8 @@ void CheckPass::CheckRow(FileResult& row) const {
     context.settings = &settings;
     context.glossary = glossary.Empty() ? nullptr : &glossary;
     context.checklist = checklist.Empty() ? nullptr : &checklist;
+    context.sourceLanguage = row.sourceLanguage;
+    context.targetLanguage = row.targetLanguage;
     row.notes.clear();
     for (size_t i = 0; i < row.segments.size(); ++i)
         CheckSegment(row.segments[i], static_cast<int>(i), context, &row.notes);

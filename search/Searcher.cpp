@@ -454,6 +454,8 @@ void Searcher::ShowEverySegment(FileJob& job, const DocConverter& converter) {
     job.result->AddRef();
     job.result->status = kFileSearched;
     job.result->segments = index.ShowEvery(job.text, job.originals);
+    job.result->sourceLanguage = converter.Segments().SourceLanguage();
+    job.result->targetLanguage = converter.Segments().TargetLanguage();
 }
 
 MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& converter, const Matchers& matchers) {
@@ -480,6 +482,14 @@ MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& convert
         hits.reserve(job.result->matches.size());
         for (const auto& m : job.result->matches)
             hits.push_back({m->start, m->end});
+        // The checks look at the segments that hold hits as the file holds them.
+        if (r.everySegment) {
+            const std::vector<int> held = index.HeldSegments(hits);
+            job.result->segments = index.ShowEvery(job.text, job.originals, &held);
+            job.result->sourceLanguage = converter.Segments().SourceLanguage();
+            job.result->targetLanguage = converter.Segments().TargetLanguage();
+            return outcome;
+        }
         // The condition's hits are marked in the targets shown: found again,
         // up to the last shown target, and kept for those targets alone.
         if (r.targetText[0] && !index.ConditionNegated()) {

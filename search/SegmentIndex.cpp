@@ -2,6 +2,8 @@
 // hit's start.
 #include "search/SegmentIndex.h"
 
+#include "base/FoldText.h"
+
 #include <algorithm>
 
 SegmentIndex::SegmentIndex(const SegmentTable& segmentTable, int textLength)
@@ -166,15 +168,41 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
     return shown;
 }
 
-std::vector<ShownSegment> SegmentIndex::ShowEvery(const wchar_t* text, const FoldedOriginals* originals) const {
-    std::vector<ShownSegment> shown(table.size());
+namespace {
+
+// A side as the file holds it: its pieces joined by one space, the spaces
+// inside them kept (the checks look at them); controls other than tabs and
+// line breaks shown as spaces.
+std::wstring RawSide(const wchar_t* text, size_t length, std::span<const TextRange> side,
+                     const FoldedOriginals* originals) {
+    std::wstring shown;
+    for (const TextRange& piece : side) {
+        const size_t begin = std::min<size_t>(piece.begin, length), end = std::min<size_t>(piece.end, length);
+        if (begin >= end)
+            continue;
+        if (!shown.empty())
+            shown += L' ';
+        shown += originals ? originals->Shown(text, begin, end) : std::wstring(text + begin, end - begin);
+    }
+    for (wchar_t& c : shown) {
+        if (c < 0x20 && c != L'\t' && c != L'\r' && c != L'\n')
+            c = L' ';
+    }
+    return shown;
+}
+
+}  // namespace
+
+std::vector<ShownSegment> SegmentIndex::ShowEvery(const wchar_t* text, const FoldedOriginals* originals,
+                                                  const std::vector<int>* only) const {
+    std::vector<ShownSegment> shown(only ? only->size() : table.size());
     const size_t textLength = static_cast<size_t>(std::max(length, 0));
-    const std::vector<ShownSpan> none;
-    for (size_t i = 0; i < table.size(); ++i) {
-        ShownSegment& row = shown[i];
+    for (size_t k = 0; k < shown.size(); ++k) {
+        const size_t i = only ? static_cast<size_t>((*only)[k]) : k;
+        ShownSegment& row = shown[k];
         row.id = table.Id(i);
-        row.source = ShowSide(text, textLength, table.Source(i), none, &row.sourceHits, nullptr, nullptr, originals);
-        row.target = ShowSide(text, textLength, table.Target(i), none, &row.targetHits, nullptr, nullptr, originals);
+        row.source = RawSide(text, textLength, table.Source(i), originals);
+        row.target = RawSide(text, textLength, table.Target(i), originals);
     }
     return shown;
 }

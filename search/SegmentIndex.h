@@ -51,8 +51,11 @@ public:
     // With `originals` the texts show the file's own characters.
     std::vector<ShownSegment> Show(const wchar_t* text, const std::vector<ShownSpan>& hits,
                                    const FoldedOriginals* originals = nullptr) const;
-    // Every segment, shown, in document order, without hits.
-    std::vector<ShownSegment> ShowEvery(const wchar_t* text, const FoldedOriginals* originals = nullptr) const;
+    // Every segment in document order, without hits, each side as the file
+    // holds it (its spaces kept): what the checks look at.
+    // With `only`, just those segments (HeldSegments), in its order.
+    std::vector<ShownSegment> ShowEvery(const wchar_t* text, const FoldedOriginals* originals = nullptr,
+                                        const std::vector<int>* only = nullptr) const;
 
 private:
     struct Piece {

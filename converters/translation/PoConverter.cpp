@@ -243,8 +243,20 @@ std::wstring PoText(const std::vector<PoEntry>& entries, unsigned codePage, Segm
     if (segments)
         segments->clear();
     for (const PoEntry& e : entries) {
-        if (!e.hasContext && e.id.empty())
-            continue;  // the header
+        if (!e.hasContext && e.id.empty()) {
+            // The header: the catalogue's language is its target's.
+            const std::string& header = e.translations.empty() ? std::string() : e.translations.front();
+            const size_t at = header.find("Language:");
+            if (segments && at != std::string::npos) {
+                size_t from = header.find_first_not_of(' ', at + 9);
+                const size_t stop = from == std::string::npos ? from : header.find_first_of(" \r\n", from);
+                if (from != std::string::npos && stop != from && (stop == std::string::npos || stop - from <= 35)) {
+                    const std::string language = header.substr(from, stop == std::string::npos ? stop : stop - from);
+                    segments->NoteLanguages(L"", std::wstring(language.begin(), language.end()));
+                }
+            }
+            continue;
+        }
         if (segments)
             segments->Begin(L"#" + std::to_wstring(segments->size() + 1));
         target = false;

@@ -147,8 +147,14 @@ void TmxConverter::FindVariants(const XmlNode* node, OfficeText& text) {
                 continue;
             const size_t begin = text.Size();
             Gather(part, text);
-            if (inUnit && text.Size() > begin && LocalNameIs(part, "seg"))
+            if (inUnit && text.Size() > begin && LocalNameIs(part, "seg")) {
                 segments.Add(target, {static_cast<uint32_t>(begin), static_cast<uint32_t>(text.Size())});
+                if (target && segments.TargetLanguage().empty()) {
+                    const std::string_view language = VariantLanguage(child);
+                    segments.NoteLanguages(std::wstring(unitLanguage.begin(), unitLanguage.end()),
+                                           std::wstring(language.begin(), language.end()));
+                }
+            }
             text.LineBreak();
         }
     }

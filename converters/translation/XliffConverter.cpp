@@ -141,6 +141,25 @@ std::wstring IdText(const rapidxml::xml_attribute<char>* id) {
 
 }  // namespace
 
+namespace {
+
+// A short ASCII attribute (a language tag); empty for anything else.
+std::wstring AsciiAttribute(const XmlNode* node, const char* name) {
+    const auto* attribute = node->first_attribute(name);
+    if (!attribute || attribute->value_size() > 35)
+        return std::wstring();
+    std::wstring value;
+    for (size_t i = 0; i < attribute->value_size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(attribute->value()[i]);
+        if (c >= 0x80)
+            return std::wstring();
+        value += static_cast<wchar_t>(c);
+    }
+    return value;
+}
+
+}  // namespace
+
 void XliffConverter::MakeSegments() {
     // All sources' parts, then all targets': each side of a unit is one run.
     segments.clear();
@@ -213,6 +232,10 @@ void XliffConverter::Gather(const XmlNode* node) {
                 }
             }
         } else {
+            if (!versionTwo && IsXliffName(child, "file") && sourceLanguage.empty()) {
+                sourceLanguage = AsciiAttribute(child, "source-language");
+                targetLanguage = AsciiAttribute(child, "target-language");
+            }
             Gather(child);
         }
     }
@@ -223,6 +246,8 @@ void XliffConverter::ReadRoot(const XmlNode* top) {
     // the root's version tells 2.0 units from 1.2 trans-units.
     prefix.clear();
     versionTwo = false;
+    sourceLanguage.clear();
+    targetLanguage.clear();
     SetReadAs(L"XLIFF");
     const char* colon = static_cast<const char*>(memchr(top->name(), ':', top->name_size()));
     const char* local = colon ? colon + 1 : top->name();
@@ -234,6 +259,10 @@ void XliffConverter::ReadRoot(const XmlNode* top) {
         versionTwo = version->value_size() >= 1 && version->value()[0] == '2';
         if (version->value_size() > 0 && version->value_size() <= 8)
             SetReadAs(L"XLIFF " + std::wstring(version->value(), version->value() + version->value_size()));
+    }
+    if (versionTwo) {
+        sourceLanguage = AsciiAttribute(top, "srcLang");
+        targetLanguage = AsciiAttribute(top, "trgLang");
     }
 }
 
@@ -297,8 +326,10 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
             *p++ = L'\r';
             *p++ = L'\n';
             p = WriteRuns(targetRuns, p, out.Get(), places ? &targetPlaces : nullptr);
-            if (places)
+            if (places) {
                 MakeSegments();
+                segments.NoteLanguages(sourceLanguage, targetLanguage);
+            }
             *p = 0;
             written = true;
         }

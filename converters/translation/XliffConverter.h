@@ -78,4 +78,7 @@ private:
     std::vector<std::string> ignoredNames;  // UTF-8, as the document's names
     std::string prefix;       // "xlf:" for a root named "xlf:xliff"
     bool versionTwo = false;  // units, segments and ignorables
+    // The languages the file names: 1.2 its first file's, 2.0 its root's.
+    std::wstring sourceLanguage;
+    std::wstring targetLanguage;
 };

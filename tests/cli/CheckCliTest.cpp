@@ -54,7 +54,7 @@ TEST_F(CheckCli, LinesGroupsJsonSummaryAndStatus) {
                       folder + "a.xlf\t2\tnumbers\t5 not in the source\tUse 3.5 or 4\tVerwenden Sie 4 oder 5",
                       folder + "a.xlf\t3\tuntranslated\tno translation\tCancel\t",
                       folder + "a.xlf\t1\tinconsistent-target\t2 translations\tOpen the file\tDatei \xC3\xB6" "ffnen",
-                      folder + "b.tmx\t7\tinconsistent-target\t2 translations\tOpen the file\tDie Datei \xC3\xB6" "ffnen",
+                      folder + "b.tmx\t7\tinconsistent-target\t2 translations\tOpen  the file\tDie Datei \xC3\xB6" "ffnen",
                   }))
             << threads;
         EXPECT_NE(r.err.find("Checked 5 segments in 2 files: 5 issues (untranslated 1, inconsistent-target 2, numbers 2)."),
@@ -73,6 +73,16 @@ TEST_F(CheckCli, LinesGroupsJsonSummaryAndStatus) {
     EXPECT_NE(r.err.find("unknown check: typos"), std::string::npos) << r.err;
     r = RunCli({L"--check", L"terms", L"--glossary", dir.Path() + L"missing.csv", L"", dir.Path()});
     EXPECT_EQ(r.exitCode, 2u);
+
+    // Numbers are read by the language the file names: "1,500" is one and a
+    // half in a German catalogue.
+    TempDir po;
+    po.WriteFile(L"de.po", "msgid \"\"\nmsgstr \"Language: de\\n\"\n\nmsgid \"Weight 1.5 kg\"\nmsgstr \"Gewicht 1,500 kg\"\n");
+    r = RunCli({L"--check", L"numbers", L"", po.Path()});
+    EXPECT_EQ(r.exitCode, 0u) << r.out;
+    po.WriteFile(L"de.po", "msgid \"Weight 1.5 kg\"\nmsgstr \"Gewicht 1,500 kg\"\n");
+    r = RunCli({L"--check", L"numbers", L"", po.Path()});
+    EXPECT_EQ(r.exitCode, 1u) << "without a language \"1,500\" is read as fifteen hundred";
 
     // JSON: one object per note, then the summary.
     r = RunCli({L"--json", L"--check", L"numbers", L"", dir.Path()});

@@ -10,6 +10,7 @@
 #include "converters/translation/PoConverter.h"
 #include "converters/translation/TmxConverter.h"
 #include "converters/translation/TtxConverter.h"
+#include "converters/translation/XliffConverter.h"
 #include "converters/translation/XlzConverter.h"
 #include "tests/ConvertHelper.h"
 #include "tests/TestFiles.h"
@@ -148,6 +149,40 @@ TEST(SegmentTables, XlzAsItsDocument) {
                               "<target>T</target></trans-unit></body></file></xliff>"});
     dir.WriteFile(L"p.xlz", BuildZip(layout));
     ExpectSegments(xlz, dir / L"p.xlz", {L"a|S|T"});
+}
+
+TEST(SegmentTables, LanguagesTheFilesName) {
+    TempDir dir;
+    dir.WriteFile(L"a.xlf", "<xliff version=\"1.2\"><file source-language=\"en-US\" target-language=\"de-DE\"><body>"
+                            "<trans-unit id=\"1\"><source>a</source><target>b</target></trans-unit></body></file>"
+                            "<file source-language=\"fr\" target-language=\"it\"/></xliff>");
+    dir.WriteFile(L"b.xlf", "<xliff version=\"2.0\" srcLang=\"en\" trgLang=\"ja\"><file id=\"f\"><unit id=\"u\">"
+                            "<segment><source>a</source><target>b</target></segment></unit></file></xliff>");
+    dir.WriteFile(L"c.tmx", "<tmx version=\"1.4\"><header srclang=\"en-GB\"/><body><tu><tuv xml:lang=\"en-GB\">"
+                            "<seg>a</seg></tuv><tuv xml:lang=\"el-GR\"><seg>b</seg></tuv></tu></body></tmx>");
+    dir.WriteFile(L"d.po", "msgid \"\"\nmsgstr \"\"\n\"Language: pt_BR\\n\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                           "msgid \"a\"\nmsgstr \"b\"\n");
+    XliffConverter xliff;
+    TmxConverter tmx;
+    PoConverter po;
+    const struct {
+        const DocConverter* converter;
+        const wchar_t* name;
+        const wchar_t* source;
+        const wchar_t* target;
+    } cases[] = {{&xliff, L"a.xlf", L"en-US", L"de-DE"},
+                 {&xliff, L"b.xlf", L"en", L"ja"},
+                 {&tmx, L"c.tmx", L"en-GB", L"el-GR"},
+                 {&po, L"d.po", L"", L"pt_BR"}};
+    for (const auto& c : cases) {
+        auto converter = c.converter->Clone();
+        converter->SetWantSegments(true);
+        ScopedGlobal text(converter->Convert((dir / c.name).c_str(), ConverterRequest()));
+        ASSERT_TRUE(text) << c.name;
+        ASSERT_EQ(converter->Segments().size(), 1u) << c.name;
+        EXPECT_EQ(converter->Segments().SourceLanguage(), c.source) << c.name;
+        EXPECT_EQ(converter->Segments().TargetLanguage(), c.target) << c.name;
+    }
 }
 
 TEST(Utf16UnitsOfUtf8, CountsWhatTheDecoderWrites) {
