@@ -79,6 +79,8 @@ bool AllWordsKeptTerms(std::wstring_view source, const Glossary* glossary) {
 
 // The parts of `from` whose values `other` lacks, counted as multisets.
 std::vector<const TextPart*> Missing(const std::vector<TextPart>& from, const std::vector<TextPart>& other) {
+    if (from.empty())
+        return {};
     std::map<std::wstring, int> counts;
     for (const TextPart& p : other)
         ++counts[p.value];
@@ -184,24 +186,58 @@ void CheckLinks(const ShownSegment& s, int index, Notes* notes) {
         Note(notes, index, CheckKind::kUrls, p->value + L" missing in the target", {p->span});
 }
 
-void CheckRepeatedWords(const ShownSegment& s, int index, Notes* notes) {
-    const auto words = FindWords(s.target);
-    const auto sourceWords = FindWords(s.source);
-    for (size_t i = 1; i < words.size(); ++i) {
-        if (words[i].value != words[i - 1].value)
-            continue;
-        // Only a space between them: "that that" with a comma is a sentence.
-        const std::wstring_view between(s.target.data() + words[i - 1].span.end,
-                                        static_cast<size_t>(words[i].span.begin - words[i - 1].span.end));
-        if (!std::all_of(between.begin(), between.end(), [](wchar_t ch) { return IsSpace(ch); }))
-            continue;
-        bool inSource = false;
-        for (size_t j = 1; j < sourceWords.size() && !inSource; ++j)
-            inSource = sourceWords[j].value == words[i].value && sourceWords[j - 1].value == words[i].value;
-        if (!inSource)
-            Note(notes, index, CheckKind::kRepeatedWords, L"\"" + Shown(s.target, words[i].span) + L"\" twice", {},
-                 {{words[i - 1].span.begin, words[i].span.end}});
+// The word that starts at `at` ends here (letters, digits, "_").
+size_t WordEnd(std::wstring_view text, size_t at) {
+    while (at < text.size() && (IsLetter(text[at]) || DigitValue(text[at]) >= 0 || text[at] == L'_'))
+        ++at;
+    return at;
+}
+
+bool SameWord(std::wstring_view text, size_t a, size_t b, size_t length) {
+    for (size_t k = 0; k < length; ++k) {
+        if (text[a + k] != text[b + k] && std::towlower(text[a + k]) != std::towlower(text[b + k]))
+            return false;
     }
+    return true;
+}
+
+// The places where a word follows itself with only spaces between, in order.
+template <class OnRepeat>
+void ForEachRepeat(std::wstring_view text, OnRepeat onRepeat) {
+    size_t lastBegin = 0, lastEnd = 0;
+    bool haveLast = false;
+    for (size_t i = 0; i < text.size();) {
+        if (!IsLetter(text[i]) && DigitValue(text[i]) < 0 && text[i] != L'_') {
+            // Anything but a space between two words parts them.
+            if (!IsSpace(text[i]))
+                haveLast = false;
+            ++i;
+            continue;
+        }
+        const size_t end = WordEnd(text, i);
+        if (haveLast && end - i == lastEnd - lastBegin && SameWord(text, lastBegin, i, end - i))
+            onRepeat(lastBegin, i, end);
+        lastBegin = i;
+        lastEnd = end;
+        haveLast = true;
+        i = end;
+    }
+}
+
+void CheckRepeatedWords(const ShownSegment& s, int index, Notes* notes) {
+    ForEachRepeat(s.target, [&](size_t first, size_t second, size_t end) {
+        const std::wstring_view word(s.target.data() + second, end - second);
+        bool inSource = false;
+        ForEachRepeat(s.source, [&](size_t, size_t b, size_t e) {
+            inSource |= e - b == word.size() && std::equal(word.begin(), word.end(), s.source.begin() + b,
+                                                           [](wchar_t x, wchar_t y) {
+                                                               return x == y || std::towlower(x) == std::towlower(y);
+                                                           });
+        });
+        if (!inSource)
+            Note(notes, index, CheckKind::kRepeatedWords, L"\"" + std::wstring(word) + L"\" twice", {},
+                 {{static_cast<int>(first), static_cast<int>(end)}});
+    });
 }
 
 void CheckBrackets(const ShownSegment& s, int index, Notes* notes) {

@@ -45,6 +45,10 @@ std::wstring Canonical(const std::wstring& whole, const std::wstring& fraction) 
 }  // namespace
 
 int DigitValue(wchar_t c) {
+    if (c < 0x80)
+        return c >= L'0' && c <= L'9' ? c - L'0' : -1;
+    if (c < 0x0660)
+        return -1;
     static const wchar_t kZeros[] = {L'0',   0x0660, 0x06F0, 0x07C0, 0x0966, 0x09E6, 0x0A66, 0x0AE6, 0x0B66,
                                      0x0BE6, 0x0C66, 0x0CE6, 0x0D66, 0x0E50, 0x0ED0, 0x0F20, 0x1040, 0x17E0,
                                      0x1810, 0xFF10};
@@ -68,6 +72,8 @@ bool IsSpace(wchar_t c) {
 
 std::vector<TextPart> FindPlaceholders(std::wstring_view text) {
     std::vector<TextPart> found;
+    if (text.find_first_of(L"%{") == std::wstring_view::npos)
+        return found;
     const size_t n = text.size();
     for (size_t i = 0; i < n; ++i) {
         if (text[i] == L'%') {
@@ -129,6 +135,8 @@ std::vector<TextPart> FindPlaceholders(std::wstring_view text) {
 
 std::vector<TextPart> FindNumbers(std::wstring_view text, std::wstring_view language) {
     std::vector<TextPart> numbers;
+    if (std::none_of(text.begin(), text.end(), [](wchar_t c) { return DigitValue(c) >= 0; }))
+        return numbers;
     // Digits inside placeholders ("%1$s", "{0}") are no numbers.
     std::vector<bool> masked(text.size(), false);
     for (const TextPart& p : FindPlaceholders(text))
@@ -204,6 +212,9 @@ std::vector<TextPart> FindNumbers(std::wstring_view text, std::wstring_view lang
 
 std::vector<TextPart> FindLinks(std::wstring_view text) {
     std::vector<TextPart> links;
+    // Every link holds a colon ("https:", "mailto:"), an "@" or "www.".
+    if (text.find_first_of(L":@") == std::wstring_view::npos && text.find(L"www.") == std::wstring_view::npos)
+        return links;
     const size_t n = text.size();
     auto stopsLink = [](wchar_t c) { return IsSpace(c) || c == L'"' || c == L'<' || c == L'>' || c == 0x201D; };
     for (size_t i = 0; i < n; ++i) {
@@ -288,6 +299,11 @@ bool BracketsPaired(std::wstring_view text, ShownSpan* bad) {
     int straightQuotes = 0, lastQuote = -1;
     for (size_t i = 0; i < text.size(); ++i) {
         const wchar_t c = text[i];
+        // Most characters are none of these: passed over without a lookup.
+        if (c < 0x80 ? !(c == L'"' || c == L'(' || c == L')' || c == L'[' || c == L']' || c == L'{' || c == L'}')
+                     : c < 0x00AB || (c > 0x00BB && c < 0x2018) || (c > 0x203A && c < 0x300C) ||
+                           (c > 0x3011 && c < 0xFF08) || c > 0xFF09)
+            continue;
         if (c == L'"') {
             ++straightQuotes;
             lastQuote = static_cast<int>(i);
