@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,6 +109,13 @@ struct SegmentNote {
     std::vector<ShownSpan> targetSpans;
 };
 
+// A segment as the consistency checks compare it: hashes of its sides.
+struct SegmentKey {
+    uint32_t segment;  // its place in the file
+    uint64_t source;
+    uint64_t target;
+};
+
 // One result row, shared by reference count between the job that built it
 // and the list row that shows it. The count is not atomic: a worker that
 // builds a row hands it over through the pool's lock, and from then on every
@@ -141,6 +149,10 @@ struct FileResult {
     // the checks' pass).
     std::wstring sourceLanguage;
     std::wstring targetLanguage;
+    // The checks' pass: how many segments it looked at in the file (the row
+    // keeps only those it flagged), and their keys for the consistency checks.
+    int segmentsSeen = 0;
+    std::vector<SegmentKey> keys;
     int refCount;
 
     // A new record with refCount 0, filled from the file's path and entry.

@@ -62,7 +62,7 @@ bool CheckSink::AddResult(FileResult* result) {
         }
         return true;
     }
-    if (result->segments.empty())
+    if (result->segmentsSeen == 0)
         return true;
     pass->Take(*result);
     paths.push_back(path);

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <cwchar>
@@ -66,7 +67,7 @@ void PrintStats(const SearchRequest& request, unsigned long long bytes, ULONGLON
     memory.cb = sizeof memory;
     K32GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
     fprintf(stderr, "files searched: %d\nbytes read: %llu\nseconds: %.3f\npeak working set: %llu\n",
-            request.filesSearched, request.searchText[0] ? bytes : 0ULL, seconds,
+            request.filesSearched, request.searchText[0] || request.everySegment ? bytes : 0ULL, seconds,
             static_cast<unsigned long long>(memory.PeakWorkingSetSize));
 }
 
@@ -121,6 +122,8 @@ int RunSearch(const CliOptions& o) {
 // The checks' pass: the walk of a search, a note per line, the consistency
 // groups at the end (their texts read again), the summary on stderr.
 int RunCheck(const CliOptions& o) {
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
     SearchRequest request;
     FillRequest(o, &request);
     request.everySegment = 1;
@@ -153,7 +156,8 @@ int RunCheck(const CliOptions& o) {
     request.sink = &sink;
     Searcher searcher;
     searcher.SetWorkers(SearchThreadCount(o.threads));
-    searcher.SetRowFinisher(pass.RowChecker());
+    searcher.SetSegmentVisitor(pass.Visitor());
+    const unsigned long long bytesBefore = BytesReadInProcess();
     searcher.SetMessageHandler([](const wchar_t* text) {
         std::wstring message;
         for (const wchar_t* p = text; *p; ++p) {
@@ -168,24 +172,46 @@ int RunCheck(const CliOptions& o) {
         if (searcher.IsWaiting())
             WaitForSingleObject(searcher.WorkerEvent(), INFINITE);
     }
-    // Each group's members, with their texts read again file by file.
+    // Each group's members, with their texts read again file by file: one
+    // file in memory at a time, and of it only the members' segments kept.
     const std::vector<ConsistencyIndex::Group> groups = pass.Groups();
-    std::map<uint32_t, FileResult*> reread;
+    std::map<uint32_t, std::vector<std::pair<uint32_t, size_t>>> wanted;  // file: (segment, slot)
+    size_t slots = 0;
     for (const ConsistencyIndex::Group& group : groups) {
         pass.CountGroup(group);
-        for (const ConsistencyIndex::Member& member : group.members) {
-            auto it = reread.find(member.file);
-            if (it == reread.end())
-                it = reread.emplace(member.file, searcher.ReadEverySegment(sink.Paths()[member.file])).first;
-            const FileResult* row = it->second;
-            if (!row || member.segment >= row->segments.size())
-                continue;  // the file changed since: nothing to show
-            sink.Print(sink.Paths()[member.file], row->segments[member.segment], group.kind, GroupMessage(group), {}, {});
-        }
+        for (const ConsistencyIndex::Member& member : group.members)
+            wanted[member.file].push_back({member.segment, slots++});
     }
-    for (auto& [file, row] : reread) {
-        if (row)
-            row->Release();
+    std::vector<ShownSegment> members(slots);
+    std::vector<bool> found(slots, false);
+    for (auto& [file, list] : wanted) {
+        std::sort(list.begin(), list.end());
+        std::vector<uint32_t> places;  // the segments the row keeps, in order
+        FileResult* row = searcher.ReadEverySegment(sink.Paths()[file], [&](int index) {
+            const auto at = std::lower_bound(list.begin(), list.end(), std::make_pair(static_cast<uint32_t>(index), size_t{0}));
+            if (at == list.end() || at->first != static_cast<uint32_t>(index))
+                return false;
+            places.push_back(static_cast<uint32_t>(index));
+            return true;
+        });
+        if (!row)
+            continue;  // gone since: nothing to show
+        for (const auto& [segment, slot] : list) {
+            const auto at = std::lower_bound(places.begin(), places.end(), segment);
+            if (at != places.end() && *at == segment && static_cast<size_t>(at - places.begin()) < row->segments.size()) {
+                members[slot] = row->segments[static_cast<size_t>(at - places.begin())];
+                found[slot] = true;
+            }
+        }
+        row->Release();
+    }
+    size_t slot = 0;
+    for (const ConsistencyIndex::Group& group : groups) {
+        for (const ConsistencyIndex::Member& member : group.members) {
+            if (found[slot])
+                sink.Print(sink.Paths()[member.file], members[slot], group.kind, GroupMessage(group), {}, {});
+            ++slot;
+        }
     }
     const std::wstring summary = pass.Summary();
     if (json) {
@@ -198,6 +224,8 @@ int RunCheck(const CliOptions& o) {
     fflush(stdout);
     if (!o.quiet)
         WriteUtf8(stderr, summary + L"\n");
+    if (o.stats)
+        PrintStats(request, BytesReadInProcess() - bytesBefore, static_cast<ULONGLONG>(start.QuadPart));
     return pass.Issues() > 0 ? kExitFound + 1 : kExitFound;
 }
 

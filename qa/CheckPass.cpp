@@ -54,26 +54,29 @@ bool CheckPass::Load(const std::wstring& glossaryPath, const std::wstring& check
     return true;
 }
 
-void CheckPass::CheckRow(FileResult& row) const {
+bool CheckPass::Visit(FileResult& row, const ShownSegment& segment, int index) const {
     SegmentCheckContext context;
     context.settings = &settings;
     context.glossary = glossary.Empty() ? nullptr : &glossary;
     context.checklist = checklist.Empty() ? nullptr : &checklist;
     context.sourceLanguage = row.sourceLanguage;
     context.targetLanguage = row.targetLanguage;
-    row.notes.clear();
-    for (size_t i = 0; i < row.segments.size(); ++i)
-        CheckSegment(row.segments[i], static_cast<int>(i), context, &row.notes);
+    row.segmentsSeen += 1;
+    if (consistency.On())
+        row.keys.push_back({static_cast<uint32_t>(index), consistency.Hash(segment.source), consistency.Hash(segment.target)});
+    const size_t before = row.notes.size();
+    CheckSegment(segment, static_cast<int>(row.segments.size()), context, &row.notes);
+    return row.notes.size() > before;
 }
 
 uint32_t CheckPass::Take(const FileResult& row) {
     const uint32_t file = static_cast<uint32_t>(files);
-    if (row.status != kFileSearched || row.segments.empty())
+    if (row.status != kFileSearched || row.segmentsSeen == 0)
         return file;
     files += 1;
-    segments += static_cast<int>(row.segments.size());
-    for (size_t i = 0; i < row.segments.size(); ++i)
-        consistency.Add(file, static_cast<uint32_t>(i), row.segments[i].source, row.segments[i].target);
+    segments += row.segmentsSeen;
+    for (const SegmentKey& key : row.keys)
+        consistency.AddHashed(file, key.segment, key.source, key.target);
     for (const SegmentNote& note : row.notes) {
         issues += 1;
         perKind[static_cast<size_t>(note.kind)] += 1;

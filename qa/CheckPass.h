@@ -24,11 +24,13 @@ public:
     // for none. False with *error saying which file and why.
     bool Load(const std::wstring& glossaryPath, const std::wstring& checklistPath, std::wstring* error);
 
-    // Adds the notes of the per-segment checks to a row that holds
-    // segments; safe on any thread once Load is done.
-    void CheckRow(FileResult& row) const;
-    std::function<void(FileResult&)> RowChecker() const {
-        return [this](FileResult& row) { CheckRow(row); };
+    // Checks segment `index` of a row's file as the search shows it: its
+    // notes join the row's, its keys for the consistency checks too; true
+    // when the row must keep it (it was flagged). Safe on any thread once
+    // Load is done.
+    bool Visit(FileResult& row, const ShownSegment& segment, int index) const;
+    std::function<bool(FileResult&, const ShownSegment&, int)> Visitor() const {
+        return [this](FileResult& row, const ShownSegment& segment, int index) { return Visit(row, segment, index); };
     }
 
     // A finished row, in walk order: counted, and its segments noted for the

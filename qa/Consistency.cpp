@@ -32,12 +32,14 @@ uint64_t ConsistencyIndex::Hash(std::wstring_view text) const {
 }
 
 void ConsistencyIndex::Add(uint32_t file, uint32_t segment, std::wstring_view source, std::wstring_view target) {
-    if (!settings.On(CheckKind::kInconsistentTarget) && !settings.On(CheckKind::kInconsistentSource))
-        return;
-    const uint64_t s = Hash(source), t = Hash(target);
-    if (s == 0 || t == 0)
+    if (On())
+        AddHashed(file, segment, Hash(source), Hash(target));
+}
+
+void ConsistencyIndex::AddHashed(uint32_t file, uint32_t segment, uint64_t source, uint64_t target) {
+    if (!On() || source == 0 || target == 0)
         return;  // an empty side is the untranslated check's business
-    entries.push_back({s, t, file, segment});
+    entries.push_back({source, target, file, segment});
 }
 
 void ConsistencyIndex::Collect(CheckKind kind, bool bySource, std::vector<Group>* groups) const {

@@ -16,6 +16,14 @@ public:
 
     // Segment `segment` of file `file` (numbers of the caller's own).
     void Add(uint32_t file, uint32_t segment, std::wstring_view source, std::wstring_view target);
+    // The same from hashes made by Hash (on any thread).
+    void AddHashed(uint32_t file, uint32_t segment, uint64_t source, uint64_t target);
+    // A side as compared (spaces collapsed, case folded as set); 0 for a
+    // side of nothing but spaces.
+    uint64_t Hash(std::wstring_view text) const;
+    bool On() const {
+        return settings.On(CheckKind::kInconsistentTarget) || settings.On(CheckKind::kInconsistentSource);
+    }
 
     struct Member {
         uint32_t file;
@@ -39,7 +47,6 @@ private:
         uint32_t file;
         uint32_t segment;
     };
-    uint64_t Hash(std::wstring_view text) const;
     void Collect(CheckKind kind, bool bySource, std::vector<Group>* groups) const;
 
     const CheckSettings& settings;

@@ -417,11 +417,9 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
         FailFile(job, L"the regular expression is too complex for this file");
     else if (job.result)
         job.result->fileType = job.converter->ReadAs();
-    if (job.result && job.result->status == kFileSearched && !job.result->segments.empty() && rowFinisher)
-        rowFinisher(*job.result);
 }
 
-FileResult* Searcher::ReadEverySegment(const std::wstring& path) {
+FileResult* Searcher::ReadEverySegment(const std::wstring& path, std::function<bool(int index)> keep) {
     if (!request || !converters)
         return nullptr;
     const std::wstring systemPath = VerbatimPath(path);
@@ -435,12 +433,17 @@ FileResult* Searcher::ReadEverySegment(const std::wstring& path) {
     every.everySegment = 1;
     SearchRequest* const kept = request;
     request = &every;
+    SegmentVisitor visitor = std::move(segmentVisitor);
+    segmentVisitor = nullptr;
+    if (keep)
+        segmentVisitor = [&keep](FileResult&, const ShownSegment&, int index) { return keep(index); };
     FileJob job;
     FillJob(job, path.c_str(), systemPath, entry);
     job.request = &every;
     if (job.converter)
         ConvertAndMatch(job, {L"", L"", nullptr, nullptr, nullptr, nullptr});
     request = kept;
+    segmentVisitor = std::move(visitor);
     FileResult* row = job.result;
     job.result = nullptr;
     return row;
@@ -453,9 +456,26 @@ void Searcher::ShowEverySegment(FileJob& job, const DocConverter& converter) {
     job.result = FileResult::Create(job.path.c_str(), *job.entry);
     job.result->AddRef();
     job.result->status = kFileSearched;
-    job.result->segments = index.ShowEvery(job.text, job.originals);
     job.result->sourceLanguage = converter.Segments().SourceLanguage();
     job.result->targetLanguage = converter.Segments().TargetLanguage();
+    KeepVisited(job, index, nullptr);
+}
+
+void Searcher::KeepVisited(FileJob& job, const SegmentIndex& index, const std::vector<int>* only) {
+    FileResult& row = *job.result;
+    const size_t count = only ? only->size() : job.converter->Segments().size();
+    if (!segmentVisitor) {
+        row.segments = index.ShowEvery(job.text, job.originals, only);
+        return;
+    }
+    // One segment at a time: the visitor keeps what it needs.
+    std::vector<int> one(1);
+    for (size_t k = 0; k < count; ++k) {
+        one[0] = only ? (*only)[k] : static_cast<int>(k);
+        std::vector<ShownSegment> shown = index.ShowEvery(job.text, job.originals, &one);
+        if (segmentVisitor(row, shown[0], one[0]))
+            row.segments.push_back(std::move(shown[0]));
+    }
 }
 
 MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& converter, const Matchers& matchers) {
@@ -485,9 +505,9 @@ MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& convert
         // The checks look at the segments that hold hits as the file holds them.
         if (r.everySegment) {
             const std::vector<int> held = index.HeldSegments(hits);
-            job.result->segments = index.ShowEvery(job.text, job.originals, &held);
             job.result->sourceLanguage = converter.Segments().SourceLanguage();
             job.result->targetLanguage = converter.Segments().TargetLanguage();
+            KeepVisited(job, index, &held);
             return outcome;
         }
         // The condition's hits are marked in the targets shown: found again,

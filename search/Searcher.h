@@ -25,6 +25,8 @@ struct SearchRequest;
 // each end one line.
 int LineOfOffset(const wchar_t* text, int length, int offset);
 
+class SegmentIndex;
+
 class Searcher : public FileIterator {
 public:
     static constexpr int kContextWidth = 127;
@@ -45,16 +47,19 @@ public:
     bool StartSearch(SearchRequest* request, ConverterList* converters);
     const std::wstring& Refusal() const { return refusal; }
 
-    // Called with each row that holds segments once it is complete, on the
-    // thread that made it (a worker, or the walk's): the checks add their
-    // notes there. Set before StartSearch; it must be safe on any thread.
-    // The row of one file with every segment shown, read with the last
-    // request's options (after a pass, to show segments again); null for a
-    // file that cannot be read. The caller releases it.
-    FileResult* ReadEverySegment(const std::wstring& path);
+    // The row of one file with its segments shown, read with the last
+    // request's options (after a pass, to show segments again): every
+    // segment, or with `keep` those whose place in the file it takes; null
+    // for a file that cannot be read. The caller releases it.
+    FileResult* ReadEverySegment(const std::wstring& path, std::function<bool(int index)> keep = nullptr);
 
-    using RowFinisher = std::function<void(FileResult& row)>;
-    void SetRowFinisher(RowFinisher finisher) { rowFinisher = std::move(finisher); }
+    // For the checks' pass: called with each segment of a row as it is
+    // shown (segment `index` of its file), on the thread that makes the row
+    // (a worker, or the walk's); the row keeps the segment only when it
+    // returns true, so that a file of a million segments is never held
+    // whole. Set before StartSearch; it must be safe on any thread.
+    using SegmentVisitor = std::function<bool(FileResult& row, const ShownSegment& segment, int index)>;
+    void SetSegmentVisitor(SegmentVisitor visitor) { segmentVisitor = std::move(visitor); }
 
     // Threads that convert and match files beside the walk (1 to
     // kMaxThreads); 1, the default, searches on the calling thread alone.
@@ -117,6 +122,9 @@ private:
     MatchOutcome MatchBySegments(FileJob& job, const DocConverter& converter, const Matchers& matchers);
     // The checks' pass without a search text: a row with every segment.
     void ShowEverySegment(FileJob& job, const DocConverter& converter);
+    // The row's segments for the checks (all, or `only` those): each shown
+    // to the visitor, kept when it says so (all of them without one).
+    void KeepVisited(FileJob& job, const SegmentIndex& index, const std::vector<int>* only);
     static bool BySegments(const SearchRequest& r) { return r.side != kSideBoth || r.targetText[0] != 0; }
     // Makes the case-insensitive finder or compiles the expression for
     // `text`; a bad expression is reported (message 2002) and refused.
@@ -134,7 +142,7 @@ private:
     std::unique_ptr<CaseInsensitiveFinder> targetIgnoringCase;
     MessageHandler showMessage;
     std::wstring refusal;  // why the last StartSearch refused its request
-    RowFinisher rowFinisher;
+    SegmentVisitor segmentVisitor;
 
     int workers = 1;
     bool parallelSearch = false;  // this search runs on the pool
