@@ -4,6 +4,8 @@
 //   huge     announces a text of 2^31 units
 //   over     announces a text of 300,000,000 units (600 MB)
 //   trickle  announces 100,000 units and sends them two bytes a millisecond
+//   garbage  answers with a head that is no reply
+//   odd      answers "the filter failed" with text after it
 // then waits to be ended.
 #include <windows.h>
 
@@ -40,7 +42,14 @@ int wmain(int argc, wchar_t** argv) {
     if (!ReadFile(pipe, request, sizeof request, &got, nullptr) || got < sizeof(FilterHostRequest))
         return 2;
     FilterHostReply reply;
-    reply.units = wcscmp(mode, L"huge") == 0 ? (1ull << 31) : wcscmp(mode, L"over") == 0 ? 300000000ull : 100000ull;
+    if (wcscmp(mode, L"garbage") == 0)
+        reply.magic = 0x20202020;
+    if (wcscmp(mode, L"odd") == 0)
+        reply.outcome = 2;
+    reply.units = wcscmp(mode, L"huge") == 0 ? (1ull << 31) : wcscmp(mode, L"over") == 0 ? 300000000ull
+                  : wcscmp(mode, L"garbage") == 0                                        ? 0ull
+                  : wcscmp(mode, L"odd") == 0                                            ? 5ull
+                                                                                         : 100000ull;
     if (!WriteAll(pipe, &reply, sizeof reply))
         return 2;
     if (wcscmp(mode, L"trickle") == 0) {

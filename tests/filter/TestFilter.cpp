@@ -319,8 +319,41 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID id, REFIID iid, voi
     return hr;
 }
 
-// Stays loaded: the tests read its object count.
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
+namespace {
+
+// MIRLOCK_TEST_FILTER_DETACH_LOG names a file: the DLL may then be unloaded
+// once no object lives, and when it is it adds "detach live=N" to that file,
+// so that a test can see that its process let it go in order.
+std::wstring DetachLog() {
+    wchar_t path[MAX_PATH] = L"";
+    const DWORD n = GetEnvironmentVariableW(L"MIRLOCK_TEST_FILTER_DETACH_LOG", path, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::wstring(path) : std::wstring();
+}
+
+}  // namespace
+
+// Otherwise it stays loaded: the tests read its object count.
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return !DetachLog().empty() && liveObjects.load() == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void* processEnds) {
+    // Only an unload, not the end of the process, says that it was let go.
+    if (reason == DLL_PROCESS_DETACH && !processEnds) {
+        const std::wstring log = DetachLog();
+        if (!log.empty()) {
+            HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                const std::string line = "detach live=" + std::to_string(liveObjects.load()) + "\n";
+                DWORD written = 0;
+                WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+                CloseHandle(file);
+            }
+        }
+    }
+    return TRUE;
+}
 
 extern "C" long TestFilterLiveObjects() { return liveObjects.load(); }
 

@@ -96,16 +96,24 @@ TEST_F(FilterHostTest, EachFaultCostsItsFileAndItsHostOnly) {
     EXPECT_EQ(Read(host, "TEXT NONE a\nTHROW\n"), Outcome::kFailed);
     EXPECT_EQ(Read(host, "FAILINIT\n"), Outcome::kFailed);
     EXPECT_EQ(host.ProcessId(), kept);
-    // Asked to leave, the host ends by itself, its filters' libraries let go
-    // of first: it is not ended from outside.
-    ScopedKernelHandle leaving(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, kept));
-    ASSERT_TRUE(leaving);
     host.End();
     EXPECT_EQ(Hosts(), before) << "a host that is ended leaves no process behind";
+
+    // Asked to leave, a host lets its filters' library go, every filter
+    // released, before it ends by itself.
+    const std::wstring log = files / L"detach.log";
+    SetEnvironmentVariableW(L"MIRLOCK_TEST_FILTER_DETACH_LOG", log.c_str());
+    FilterHost leaving;
+    EXPECT_EQ(Read(leaving, "TEXT EOW last\n", &text), Outcome::kText);
+    ScopedKernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, leaving.ProcessId()));
+    ASSERT_TRUE(process);
+    leaving.End();
+    SetEnvironmentVariableW(L"MIRLOCK_TEST_FILTER_DETACH_LOG", nullptr);
     DWORD exitCode = STILL_ACTIVE;
-    ASSERT_EQ(WaitForSingleObject(leaving.Get(), 10000), WAIT_OBJECT_0);
-    ASSERT_TRUE(GetExitCodeProcess(leaving.Get(), &exitCode));
-    EXPECT_EQ(exitCode, 0u);
+    ASSERT_EQ(WaitForSingleObject(process.Get(), 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(GetExitCodeProcess(process.Get(), &exitCode));
+    EXPECT_EQ(exitCode, 0u) << "not ended from outside";
+    EXPECT_EQ(ReadWholeFile(log), "detach live=0\n");
 }
 
 TEST_F(FilterHostTest, TheTimeTheMemoryAndTheStopEndABusyHost) {
@@ -256,6 +264,13 @@ TEST_F(FilterHostTest, AReplyTooLargeOrSentByTheByteIsEndedByTheWatch) {
         EXPECT_EQ(Read(host, "TEXT EOW a\n", nullptr, limits), Outcome::kTooLarge) << mode;
         EXPECT_LT(GetTickCount64() - start, 10000u) << mode;
         EXPECT_EQ(host.ProcessId(), 0u) << mode;
+        EXPECT_EQ(fakes(), 0u) << mode;
+    }
+    // A head that is no reply, or a failure with text after it, ends the
+    // host like a crash.
+    for (const wchar_t* mode : {L"garbage", L"odd"}) {
+        SetEnvironmentVariableW(L"MIRLOCK_FAKE_HOST", mode);
+        EXPECT_EQ(Read(host, "TEXT EOW a\n", nullptr, limits), Outcome::kCrashed) << mode;
         EXPECT_EQ(fakes(), 0u) << mode;
     }
     // A reply that arrives two bytes at a time meets the time limit and the
