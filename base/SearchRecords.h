@@ -96,6 +96,10 @@ struct ShownSegment {
     std::vector<ShownSpan> sourceHits;
     std::vector<ShownSpan> targetHits;
     std::vector<ShownSpan> conditionHits;
+    // Its workflow state (the converters' SegmentState; 0: unknown) and
+    // whether it is locked, for the checks' pass.
+    int state = 0;
+    bool locked = false;
 };
 
 // What a later pass (the checks) found wrong with one of a row's segments:

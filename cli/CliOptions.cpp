@@ -55,6 +55,10 @@ const char kCliUsage[] =
     "      --glossary FILE   terms for the terms and same-as-source checks (CSV or TSV)\n"
     "      --checklist FILE  rules for the custom check (TAB-separated lines)\n"
     "      --max-length P    the length check flags targets longer than P percent of the source\n"
+    "      --check-locked    check locked segments too (passed over by default)\n"
+    "      --status LIST     check only segments in these states (new, draft, translated,\n"
+    "                        reviewed, final, rejected); segments of files that name no\n"
+    "                        state are always checked\n"
     "TEXT may be \"\": the files are listed and none is read.\n";
 
 std::string CliVersionLine() {
@@ -218,6 +222,17 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
         } else if (a == L"--checklist") {
             if (!value(&o->checklist))
                 return false;
+        } else if (a == L"--check-locked") {
+            o->checkLocked = true;
+        } else if (a == L"--status") {
+            if (!value(&o->statuses))
+                return false;
+            unsigned statuses = 0;
+            std::wstring bad;
+            if (!ParseStatusList(o->statuses, &statuses, &bad)) {
+                *error = L"unknown status: " + bad;
+                return false;
+            }
         } else if (a == L"--max-length") {
             if (!value(&v))
                 return false;

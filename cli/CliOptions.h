@@ -39,6 +39,8 @@ struct CliOptions {
     std::wstring glossary;
     std::wstring checklist;
     int lengthPercent = 0;
+    bool checkLocked = false;
+    std::wstring statuses;  // empty: every state
 };
 
 // Parses the arguments after the program name. On a usage error returns

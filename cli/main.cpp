@@ -143,6 +143,9 @@ int RunCheck(const CliOptions& o) {
     std::wstring error;
     ParseCheckList(o.checks, &settings, &error);
     settings.lengthPercent = o.lengthPercent;
+    settings.checkLocked = o.checkLocked;
+    if (!o.statuses.empty())
+        ParseStatusList(o.statuses, &settings.statuses, &error);
     CheckPass pass(settings);
     if (!pass.Load(o.glossary, o.checklist, &error)) {
         WriteUtf8(stderr, L"mirlock-cli: " + error + L"\n");

@@ -25,6 +25,10 @@ struct TextRange {
     uint32_t end = 0;
 };
 
+// Where a segment stands in its workflow, as the formats that say so name
+// it, normalised; kUnknown where the file does not say.
+enum class SegmentState : uint8_t { kUnknown, kNew, kDraft, kTranslated, kReviewed, kFinal, kRejected };
+
 // The segments of a bilingual file: for each its id and the parts of the
 // converted text that the converter wrote for each side's elements. The
 // parts of all segments share one list, each side's parts one run of it, so
@@ -57,6 +61,17 @@ public:
                     uint32_t targetCount);
     void Reserve(size_t count) { entries.reserve(count); }
 
+    // The state of the last segment begun or added, and whether it is locked
+    // (not to be changed: XLIFF's translate="no", a locked segment).
+    void SetLastState(SegmentState state, bool locked) {
+        if (!entries.empty()) {
+            entries.back().state = state;
+            entries.back().locked = locked;
+        }
+    }
+    SegmentState State(size_t i) const { return entries[i].state; }
+    bool Locked(size_t i) const { return entries[i].locked; }
+
     // The languages of the file's sides ("en-US", "de-DE") where the format
     // names them; empty where it does not. The first one noted stays.
     void NoteLanguages(std::wstring_view source, std::wstring_view target) {
@@ -72,6 +87,8 @@ private:
     struct Entry {
         std::wstring id;
         uint32_t sourceFirst, sourceCount, targetFirst, targetCount;
+        SegmentState state = SegmentState::kUnknown;
+        bool locked = false;
     };
     std::vector<Entry> entries;
     std::vector<TextRange> pieces;

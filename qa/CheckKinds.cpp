@@ -69,3 +69,28 @@ bool ParseCheckList(const std::wstring& list, CheckSettings* settings, std::wstr
     }
     return true;
 }
+
+bool ParseStatusList(const std::wstring& list, unsigned* statuses, std::wstring* bad) {
+    // In the order of the converters' SegmentState, from 1.
+    static const wchar_t* const kStates[] = {L"new", L"draft", L"translated", L"reviewed", L"final", L"rejected"};
+    *statuses = 1u;  // unknown: always
+    size_t from = 0;
+    for (;;) {
+        const size_t end = list.find(L',', from);
+        const std::wstring name = Trimmed(list.substr(from, end == std::wstring::npos ? end : end - from));
+        bool known = false;
+        for (unsigned i = 0; i < 6; ++i) {
+            if (name == kStates[i]) {
+                *statuses |= 1u << (i + 1);
+                known = true;
+            }
+        }
+        if (!known) {
+            *bad = name;
+            return false;
+        }
+        if (end == std::wstring::npos)
+            return true;
+        from = end + 1;
+    }
+}

@@ -41,8 +41,16 @@ struct CheckSettings {
     bool consistencyCollapseSpaces = true;
     bool tagOrderMatters = false;
     int lengthPercent = 0;           // length: 0 is off
+    bool checkLocked = false;        // locked segments are checked too
+    // The workflow states checked (bit n: SegmentState n); a segment whose
+    // file does not say its state is always checked.
+    unsigned statuses = ~0u;
     bool On(CheckKind kind) const { return enabled.test(static_cast<size_t>(kind)); }
 };
+
+// Parses a list such as "translated,reviewed" into the bits of statuses;
+// false with the unknown name in *bad.
+bool ParseStatusList(const std::wstring& list, unsigned* statuses, std::wstring* bad);
 
 // Parses a list such as "numbers,tags" or "all" into `settings`; false with
 // the unknown name in *bad.

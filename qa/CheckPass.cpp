@@ -61,6 +61,9 @@ bool CheckPass::Visit(FileResult& row, const ShownSegment& segment, int index) c
     context.checklist = checklist.Empty() ? nullptr : &checklist;
     context.sourceLanguage = row.sourceLanguage;
     context.targetLanguage = row.targetLanguage;
+    // Locked segments and states not asked for are passed over.
+    if ((segment.locked && !settings.checkLocked) || !(settings.statuses & (1u << (segment.state & 31))))
+        return false;
     row.segmentsSeen += 1;
     if (consistency.On())
         row.keys.push_back({static_cast<uint32_t>(index), consistency.Hash(segment.source), consistency.Hash(segment.target)});

@@ -203,6 +203,8 @@ std::vector<ShownSegment> SegmentIndex::ShowEvery(const wchar_t* text, const Fol
         row.id = table.Id(i);
         row.source = RawSide(text, textLength, table.Source(i), originals);
         row.target = RawSide(text, textLength, table.Target(i), originals);
+        row.state = static_cast<int>(table.State(i));
+        row.locked = table.Locked(i);
     }
     return shown;
 }

@@ -2,6 +2,9 @@
 // header's character set, and the text written for a search.
 #include "converters/translation/PoConverter.h"
 
+#include <string_view>
+#include <utility>
+
 #include <cwctype>
 
 #include "converters/readers/FileBlock.h"
@@ -90,6 +93,7 @@ bool ParsePo(const char* text, size_t size, std::vector<PoEntry>* entries) {
     PoEntry entry;
     Keyword last = Keyword::kNone;  // of the entry being read
     std::string* target = nullptr;  // where continuation strings go
+    bool fuzzyNext = false;  // a flag line said so for the entry to come
     auto finish = [&] {
         if (last == Keyword::kString)
             entries->push_back(std::move(entry));
@@ -102,6 +106,10 @@ bool ParsePo(const char* text, size_t size, std::vector<PoEntry>* entries) {
         while (next < end && *next != '\n')
             ++next;
         if (line == next || *line == '\r' || *line == '#') {
+            // Flags ("#, fuzzy, c-format") belong to the entry that follows.
+            if (next - line > 2 && line[1] == ',' && std::string_view(line, static_cast<size_t>(next - line)).find("fuzzy") !=
+                                                         std::string_view::npos)
+                fuzzyNext = true;
             p = next + (next < end);
             continue;  // blank, or a comment (obsolete entries "#~" included)
         }
@@ -126,6 +134,7 @@ bool ParsePo(const char* text, size_t size, std::vector<PoEntry>* entries) {
             if (last != Keyword::kNone && last != Keyword::kString)
                 return false;
             finish();
+            entry.fuzzy = std::exchange(fuzzyNext, false);
             entry.hasContext = true;
             target = &entry.context;
             kind = Keyword::kContext;
@@ -134,6 +143,8 @@ bool ParsePo(const char* text, size_t size, std::vector<PoEntry>* entries) {
                 finish();
             if (last != Keyword::kNone && last != Keyword::kContext)
                 return false;
+            if (last == Keyword::kNone)
+                entry.fuzzy = std::exchange(fuzzyNext, false);
             target = &entry.id;
             kind = Keyword::kId;
         } else if (keyword == "msgid_plural") {
@@ -264,8 +275,16 @@ std::wstring PoText(const std::vector<PoEntry>& entries, unsigned codePage, Segm
         if (e.hasPlural)
             append(e.plural);
         target = true;
-        for (const std::string& s : e.translations)
+        bool translated = false;
+        for (const std::string& s : e.translations) {
             append(s);
+            translated |= !s.empty();
+        }
+        if (segments)
+            segments->SetLastState(e.fuzzy ? SegmentState::kDraft
+                                   : translated ? SegmentState::kTranslated
+                                                : SegmentState::kNew,
+                                   false);
     }
     if (segments)
         segments->End();

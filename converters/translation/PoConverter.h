@@ -16,6 +16,7 @@ struct PoEntry {
     bool hasPlural = false;
     std::string plural;
     std::vector<std::string> translations;  // msgstr, or msgstr[0], msgstr[1], ... in file order
+    bool fuzzy = false;                     // flagged "#, fuzzy": a draft
 };
 
 // Parses a catalogue's bytes (without a byte-order mark). False when they are

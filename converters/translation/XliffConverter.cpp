@@ -169,9 +169,11 @@ void XliffConverter::MakeSegments() {
     pieces.insert(pieces.end(), targetPlaces.begin(), targetPlaces.end());
     std::vector<TextRange>().swap(targetPlaces);
     segments.Reserve(segmentRuns.size());
-    for (SegmentRuns& r : segmentRuns)
+    for (SegmentRuns& r : segmentRuns) {
         segments.AddSegment(std::move(r.id), r.sourceBegin, r.sourceEnd - r.sourceBegin,
                             static_cast<uint32_t>(targetBase) + r.targetBegin, r.targetEnd - r.targetBegin);
+        segments.SetLastState(r.state, r.locked);
+    }
     // What was gathered for them goes before the search adds its own.
     std::vector<SegmentRuns>().swap(segmentRuns);
 }
@@ -186,17 +188,64 @@ bool XliffConverter::IsXliffName(const XmlNode* node, const char* local) const {
            strlen(local) == n - prefix.size() && memcmp(node->name() + prefix.size(), local, n - prefix.size()) == 0;
 }
 
-void XliffConverter::TakeUnit(const XmlNode* unit, const std::wstring* segmentId) {
+namespace {
+
+bool AttributeIs(const XmlNode* node, const char* name, const char* value) {
+    const auto* attribute = node ? node->first_attribute(name) : nullptr;
+    return attribute && attribute->value_size() == strlen(value) && memcmp(attribute->value(), value, strlen(value)) == 0;
+}
+
+// A 1.2 target's state (with the unit's approval) or a 2.0 segment's state.
+SegmentState StateOf(const XmlNode* unit, const XmlNode* target, bool versionTwo) {
+    if (versionTwo) {
+        static const std::pair<const char*, SegmentState> kStates[] = {{"initial", SegmentState::kNew},
+                                                                        {"translated", SegmentState::kTranslated},
+                                                                        {"reviewed", SegmentState::kReviewed},
+                                                                        {"final", SegmentState::kFinal}};
+        for (const auto& [name, state] : kStates) {
+            if (AttributeIs(unit, "state", name))
+                return state;
+        }
+        return SegmentState::kUnknown;
+    }
+    if (AttributeIs(unit, "approved", "yes"))
+        return SegmentState::kFinal;
+    static const std::pair<const char*, SegmentState> kStates[] = {
+        {"new", SegmentState::kNew},
+        {"needs-translation", SegmentState::kNew},
+        {"needs-adaptation", SegmentState::kDraft},
+        {"needs-l10n", SegmentState::kDraft},
+        {"needs-review-translation", SegmentState::kDraft},
+        {"needs-review-adaptation", SegmentState::kDraft},
+        {"needs-review-l10n", SegmentState::kDraft},
+        {"translated", SegmentState::kTranslated},
+        {"signed-off", SegmentState::kReviewed},
+        {"final", SegmentState::kFinal}};
+    for (const auto& [name, state] : kStates) {
+        if (AttributeIs(target, "state", name))
+            return state;
+    }
+    return SegmentState::kUnknown;
+}
+
+}  // namespace
+
+void XliffConverter::TakeUnit(const XmlNode* unit, const std::wstring* segmentId, bool lockedUnit) {
     const size_t sourceBegin = sourceRuns.runs.size(), targetBegin = targetRuns.runs.size();
+    const XmlNode* target = nullptr;
     for (const XmlNode* child = unit->first_node(); child; child = child->next_sibling()) {
-        if (IsXliffName(child, "source"))
+        if (IsXliffName(child, "source")) {
             Collect(child, &sourceRuns);
-        else if (IsXliffName(child, "target"))
+        } else if (IsXliffName(child, "target")) {
             Collect(child, &targetRuns);
+            target = target ? target : child;
+        }
     }
     if (segmentId && WantsSegments())
         segmentRuns.push_back({*segmentId, static_cast<uint32_t>(sourceBegin), static_cast<uint32_t>(sourceRuns.runs.size()),
-                               static_cast<uint32_t>(targetBegin), static_cast<uint32_t>(targetRuns.runs.size())});
+                               static_cast<uint32_t>(targetBegin), static_cast<uint32_t>(targetRuns.runs.size()),
+                               StateOf(unit, target, versionTwo),
+                               lockedUnit || AttributeIs(unit, "translate", "no")});
 }
 
 void XliffConverter::Gather(const XmlNode* node) {
@@ -226,7 +275,7 @@ void XliffConverter::Gather(const XmlNode* node) {
                         id = IdText(part->first_attribute("id"));
                         id = unitId + L"/" + (id.empty() ? std::to_wstring(segmentCount) : id);
                     }
-                    TakeUnit(part, &id);
+                    TakeUnit(part, &id, AttributeIs(child, "translate", "no"));
                 } else if (IsXliffName(part, "ignorable")) {
                     TakeUnit(part);
                 }

@@ -43,7 +43,8 @@ private:
     bool IsXliffName(const XmlNode* node, const char* local) const;
     // Collects the source and target runs of `unit`; with `segmentId`, and
     // segments wanted, the unit's runs make a segment of that id.
-    void TakeUnit(const XmlNode* unit, const std::wstring* segmentId = nullptr);
+    // `lockedUnit`: the unit around a 2.0 segment says translate="no".
+    void TakeUnit(const XmlNode* unit, const std::wstring* segmentId = nullptr, bool lockedUnit = false);
     // A text node's bytes, still in the parsed document.
     struct TextRun {
         const char* text;
@@ -65,6 +66,8 @@ private:
     struct SegmentRuns {
         std::wstring id;
         uint32_t sourceBegin, sourceEnd, targetBegin, targetEnd;
+        SegmentState state;
+        bool locked;
     };
     std::vector<SegmentRuns> segmentRuns;
     std::vector<TextRange> sourcePlaces;

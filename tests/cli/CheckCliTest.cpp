@@ -84,6 +84,29 @@ TEST_F(CheckCli, LinesGroupsJsonSummaryAndStatus) {
     r = RunCli({L"--check", L"numbers", L"", po.Path()});
     EXPECT_EQ(r.exitCode, 1u) << "without a language \"1,500\" is read as fifteen hundred";
 
+    // Locked segments are passed over unless asked for; states filter.
+    TempDir states;
+    states.WriteFile(L"s.xlf", "<xliff version=\"1.2\"><file><body>"
+                               "<trans-unit id=\"1\" translate=\"no\"><source>Mirlock 2</source><target>Mirlock 3</target></trans-unit>"
+                               "<trans-unit id=\"2\"><source>Page 4</source><target state=\"translated\">Seite 5</target></trans-unit>"
+                               "<trans-unit id=\"3\"><source>Page 6</source><target state=\"needs-review-translation\">Seite 7</target>"
+                               "</trans-unit></body></file></xliff>");
+    const auto ids = [](const RunResult& run) {
+        std::vector<std::string> found;
+        for (const std::string& line : Lines(run.out))
+            found.push_back(line.substr(line.find('\t') + 1, line.find('\t', line.find('\t') + 1) - line.find('\t') - 1));
+        return found;
+    };
+    r = RunCli({L"--check", L"numbers", L"", states.Path()});
+    EXPECT_EQ(ids(r), (std::vector<std::string>{"2", "2", "3", "3"})) << r.out;
+    EXPECT_NE(r.err.find("Checked 2 segments in 1 file"), std::string::npos) << r.err;
+    r = RunCli({L"--check", L"numbers", L"--check-locked", L"", states.Path()});
+    EXPECT_EQ(ids(r), (std::vector<std::string>{"1", "1", "2", "2", "3", "3"})) << r.out;
+    r = RunCli({L"--check", L"numbers", L"--status", L"draft,new", L"", states.Path()});
+    EXPECT_EQ(ids(r), (std::vector<std::string>{"3", "3"})) << r.out;
+    r = RunCli({L"--check", L"numbers", L"--status", L"done", L"", states.Path()});
+    EXPECT_EQ(r.exitCode, 2u);
+
     // JSON: one object per note, then the summary.
     r = RunCli({L"--json", L"--check", L"numbers", L"", dir.Path()});
     const std::vector<std::string> lines = Lines(r.out);

@@ -185,6 +185,45 @@ TEST(SegmentTables, LanguagesTheFilesName) {
     }
 }
 
+TEST(SegmentTables, StatesAndLocks) {
+    TempDir dir;
+    dir.WriteFile(L"a.xlf",
+                  "<xliff version=\"1.2\"><file><body>"
+                  "<trans-unit id=\"1\"><source>a</source><target state=\"needs-review-translation\">b</target></trans-unit>"
+                  "<trans-unit id=\"2\" approved=\"yes\"><source>a</source><target state=\"translated\">b</target></trans-unit>"
+                  "<trans-unit id=\"3\" translate=\"no\"><source>a</source><target state=\"signed-off\">b</target></trans-unit>"
+                  "<trans-unit id=\"4\"><source>a</source></trans-unit></body></file></xliff>");
+    dir.WriteFile(L"b.xlf", "<xliff version=\"2.0\" srcLang=\"en\"><file id=\"f\"><unit id=\"u\" translate=\"no\">"
+                            "<segment state=\"reviewed\"><source>a</source></segment></unit><unit id=\"v\">"
+                            "<segment state=\"initial\"><source>a</source></segment></unit></file></xliff>");
+    dir.WriteFile(L"c.po", "msgid \"a\"\nmsgstr \"b\"\n\n#, fuzzy, c-format\nmsgid \"c\"\nmsgstr \"d\"\n\n"
+                           "msgid \"e\"\nmsgstr \"\"\n\n#, fuzzy\nmsgctxt \"x\"\nmsgid \"f\"\nmsgstr \"g\"\n");
+    XliffConverter xliff;
+    PoConverter po;
+    using S = SegmentState;
+    const struct {
+        const DocConverter* converter;
+        const wchar_t* name;
+        std::vector<std::pair<SegmentState, bool>> states;
+    } cases[] = {
+        {&xliff, L"a.xlf", {{S::kDraft, false}, {S::kFinal, false}, {S::kReviewed, true}, {S::kUnknown, false}}},
+        {&xliff, L"b.xlf", {{S::kReviewed, true}, {S::kNew, false}}},
+        {&po, L"c.po", {{S::kTranslated, false}, {S::kDraft, false}, {S::kNew, false}, {S::kDraft, false}}},
+    };
+    for (const auto& c : cases) {
+        auto converter = c.converter->Clone();
+        converter->SetWantSegments(true);
+        ScopedGlobal text(converter->Convert((dir / c.name).c_str(), ConverterRequest()));
+        ASSERT_TRUE(text) << c.name;
+        const SegmentTable& table = converter->Segments();
+        ASSERT_EQ(table.size(), c.states.size()) << c.name;
+        for (size_t i = 0; i < table.size(); ++i) {
+            EXPECT_EQ(table.State(i), c.states[i].first) << c.name << " " << i;
+            EXPECT_EQ(table.Locked(i), c.states[i].second) << c.name << " " << i;
+        }
+    }
+}
+
 TEST(Utf16UnitsOfUtf8, CountsWhatTheDecoderWrites) {
     // Well-formed text of every length of sequence, and every kind of
     // ill-formed one the system's converter replaces.
