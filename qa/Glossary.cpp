@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cwctype>
 
+#include <rapidxml/rapidxml.hpp>
+
+#include "converters/readers/XmlDocument.h"
 #include "qa/TextParts.h"
 
 namespace {
@@ -107,10 +110,119 @@ void Glossary::Add(const std::wstring& source, const std::wstring& target) {
     }
 }
 
+namespace {
+
+std::string_view LocalName(const XmlNode* node) {
+    std::string_view name(node->name(), node->name_size());
+    const size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+std::string_view Attribute(const XmlNode* node, const char* name) {
+    const auto* a = node->first_attribute(name);
+    return a ? std::string_view(a->value(), a->value_size()) : std::string_view();
+}
+
+// The text of an element and its descendants.
+std::string TextOf(const XmlNode* node) {
+    std::string text;
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling()) {
+        if (child->type() == rapidxml::node_data || child->type() == rapidxml::node_cdata)
+            text.append(child->value(), child->value_size());
+        else if (child->type() == rapidxml::node_element)
+            text += TextOf(child);
+    }
+    return text;
+}
+
+struct TbxTerm {
+    std::string language;
+    std::string term;
+    bool forbidden;
+};
+
+// The terms under `node` (a language section), each with its status: the
+// status note beside it in its group, or one for the whole section.
+void CollectTerms(const XmlNode* node, const std::string& language, bool forbidden, std::vector<TbxTerm>* terms) {
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling()) {
+        if (child->type() != rapidxml::node_element)
+            continue;
+        if (LocalName(child) == "termNote" && Attribute(child, "type") == "administrativeStatus") {
+            const std::string status = TextOf(child);
+            forbidden |= status.find("deprecated") != std::string::npos ||
+                         status.find("superseded") != std::string::npos || status.find("forbidden") != std::string::npos;
+        }
+    }
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling()) {
+        if (child->type() != rapidxml::node_element)
+            continue;
+        if (LocalName(child) == "term")
+            terms->push_back({language, TextOf(child), forbidden});
+        else if (LocalName(child) != "termNote")
+            CollectTerms(child, language, forbidden, terms);
+    }
+}
+
+void CollectEntries(const XmlNode* node, std::vector<std::vector<TbxTerm>>* entries) {
+    for (const XmlNode* child = node->first_node(); child; child = child->next_sibling()) {
+        if (child->type() != rapidxml::node_element)
+            continue;
+        const std::string_view name = LocalName(child);
+        if (name == "termEntry" || name == "conceptEntry") {
+            std::vector<TbxTerm> terms;
+            for (const XmlNode* section = child->first_node(); section; section = section->next_sibling()) {
+                if (section->type() == rapidxml::node_element &&
+                    (LocalName(section) == "langSet" || LocalName(section) == "langSec"))
+                    CollectTerms(section, std::string(Attribute(section, "xml:lang")), false, &terms);
+            }
+            entries->push_back(std::move(terms));
+        } else {
+            CollectEntries(child, entries);
+        }
+    }
+}
+
+}  // namespace
+
+bool Glossary::ReadTbx(std::string bytes, std::wstring* error) {
+    XmlDocument document;
+    bytes.push_back('\0');
+    char* text = bytes.data();
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
+        text += 3;
+    if (!document.Parse(text)) {
+        *error = L"the glossary is not TBX: " + document.ErrorText();
+        return false;
+    }
+    std::vector<std::vector<TbxTerm>> entries;
+    CollectEntries(document.Root(), &entries);
+    std::string source;  // the first language named
+    for (const auto& terms : entries) {
+        if (source.empty() && !terms.empty())
+            source = terms.front().language;
+        std::wstring targets;
+        for (const TbxTerm& t : terms) {
+            if (t.language != source)
+                targets += (targets.empty() ? L"" : L"|") + std::wstring(t.forbidden ? L"!" : L"") + Widen(t.term);
+        }
+        for (const TbxTerm& t : terms) {
+            if (t.language == source && !t.forbidden && !t.term.empty())
+                Add(Trimmed(Widen(t.term)), targets);
+        }
+    }
+    return true;
+}
+
 bool Glossary::Read(const std::string& bytes, std::wstring* error) {
     std::string body = bytes;
     if (body.rfind("\xEF\xBB\xBF", 0) == 0)
         body.erase(0, 3);
+    // TBX by its root.
+    const size_t firstElement = body.find('<');
+    if (firstElement != std::string::npos &&
+        (body.find("<martif", firstElement) != std::string::npos || body.find("<tbx", firstElement) != std::string::npos) &&
+        body.find_first_not_of(" \t\r\n") == firstElement)
+        return ReadTbx(body, error);
     if (body.find('\0') != std::string::npos) {
         *error = L"the glossary is not UTF-8 text";
         return false;

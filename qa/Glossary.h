@@ -2,6 +2,8 @@
 // render them and the target terms that must not appear. Read from CSV or
 // tab-separated text (source term, target term; further target terms on
 // more rows or separated by "|"; a target term written "!term" is
+// forbidden), or from TBX (the first language named is the source; a term
+// whose administrative status is deprecated, superseded or forbidden is
 // forbidden).
 #pragma once
 
@@ -22,6 +24,8 @@ public:
     // Reads UTF-8 text (a byte-order mark allowed); a row of fewer than two
     // fields is passed over. False with *error for text that is no table.
     bool Read(const std::string& bytes, std::wstring* error);
+    // Reads TBX; false with *error for a document that is not well-formed.
+    bool ReadTbx(std::string bytes, std::wstring* error);
     void Add(const std::wstring& source, const std::wstring& target);
     const std::vector<Entry>& Entries() const { return entries; }
     bool Empty() const { return entries.empty(); }

@@ -149,6 +149,28 @@ TEST(SegmentChecks, TermsLengthAndTheChecklist) {
     EXPECT_EQ(terms(L"Open the folder", L"Das Verzeichnis \u00F6ffnen"),
               (Texts{L"\"folder\" without \"Ordner\"", L"forbidden term \"Verzeichnis\""}));
 
+    // TBX: the first language is the source; deprecated terms are forbidden.
+    Glossary tbx;
+    ASSERT_TRUE(tbx.Read("<?xml version=\"1.0\"?><martif type=\"TBX\"><text><body>"
+                         "<termEntry id=\"1\"><langSet xml:lang=\"en\"><tig><term>file</term></tig></langSet>"
+                         "<langSet xml:lang=\"de\"><tig><term>Datei</term></tig>"
+                         "<tig><term>Akte</term><termNote type=\"administrativeStatus\">deprecatedTerm-admn-sts</termNote>"
+                         "</tig></langSet></termEntry>"
+                         "<termEntry><langSet xml:lang=\"en\"><ntig><termGrp><term>folder</term></termGrp></ntig></langSet>"
+                         "<langSet xml:lang=\"de\"><ntig><termGrp><term>Ordner</term></termGrp></ntig></langSet></termEntry>"
+                         "</body></text></martif>",
+                         &error))
+        << testing::PrintToString(error);
+    ASSERT_EQ(tbx.Entries().size(), 2u);
+    EXPECT_EQ(tbx.Entries()[0].source, L"file");
+    EXPECT_EQ(tbx.Entries()[0].targets, Texts{L"Datei"});
+    EXPECT_EQ(tbx.Entries()[0].forbidden, Texts{L"Akte"});
+    EXPECT_EQ(tbx.Entries()[1].targets, Texts{L"Ordner"});
+    EXPECT_EQ(Check(L"terms", L"Open the file", L"Akte \u00F6ffnen", L"en", L"de", &tbx).messages,
+              (Texts{L"\"file\" without \"Datei\"", L"forbidden term \"Akte\""}));
+    Glossary notTbx;
+    EXPECT_FALSE(notTbx.Read("<martif><text><body><termEntry></body></martif>", &error));
+
     EXPECT_EQ(Check(L"length", L"Save", L"Speichern", L"en", L"de", nullptr, nullptr,
                     [](CheckSettings& s) { s.lengthPercent = 200; })
                   .messages,
