@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 
 class BrowseCombo : public Window {
 public:

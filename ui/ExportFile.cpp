@@ -9,7 +9,7 @@
 #include "base/ResourceText.h"
 #include "base/ScopedHandle.h"
 #include "resource.h"
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 
 namespace {
 

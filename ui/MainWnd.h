@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 
 class ResultListBox;
 class SearchControls;

@@ -13,7 +13,7 @@
 #include "resource.h"
 #include "ui/Editors.h"
 #include "ui/ResultCells.h"
-#include "ui/RowListBox.h"
+#include "ui/controls/RowListBox.h"
 #include "ui/ShellItems.h"
 
 namespace {

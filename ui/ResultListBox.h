@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "ui/AnchorLayout.h"
-#include "ui/RowListBox.h"
-#include "ui/Window.h"
+#include "ui/controls/AnchorLayout.h"
+#include "ui/controls/RowListBox.h"
+#include "ui/controls/Window.h"
 
 struct FileResult;
 

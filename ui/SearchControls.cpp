@@ -11,7 +11,7 @@
 #include "base/Settings.h"
 #include "resource.h"
 #include "ui/BrowseCombo.h"
-#include "ui/CollapsibleGroup.h"
+#include "ui/controls/CollapsibleGroup.h"
 #include "ui/MainWnd.h"
 
 namespace {

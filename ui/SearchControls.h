@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "ui/AnchorLayout.h"
-#include "ui/Window.h"
+#include "ui/controls/AnchorLayout.h"
+#include "ui/controls/Window.h"
 
 class AppCommandHandler;
 class BrowseCombo;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/SearchRecords.h"
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 
 // One line of the list, as shown and copied: for a segment its id and the
 // shown texts of its sides; for a hit its number and its context line.

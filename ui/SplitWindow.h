@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 
 class MainWnd;
 

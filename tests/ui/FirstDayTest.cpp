@@ -23,7 +23,7 @@
 #include "ui/ResultCells.h"
 #include "ui/ResultListBox.h"
 #include "ui/SearchControls.h"
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 #include "ui/WindowPlacement.h"
 
 namespace {

@@ -24,7 +24,7 @@
 #include "ui/SearchControls.h"
 #include "ui/SegmentList.h"
 #include "ui/SplitWindow.h"
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "app/RequestSummary.h"
 #include "base/SearchRecords.h"
 #include "search/SearchSummary.h"
-#include "ui/AnchorLayout.h"
+#include "ui/controls/AnchorLayout.h"
 #include "ui/Dialogs.h"
 #include "ui/ResultCells.h"
 #include "ui/SplitWindow.h"

@@ -16,7 +16,7 @@
 #include "tests/TestFiles.h"
 #include "tests/ui/UiHarness.h"
 #include "ui/ResultListBox.h"
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 #include "ui/WindowPlacement.h"
 
 namespace {

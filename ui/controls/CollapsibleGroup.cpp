@@ -1,7 +1,7 @@
 // Collapsing and expanding an option group of the search panel.
-#include "ui/CollapsibleGroup.h"
+#include "ui/controls/CollapsibleGroup.h"
 
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 
 #include <commctrl.h>
 

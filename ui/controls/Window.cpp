@@ -1,5 +1,5 @@
 // Message routing from window handles to window objects.
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 
 #include "base/ResourceText.h"
 

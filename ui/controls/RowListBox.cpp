@@ -1,11 +1,11 @@
 // Rows of varying height: storage, scrolling, selection, keyboard and mouse.
-#include "ui/RowListBox.h"
+#include "ui/controls/RowListBox.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cwchar>
 
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 
 namespace {
 

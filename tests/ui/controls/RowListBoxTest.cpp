@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "ui/RowListBox.h"
+#include "ui/controls/RowListBox.h"
 
 namespace {
 

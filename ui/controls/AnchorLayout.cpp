@@ -1,9 +1,9 @@
 // Anchored placement of child controls, applied on the parent's WM_SIZE.
-#include "ui/AnchorLayout.h"
+#include "ui/controls/AnchorLayout.h"
 
 #include <commctrl.h>
 
-#include "ui/Window.h"
+#include "ui/controls/Window.h"
 
 RECT AnchoredRect(int flags, const RECT& current, int recordedLeft, int recordedTop,
                   int rightMargin, int bottomMargin, int parentWidth, int parentHeight) {
