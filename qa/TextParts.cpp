@@ -220,11 +220,13 @@ std::vector<TextPart> FindLinks(std::wstring_view text) {
     for (size_t i = 0; i < n; ++i) {
         if (i > 0 && !IsSpace(text[i - 1]) && !wcschr(L"(\"'<[{\u00AB\u201C\u201E", text[i - 1]))
             continue;
+        if (wcschr(L"(\"'<[{\u00AB\u201C\u201E", text[i]) && text[i])
+            continue;  // an opening mark before the link is not part of it
         size_t j = i;
         const std::wstring_view rest = text.substr(i);
+        // ("mailto:" addresses are taken as e-mail addresses below.)
         const bool scheme = rest.rfind(L"http://", 0) == 0 || rest.rfind(L"https://", 0) == 0 ||
-                            rest.rfind(L"ftp://", 0) == 0 || rest.rfind(L"www.", 0) == 0 ||
-                            rest.rfind(L"mailto:", 0) == 0;
+                            rest.rfind(L"ftp://", 0) == 0 || rest.rfind(L"www.", 0) == 0;
         while (j < n && !stopsLink(text[j]))
             ++j;
         // Trailing punctuation belongs to the sentence.

@@ -168,6 +168,19 @@ TEST(SegmentChecks, TermsLengthAndTheChecklist) {
     EXPECT_EQ(tbx.Entries()[1].targets, Texts{L"Ordner"});
     EXPECT_EQ(Check(L"terms", L"Open the file", L"Akte \u00F6ffnen", L"en", L"de", &tbx).messages,
               (Texts{L"\"file\" without \"Datei\"", L"forbidden term \"Akte\""}));
+    // TBX 3: a tbx root, concept entries and language sections; CSV rows of
+    // one field are passed over, the rows after them still read.
+    Glossary three;
+    ASSERT_TRUE(three.Read("<tbx type=\"TBX-Core\" xml:lang=\"en\"><text><body><conceptEntry id=\"c1\">"
+                           "<langSec xml:lang=\"en\"><termSec><term>save</term></termSec></langSec>"
+                           "<langSec xml:lang=\"fr\"><termSec><term>enregistrer</term></termSec></langSec>"
+                           "</conceptEntry></body></text></tbx>",
+                           &error));
+    ASSERT_EQ(three.Entries().size(), 1u);
+    EXPECT_EQ(three.Entries()[0].targets, Texts{L"enregistrer"});
+    Glossary rows;
+    ASSERT_TRUE(rows.Read("file,Datei\nlonely\n\nfolder,Ordner\n", &error));
+    EXPECT_EQ(rows.Entries().size(), 2u);
     Glossary notTbx;
     EXPECT_FALSE(notTbx.Read("<martif><text><body><termEntry></body></martif>", &error));
 

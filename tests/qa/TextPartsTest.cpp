@@ -32,6 +32,7 @@ TEST(TextParts, NumbersAreReadByTheirLanguage) {
         {L"1\u00A0000,5 et 1\u202F000 et 1 000", L"fr-FR", {L"1000.5", L"1000", L"1000"}},
         {L"1'000.50 CHF", L"de-CH", {L"1000.5"}},
         {L"3,5 Liter", L"de", {L"3.5"}},
+        {L"3,5 Liter", L"de_DE", {L"3.5"}},
         {L"3.5 liters", L"en", {L"3.5"}},
         {L"1,000 files", L"en", {L"1000"}},
         {L"1.000 Dateien", L"de", {L"1000"}},
@@ -62,6 +63,13 @@ TEST(TextParts, PlaceholdersLinksWordsAndMarks) {
     EXPECT_EQ(Values(FindLinks(L"See https://example.com/a?b=1. Mail me@example.org, or www.x.de!")),
               (Texts{L"https://example.com/a?b=1", L"me@example.org", L"www.x.de"}));
     EXPECT_EQ(Values(FindLinks(L"a@b, @home, x.y")), Texts{});
+    EXPECT_EQ(Values(FindLinks(L"(mailto:team@x.example)")), Texts{L"mailto:team@x.example"});
+    // An ICU argument spans its nested messages.
+    const auto icu = FindPlaceholders(L"{count, plural, one {# file} other {# files}} {name}");
+    ASSERT_EQ(icu.size(), 2u);
+    EXPECT_EQ(icu[0].span.end, 45);
+    EXPECT_EQ(icu[1].value, L"{name}");
+    EXPECT_EQ(Values(FindWords(L"v1.0 100")), (Texts{L"v1", L"0", L"100"}));
     EXPECT_EQ(Values(FindWords(L"Die  DIE Stra\u00DFe_1")), (Texts{L"die", L"die", L"stra\u00DFe_1"}));
 
     ShownSpan at{};
