@@ -32,7 +32,7 @@ TEST(TextParts, NumbersAreReadByTheirLanguage) {
         {L"1\u00A0000,5 et 1\u202F000 et 1 000", L"fr-FR", {L"1000.5", L"1000", L"1000"}},
         {L"1'000.50 CHF", L"de-CH", {L"1000.5"}},
         {L"3,5 Liter", L"de", {L"3.5"}},
-        {L"3,5 Liter", L"de_DE", {L"3.5"}},
+        {L"1,500 kg", L"de_DE", {L"1.5"}},
         {L"3.5 liters", L"en", {L"3.5"}},
         {L"1,000 files", L"en", {L"1000"}},
         {L"1.000 Dateien", L"de", {L"1000"}},
