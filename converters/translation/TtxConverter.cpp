@@ -50,6 +50,11 @@ void TtxConverter::Walk(const XmlNode* node, int includeHidden, std::string* out
             const std::string language(lang->value(), lang->value_size());
             if (sourceLanguage.empty())
                 sourceLanguage = language;
+            // The file's languages: the first variant's, and the first other.
+            if (WantsSegments() && language != sourceLanguage && segments.TargetLanguage().empty() &&
+                language.size() <= 35)
+                segments.NoteLanguages(std::wstring(sourceLanguage.begin(), sourceLanguage.end()),
+                                       std::wstring(language.begin(), language.end()));
             if (includeHidden || language != sourceLanguage) {
                 // What this variant writes belongs to its side of the unit around it.
                 currentSide = language == sourceLanguage ? Side::kSource : Side::kTarget;

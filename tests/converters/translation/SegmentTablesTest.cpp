@@ -162,15 +162,19 @@ TEST(SegmentTables, LanguagesTheFilesName) {
                             "<seg>a</seg></tuv><tuv xml:lang=\"el-GR\"><seg>b</seg></tuv></tu></body></tmx>");
     dir.WriteFile(L"d.po", "msgid \"\"\nmsgstr \"\"\n\"Language: pt_BR\\n\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
                            "msgid \"a\"\nmsgstr \"b\"\n");
+    dir.WriteFile(L"e.ttx", "\xFF\xFE" + Utf16Bytes(L"<TRADOStag><Body><Raw><Tu><Tuv Lang=\"EN-US\">a</Tuv>"
+                                                      L"<Tuv Lang=\"FR-FR\">b</Tuv></Tu></Raw></Body></TRADOStag>"));
     XliffConverter xliff;
     TmxConverter tmx;
     PoConverter po;
+    TtxConverter ttx;
     const struct {
         const DocConverter* converter;
         const wchar_t* name;
         const wchar_t* source;
         const wchar_t* target;
-    } cases[] = {{&xliff, L"a.xlf", L"en-US", L"de-DE"},
+    } cases[] = {{&ttx, L"e.ttx", L"EN-US", L"FR-FR"},
+                 {&xliff, L"a.xlf", L"en-US", L"de-DE"},
                  {&xliff, L"b.xlf", L"en", L"ja"},
                  {&tmx, L"c.tmx", L"en-GB", L"el-GR"},
                  {&po, L"d.po", L"", L"pt_BR"}};
