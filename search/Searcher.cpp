@@ -468,13 +468,14 @@ void Searcher::KeepVisited(FileJob& job, const SegmentIndex& index, const std::v
         row.segments = index.ShowEvery(job.text, job.originals, only);
         return;
     }
-    // One segment at a time: the visitor keeps what it needs.
-    std::vector<int> one(1);
+    // One segment at a time, in one record whose strings keep their room:
+    // the visitor keeps what it needs.
+    ShownSegment shown;
     for (size_t k = 0; k < count; ++k) {
-        one[0] = only ? (*only)[k] : static_cast<int>(k);
-        std::vector<ShownSegment> shown = index.ShowEvery(job.text, job.originals, &one);
-        if (segmentVisitor(row, shown[0], one[0]))
-            row.segments.push_back(std::move(shown[0]));
+        const int i = only ? (*only)[k] : static_cast<int>(k);
+        index.ShowOne(job.text, job.originals, static_cast<size_t>(i), &shown);
+        if (segmentVisitor(row, shown, i))
+            row.segments.push_back(shown);
     }
 }
 

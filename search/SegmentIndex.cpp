@@ -170,25 +170,31 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
 
 namespace {
 
-// A side as the file holds it: its pieces joined by one space, the spaces
-// inside them kept (the checks look at them); controls other than tabs and
-// line breaks shown as spaces.
-std::wstring RawSide(const wchar_t* text, size_t length, std::span<const TextRange> side,
-                     const FoldedOriginals* originals) {
-    std::wstring shown;
+// A side as the file holds it, into *shown (its room kept from the last
+// segment): its pieces joined by one space, the spaces inside them kept (the
+// checks look at them); controls other than tabs and line breaks shown as
+// spaces.
+void RawSide(const wchar_t* text, size_t length, std::span<const TextRange> side, const FoldedOriginals* originals,
+             std::wstring* shown) {
+    shown->clear();
     for (const TextRange& piece : side) {
         const size_t begin = std::min<size_t>(piece.begin, length), end = std::min<size_t>(piece.end, length);
         if (begin >= end)
             continue;
-        if (!shown.empty())
-            shown += L' ';
-        shown += originals ? originals->Shown(text, begin, end) : std::wstring(text + begin, end - begin);
+        if (!shown->empty())
+            *shown += L' ';
+        if (originals) {
+            const size_t at = shown->size();
+            shown->resize(at + (end - begin));
+            originals->CopyShown(text, begin, end, shown->data() + at);
+        } else {
+            shown->append(text + begin, end - begin);
+        }
     }
-    for (wchar_t& c : shown) {
+    for (wchar_t& c : *shown) {
         if (c < 0x20 && c != L'\t' && c != L'\r' && c != L'\n')
             c = L' ';
     }
-    return shown;
 }
 
 }  // namespace
@@ -199,12 +205,16 @@ std::vector<ShownSegment> SegmentIndex::ShowEvery(const wchar_t* text, const Fol
     const size_t textLength = static_cast<size_t>(std::max(length, 0));
     for (size_t k = 0; k < shown.size(); ++k) {
         const size_t i = only ? static_cast<size_t>((*only)[k]) : k;
-        ShownSegment& row = shown[k];
-        row.id = table.Id(i);
-        row.source = RawSide(text, textLength, table.Source(i), originals);
-        row.target = RawSide(text, textLength, table.Target(i), originals);
-        row.state = static_cast<int>(table.State(i));
-        row.locked = table.Locked(i);
+        ShowOne(text, originals, i, &shown[k]);
     }
     return shown;
+}
+
+void SegmentIndex::ShowOne(const wchar_t* text, const FoldedOriginals* originals, size_t i, ShownSegment* row) const {
+    const size_t textLength = static_cast<size_t>(std::max(length, 0));
+    row->id = table.Id(i);
+    RawSide(text, textLength, table.Source(i), originals, &row->source);
+    RawSide(text, textLength, table.Target(i), originals, &row->target);
+    row->state = static_cast<int>(table.State(i));
+    row->locked = table.Locked(i);
 }

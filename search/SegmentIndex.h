@@ -56,6 +56,8 @@ public:
     // With `only`, just those segments (HeldSegments), in its order.
     std::vector<ShownSegment> ShowEvery(const wchar_t* text, const FoldedOriginals* originals = nullptr,
                                         const std::vector<int>* only = nullptr) const;
+    // Segment `i` so into *row, whose strings keep their room.
+    void ShowOne(const wchar_t* text, const FoldedOriginals* originals, size_t i, ShownSegment* row) const;
 
 private:
     struct Piece {
