@@ -71,6 +71,17 @@ void PrintStats(const SearchRequest& request, unsigned long long bytes, ULONGLON
             static_cast<unsigned long long>(memory.PeakWorkingSetSize));
 }
 
+// A message of the search on stderr. Message formatting ends lines with
+// CR LF; the console's lines end with LF.
+void PrintMessage(const wchar_t* text) {
+    std::wstring message;
+    for (const wchar_t* p = text; *p; ++p) {
+        if (*p != L'\r')
+            message += *p;
+    }
+    WriteUtf8(stderr, message + L"\n");
+}
+
 int RunSearch(const CliOptions& o) {
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
@@ -97,15 +108,7 @@ int RunSearch(const CliOptions& o) {
     Searcher searcher;
     searcher.SetWorkers(SearchThreadCount(o.threads));
     const unsigned long long bytesBefore = BytesReadInProcess();
-    searcher.SetMessageHandler([](const wchar_t* text) {
-        // Message formatting ends lines with CR LF; the console's lines end with LF.
-        std::wstring message;
-        for (const wchar_t* p = text; *p; ++p) {
-            if (*p != L'\r')
-                message += *p;
-        }
-        WriteUtf8(stderr, message + L"\n");
-    });
+    searcher.SetMessageHandler(PrintMessage);
     if (!searcher.StartSearch(&request, &converters))
         return kExitError;
     while (searcher.Step()) {
@@ -161,14 +164,7 @@ int RunCheck(const CliOptions& o) {
     searcher.SetWorkers(SearchThreadCount(o.threads));
     searcher.SetSegmentVisitor(pass.Visitor());
     const unsigned long long bytesBefore = BytesReadInProcess();
-    searcher.SetMessageHandler([](const wchar_t* text) {
-        std::wstring message;
-        for (const wchar_t* p = text; *p; ++p) {
-            if (*p != L'\r')
-                message += *p;
-        }
-        WriteUtf8(stderr, message + L"\n");
-    });
+    searcher.SetMessageHandler(PrintMessage);
     if (!searcher.StartSearch(&request, &converters))
         return kExitError;
     while (searcher.Step()) {

@@ -6,30 +6,16 @@
 
 #include <rapidxml/rapidxml.hpp>
 
+#include "converters/readers/Utf8Text.h"
 #include "converters/readers/XmlDocument.h"
 #include "qa/TextParts.h"
 
 namespace {
 
+// UTF-8 as the system decodes it (a broken sequence its replacement).
 std::wstring Widen(const std::string& utf8) {
-    std::wstring out;
-    for (size_t i = 0; i < utf8.size();) {
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        unsigned code = c;
-        size_t more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (more)
-            code = c & (0x3F >> more);
-        ++i;
-        for (; more && i < utf8.size(); --more, ++i)
-            code = (code << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (code >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
-        } else {
-            out += static_cast<wchar_t>(code);
-        }
-    }
+    std::wstring out(utf8.size(), L'\0');
+    out.resize(Utf8ToUtf16Bounded(utf8.data(), utf8.size(), out.data()));
     return out;
 }
 
