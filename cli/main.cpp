@@ -82,23 +82,38 @@ void PrintMessage(const wchar_t* text) {
     WriteUtf8(stderr, message + L"\n");
 }
 
+// The folder to walk, made whole, into the request; false with the reason
+// on stderr when it is too long, missing or unreadable.
+bool TakeFolder(const CliOptions& o, SearchRequest* request) {
+    if (!FullPath(o.target, request->folder)) {
+        fputs("mirlock-cli: FOLDER is too long\n", stderr);
+        return false;
+    }
+    const FolderState folder = CheckFolder(request->folder);
+    if (folder == FolderState::kReadable)
+        return true;
+    std::wstring text;
+    FormatResourceText(&text, folder == FolderState::kMissing ? IDS_FOLDER_MISSING : IDS_FOLDER_UNREADABLE,
+                       request->folder);
+    WriteUtf8(stderr, L"mirlock-cli: " + text + L"\n");
+    return false;
+}
+
+// Steps a started search to its end, sleeping while it waits on workers.
+void RunToEnd(Searcher& searcher) {
+    while (searcher.Step()) {
+        if (searcher.IsWaiting())
+            WaitForSingleObject(searcher.WorkerEvent(), INFINITE);
+    }
+}
+
 int RunSearch(const CliOptions& o) {
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
     SearchRequest request;
     FillRequest(o, &request);
-    if (!FullPath(o.target, request.folder)) {
-        fputs("mirlock-cli: FOLDER is too long\n", stderr);
+    if (!TakeFolder(o, &request))
         return kExitError;
-    }
-    const FolderState folder = CheckFolder(request.folder);
-    if (folder != FolderState::kReadable) {
-        std::wstring text;
-        FormatResourceText(&text, folder == FolderState::kMissing ? IDS_FOLDER_MISSING : IDS_FOLDER_UNREADABLE,
-                           request.folder);
-        WriteUtf8(stderr, L"mirlock-cli: " + text + L"\n");
-        return kExitError;
-    }
     ConverterList converters;
     converters.SetReadUtf8(o.readUtf8);
     converters.BuildConverters(o.mode);
@@ -111,10 +126,7 @@ int RunSearch(const CliOptions& o) {
     searcher.SetMessageHandler(PrintMessage);
     if (!searcher.StartSearch(&request, &converters))
         return kExitError;
-    while (searcher.Step()) {
-        if (searcher.IsWaiting())
-            WaitForSingleObject(searcher.WorkerEvent(), INFINITE);
-    }
+    RunToEnd(searcher);
     sink.SetSearching(0);
     fflush(stdout);
     if (o.stats)
@@ -130,18 +142,8 @@ int RunCheck(const CliOptions& o) {
     SearchRequest request;
     FillRequest(o, &request);
     request.everySegment = 1;
-    if (!FullPath(o.target, request.folder)) {
-        fputs("mirlock-cli: FOLDER is too long\n", stderr);
+    if (!TakeFolder(o, &request))
         return kExitError;
-    }
-    const FolderState folder = CheckFolder(request.folder);
-    if (folder != FolderState::kReadable) {
-        std::wstring text;
-        FormatResourceText(&text, folder == FolderState::kMissing ? IDS_FOLDER_MISSING : IDS_FOLDER_UNREADABLE,
-                           request.folder);
-        WriteUtf8(stderr, L"mirlock-cli: " + text + L"\n");
-        return kExitError;
-    }
     CheckSettings settings;
     std::wstring error;
     ParseCheckList(o.checks, &settings, &error);
@@ -167,10 +169,7 @@ int RunCheck(const CliOptions& o) {
     searcher.SetMessageHandler(PrintMessage);
     if (!searcher.StartSearch(&request, &converters))
         return kExitError;
-    while (searcher.Step()) {
-        if (searcher.IsWaiting())
-            WaitForSingleObject(searcher.WorkerEvent(), INFINITE);
-    }
+    RunToEnd(searcher);
     // Each group's members, with their texts read again file by file: one
     // file in memory at a time, and of it only the members' segments kept.
     const std::vector<ConsistencyIndex::Group> groups = pass.Groups();
