@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -170,47 +169,15 @@ int RunCheck(const CliOptions& o) {
     if (!searcher.StartSearch(&request, &converters))
         return kExitError;
     RunToEnd(searcher);
-    // Each group's members, with their texts read again file by file: one
-    // file in memory at a time, and of it only the members' segments kept.
+    // Each group's members, with their texts read again file by file.
     const std::vector<ConsistencyIndex::Group> groups = pass.Groups();
-    std::map<uint32_t, std::vector<std::pair<uint32_t, size_t>>> wanted;  // file: (segment, slot)
-    size_t slots = 0;
-    for (const ConsistencyIndex::Group& group : groups) {
+    for (const ConsistencyIndex::Group& group : groups)
         pass.CountGroup(group);
-        for (const ConsistencyIndex::Member& member : group.members)
-            wanted[member.file].push_back({member.segment, slots++});
-    }
-    std::vector<ShownSegment> members(slots);
-    std::vector<bool> found(slots, false);
-    for (auto& [file, list] : wanted) {
-        std::sort(list.begin(), list.end());
-        std::vector<uint32_t> places;  // the segments the row keeps, in order
-        FileResult* row = searcher.ReadEverySegment(sink.Paths()[file], [&](int index) {
-            const auto at = std::lower_bound(list.begin(), list.end(), std::make_pair(static_cast<uint32_t>(index), size_t{0}));
-            if (at == list.end() || at->first != static_cast<uint32_t>(index))
-                return false;
-            places.push_back(static_cast<uint32_t>(index));
-            return true;
-        });
-        if (!row)
-            continue;  // gone since: nothing to show
-        for (const auto& [segment, slot] : list) {
-            const auto at = std::lower_bound(places.begin(), places.end(), segment);
-            if (at != places.end() && *at == segment && static_cast<size_t>(at - places.begin()) < row->segments.size()) {
-                members[slot] = row->segments[static_cast<size_t>(at - places.begin())];
-                found[slot] = true;
-            }
-        }
-        row->Release();
-    }
-    size_t slot = 0;
-    for (const ConsistencyIndex::Group& group : groups) {
-        for (const ConsistencyIndex::Member& member : group.members) {
-            if (found[slot])
-                sink.Print(sink.Paths()[member.file], members[slot], group.kind, GroupMessage(group), {}, {});
-            ++slot;
-        }
-    }
+    ForEachGroupMember(searcher, groups, sink.Paths(),
+                       [&](const ConsistencyIndex::Group& group, const ConsistencyIndex::Member& member,
+                           const ShownSegment& segment) {
+                           sink.Print(sink.Paths()[member.file], segment, group.kind, GroupMessage(group), {}, {});
+                       });
     const std::wstring summary = pass.Summary();
     if (json) {
         const std::string line = "{\"summary\":" + JsonString(summary) + ",\"segments\":" +

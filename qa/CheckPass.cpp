@@ -3,8 +3,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <map>
+
 #include "base/LongPath.h"
 #include "base/ScopedHandle.h"
+#include "search/Searcher.h"
 #include "qa/SegmentChecks.h"
 
 namespace {
@@ -109,4 +113,49 @@ std::wstring CheckPass::Summary() const {
 std::wstring GroupMessage(const ConsistencyIndex::Group& group) {
     return std::to_wstring(group.variants) +
            (group.kind == CheckKind::kInconsistentTarget ? L" translations" : L" sources");
+}
+
+void ForEachGroupMember(Searcher& searcher, const std::vector<ConsistencyIndex::Group>& groups,
+                        const std::vector<std::wstring>& paths,
+                        const std::function<void(const ConsistencyIndex::Group&, const ConsistencyIndex::Member&,
+                                                 const ShownSegment&)>& each) {
+    std::map<uint32_t, std::vector<std::pair<uint32_t, size_t>>> wanted;  // file: (segment, slot)
+    size_t slots = 0;
+    for (const ConsistencyIndex::Group& group : groups) {
+        for (const ConsistencyIndex::Member& member : group.members)
+            wanted[member.file].push_back({member.segment, slots++});
+    }
+    std::vector<ShownSegment> members(slots);
+    std::vector<bool> found(slots, false);
+    for (auto& [file, list] : wanted) {
+        if (file >= paths.size())
+            continue;
+        std::sort(list.begin(), list.end());
+        std::vector<uint32_t> places;  // the segments the row keeps, in order
+        FileResult* row = searcher.ReadEverySegment(paths[file], [&](int index) {
+            const auto at = std::lower_bound(list.begin(), list.end(), std::make_pair(static_cast<uint32_t>(index), size_t{0}));
+            if (at == list.end() || at->first != static_cast<uint32_t>(index))
+                return false;
+            places.push_back(static_cast<uint32_t>(index));
+            return true;
+        });
+        if (!row)
+            continue;  // gone since: nothing to show
+        for (const auto& [segment, slot] : list) {
+            const auto at = std::lower_bound(places.begin(), places.end(), segment);
+            if (at != places.end() && *at == segment && static_cast<size_t>(at - places.begin()) < row->segments.size()) {
+                members[slot] = std::move(row->segments[static_cast<size_t>(at - places.begin())]);
+                found[slot] = true;
+            }
+        }
+        row->Release();
+    }
+    size_t slot = 0;
+    for (const ConsistencyIndex::Group& group : groups) {
+        for (const ConsistencyIndex::Member& member : group.members) {
+            if (found[slot])
+                each(group, member, members[slot]);
+            ++slot;
+        }
+    }
 }

@@ -63,5 +63,16 @@ private:
     std::array<int, kCheckCount> perKind{};
 };
 
+class Searcher;
+
+// Reads the members of `groups` again, file by file (one file in memory at
+// a time, of it only the members' segments), and calls `each` for every
+// member found, in the groups' order. `paths` are the files' paths by their
+// number in the pass; a file gone since is passed over.
+void ForEachGroupMember(Searcher& searcher, const std::vector<ConsistencyIndex::Group>& groups,
+                        const std::vector<std::wstring>& paths,
+                        const std::function<void(const ConsistencyIndex::Group&, const ConsistencyIndex::Member&,
+                                                 const ShownSegment&)>& each);
+
 // "2 translations", "3 sources": a consistency group's message.
 std::wstring GroupMessage(const ConsistencyIndex::Group& group);

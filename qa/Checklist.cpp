@@ -6,13 +6,6 @@
 
 namespace {
 
-// UTF-8 as the system decodes it (a broken sequence its replacement).
-std::wstring Widen(const std::string& utf8) {
-    std::wstring out(utf8.size(), L'\0');
-    out.resize(Utf8ToUtf16Bounded(utf8.data(), utf8.size(), out.data()));
-    return out;
-}
-
 std::vector<std::wstring> Fields(const std::wstring& line) {
     std::vector<std::wstring> fields;
     size_t from = 0;
@@ -45,7 +38,7 @@ ShownSpan Checklist::Expression::Find(std::wstring_view text) const {
 }
 
 bool Checklist::Read(const std::string& bytes, std::wstring* error) {
-    std::wstring text = Widen(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
+    std::wstring text = WidenUtf8(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
     int number = 0;
     size_t from = 0;
     while (from <= text.size()) {

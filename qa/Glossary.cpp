@@ -12,13 +12,6 @@
 
 namespace {
 
-// UTF-8 as the system decodes it (a broken sequence its replacement).
-std::wstring Widen(const std::string& utf8) {
-    std::wstring out(utf8.size(), L'\0');
-    out.resize(Utf8ToUtf16Bounded(utf8.data(), utf8.size(), out.data()));
-    return out;
-}
-
 std::wstring Trimmed(const std::wstring& text) {
     const size_t first = text.find_first_not_of(L" \t\r\n");
     if (first == std::wstring::npos)
@@ -189,11 +182,11 @@ bool Glossary::ReadTbx(std::string bytes, std::wstring* error) {
         std::wstring targets;
         for (const TbxTerm& t : terms) {
             if (t.language != source)
-                targets += (targets.empty() ? L"" : L"|") + std::wstring(t.forbidden ? L"!" : L"") + Widen(t.term);
+                targets += (targets.empty() ? L"" : L"|") + std::wstring(t.forbidden ? L"!" : L"") + WidenUtf8(t.term);
         }
         for (const TbxTerm& t : terms) {
             if (t.language == source && !t.forbidden && !t.term.empty())
-                Add(Trimmed(Widen(t.term)), targets);
+                Add(Trimmed(WidenUtf8(t.term)), targets);
         }
     }
     return true;
@@ -213,7 +206,7 @@ bool Glossary::Read(const std::string& bytes, std::wstring* error) {
         *error = L"the glossary is not UTF-8 text";
         return false;
     }
-    for (const auto& record : Records(Widen(body))) {
+    for (const auto& record : Records(WidenUtf8(body))) {
         if (record.size() < 2)
             continue;
         const std::wstring source = Trimmed(record[0]);

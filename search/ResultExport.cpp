@@ -336,6 +336,12 @@ std::string HtmlText(std::wstring_view text) {
     return Utf8(escaped);
 }
 
+std::string HtmlMarked(std::wstring_view text, const std::vector<ShownSpan>& spans) {
+    return MarkedHtml(text, MarkSpans(text.size(), spans, {}));
+}
+
+const char* HtmlReportStyle() { return kReportStyle; }
+
 std::string HtmlReport(const ReportHeading& heading, const std::vector<const FileResult*>& rows) {
     std::string out = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"/><title>" + HtmlText(heading.title) +
                       "</title><style>" + kReportStyle + "</style></head><body>\n<h1>" + HtmlText(heading.title) +

@@ -62,5 +62,10 @@ struct ReportHeading {
 // context lines (hits marked) and, for bilingual files, their segments
 // with source and target side by side.
 std::string HtmlReport(const ReportHeading& heading, const std::vector<const FileResult*>& rows);
+// The text as HTML with the units of `spans` in <mark>.
+struct ShownSpan;
+std::string HtmlMarked(std::wstring_view text, const std::vector<ShownSpan>& spans);
+// The report's style sheet, for other reports of the same look.
+const char* HtmlReportStyle();
 // Text with &, <, > and " escaped, as UTF-8.
 std::string HtmlText(std::wstring_view text);

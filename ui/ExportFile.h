@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,14 +22,11 @@ ExportKind ExportKindOf(const std::wstring& path, int filterIndex);
 // The exported file's bytes for `rows`.
 std::string ExportBytes(ExportKind kind, const std::vector<const FileResult*>& rows, const ReportHeading& heading);
 
-// Writes `bytes` to a new file beside `path` (made under a random name
-// where nothing is) and puts it in place, so that `path` holds either its
-// old content or all of the new; a file that was there keeps its
-// attributes and permissions. The temporary file never stays. False with
-// the system's error code.
-bool ReplaceFileWhole(const std::wstring& path, const std::string& bytes, DWORD* error);
-
 // Asks for a file name (the system's save dialog), asks before replacing a
 // file, writes, and says why when the write fails. False when nothing was
 // written (cancelled or failed).
 bool ExportResultsToFile(HWND owner, const std::vector<const FileResult*>& rows, const ReportHeading& heading);
+
+// The same for any table: `bytes` makes the file's content for the type
+// chosen; `titleId` is the dialog's title.
+bool ExportToFile(HWND owner, unsigned titleId, const std::function<std::string(ExportKind)>& bytes);

@@ -14,6 +14,12 @@ void Utf16ToUtf8(const wchar_t* text, size_t length, std::string* out);
 // time; anything else goes to the system's converter, whose replacement of
 // broken sequences is the rule.
 size_t Utf8ToUtf16Bounded(const char* text, size_t size, wchar_t* out);
+// The same into a string of its own.
+inline std::wstring WidenUtf8(const std::string& utf8) {
+    std::wstring out(utf8.size(), L'\0');
+    out.resize(Utf8ToUtf16Bounded(utf8.data(), utf8.size(), out.data()));
+    return out;
+}
 
 // Decodes well-formed UTF-8 only, into `out` (at least `size` units): false
 // at the first ill-formed sequence, with `out` then partly written.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/LongPath.h"
+#include "base/ReplaceFile.h"
 #include "base/SearchRecords.h"
 #include "resource.h"
 #include "tests/TableReaders.h"
