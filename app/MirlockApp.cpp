@@ -16,6 +16,8 @@
 #include "resource.h"
 #include "search/SearchPool.h"
 #include "search/SearchSummary.h"
+#include "ui/CheckDialog.h"
+#include "ui/CheckListBox.h"
 #include "ui/Dialogs.h"
 #include "ui/Editors.h"
 #include "ui/ExportFile.h"
@@ -77,6 +79,14 @@ bool MirlockApp::InitApplication(HINSTANCE newInstance, const wchar_t* newComman
         return false;
     if (ResultListBox* list = mainWindow->ResultList())
         list->SetEditor(editor);
+    if (CheckListBox* checks = mainWindow->CheckList()) {
+        // The notes the user chose to ignore in earlier passes.
+        const std::wstring ignorePath = IgnoreList::DefaultPath();
+        if (!ignorePath.empty())
+            ignoreList.Load(ignorePath);
+        checks->SetIgnoreList(&ignoreList, ignorePath);
+        checks->SetEditor(editor);
+    }
     // A window that was maximised when it was closed opens maximised,
     // unless the caller asks for a particular state.
     if (mainWindow->StartsMaximized() &&
@@ -189,11 +199,33 @@ void MirlockApp::HandleAppCommand(int id) {
         RunOptions();
         break;
     case IDM_EXPORT:
-        ExportResults();
+        if (mainWindow && mainWindow->ShowsChecks())
+            ExportChecks();
+        else
+            ExportResults();
+        break;
+    case IDM_CHECK_SEGMENTS:
+        CheckSegments();
         break;
     default:
         break;
     }
+}
+
+bool MirlockApp::PanelFolderReady() {
+    SearchControls* panel = mainWindow ? mainWindow->Panel() : nullptr;
+    if (!panel)
+        return true;
+    // A folder that cannot be searched is said so, and goes into no history.
+    const std::wstring folder = panel->FolderText();
+    const FolderState state = folder.empty() ? FolderState::kReadable : CheckFolder(folder.c_str());
+    if (state == FolderState::kReadable)
+        return true;
+    std::wstring text;
+    if (FormatResourceText(&text, state == FolderState::kMissing ? IDS_FOLDER_MISSING : IDS_FOLDER_UNREADABLE,
+                           folder.c_str()))
+        mainWindow->SetStatusText(text.c_str(), true);
+    return false;
 }
 
 void MirlockApp::StartOrStopSearch() {
@@ -205,24 +237,19 @@ void MirlockApp::StartOrStopSearch() {
     request.sink = this;
     SearchControls* panel = mainWindow ? mainWindow->Panel() : nullptr;
     ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr;
-    // A folder that cannot be searched is said so, and goes into no history.
-    if (panel) {
-        const std::wstring folder = panel->FolderText();
-        const FolderState state = folder.empty() ? FolderState::kReadable : CheckFolder(folder.c_str());
-        if (state != FolderState::kReadable) {
-            if (list)
-                list->Clear();
-            std::wstring text;
-            if (FormatResourceText(&text, state == FolderState::kMissing ? IDS_FOLDER_MISSING : IDS_FOLDER_UNREADABLE,
-                                   folder.c_str()))
-                mainWindow->SetStatusText(text.c_str(), true);
-            return;
-        }
+    if (mainWindow)
+        mainWindow->SetShowChecks(false);
+    if (!PanelFolderReady()) {
+        if (list)
+            list->Clear();
+        return;
     }
     if (panel)
         panel->BuildRequest(&request);
     // The rows keep the segments that hold their hits, for the segment list.
     request.keepSegments = 1;
+    request.everySegment = 0;
+    searcher.SetSegmentVisitor(nullptr);
     if (list) {
         list->SetBaseFolder(request.folder);
         list->Clear();
@@ -232,6 +259,105 @@ void MirlockApp::StartOrStopSearch() {
         ShowStatus(IDS_TYPE_FOLDER);
     else if (!searcher.StartSearch(&request, &converters))
         SetStatusLine(searcher.Refusal().c_str(), true);
+}
+
+void MirlockApp::CheckSegments() {
+    if (searching || !mainWindow)
+        return;
+    CheckDialogData data = ReadCheckDialogData();
+    std::unique_ptr<CheckPass> pass;
+    const INT_PTR answer = RunCheckDialog(MainHandle(), data, [&pass](const CheckDialogData& chosen, std::wstring* error) {
+        auto ready = std::make_unique<CheckPass>(chosen.settings);
+        if (!ready->Load(chosen.glossary, chosen.checklist, error))
+            return false;
+        pass = std::move(ready);
+        return true;
+    });
+    if (answer != IDOK || !pass)
+        return;
+    WriteCheckDialogData(data);
+    ClearStop();
+    CheckListBox* checks = mainWindow->CheckList();
+    if (!checks)
+        return;
+    mainWindow->SetShowChecks(true);
+    checks->Clear();
+    UpdateWindow(MainHandle());
+    if (!PanelFolderReady())
+        return;
+    request.sink = this;
+    if (SearchControls* panel = mainWindow->Panel())
+        panel->BuildRequest(&request);
+    // Every segment is read; a row keeps those the checks flag.
+    request.keepSegments = 0;
+    request.everySegment = 1;
+    checks->SetBaseFolder(request.folder);
+    if (!request.folder[0]) {
+        ShowStatus(IDS_TYPE_FOLDER);
+        return;
+    }
+    checkPass = std::move(pass);
+    checkPaths.clear();
+    searcher.SetSegmentVisitor(checkPass->Visitor());
+    if (!searcher.StartSearch(&request, &converters)) {
+        searcher.SetSegmentVisitor(nullptr);
+        checkPass.reset();
+        SetStatusLine(searcher.Refusal().c_str(), true);
+    }
+}
+
+void MirlockApp::EndCheckPass(bool stopped) {
+    std::unique_ptr<CheckPass> pass = std::move(checkPass);
+    searcher.SetSegmentVisitor(nullptr);
+    CheckListBox* checks = mainWindow ? mainWindow->CheckList() : nullptr;
+    if (!pass || !checks)
+        return;
+    // A stopped pass saw only some of the files: its groups would mislead.
+    if (!stopped) {
+        const std::vector<ConsistencyIndex::Group> groups = pass->Groups();
+        if (!groups.empty()) {
+            SetStatusLine(LoadResourceText(IDS_READING_GROUPS).c_str(), true);
+            HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            int number = 0;
+            const ConsistencyIndex::Group* last = nullptr;
+            for (const ConsistencyIndex::Group& group : groups)
+                pass->CountGroup(group);
+            ForEachGroupMember(searcher, groups, checkPaths,
+                               [&](const ConsistencyIndex::Group& group, const ConsistencyIndex::Member& member,
+                                   const ShownSegment& segment) {
+                                   if (&group != last) {
+                                       last = &group;
+                                       ++number;
+                                   }
+                                   CheckRow row = MakeCheckRow(checkPaths[member.file], segment, group.kind,
+                                                               GroupMessage(group), {}, {});
+                                   row.group = number;
+                                   checks->Add(std::move(row));
+                               });
+            SetCursor(old);
+        }
+    }
+    checks->PlaceArrivedRows();
+    std::wstring summary = pass->Summary();
+    if (request.filesFailed > 0) {
+        summary.pop_back();  // the full stop
+        summary += L"; " + std::to_wstring(request.filesFailed) + (request.filesFailed == 1 ? L" file" : L" files") +
+                   L" could not be read.";
+    }
+    if (stopped) {
+        std::wstring text;
+        if (FormatResourceText(&text, IDS_CHECK_STOPPED, summary.c_str()))
+            summary = text;
+    }
+    checkSummary = summary;
+    // The status line keeps 100 characters: past them, the counts by check
+    // (the headings of the list say them too) give way.
+    if (summary.size() > kStatusChars && summary.find(L" (") != std::wstring::npos) {
+        const size_t open = summary.find(L" (");
+        const size_t close = summary.find(L')', open);
+        summary = summary.substr(0, open) + (close == std::wstring::npos ? L"" : summary.substr(close + 1));
+    }
+    SetStatusLine(summary.c_str(), true);
 }
 
 void MirlockApp::ShowRequestSummary() {
@@ -266,6 +392,24 @@ bool MirlockApp::AddResult(FileResult* result) {
         return false;
     EnterCriticalSection(&lock);
     CountResult(&request, *result);
+    if (checkPass) {
+        // A pass of the checks: its notes go to the checks list, the files
+        // with segments to the pass's count.
+        CheckListBox* checks = mainWindow ? mainWindow->CheckList() : nullptr;
+        if (result->status != kFileFailed && result->segmentsSeen > 0) {
+            checkPass->Take(*result);
+            const std::wstring path = ExportPath(*result);
+            checkPaths.push_back(path);
+            for (const SegmentNote& note : result->notes) {
+                if (checks && note.segment >= 0 && static_cast<size_t>(note.segment) < result->segments.size())
+                    checks->Add(MakeCheckRow(path, result->segments[static_cast<size_t>(note.segment)],
+                                             static_cast<CheckKind>(note.kind), note.message, note.sourceSpans,
+                                             note.targetSpans));
+            }
+        }
+        LeaveCriticalSection(&lock);
+        return true;
+    }
     result->AddRef();
     if (ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr)
         list->AddRow(result);
@@ -284,6 +428,12 @@ void MirlockApp::SetSearching(int newSearching) {
     if (newSearching) {
         if (panel)
             panel->SetPanelBusy(true);
+        return;
+    }
+    if (checkPass) {
+        EndCheckPass(stopped);
+        if (panel)
+            panel->SetPanelBusy(false);
         return;
     }
     if (ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr)
@@ -332,6 +482,8 @@ void MirlockApp::RunOptions() {
     WriteSettingString(L"Editor", editor.c_str());
     if (ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr)
         list->SetEditor(editor);
+    if (CheckListBox* checks = mainWindow ? mainWindow->CheckList() : nullptr)
+        checks->SetEditor(editor);
     request.maximumMatch = static_cast<int>(data.maximumMatch);
     converters.SetReadUtf8(data.readUtf8);
     converters.BuildConverters(data.converterMode);
@@ -385,4 +537,23 @@ ReportHeading MirlockApp::ExportHeading() const {
                                    request.targetText});
     heading.summary = searching || lastSummary.empty() ? FormatSearchSummary(request, false) : lastSummary;
     return heading;
+}
+
+void MirlockApp::ExportChecks() {
+    CheckListBox* checks = mainWindow ? mainWindow->CheckList() : nullptr;
+    if (!checks)
+        return;
+    checks->PlaceArrivedRows();
+    std::vector<const CheckRow*> rows = checks->SelectedNotes();
+    if (rows.size() <= 1)
+        rows = checks->ShownNotes();
+    if (rows.empty())
+        return;
+    const std::wstring title = L"Mirlock: checks of " + std::wstring(request.folder);
+    const std::wstring summary = checkSummary;
+    ExportToFile(MainHandle(), IDS_CHECKS_EXPORT_TITLE, [&](ExportKind kind) {
+        if (kind == ExportKind::kHtml)
+            return CheckHtml(title, summary, rows);
+        return CheckTable(rows, kind == ExportKind::kCsv ? TableFormat::kCsv : TableFormat::kTabs);
+    });
 }

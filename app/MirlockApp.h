@@ -11,6 +11,8 @@
 
 #include "base/SearchRecords.h"
 #include "converters/ConverterList.h"
+#include "qa/CheckPass.h"
+#include "qa/IgnoreList.h"
 #include "search/SearchResultSink.h"
 #include "search/ResultExport.h"
 #include "search/Searcher.h"
@@ -75,6 +77,10 @@ public:
 
     void HandleAppCommand(int id) override;
     void StartOrStopSearch();
+    // Tools > Check segments: the dialog, then a pass of the checks over
+    // what the panel's search would walk, into the checks list.
+    void CheckSegments();
+    bool IsChecking() const { return checkPass != nullptr; }
     void ShowRequestSummary();
 
     bool ShowStatus(unsigned id, ...) override;
@@ -91,6 +97,14 @@ public:
 
 private:
     void RunOptions();
+    // The folder of the panel when a walk can start there; else says why
+    // on the status line and returns false.
+    bool PanelFolderReady();
+    // The end of a pass: its consistency groups read and listed, its summary.
+    void EndCheckPass(bool stopped);
+    // File > Export with the checks list shown: the selected notes (all
+    // shown ones when at most one is).
+    void ExportChecks();
     // File > Export results: the selected rows (all when at most one is).
     void ExportResults();
     ReportHeading ExportHeading() const;
@@ -121,4 +135,10 @@ private:
     bool lockReady = false;
     HACCEL accelerators = nullptr;
     bool comReady = false;
+    // The running pass of the checks (null between passes), and the paths
+    // of the files it took, by their number in the pass.
+    std::unique_ptr<CheckPass> checkPass;
+    std::vector<std::wstring> checkPaths;
+    std::wstring checkSummary;  // the status line's summary of the last pass
+    IgnoreList ignoreList;
 };

@@ -20,6 +20,7 @@ struct CheckRow {
     std::vector<ShownSpan> targetSpans;
     int state = 0;
     bool locked = false;
+    int line = 0;  // where the segment starts in its file; 0: not known
     int group = -1;  // the consistency group it belongs to, else -1
 };
 

@@ -67,6 +67,16 @@
 #define IDS_REGEX_NOT_VALID    502
 #define IDS_MAXIMUM_TOO_SMALL  503
 #define IDS_PATTERN_NAMES_FOLDER 504
+#define IDS_CHECK_IGNORED      505
+#define IDS_CHECK_IGNORE       506
+#define IDS_CHECK_LET_BACK     507
+#define IDS_IGNORE_SAVE_FAILED 508
+#define IDS_CHECKS_EXPORT_TITLE 509
+#define IDS_CHECKING_IN        510
+#define IDS_CHECK_GLOSSARY_FILTER 511
+#define IDS_CHECK_CHECKLIST_FILTER 512
+#define IDS_CHECK_STOPPED      513
+#define IDS_READING_GROUPS     514
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107
@@ -75,6 +85,7 @@
 #define IDD_ABOUT              103
 #define IDD_OPTIONS            131
 #define IDD_SEARCH_PANEL       132
+#define IDD_CHECKS             133
 
 // Controls of the search panel
 #define IDC_SEARCH_TEXT        1012
@@ -106,12 +117,30 @@
 #define IDC_SEARCH_THREADS     1035
 #define IDC_FILTER_TIMEOUT     1036
 
+// Controls of the Check segments dialog: one box per check, from
+// IDC_CHECK_FIRST in the order of the checks; one per state, from
+// IDC_STATE_FIRST in the order of the states (new first).
+#define IDC_CHECK_FIRST        2100
+#define IDC_STATE_FIRST        2130
+#define IDC_CHECK_SAME_CASE    2140
+#define IDC_CHECK_TERMS_CASE   2141
+#define IDC_CHECK_CONS_CASE    2142
+#define IDC_CHECK_CONS_CODES   2143
+#define IDC_CHECK_CONS_SPACES  2144
+#define IDC_CHECK_TAG_ORDER    2145
+#define IDC_CHECK_LENGTH_PERCENT 2146
+#define IDC_CHECK_LOCKED       2147
+#define IDC_CHECK_GLOSSARY     2148
+#define IDC_CHECK_GLOSSARY_BROWSE 2149
+#define IDC_CHECK_CHECKLIST    2150
+#define IDC_CHECK_CHECKLIST_BROWSE 2151
 // Child windows of the main window and the result list
 #define IDC_SPLITTER           9202
 #define IDC_RESULT_LIST        9203
 #define IDC_STATUS_BAR         9204
 #define IDC_SEGMENT_LIST       9205
 #define IDC_SEGMENT_BAR        9206
+#define IDC_CHECK_LIST         9207
 #define IDC_LIST_HEADER        45055
 #define IDC_LIST_BOX           45054
 
@@ -135,3 +164,8 @@
 #define IDM_OPEN_FOLDER        32812
 #define IDM_OPEN_WITH          32813
 #define IDM_COPY_FULL_PATH     32814
+#define IDM_CHECK_SEGMENTS     32815
+#define IDM_VIEW_RESULTS       32816
+#define IDM_VIEW_CHECKS        32817
+#define IDM_IGNORED_CHECKS     32818
+#define IDM_IGNORE             32819

@@ -2,7 +2,12 @@
 #include "ui/Editors.h"
 
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
+
+#include "base/LongPath.h"
+#include "resource.h"
+#include "ui/controls/Window.h"
 
 std::wstring EditorCommandLine(const std::wstring& editor, const std::wstring& path, int line) {
     std::wstring command;
@@ -66,4 +71,25 @@ std::vector<std::pair<std::wstring, std::wstring>> InstalledEditors() {
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local)))
         folders.push_back(std::wstring(local) + L"\\Programs");
     return FindEditors(folders);
+}
+
+void OpenFileAtLine(HWND owner, const std::wstring& editor, const std::wstring& fullPath, int line) {
+    // A path past the classic limit goes by its short form, which the
+    // programs that open it understand, where it has one.
+    const std::wstring path = FittingPath(fullPath);
+    if (!editor.empty()) {
+        std::wstring command = EditorCommandLine(editor, path, line);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process)) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        } else {
+            ShowFailure(owner, IDS_EDITOR_FAILED, command, GetLastError());
+        }
+        return;
+    }
+    ShellExecuteW(owner, L"open", path.c_str(), nullptr, L".", SW_SHOWDEFAULT);
 }

@@ -2,6 +2,8 @@
 // editors found installed that the Options offer ready-made.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,3 +17,8 @@ std::wstring EditorCommandLine(const std::wstring& editor, const std::wstring& p
 std::vector<std::pair<std::wstring, std::wstring>> FindEditors(const std::vector<std::wstring>& programFolders);
 // The same for this machine's program folders.
 std::vector<std::pair<std::wstring, std::wstring>> InstalledEditors();
+
+// Opens `path` in `editor` at `line` (a command line as above), or, without
+// an editor, with the program the system opens it with; says why when the
+// editor cannot be started.
+void OpenFileAtLine(HWND owner, const std::wstring& editor, const std::wstring& path, int line);

@@ -13,6 +13,7 @@
 #include "base/SearchRecords.h"
 #include "base/Settings.h"
 #include "resource.h"
+#include "ui/CheckListBox.h"
 #include "ui/Dialogs.h"
 #include "ui/ResultListBox.h"
 #include "ui/SearchControls.h"
@@ -196,6 +197,16 @@ bool MainWnd::OnCreate(const CREATESTRUCTW*, LRESULT* result) {
     }
     SendMessageW(resultList->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
+    // The checks list, in the same place, shown in place of the results.
+    checkList = std::make_unique<CheckListBox>();
+    if (CheckListBox::RegisterWindowClass(instance) &&
+        CreateWindowExW(0, CheckListBox::kClassName, nullptr, WS_CHILD | WS_CLIPCHILDREN, split.barRight, 0,
+                        split.listWidth, available, hwnd,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CHECK_LIST)), instance, checkList.get()))
+        SendMessageW(checkList->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    else
+        checkList.reset();
+
     // The segment list below the result list, as it was left.
     showSegments = ReadSettingInt(L"ShowSegments", 1) != 0;
     segmentHeight = std::max(SegmentList::kMinHeight, ReadSettingInt(L"SegmentListHeight", SegmentList::kDefaultHeight));
@@ -270,9 +281,14 @@ bool MainWnd::TranslatePaneKey(const MSG& msg) {
         return false;
     HWND focus = GetFocus();
     HWND panelWindow = panel->hwnd;
-    const bool inList = resultList->IsOwnWindow(focus);
-    if (msg.wParam == VK_RETURN && focus == resultList->ListBox()) {
-        resultList->OpenCurrent();
+    const bool checks = showChecks && checkList;
+    HWND shownList = checks ? checkList->ListBox() : resultList->ListBox();
+    const bool inList = checks ? checkList->IsOwnWindow(focus) : resultList->IsOwnWindow(focus);
+    if (msg.wParam == VK_RETURN && focus == shownList && shownList) {
+        if (checks)
+            checkList->OpenCurrent();
+        else
+            resultList->OpenCurrent();
         return true;
     }
     if (msg.wParam != VK_TAB)
@@ -289,7 +305,7 @@ bool MainWnd::TranslatePaneKey(const MSG& msg) {
         return true;
     }
     if (segments && focus == segments) {
-        SetFocus(back ? resultList->ListBox() : stops.front());
+        SetFocus(back ? shownList : stops.front());
         return true;
     }
     // The panel's own control that holds the focus (a combo box for its edit field).
@@ -300,7 +316,7 @@ bool MainWnd::TranslatePaneKey(const MSG& msg) {
         return false;
     if (control != (back ? stops.front() : stops.back()))
         return false;
-    SetFocus(back && segments ? segments : resultList->ListBox());
+    SetFocus(back && segments ? segments : shownList);
     return true;
 }
 
@@ -328,12 +344,42 @@ void MainWnd::PlaceRightColumn(const RECT& area) {
         ShowWindow(segmentList->Handle(), segments ? SW_SHOWNA : SW_HIDE);
     if (segmentBar)
         ShowWindow(segmentBar->hwnd, segments ? SW_SHOWNA : SW_HIDE);
-    MoveWindow(resultList->hwnd, area.left, area.top, width, listHeight, TRUE);
+    const bool checks = showChecks && checkList;
+    HWND shown = checks ? checkList->hwnd : resultList->hwnd;
+    MoveWindow(shown, area.left, area.top, width, listHeight, TRUE);
+    ShowWindow(shown, SW_SHOWNA);
+    if (checkList)
+        ShowWindow(checks ? resultList->hwnd : checkList->hwnd, SW_HIDE);
 }
 
 void MainWnd::UpdateSegments() {
-    if (segmentList && resultList)
+    if (!segmentList || !resultList)
+        return;
+    if (!showChecks || !checkList) {
         segmentList->ShowRow(showSegments ? resultList->CurrentResult() : nullptr);
+        return;
+    }
+    // The selected note's segment alone.
+    FileResult* note = showSegments ? checkList->CurrentAsResult() : nullptr;
+    if (note)
+        note->AddRef();
+    segmentList->ShowRow(note);
+    if (note)
+        note->Release();
+}
+
+void MainWnd::SetShowChecks(bool show) {
+    if (!checkList)
+        show = false;
+    if (show == showChecks)
+        return;
+    HWND focus = GetFocus();
+    const bool listFocused = show ? resultList && resultList->IsOwnWindow(focus) : checkList->IsOwnWindow(focus);
+    showChecks = show;
+    Relayout();
+    UpdateSegments();
+    if (listFocused)
+        SetFocus(show ? checkList->ListBox() : resultList->ListBox());
 }
 
 void MainWnd::SetShowSegments(bool show) {
@@ -385,7 +431,8 @@ bool MainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
         return true;
     }
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_RESULT_LIST && HIWORD(wParam) == LBN_SELCHANGE) {
+        if ((LOWORD(wParam) == IDC_RESULT_LIST || LOWORD(wParam) == IDC_CHECK_LIST) && HIWORD(wParam) == LBN_SELCHANGE &&
+            lParam) {
             UpdateSegments();
             return true;
         }
@@ -436,6 +483,7 @@ void MainWnd::OnCommand(int id) {
     case IDM_SEARCH:
     case IDM_OPTIONS:
     case IDM_EXPORT:
+    case IDM_CHECK_SEGMENTS:
         if (app)
             app->HandleAppCommand(id);
         break;
@@ -446,8 +494,26 @@ void MainWnd::OnCommand(int id) {
         DestroyWindow(hwnd);
         break;
     case IDM_OPEN_FILE:
-        if (resultList)
+        if (showChecks && checkList)
+            checkList->OpenCurrent();
+        else if (resultList)
             resultList->OpenCurrent();
+        break;
+    case IDM_VIEW_RESULTS:
+        SetShowChecks(false);
+        break;
+    case IDM_VIEW_CHECKS:
+        SetShowChecks(true);
+        break;
+    case IDM_IGNORED_CHECKS:
+        if (checkList) {
+            checkList->SetShowIgnored(!checkList->ShowsIgnored());
+            SetShowChecks(true);
+        }
+        break;
+    case IDM_IGNORE:
+        if (checkList && showChecks)
+            checkList->ToggleIgnoreSelected();
         break;
     case IDM_CONTEXT:
         if (resultList)
@@ -524,6 +590,15 @@ void MainWnd::EditCommand(int id) {
             segmentList->SelectAll();
         return;
     }
+    if (checkList && checkList->IsOwnWindow(focus)) {
+        if (id == IDM_COPY)
+            checkList->Copy();
+        else if (id == IDM_DELETE)
+            checkList->ToggleIgnoreSelected();
+        else if (id == IDM_SELECT_ALL)
+            checkList->SelectAll();
+        return;
+    }
     if (resultList && resultList->IsOwnWindow(focus))
         resultList->EditCommand(id);
 }
@@ -535,7 +610,7 @@ void MainWnd::UpdateMenu(int popupIndex, HMENU menu) {
     HWND focus = GetFocus();
     switch (popupIndex) {
     case 0:
-        enable(IDM_EXPORT, resultList && resultList->RowCount() > 0);
+        enable(IDM_EXPORT, showChecks && checkList ? checkList->NoteCount() > 0 : resultList && resultList->RowCount() > 0);
         break;
     case 1:
         enable(IDM_COPY_PATH, false);
@@ -547,6 +622,13 @@ void MainWnd::UpdateMenu(int popupIndex, HMENU menu) {
             enable(IDM_PASTE, false);
             enable(IDM_UNDO, false);
             enable(IDM_SELECT_ALL, resultList->RowCount() > 0);
+        } else if (checkList && checkList->IsOwnWindow(focus)) {
+            const bool any = !checkList->SelectedNotes().empty();
+            for (int id : {IDM_CUT, IDM_PASTE, IDM_UNDO})
+                enable(id, false);
+            enable(IDM_COPY, any);
+            enable(IDM_DELETE, any);
+            enable(IDM_SELECT_ALL, checkList->RowCount() > 0);
         } else if (segmentList && focus == segmentList->Handle()) {
             for (int id : {IDM_CUT, IDM_DELETE, IDM_PASTE, IDM_UNDO})
                 enable(id, false);
@@ -563,6 +645,13 @@ void MainWnd::UpdateMenu(int popupIndex, HMENU menu) {
         }
         break;
     case 2:
+        CheckMenuRadioItem(menu, IDM_VIEW_RESULTS, IDM_VIEW_CHECKS,
+                           showChecks ? IDM_VIEW_CHECKS : IDM_VIEW_RESULTS, MF_BYCOMMAND);
+        enable(IDM_VIEW_CHECKS, checkList != nullptr);
+        enable(IDM_IGNORED_CHECKS, checkList != nullptr);
+        CheckMenuItem(menu, IDM_IGNORED_CHECKS,
+                      MF_BYCOMMAND | (checkList && checkList->ShowsIgnored() ? MF_CHECKED : MF_UNCHECKED));
+        enable(IDM_CONTEXT, !showChecks);
         CheckMenuItem(menu, IDM_CONTEXT,
                       MF_BYCOMMAND | (resultList && resultList->ShowsContext() ? MF_CHECKED : MF_UNCHECKED));
         CheckMenuItem(menu, IDM_SEGMENTS, MF_BYCOMMAND | (showSegments ? MF_CHECKED : MF_UNCHECKED));
@@ -570,9 +659,16 @@ void MainWnd::UpdateMenu(int popupIndex, HMENU menu) {
                       MF_BYCOMMAND | (statusBar && IsWindowVisible(statusBar) ? MF_CHECKED : MF_UNCHECKED));
         break;
     case 3:
-        enable(IDM_OPEN_FILE, resultList && resultList->SelectedCount() > 0);
-        enable(IDM_OPEN_FOLDER, resultList && resultList->SelectedCount() > 0);
-        enable(IDM_OPEN_WITH, resultList && resultList->CurrentResult());
+        if (showChecks && checkList) {
+            enable(IDM_OPEN_FILE, checkList->CurrentNote() != nullptr);
+            enable(IDM_OPEN_FOLDER, false);
+            enable(IDM_OPEN_WITH, false);
+        } else {
+            enable(IDM_OPEN_FILE, resultList && resultList->SelectedCount() > 0);
+            enable(IDM_OPEN_FOLDER, resultList && resultList->SelectedCount() > 0);
+            enable(IDM_OPEN_WITH, resultList && resultList->CurrentResult());
+        }
+        enable(IDM_CHECK_SEGMENTS, true);
         enable(IDM_SEARCH, true);
         enable(IDM_OPTIONS, true);
         break;

@@ -10,6 +10,7 @@
 
 #include "ui/controls/Window.h"
 
+class CheckListBox;
 class ResultListBox;
 class SearchControls;
 class SegmentBar;
@@ -43,11 +44,15 @@ public:
     // The segment list shows the current row's lines.
     void UpdateSegments();
     void SetShowSegments(bool show);
+    // The checks list in place of the result list (View > Checks), or back.
+    void SetShowChecks(bool show);
+    bool ShowsChecks() const { return showChecks; }
     bool ShowsSegments() const { return showSegments; }
     // Keys that move between the two panes or act on the list, taken before
     // the panel's dialog navigation: Tab past the panel's last control (or
-    // Shift+Tab before its first) goes to the result list and back; Enter in
-    // the list opens the current file. True when the key was used.
+    // Shift+Tab before its first) goes to the list shown (results or
+    // checks) and back; Enter in the list opens the current file (at the
+    // segment, in the checks). True when the key was used.
     bool TranslatePaneKey(const MSG& msg);
     void UpdateMenu(int popupIndex, HMENU menu);
     // Shows `text` in the status bar's first part. A text that is not
@@ -65,6 +70,7 @@ public:
     bool StartsMaximized() const { return startMaximized; }
 
     ResultListBox* ResultList() const { return resultList.get(); }
+    CheckListBox* CheckList() const { return checkList.get(); }
     SegmentList* Segments() const { return segmentList.get(); }
     SearchControls* Panel() const { return panel.get(); }
     SplitWindow* Splitter() const { return splitter.get(); }
@@ -87,6 +93,8 @@ private:
     int minTrackWidth;
     int minTrackHeight;
     std::unique_ptr<ResultListBox> resultList;
+    std::unique_ptr<CheckListBox> checkList;
+    bool showChecks = false;
     std::unique_ptr<SegmentList> segmentList;
     std::unique_ptr<SegmentBar> segmentBar;
     bool showSegments = true;

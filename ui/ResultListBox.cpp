@@ -647,24 +647,7 @@ void ResultListBox::OpenCurrent() {
     const FileResult* result = RowResult(static_cast<int>(row));
     if (!result)
         return;
-    // A path past the classic limit goes by its short form, which the
-    // programs that open it understand, where it has one.
-    const std::wstring path = FittingPath(result->location + result->name);
-    if (!editor.empty()) {
-        std::wstring command = EditorCommandLine(editor, path, result->firstHitLine > 0 ? result->firstHitLine : 1);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &process)) {
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        } else {
-            ShowFailure(hwnd, IDS_EDITOR_FAILED, command, GetLastError());
-        }
-        return;
-    }
-    ShellExecuteW(hwnd, L"open", path.c_str(), nullptr, L".", SW_SHOWDEFAULT);
+    OpenFileAtLine(hwnd, editor, result->location + result->name, result->firstHitLine > 0 ? result->firstHitLine : 1);
 }
 
 std::vector<std::wstring> ResultListBox::SelectedPaths() const {

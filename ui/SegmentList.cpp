@@ -274,8 +274,8 @@ LRESULT SegmentList::CustomDraw(NMLVCUSTOMDRAW* draw) {
             }
             const std::wstring& text = column == 0 ? cells.id : column == 1 ? cells.source : cells.target;
             const std::vector<ShownSpan>* sourceHits = cells.sourceHits ? cells.sourceHits : &cells.contextHit;
-            DrawCell(dc, cell, text, column == 1 ? sourceHits : column == 2 ? cells.targetHits : nullptr,
-                     column == 2 ? cells.conditionHits : nullptr, selected);
+            DrawMarkedText(dc, cell, text, column == 1 ? sourceHits : column == 2 ? cells.targetHits : nullptr,
+                           column == 2 ? cells.conditionHits : nullptr, selected, dpi);
         }
         if ((SendMessageW(list, LVM_GETITEMSTATE, index, LVIS_FOCUSED) & LVIS_FOCUSED) && GetFocus() == list) {
             SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -288,8 +288,8 @@ LRESULT SegmentList::CustomDraw(NMLVCUSTOMDRAW* draw) {
     }
 }
 
-void SegmentList::DrawCell(HDC dc, const RECT& cell, const std::wstring& text, const std::vector<ShownSpan>* hits,
-                           const std::vector<ShownSpan>* conditionHits, bool selected) const {
+void DrawMarkedText(HDC dc, const RECT& cell, const std::wstring& text, const std::vector<ShownSpan>* hits,
+                    const std::vector<ShownSpan>* conditionHits, bool selected, int dpi) {
     const int pad = ScalePixels(4, dpi);
     RECT area = {cell.left + pad, cell.top, cell.right - pad, cell.bottom};
     if (area.right <= area.left || text.empty())

@@ -35,6 +35,12 @@ struct HitColours {
 };
 HitColours ConditionHitColours(COLORREF window);
 
+// Draws `text` on one line in `cell` (vertically centred, cut with an
+// ellipsis), the units of `hits` in reverse and those of `conditionHits` in
+// the condition's colour; `selected` rows in the selection's colours.
+void DrawMarkedText(HDC dc, const RECT& cell, const std::wstring& text, const std::vector<ShownSpan>* hits,
+                    const std::vector<ShownSpan>* conditionHits, bool selected, int dpi);
+
 bool ShowsSegments(const FileResult& row);
 int SegmentLineCount(const FileResult& row);
 SegmentCells SegmentLine(const FileResult& row, int index);
@@ -73,8 +79,6 @@ public:
 private:
     void SetColumnTitles(bool segments);
     LRESULT CustomDraw(NMLVCUSTOMDRAW* draw);
-    void DrawCell(HDC dc, const RECT& cell, const std::wstring& text, const std::vector<ShownSpan>* hits,
-                  const std::vector<ShownSpan>* conditionHits, bool selected) const;
 
     HWND list = nullptr;
     FileResult* row = nullptr;

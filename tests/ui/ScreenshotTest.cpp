@@ -15,6 +15,7 @@
 #include "tests/PngWriter.h"
 #include "tests/TestFiles.h"
 #include "tests/ui/UiHarness.h"
+#include "ui/CheckListBox.h"
 #include "ui/ResultListBox.h"
 #include "ui/controls/Window.h"
 #include "ui/WindowPlacement.h"
@@ -231,7 +232,8 @@ TEST(Screenshot, AtOneHundredFiftyAndTwoHundredPercent) {
         wchar_t self[MAX_PATH];
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         std::wstring commandLine =
-            L"\"" + std::wstring(self) + L"\" --gtest_filter=Screenshot.MainWindowAfterASortedSearch:Screenshot.OptionsAndAbout";
+            L"\"" + std::wstring(self) +
+            L"\" --gtest_filter=Screenshot.MainWindowAfterASortedSearch:Screenshot.OptionsAndAbout:Screenshot.ChecksList";
         STARTUPINFOW startup{sizeof startup};
         PROCESS_INFORMATION process{};
         DeleteFileW(ShotName(dpi).c_str());
@@ -265,7 +267,8 @@ TEST(Screenshot, OptionsAndAbout) {
     ASSERT_TRUE(ui.Start());
     const int dpi = WindowDpi(ui.Main());
     for (const auto& [caption, command, file] :
-         {std::tuple{L"Options", IDM_OPTIONS, L"mirlock-options-"}, std::tuple{L"About Mirlock", IDM_ABOUT, L"mirlock-about-"}}) {
+         {std::tuple{L"Options", IDM_OPTIONS, L"mirlock-options-"}, std::tuple{L"About Mirlock", IDM_ABOUT, L"mirlock-about-"},
+          std::tuple{L"Check segments", IDM_CHECK_SEGMENTS, L"mirlock-check-dialog-"}}) {
         bool saved = false;
         const std::wstring path = BuildFolderFile(file + std::to_wstring(dpi) + L"dpi.png");
         WhenDialogOpens(caption, [&](HWND dialog) {
@@ -286,4 +289,45 @@ TEST(Screenshot, OptionsAndAbout) {
         ui.Command(command);
         EXPECT_TRUE(saved) << caption;
     }
+}
+
+// The checks list after a pass, its first note selected, at the default and
+// the least size.
+TEST(Screenshot, ChecksList) {
+    RestoreUserDpi();
+    RegistrySandbox registry;
+    TempDir files;
+    files.WriteFile(L"de-DE\\ui.xlf",
+                    "<xliff version=\"1.2\"><file source-language=\"en-US\" target-language=\"de-DE\"><body>"
+                    "<trans-unit id=\"1\"><source>Print 3.5 pages of %s</source><target>3 Seiten drucken</target></trans-unit>"
+                    "<trans-unit id=\"2\"><source>Save the file</source><target></target></trans-unit>"
+                    "<trans-unit id=\"3\"><source>Close (now)</source><target>Schlie\xC3\x9F" "en (jetzt</target></trans-unit>"
+                    "<trans-unit id=\"4\"><source>Colour</source><target>Farbe</target></trans-unit>"
+                    "</body></file></xliff>");
+    files.WriteFile(L"de-DE\\memory.tmx",
+                    "<tmx version=\"1.4\"><header srclang=\"en-US\"/><body>"
+                    "<tu tuid=\"9\"><tuv xml:lang=\"en-US\"><seg>Colour</seg></tuv><tuv xml:lang=\"de-DE\"><seg>Farbton</seg></tuv></tu>"
+                    "</body></tmx>");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().substr(0, files.Path().size() - 1).c_str()));
+    CheckListBox& checks = *ui.App().MainWindow()->CheckList();
+    checks.SetIgnoreList(nullptr, L"");
+    const int dpi = WindowDpi(ui.Main());
+    WhenDialogOpens(L"Check segments", [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDOK, 0); });
+    ui.Command(IDM_CHECK_SEGMENTS);
+    ASSERT_TRUE(ui.PumpUntil([&] { return !ui.App().IsChecking() && !ui.App().IsSearching(); }, 60000));
+    StopWatchingDialogs();
+    checks.PlaceArrivedRows();
+    ASSERT_GE(checks.NoteCount(), 5);
+    SetFocus(checks.ListBox());
+    checks.SelectRow(1);
+    EXPECT_EQ(SendMessageW(checks.ListBox(), LB_GETITEMHEIGHT, 1, 0), ScalePixels(15, dpi) * 3 + ScalePixels(5, dpi))
+        << "a note: its message, its source and its target";
+    Shoot(ui, L"checks", dpi);
+    SetWindowPos(ui.Main(), nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);
+    ui.PumpIdle();
+    RECT list{};
+    GetClientRect(checks.ListBox(), &list);
+    EXPECT_GE(list.right, ScalePixels(ResultListBox::kMinWidth, dpi) - GetSystemMetrics(SM_CXVSCROLL) - 1);
+    Shoot(ui, L"checks-minimum", dpi);
 }
