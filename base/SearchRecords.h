@@ -100,6 +100,8 @@ struct ShownSegment {
     // whether it is locked, for the checks' pass.
     int state = 0;
     bool locked = false;
+    // The line of the file where it starts (from 1); 0 where not known.
+    int line = 0;
 };
 
 // What a later pass (the checks) found wrong with one of a row's segments:
@@ -132,8 +134,9 @@ struct FileResult {
     FILETIME lastWriteTime;
     DWORD size[2];  // low, high
     int status;
-    // The line (from 1) of the first hit in a plain-text file; 0 for other
-    // files and files without hits.
+    // The line (from 1) of the first hit in a plain-text file, or where the
+    // segment of the first hit starts in a bilingual file whose segments
+    // were kept; 0 for other files and files without hits.
     int firstHitLine = 0;
     // The file has more hits than the matches kept ("Maximum matches per
     // file" was reached and another hit followed): shown as "999+".

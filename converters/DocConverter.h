@@ -70,6 +70,13 @@ public:
         }
     }
     SegmentState State(size_t i) const { return entries[i].state; }
+    // The line (from 1) of the file where the last segment begun or added
+    // starts; 0 where it is not known.
+    void SetLastLine(int line) {
+        if (!entries.empty())
+            entries.back().line = static_cast<uint32_t>(line > 0 ? line : 0);
+    }
+    int Line(size_t i) const { return static_cast<int>(entries[i].line); }
     bool Locked(size_t i) const { return entries[i].locked; }
 
     // The languages of the file's sides ("en-US", "de-DE") where the format
@@ -89,6 +96,7 @@ private:
         uint32_t sourceFirst, sourceCount, targetFirst, targetCount;
         SegmentState state = SegmentState::kUnknown;
         bool locked = false;
+        uint32_t line = 0;
     };
     std::vector<Entry> entries;
     std::vector<TextRange> pieces;

@@ -17,6 +17,7 @@ CheckRow MakeCheckRow(const std::wstring& path, const ShownSegment& segment, Che
     row.targetSpans = targetSpans;
     row.state = segment.state;
     row.locked = segment.locked;
+    row.line = segment.line;
     return row;
 }
 

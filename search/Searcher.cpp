@@ -521,6 +521,9 @@ MatchOutcome Searcher::MatchBySegments(FileJob& job, const DocConverter& convert
             }
         }
         job.result->segments = index.Show(job.text, hits, job.originals);
+        // A file opens where the segment of its first hit starts.
+        if (!job.result->segments.empty() && job.result->segments.front().line > 0)
+            job.result->firstHitLine = job.result->segments.front().line;
     }
     return outcome;
 }

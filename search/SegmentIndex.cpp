@@ -149,6 +149,9 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
         const size_t i = static_cast<size_t>(segment);
         ShownSegment row;
         row.id = table.Id(i);
+        row.state = static_cast<int>(table.State(i));
+        row.locked = table.Locked(i);
+        row.line = table.Line(i);
         row.source = ShowSide(text, textLength, table.Source(i), spansOf(sourceHits, segment), &row.sourceHits,
                               nullptr, nullptr, originals);
         if (conditionHits.empty()) {
@@ -202,7 +205,6 @@ void RawSide(const wchar_t* text, size_t length, std::span<const TextRange> side
 std::vector<ShownSegment> SegmentIndex::ShowEvery(const wchar_t* text, const FoldedOriginals* originals,
                                                   const std::vector<int>* only) const {
     std::vector<ShownSegment> shown(only ? only->size() : table.size());
-    const size_t textLength = static_cast<size_t>(std::max(length, 0));
     for (size_t k = 0; k < shown.size(); ++k) {
         const size_t i = only ? static_cast<size_t>((*only)[k]) : k;
         ShowOne(text, originals, i, &shown[k]);
@@ -217,4 +219,5 @@ void SegmentIndex::ShowOne(const wchar_t* text, const FoldedOriginals* originals
     RawSide(text, textLength, table.Target(i), originals, &row->target);
     row->state = static_cast<int>(table.State(i));
     row->locked = table.Locked(i);
+    row->line = table.Line(i);
 }

@@ -100,7 +100,9 @@ bool ParsePo(const char* text, size_t size, std::vector<PoEntry>* entries) {
         entry = PoEntry();
         last = Keyword::kNone;
     };
+    int lineNumber = 0;
     while (p < end) {
+        ++lineNumber;
         const char* line = SkipBlanks(p, end);
         const char* next = line;
         while (next < end && *next != '\n')
@@ -135,6 +137,7 @@ bool ParsePo(const char* text, size_t size, std::vector<PoEntry>* entries) {
                 return false;
             finish();
             entry.fuzzy = std::exchange(fuzzyNext, false);
+            entry.line = lineNumber;
             entry.hasContext = true;
             target = &entry.context;
             kind = Keyword::kContext;
@@ -143,8 +146,10 @@ bool ParsePo(const char* text, size_t size, std::vector<PoEntry>* entries) {
                 finish();
             if (last != Keyword::kNone && last != Keyword::kContext)
                 return false;
-            if (last == Keyword::kNone)
+            if (last == Keyword::kNone) {
                 entry.fuzzy = std::exchange(fuzzyNext, false);
+                entry.line = lineNumber;
+            }
             target = &entry.id;
             kind = Keyword::kId;
         } else if (keyword == "msgid_plural") {
@@ -268,8 +273,10 @@ std::wstring PoText(const std::vector<PoEntry>& entries, unsigned codePage, Segm
             }
             continue;
         }
-        if (segments)
+        if (segments) {
             segments->Begin(L"#" + std::to_wstring(segments->size() + 1));
+            segments->SetLastLine(e.line);
+        }
         target = false;
         append(e.id);
         if (e.hasPlural)

@@ -17,6 +17,7 @@ struct PoEntry {
     std::string plural;
     std::vector<std::string> translations;  // msgstr, or msgstr[0], msgstr[1], ... in file order
     bool fuzzy = false;                     // flagged "#, fuzzy": a draft
+    int line = 0;                           // of its msgctxt or msgid, from 1
 };
 
 // Parses a catalogue's bytes (without a byte-order mark). False when they are

@@ -8,6 +8,7 @@
 
 #include "converters/readers/ArchiveEntry.h"
 #include "converters/readers/FileBlock.h"
+#include "converters/readers/LineIndex.h"
 #include "converters/readers/OfficePackage.h"
 #include "converters/readers/Utf8Text.h"
 #include "base/ThreadScratch.h"
@@ -97,6 +98,8 @@ void TmxConverter::ReadHeader(const XmlNode* root) {
 void TmxConverter::BeginUnit(const XmlNode* tu) {
     const std::string_view tuid = AttributeText(tu, "tuid");
     segments.Begin(tuid.empty() ? L"#" + std::to_wstring(segments.size() + 1) : SegmentIdText(tuid.data(), tuid.size()));
+    if (lines)
+        segments.SetLastLine(lines->LineOf(tu->name() - 1));
     // The source language: the unit's own when a variant has it, else the
     // header's when a variant has it, else the first variant's.
     std::vector<std::string_view> languages;
@@ -312,6 +315,15 @@ HGLOBAL TmxConverter::Convert(const wchar_t* path, const SearchRequest& request)
     segments.clear();
     currentUnit = -1;
     headerLanguage.clear();
+    // The lines are counted before the parser changes the text in place.
+    LineIndex lineIndex;
+    if (WantsSegments())
+        lineIndex.Build(text);
+    lines = WantsSegments() ? &lineIndex : nullptr;
+    struct ForgetLines {
+        const LineIndex*& lines;
+        ~ForgetLines() { lines = nullptr; }
+    } forget{lines};
     OfficeText out;
     out.Bytes().reserve(size);  // the text is never longer than the file
     bool malformed = false;

@@ -9,6 +9,8 @@
 
 class OfficeText;
 
+class LineIndex;
+
 class TmxConverter : public DocConverter {
 public:
     TmxConverter();
@@ -41,4 +43,5 @@ private:
     std::string headerLanguage;  // the header's srclang
     std::string unitLanguage;    // the source language of the current unit
     int currentUnit = -1;        // its segment, when segments are wanted
+    const LineIndex* lines = nullptr;  // where the file\'s lines begin, while segments are wanted
 };

@@ -13,6 +13,7 @@
 #include "base/SearchRecords.h"
 #include "base/TextScan.h"
 #include "converters/readers/FileBlock.h"
+#include "converters/readers/LineIndex.h"
 #include "converters/readers/Utf8Text.h"
 #include "resource.h"
 
@@ -66,6 +67,8 @@ void TtxConverter::Walk(const XmlNode* node, int includeHidden, std::string* out
         // A unit inside a unit is part of it.
         if (WantsSegments() && currentUnit < 0 && NameIsIgnoringCase(node, "Tu")) {
             segments.Begin(L"#" + std::to_wstring(segments.size() + 1));
+            if (lines)
+                segments.SetLastLine(lines->LineOf(node->name() - 1));
             currentUnit = static_cast<int>(segments.size()) - 1;
             currentSide = Side::kNone;
         }
@@ -121,12 +124,18 @@ HGLOBAL TtxConverter::Convert(const wchar_t* path, const SearchRequest& request)
         segments.clear();
         currentUnit = -1;
         currentSide = Side::kNone;
+        // The lines are counted before the parser changes the text in place.
+        LineIndex lineIndex;
+        if (WantsSegments())
+            lineIndex.Build(utf8.data(), utf8.size());
         XmlDocument document;
         if (!document.Parse(utf8.data())) {
             malformed = true;  // the raw bytes are searched as they were read
         } else {
             output.reserve(utf8.size() / 2);
+            lines = WantsSegments() ? &lineIndex : nullptr;
             Walk(document.Root(), request.includeHidden, &output);
+            lines = nullptr;
             selectionStack.clear();
             if (!segments.empty())
                 SegmentBytesToUnits(output.data(), output.size(), start, &segments);

@@ -7,6 +7,8 @@
 #include "converters/DocConverter.h"
 #include "converters/readers/XmlDocument.h"
 
+class LineIndex;
+
 class TtxConverter : public DocConverter {
 public:
     TtxConverter();
@@ -28,6 +30,7 @@ private:
 
     enum class Side { kNone, kSource, kTarget };
     int currentUnit = -1;  // the segment of the Tu being walked, if any
+    const LineIndex* lines = nullptr;  // where the file\'s lines begin, while segments are wanted
     Side currentSide = Side::kNone;
 
     std::string sourceLanguage;       // Lang of the first Tuv with a non-empty Lang

@@ -11,6 +11,7 @@
 #include "base/SearchRecords.h"
 #include "base/TextScan.h"
 #include "converters/readers/FileBlock.h"
+#include "converters/readers/LineIndex.h"
 #include "converters/readers/Utf8Text.h"
 
 namespace {
@@ -42,7 +43,7 @@ HGLOBAL XliffConverter::Convert(const wchar_t* path, const SearchRequest& reques
         ReleaseLargeBuffer(&buffer);
         return nullptr;
     }
-    HGLOBAL text = ConvertBytes(buffer.data(), request);
+    HGLOBAL text = ConvertBytes(buffer.data(), request, true);
     ReleaseLargeBuffer(&buffer);
     return text;
 }
@@ -173,6 +174,7 @@ void XliffConverter::MakeSegments() {
         segments.AddSegment(std::move(r.id), r.sourceBegin, r.sourceEnd - r.sourceBegin,
                             static_cast<uint32_t>(targetBase) + r.targetBegin, r.targetEnd - r.targetBegin);
         segments.SetLastState(r.state, r.locked);
+        segments.SetLastLine(r.line);
     }
     // What was gathered for them goes before the search adds its own.
     std::vector<SegmentRuns>().swap(segmentRuns);
@@ -228,6 +230,67 @@ SegmentState StateOf(const XmlNode* unit, const XmlNode* target, bool versionTwo
     return SegmentState::kUnknown;
 }
 
+bool LocalNameIs(const XmlNode* node, const char* local) {
+    const char* colon = static_cast<const char*>(memchr(node->name(), ':', node->name_size()));
+    const char* name = colon ? colon + 1 : node->name();
+    const size_t size = node->name_size() - static_cast<size_t>(name - node->name());
+    return size == strlen(local) && memcmp(name, local, size) == 0;
+}
+
+// The state and lock that the tools which write their own attributes give a
+// 1.2 unit: one "sdl:seg" per segment of the unit in "sdl:seg-defs" (its
+// "conf" and "locked"), or "mq:status" and "mq:locked" on the unit. A unit
+// of several segments takes the least advanced state among them (rejected
+// before all), and is locked when every one of them is. False when the
+// unit carries neither.
+bool ToolState(const XmlNode* unit, SegmentState* state, bool* locked) {
+    if (const auto* status = unit->first_attribute("mq:status")) {
+        static const std::pair<const char*, SegmentState> kStates[] = {
+            {"NotStarted", SegmentState::kNew},          {"Editing", SegmentState::kDraft},
+            {"PartiallyEdited", SegmentState::kDraft},   {"Pretranslated", SegmentState::kDraft},
+            {"MachineTranslationSuggested", SegmentState::kDraft},
+            {"ManuallyConfirmed", SegmentState::kTranslated}, {"Reviewer1Confirmed", SegmentState::kReviewed},
+            {"Reviewer2Confirmed", SegmentState::kFinal}, {"Rejected", SegmentState::kRejected}};
+        *state = SegmentState::kUnknown;
+        for (const auto& [name, value] : kStates) {
+            if (status->value_size() == strlen(name) && memcmp(status->value(), name, status->value_size()) == 0)
+                *state = value;
+        }
+        *locked = AttributeIs(unit, "mq:locked", "locked") || AttributeIs(unit, "mq:locked", "true");
+        return true;
+    }
+    static const std::pair<const char*, SegmentState> kConfirmations[] = {
+        {"Draft", SegmentState::kDraft},
+        {"Translated", SegmentState::kTranslated},
+        {"RejectedTranslation", SegmentState::kRejected},
+        {"ApprovedTranslation", SegmentState::kReviewed},
+        {"RejectedSignOff", SegmentState::kRejected},
+        {"ApprovedSignOff", SegmentState::kFinal}};
+    // Least advanced first: rejected, new, draft, translated, reviewed, final.
+    auto rank = [](SegmentState s) {
+        return s == SegmentState::kRejected ? 0 : static_cast<int>(s);
+    };
+    bool found = false;
+    for (const XmlNode* defs = unit->first_node(); defs; defs = defs->next_sibling()) {
+        if (defs->type() != rapidxml::node_element || !LocalNameIs(defs, "seg-defs"))
+            continue;
+        for (const XmlNode* seg = defs->first_node(); seg; seg = seg->next_sibling()) {
+            if (seg->type() != rapidxml::node_element || !LocalNameIs(seg, "seg"))
+                continue;
+            SegmentState own = SegmentState::kNew;  // no confirmation: not translated yet
+            for (const auto& [name, value] : kConfirmations) {
+                if (AttributeIs(seg, "conf", name))
+                    own = value;
+            }
+            const bool ownLocked = AttributeIs(seg, "locked", "true");
+            *state = !found || rank(own) < rank(*state) ? own : *state;
+            *locked = found ? *locked && ownLocked : ownLocked;
+            found = true;
+        }
+    }
+    return found;
+}
+
 }  // namespace
 
 void XliffConverter::TakeUnit(const XmlNode* unit, const std::wstring* segmentId, bool lockedUnit) {
@@ -241,11 +304,16 @@ void XliffConverter::TakeUnit(const XmlNode* unit, const std::wstring* segmentId
             target = target ? target : child;
         }
     }
-    if (segmentId && WantsSegments())
-        segmentRuns.push_back({*segmentId, static_cast<uint32_t>(sourceBegin), static_cast<uint32_t>(sourceRuns.runs.size()),
-                               static_cast<uint32_t>(targetBegin), static_cast<uint32_t>(targetRuns.runs.size()),
-                               StateOf(unit, target, versionTwo),
-                               lockedUnit || AttributeIs(unit, "translate", "no")});
+    if (!segmentId || !WantsSegments())
+        return;
+    SegmentState state = SegmentState::kUnknown;
+    bool locked = false;
+    if (versionTwo || !ToolState(unit, &state, &locked))
+        state = StateOf(unit, target, versionTwo);
+    locked = locked || lockedUnit || AttributeIs(unit, "translate", "no");
+    segmentRuns.push_back({*segmentId, static_cast<uint32_t>(sourceBegin), static_cast<uint32_t>(sourceRuns.runs.size()),
+                           static_cast<uint32_t>(targetBegin), static_cast<uint32_t>(targetRuns.runs.size()), state,
+                           locked, lines ? lines->LineOf(unit->name() - 1) : 0});
 }
 
 void XliffConverter::Gather(const XmlNode* node) {
@@ -327,15 +395,22 @@ HGLOBAL XliffConverter::ConvertDocument(HGLOBAL block, const SearchRequest& requ
     return ConvertBytes(bytes.Get(), request);
 }
 
-HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) {
+HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request, bool fileLines) {
     SetIgnoredNames(request.ignoreTags);
     // UTF-16 would be taken for markup that is not well-formed: say what it is.
     const auto* lead = reinterpret_cast<const unsigned char*>(bytes);
     if ((lead[0] == 0xFF && lead[1] == 0xFE) || (lead[0] == 0xFE && lead[1] == 0xFF) || (lead[0] == '<' && lead[1] == 0))
         return Fail(L"an XLIFF document in UTF-16, an encoding the XLIFF reader does not take");
+    // The lines are counted before the parser changes the text in place.
+    LineIndex lineIndex;
+    if (WantsSegments() && fileLines)
+        lineIndex.Build(bytes);
+    lines = WantsSegments() && fileLines ? &lineIndex : nullptr;
     XmlDocument document;
-    if (!document.Parse(bytes))
+    if (!document.Parse(bytes)) {
+        lines = nullptr;
         return Fail(document.ErrorText());
+    }
 
     // The run lists reuse the thread's buffers: a clone lives for one file
     // only, and growing fresh lists for every file costs more than the
@@ -383,6 +458,7 @@ HGLOBAL XliffConverter::ConvertBytes(char* bytes, const SearchRequest& request) 
             written = true;
         }
     }
+    lines = nullptr;
     sourceRuns.runs.swap(sourceBuffer);
     targetRuns.runs.swap(targetBuffer);
     ReleaseIfLarge(sourceBuffer);

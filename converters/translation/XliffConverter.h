@@ -8,6 +8,8 @@
 #include "converters/DocConverter.h"
 #include "converters/readers/XmlDocument.h"
 
+class LineIndex;
+
 class XliffConverter : public DocConverter {
 public:
     XliffConverter() = default;
@@ -27,8 +29,10 @@ public:
 
 protected:
     // The document conversion over NUL-terminated bytes that the parser may
-    // change in place.
-    HGLOBAL ConvertBytes(char* bytes, const SearchRequest& request);
+    // change in place. `fileLines`: the bytes are the file's own, and its
+    // segments get the lines where they start (not a document inside an
+    // archive, which no editor opens at a line).
+    HGLOBAL ConvertBytes(char* bytes, const SearchRequest& request, bool fileLines = false);
 
 public:
 
@@ -68,8 +72,11 @@ private:
         uint32_t sourceBegin, sourceEnd, targetBegin, targetEnd;
         SegmentState state;
         bool locked;
+        int line;
     };
     std::vector<SegmentRuns> segmentRuns;
+    // Where the document's lines begin, while segments are wanted.
+    const LineIndex* lines = nullptr;
     std::vector<TextRange> sourcePlaces;
     std::vector<TextRange> targetPlaces;
     int unitCount = 0;  // units taken so far

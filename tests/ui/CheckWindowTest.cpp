@@ -21,7 +21,7 @@
 namespace {
 
 std::string Xliff(const std::string& firstTarget) {
-    return "<xliff version=\"1.2\"><file source-language=\"en-US\" target-language=\"de-DE\"><body>"
+    return "<xliff version=\"1.2\"><file source-language=\"en-US\" target-language=\"de-DE\"><body>\n"
            "<trans-unit id=\"u1\"><source>Add 3.5 kg</source><target>" + firstTarget + "</target></trans-unit>"
            "<trans-unit id=\"u2\"><source>Save the file</source><target></target></trans-unit>"
            "<trans-unit id=\"u3\"><source>Close</source><target>Schließen</target></trans-unit>"
@@ -232,12 +232,13 @@ TEST(CheckWindow, CtrlSExportsTheChecksAndEnterOpensTheNotesFile) {
     EXPECT_EQ(records[2][3], "3.5 missing in the target");
     EXPECT_EQ(records[2][6], Utf8(files / L"a.xlf"));
 
-    // Enter opens the note's file in the editor, at its line.
+    // Enter opens the note's file in the editor, at the line of its segment.
     const std::wstring log = files / L"editor.log";
-    Checks(ui).SetEditor(L"cmd.exe /c echo %1 %2> \"" + log + L"\"");
+    Checks(ui).SetEditor(L"cmd.exe /c echo %1 %2 > \"" + log + L"\"");
     RowOf(ui, CheckKind::kNumbers, L"u1");
     SetFocus(Checks(ui).ListBox());
     ui.Keys({VK_RETURN});
     ASSERT_TRUE(ui.PumpUntil([&] { return ReadWholeFile(log).find("a.xlf") != std::string::npos; }, 20000));
+    EXPECT_NE(ReadWholeFile(log).find("a.xlf 2"), std::string::npos) << ReadWholeFile(log);
     ui.Close();
 }

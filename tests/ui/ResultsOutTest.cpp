@@ -71,7 +71,7 @@ protected:
             deep += std::wstring(90, static_cast<wchar_t>(L'k' + i)) + L"\\";
         files.WriteFile(L"one.txt", "first line\nsecond line\r\nthird has the term\n");
         files.WriteFile(L"b, \u00E9\U0001F600.xlf",
-                        "<xliff version=\"1.2\"><file><body><trans-unit id=\"u1\"><source>the term</source>"
+                        "<xliff version=\"1.2\"><file><body>\n<trans-unit id=\"u1\"><source>the term</source>"
                         "<target>der Begriff</target></trans-unit></body></file></xliff>");
         files.WriteFile(deep + L"deep.txt", "term");
         ASSERT_TRUE(ui.Start(WithoutSlash(files.Path()).c_str()));
@@ -256,7 +256,8 @@ TEST_F(ResultsOutTest, FullPathsEditorAtTheFirstHitAndAltGrInFields) {
 
     // The editor gets the path and the line of the first hit.
     EXPECT_EQ(ui.List().RowResult(plainRow)->firstHitLine, 3) << "LF and CR LF each end a line";
-    EXPECT_EQ(ui.List().RowResult(RowOf(L"b, \u00E9\U0001F600.xlf"))->firstHitLine, 0);
+    EXPECT_EQ(ui.List().RowResult(RowOf(L"b, \u00E9\U0001F600.xlf"))->firstHitLine, 2)
+        << "a bilingual file opens where the segment of its first hit starts";
     const std::wstring log = out / L"editor.log";
     ui.List().SetEditor(L"cmd.exe /c echo %1@%2> \"" + log + L"\"");
     Select({plainRow});

@@ -248,3 +248,102 @@ TEST(Utf16UnitsOfUtf8, CountsWhatTheDecoderWrites) {
         EXPECT_EQ(Utf16UnitsOfUtf8(text.data(), text.size()), written) << testing::PrintToString(text);
     }
 }
+
+TEST(SegmentTables, StatesTheToolsWriteInTheirOwnAttributes) {
+    TempDir dir;
+    // One unit of three segments: the least advanced state, locked only
+    // when all are; a unit without confirmation is new.
+    dir.WriteFile(L"a.sdlxliff",
+                  "<xliff version=\"1.2\" xmlns:sdl=\"http://sdl.com/FileTypes/SdlXliff/1.0\"><file><body>"
+                  "<trans-unit id=\"1\"><source>a</source><target>b</target><sdl:seg-defs>"
+                  "<sdl:seg id=\"1\" conf=\"ApprovedSignOff\" locked=\"true\"/><sdl:seg id=\"2\" conf=\"Translated\" locked=\"true\"/>"
+                  "</sdl:seg-defs></trans-unit>"
+                  "<trans-unit id=\"2\"><source>c</source><target>d</target><sdl:seg-defs>"
+                  "<sdl:seg id=\"3\" conf=\"ApprovedSignOff\" locked=\"true\"/><sdl:seg id=\"4\" conf=\"RejectedSignOff\"/>"
+                  "</sdl:seg-defs></trans-unit>"
+                  "<trans-unit id=\"3\"><source>e</source><sdl:seg-defs><sdl:seg id=\"5\"/></sdl:seg-defs></trans-unit>"
+                  "<trans-unit id=\"4\"><source>f</source><target state=\"final\">g</target></trans-unit>"
+                  "</body></file></xliff>");
+    dir.WriteFile(L"b.mqxliff",
+                  "<xliff version=\"1.2\" xmlns:mq=\"MQXliff\"><file><body>"
+                  "<trans-unit id=\"1\" mq:status=\"ManuallyConfirmed\" mq:locked=\"locked\"><source>a</source><target>b</target></trans-unit>"
+                  "<trans-unit id=\"2\" mq:status=\"Reviewer1Confirmed\"><source>a</source><target>b</target></trans-unit>"
+                  "<trans-unit id=\"3\" mq:status=\"NotStarted\"><source>a</source></trans-unit>"
+                  "<trans-unit id=\"4\" mq:status=\"Rejected\" mq:locked=\"false\"><source>a</source><target>b</target></trans-unit>"
+                  "</body></file></xliff>");
+    using S = SegmentState;
+    const struct {
+        const wchar_t* name;
+        std::vector<std::pair<SegmentState, bool>> states;
+    } cases[] = {
+        {L"a.sdlxliff", {{S::kTranslated, true}, {S::kRejected, false}, {S::kNew, false}, {S::kFinal, false}}},
+        {L"b.mqxliff", {{S::kTranslated, true}, {S::kReviewed, false}, {S::kNew, false}, {S::kRejected, false}}},
+    };
+    XliffConverter xliff;
+    for (const auto& c : cases) {
+        auto converter = xliff.Clone();
+        converter->SetWantSegments(true);
+        ScopedGlobal text(converter->Convert((dir / c.name).c_str(), ConverterRequest()));
+        ASSERT_TRUE(text) << c.name;
+        const SegmentTable& table = converter->Segments();
+        ASSERT_EQ(table.size(), c.states.size()) << c.name;
+        for (size_t i = 0; i < table.size(); ++i) {
+            EXPECT_EQ(table.State(i), c.states[i].first) << c.name << " " << i;
+            EXPECT_EQ(table.Locked(i), c.states[i].second) << c.name << " " << i;
+        }
+    }
+}
+
+TEST(SegmentTables, LinesWhereSegmentsStart) {
+    TempDir dir;
+    // Entities and line breaks inside the text before a unit do not move it:
+    // the lines are those of the file as written.
+    dir.WriteFile(L"a.xlf", "<?xml version=\"1.0\"?>\r\n<xliff version=\"1.2\"><file><body>\r\n"
+                            "<trans-unit id=\"1\"><source>a &amp; b\r\n&lt;c&gt;\r\n</source><target>x</target></trans-unit>\r\n"
+                            "\r\n  <trans-unit id=\"2\">\n<source>d</source></trans-unit></body></file></xliff>");
+    dir.WriteFile(L"b.xlf", "<xliff version=\"2.0\" srcLang=\"en\">\n<file id=\"f\"><unit id=\"u\">\n"
+                            "<segment id=\"s1\"><source>a</source></segment>\n\n<segment id=\"s2\"><source>b</source></segment>"
+                            "</unit></file></xliff>");
+    dir.WriteFile(L"c.tmx", "<tmx version=\"1.4\">\n<header srclang=\"en\"/>\n<body>\n"
+                            "<tu tuid=\"1\"><tuv xml:lang=\"en\"><seg>a &amp;\nb</seg></tuv><tuv xml:lang=\"de\"><seg>x</seg></tuv></tu>\n"
+                            "<tu tuid=\"2\">\n<tuv xml:lang=\"en\"><seg>c</seg></tuv></tu>\n</body>\n</tmx>\n");
+    dir.WriteFile(L"d.ttx", Utf16Bytes(L"\xFEFF<TRADOStag><Body><Raw>\r\n<Tu><Tuv Lang=\"EN\">a</Tuv><Tuv Lang=\"DE\">b</Tuv></Tu>"
+                                       L"\r\n\r\n<Tu><Tuv Lang=\"EN\">c</Tuv></Tu></Raw></Body></TRADOStag>"));
+    dir.WriteFile(L"e.po", "msgid \"\"\nmsgstr \"Language: de\\n\"\n\n# a comment\n#, fuzzy\nmsgid \"a\"\nmsgstr \"b\"\n\n"
+                           "msgctxt \"menu\"\nmsgid \"c\"\n\"d\"\nmsgstr \"e\"\n");
+    ZipLayout layout;
+    layout.entries.push_back({"content.xlf", "<xliff version=\"1.2\"><file><body>\n\n<trans-unit id=\"a\"><source>S</source>"
+                                             "</trans-unit></body></file></xliff>"});
+    dir.WriteFile(L"f.xlz", BuildZip(layout));
+    XliffConverter xliff;
+    TmxConverter tmx;
+    TtxConverter ttx;
+    PoConverter po;
+    XlzConverter xlz;
+    const struct {
+        const DocConverter* converter;
+        const wchar_t* name;
+        std::vector<int> lines;
+    } cases[] = {
+        {&xliff, L"a.xlf", {3, 7}}, {&xliff, L"b.xlf", {3, 5}}, {&tmx, L"c.tmx", {4, 6}},
+        {&ttx, L"d.ttx", {2, 4}},   {&po, L"e.po", {6, 9}},     {&xlz, L"f.xlz", {0}},
+    };
+    for (const auto& c : cases) {
+        for (bool folded : {false, true}) {
+            auto converter = c.converter->Clone();
+            converter->SetWantSegments(true);
+            SearchRequest request = ConverterRequest();
+            size_t foldedLength = DocConverter::kNotFolded;
+            FoldedOriginals originals;
+            ScopedGlobal text(folded ? converter->ConvertForSearch((dir / c.name).c_str(), request, &foldedLength,
+                                                                   &originals)
+                                     : converter->Convert((dir / c.name).c_str(), request));
+            ASSERT_TRUE(text) << testing::PrintToString(std::wstring(c.name));
+            const SegmentTable& table = converter->Segments();
+            std::vector<int> lines;
+            for (size_t i = 0; i < table.size(); ++i)
+                lines.push_back(table.Line(i));
+            EXPECT_EQ(lines, c.lines) << testing::PrintToString(std::wstring(c.name)) << (folded ? " folded" : "");
+        }
+    }
+}
