@@ -77,6 +77,13 @@ public:
             entries.back().line = static_cast<uint32_t>(line > 0 ? line : 0);
     }
     int Line(size_t i) const { return static_cast<int>(entries[i].line); }
+    // The inline codes of a side of the last segment begun or added (see
+    // CollectInlineCodes), appended to those it has.
+    void AddCodes(bool target, std::wstring_view codes) {
+        if (!entries.empty() && !codes.empty())
+            entries.back().codes[target ? 1 : 0] += codes;
+    }
+    const std::wstring& Codes(size_t i, bool target) const { return entries[i].codes[target ? 1 : 0]; }
     bool Locked(size_t i) const { return entries[i].locked; }
 
     // The languages of the file's sides ("en-US", "de-DE") where the format
@@ -97,6 +104,7 @@ private:
         SegmentState state = SegmentState::kUnknown;
         bool locked = false;
         uint32_t line = 0;
+        std::wstring codes[2];  // source, target
     };
     std::vector<Entry> entries;
     std::vector<TextRange> pieces;

@@ -1,5 +1,5 @@
 // The per-segment checks: untranslated, same as source, numbers,
-// placeholders, spaces, final punctuation, links, repeated words, brackets,
+// inline codes and placeholders, spaces, final punctuation, links, repeated words, brackets,
 // terms, length and the checklist.
 #include "qa/SegmentChecks.h"
 
@@ -106,6 +106,55 @@ void CheckNumbers(const ShownSegment& s, int index, const SegmentCheckContext& c
         Note(notes, index, CheckKind::kNumbers, Shown(s.source, p->span) + L" missing in the target", {p->span});
     for (const TextPart* p : Missing(target, source))
         Note(notes, index, CheckKind::kNumbers, Shown(s.target, p->span) + L" not in the source", {}, {p->span});
+}
+
+// A side's inline codes: "kind id" each, ended by U+001F.
+std::vector<std::wstring_view> SplitCodes(const std::wstring& codes) {
+    std::vector<std::wstring_view> list;
+    std::wstring_view rest = codes;
+    while (!rest.empty()) {
+        const size_t end = rest.find(L'\x1F');
+        list.push_back(rest.substr(0, end));
+        rest = end == std::wstring_view::npos ? std::wstring_view() : rest.substr(end + 1);
+    }
+    return list;
+}
+
+// How a code is named in a message: by its id, else by its kind.
+std::wstring CodeName(std::wstring_view code) {
+    const size_t space = code.find(L' ');
+    std::wstring_view id = space == std::wstring_view::npos ? std::wstring_view() : Trim(code.substr(space + 1));
+    return std::wstring(id.empty() ? code.substr(0, space) : id);
+}
+
+// The target's inline codes against the source's, by kind and id.
+void CheckCodes(const ShownSegment& s, int index, const SegmentCheckContext& c, Notes* notes) {
+    if (s.sourceCodes.empty() && s.targetCodes.empty())
+        return;
+    const auto source = SplitCodes(s.sourceCodes);
+    const auto target = SplitCodes(s.targetCodes);
+    auto missing = [](const std::vector<std::wstring_view>& from, const std::vector<std::wstring_view>& other) {
+        std::map<std::wstring_view, int> counts;
+        for (std::wstring_view code : other)
+            ++counts[code];
+        std::vector<std::wstring_view> lacking;
+        for (std::wstring_view code : from) {
+            auto it = counts.find(code);
+            if (it == counts.end() || it->second == 0)
+                lacking.push_back(code);
+            else
+                --it->second;
+        }
+        return lacking;
+    };
+    const auto lost = missing(source, target);
+    const auto extra = missing(target, source);
+    for (std::wstring_view code : lost)
+        Note(notes, index, CheckKind::kTags, L"tag " + CodeName(code) + L" missing in the target");
+    for (std::wstring_view code : extra)
+        Note(notes, index, CheckKind::kTags, L"tag " + CodeName(code) + L" not in the source");
+    if (lost.empty() && extra.empty() && c.settings->tagOrderMatters && source != target)
+        Note(notes, index, CheckKind::kTags, L"tags in another order");
 }
 
 void CheckPlaceholders(const ShownSegment& s, int index, const SegmentCheckContext& c, Notes* notes) {
@@ -287,8 +336,10 @@ void CheckSegment(const ShownSegment& s, int index, const SegmentCheckContext& c
         Note(notes, index, CheckKind::kSameAsSource, L"the target is the source");
     if (on.On(CheckKind::kNumbers))
         CheckNumbers(s, index, c, notes);
-    if (on.On(CheckKind::kTags))
+    if (on.On(CheckKind::kTags)) {
+        CheckCodes(s, index, c, notes);
         CheckPlaceholders(s, index, c, notes);
+    }
     if (on.On(CheckKind::kSpaces))
         CheckSpaces(s, index, notes);
     if (on.On(CheckKind::kPunctuation))

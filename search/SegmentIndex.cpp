@@ -152,6 +152,8 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
         row.state = static_cast<int>(table.State(i));
         row.locked = table.Locked(i);
         row.line = table.Line(i);
+        row.sourceCodes = table.Codes(i, false);
+        row.targetCodes = table.Codes(i, true);
         row.source = ShowSide(text, textLength, table.Source(i), spansOf(sourceHits, segment), &row.sourceHits,
                               nullptr, nullptr, originals);
         if (conditionHits.empty()) {
@@ -220,4 +222,6 @@ void SegmentIndex::ShowOne(const wchar_t* text, const FoldedOriginals* originals
     row->state = static_cast<int>(table.State(i));
     row->locked = table.Locked(i);
     row->line = table.Line(i);
+    row->sourceCodes = table.Codes(i, false);
+    row->targetCodes = table.Codes(i, true);
 }

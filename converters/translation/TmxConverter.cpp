@@ -11,6 +11,7 @@
 #include "converters/readers/LineIndex.h"
 #include "converters/readers/OfficePackage.h"
 #include "converters/readers/Utf8Text.h"
+#include "converters/translation/InlineCodes.h"
 #include "base/ThreadScratch.h"
 #include "base/TextBlock.h"
 #include "base/SearchRecords.h"
@@ -150,6 +151,11 @@ void TmxConverter::FindVariants(const XmlNode* node, OfficeText& text) {
                 continue;
             const size_t begin = text.Size();
             Gather(part, text);
+            if (inUnit && LocalNameIs(part, "seg")) {
+                std::wstring codes;
+                CollectInlineCodes(part, CodeFormat::kTmx, &codes);
+                segments.AddCodes(target, codes);
+            }
             if (inUnit && text.Size() > begin && LocalNameIs(part, "seg")) {
                 segments.Add(target, {static_cast<uint32_t>(begin), static_cast<uint32_t>(text.Size())});
                 if (target && segments.TargetLanguage().empty()) {

@@ -15,6 +15,7 @@
 #include "converters/readers/FileBlock.h"
 #include "converters/readers/LineIndex.h"
 #include "converters/readers/Utf8Text.h"
+#include "converters/translation/InlineCodes.h"
 #include "resource.h"
 
 TtxConverter::TtxConverter() {
@@ -59,6 +60,11 @@ void TtxConverter::Walk(const XmlNode* node, int includeHidden, std::string* out
             if (includeHidden || language != sourceLanguage) {
                 // What this variant writes belongs to its side of the unit around it.
                 currentSide = language == sourceLanguage ? Side::kSource : Side::kTarget;
+                if (WantsSegments() && currentUnit >= 0) {
+                    std::wstring codes;
+                    CollectInlineCodes(node, CodeFormat::kTtx, &codes);
+                    segments.AddCodes(currentSide == Side::kTarget, codes);
+                }
                 AppendPiece(node, output);
                 selected = true;
             }

@@ -12,6 +12,8 @@
 #include "base/TextScan.h"
 #include "converters/readers/FileBlock.h"
 #include "converters/readers/LineIndex.h"
+#include "converters/readers/OfficePackage.h"
+#include "converters/translation/InlineCodes.h"
 #include "converters/readers/Utf8Text.h"
 
 namespace {
@@ -175,6 +177,8 @@ void XliffConverter::MakeSegments() {
                             static_cast<uint32_t>(targetBase) + r.targetBegin, r.targetEnd - r.targetBegin);
         segments.SetLastState(r.state, r.locked);
         segments.SetLastLine(r.line);
+        segments.AddCodes(false, r.sourceCodes);
+        segments.AddCodes(true, r.targetCodes);
     }
     // What was gathered for them goes before the search adds its own.
     std::vector<SegmentRuns>().swap(segmentRuns);
@@ -228,13 +232,6 @@ SegmentState StateOf(const XmlNode* unit, const XmlNode* target, bool versionTwo
             return state;
     }
     return SegmentState::kUnknown;
-}
-
-bool LocalNameIs(const XmlNode* node, const char* local) {
-    const char* colon = static_cast<const char*>(memchr(node->name(), ':', node->name_size()));
-    const char* name = colon ? colon + 1 : node->name();
-    const size_t size = node->name_size() - static_cast<size_t>(name - node->name());
-    return size == strlen(local) && memcmp(name, local, size) == 0;
 }
 
 // The state and lock that the tools which write their own attributes give a
@@ -296,12 +293,19 @@ bool ToolState(const XmlNode* unit, SegmentState* state, bool* locked) {
 void XliffConverter::TakeUnit(const XmlNode* unit, const std::wstring* segmentId, bool lockedUnit) {
     const size_t sourceBegin = sourceRuns.runs.size(), targetBegin = targetRuns.runs.size();
     const XmlNode* target = nullptr;
+    const bool codes = segmentId && WantsSegments();
+    const CodeFormat format = versionTwo ? CodeFormat::kXliff2 : CodeFormat::kXliff1;
+    std::wstring sourceCodes, targetCodes;
     for (const XmlNode* child = unit->first_node(); child; child = child->next_sibling()) {
         if (IsXliffName(child, "source")) {
             Collect(child, &sourceRuns);
+            if (codes)
+                CollectInlineCodes(child, format, &sourceCodes);
         } else if (IsXliffName(child, "target")) {
             Collect(child, &targetRuns);
             target = target ? target : child;
+            if (codes)
+                CollectInlineCodes(child, format, &targetCodes);
         }
     }
     if (!segmentId || !WantsSegments())
@@ -313,7 +317,8 @@ void XliffConverter::TakeUnit(const XmlNode* unit, const std::wstring* segmentId
     locked = locked || lockedUnit || AttributeIs(unit, "translate", "no");
     segmentRuns.push_back({*segmentId, static_cast<uint32_t>(sourceBegin), static_cast<uint32_t>(sourceRuns.runs.size()),
                            static_cast<uint32_t>(targetBegin), static_cast<uint32_t>(targetRuns.runs.size()), state,
-                           locked, lines ? lines->LineOf(unit->name() - 1) : 0});
+                           locked, lines ? lines->LineOf(unit->name() - 1) : 0, std::move(sourceCodes),
+                           std::move(targetCodes)});
 }
 
 void XliffConverter::Gather(const XmlNode* node) {

@@ -73,6 +73,8 @@ private:
         SegmentState state;
         bool locked;
         int line;
+        std::wstring sourceCodes;
+        std::wstring targetCodes;
     };
     std::vector<SegmentRuns> segmentRuns;
     // Where the document's lines begin, while segments are wanted.

@@ -124,3 +124,18 @@ TEST_F(CheckCli, LinesGroupsJsonSummaryAndStatus) {
     EXPECT_EQ(summary["issues"].number, 2);
     EXPECT_EQ(summary["segments"].number, 5);
 }
+
+TEST_F(CheckCli, TagsCompareTheInlineCodesOfBothSides) {
+    dir.WriteFile(L"c.xlf",
+                  "<xliff version=\"1.2\"><file source-language=\"en-US\" target-language=\"de-DE\"><body>"
+                  "<trans-unit id=\"t1\"><source>Press <g id=\"1\">Save</g><x id=\"2\"/></source>"
+                  "<target><g id=\"1\">Sichern</g> dr\xC3\xBC" "cken</target></trans-unit>"
+                  "<trans-unit id=\"t2\"><source><x id=\"2\"/>Press <g id=\"1\">Save</g></source>"
+                  "<target><g id=\"1\">Sichern</g> dr\xC3\xBC" "cken<x id=\"2\"/></target></trans-unit>"
+                  "</body></file></xliff>");
+    const RunResult r = RunCli({L"--check", L"tags", L"", dir.Path()});
+    EXPECT_EQ(r.exitCode, 1u) << r.err;
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{Utf8Of(dir.Path()) + "c.xlf\tt1\ttags\ttag 2 missing in the target\t"
+                                                                            "Press Save\tSichern dr\xC3\xBC" "cken"}))
+        << "a moved code is no issue while order does not matter";
+}

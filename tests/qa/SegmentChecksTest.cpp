@@ -72,6 +72,36 @@ TEST(SegmentChecks, UntranslatedAndSameAsSource) {
               Texts{L"the target is the source"});
 }
 
+TEST(SegmentChecks, InlineCodesByKindAndId) {
+    CheckSettings settings;
+    std::wstring bad;
+    ASSERT_TRUE(ParseCheckList(L"tags", &settings, &bad));
+    SegmentCheckContext context;
+    context.settings = &settings;
+    auto check = [&](const std::wstring& sourceCodes, const std::wstring& targetCodes) {
+        ShownSegment segment{L"1", L"Click Save now", L"Jetzt Sichern klicken", {}, {}, {}};
+        segment.sourceCodes = sourceCodes;
+        segment.targetCodes = targetCodes;
+        std::vector<SegmentNote> notes;
+        CheckSegment(segment, 0, context, &notes);
+        Texts messages;
+        for (const SegmentNote& n : notes)
+            messages.push_back(n.message);
+        return messages;
+    };
+    const std::wstring source = L"g 1\x1Fx 2\x1Fph {0}\x1F";
+    EXPECT_EQ(check(source, L"g 1\x1Fph {0}\x1F"), Texts{L"tag 2 missing in the target"});
+    EXPECT_EQ(check(source, L"x 2\x1Fg 1\x1Fph {0}\x1Fx 5\x1F"), Texts{L"tag 5 not in the source"});
+    EXPECT_EQ(check(source, L"g 2\x1Fx 1\x1Fph {0}\x1F"),
+              (Texts{L"tag 1 missing in the target", L"tag 2 missing in the target", L"tag 2 not in the source",
+                     L"tag 1 not in the source"}))
+        << "an id of another kind is another code";
+    EXPECT_EQ(check(source, L"ph {0}\x1Fx 2\x1Fg 1\x1F"), Texts{}) << "moved codes, order off";
+    settings.tagOrderMatters = true;
+    EXPECT_EQ(check(source, L"ph {0}\x1Fx 2\x1Fg 1\x1F"), Texts{L"tags in another order"});
+    EXPECT_EQ(check(L"", L""), Texts{});
+}
+
 TEST(SegmentChecks, NumbersByEachSidesLanguage) {
     EXPECT_EQ(Messages(L"numbers", L"Version 3.5 costs 1,000.50 euros.", L"Version 3,5 kostet 1.000,50 Euro."),
               Texts{});

@@ -347,3 +347,51 @@ TEST(SegmentTables, LinesWhereSegmentsStart) {
         }
     }
 }
+
+TEST(SegmentTables, InlineCodesPerSideByKindAndId) {
+    TempDir dir;
+    dir.WriteFile(L"a.xlf",
+                  "<xliff version=\"1.2\"><file><body><trans-unit id=\"1\">"
+                  "<source>Click <g id=\"1\">Save <x id=\"2\"/></g> <bpt id=\"3\">&lt;b&gt;</bpt>now<ept id=\"3\">&lt;/b&gt;</ept>"
+                  "<ph>{0}</ph></source>"
+                  "<target><mrk mtype=\"seg\" mid=\"1\">Klicken <g id=\"1\">Sichern</g><ph>{0}</ph></mrk></target>"
+                  "</trans-unit></body></file></xliff>");
+    dir.WriteFile(L"b.xlf",
+                  "<xliff version=\"2.0\" srcLang=\"en\"><file id=\"f\"><unit id=\"u\"><segment>"
+                  "<source><pc id=\"p1\">Bold</pc> <sc id=\"s\"/>x<ec startRef=\"s\"/><ph id=\"7\"/></source>"
+                  "<target><ph id=\"7\"/><pc id=\"p1\">Fett</pc></target></segment></unit></file></xliff>");
+    dir.WriteFile(L"c.tmx",
+                  "<tmx version=\"1.4\"><header srclang=\"en\"/><body><tu>"
+                  "<tuv xml:lang=\"en\"><seg><bpt i=\"1\">{b}</bpt>a<ept i=\"1\">{/b}</ept><ph>%s</ph><hi type=\"x\">c</hi></seg></tuv>"
+                  "<tuv xml:lang=\"de\"><seg>a<ph>%s</ph></seg></tuv></tu></body></tmx>");
+    dir.WriteFile(L"d.ttx", Utf16Bytes(L"\xFEFF<TRADOStag><Body><Raw><Tu><Tuv Lang=\"EN\"><ut Type=\"start\">&lt;b&gt;</ut>a"
+                                       L"<df Bold=\"on\">b</df></Tuv><Tuv Lang=\"DE\">a<df Bold=\"on\">B</df></Tuv></Tu>"
+                                       L"</Raw></Body></TRADOStag>"));
+    XliffConverter xliff;
+    TmxConverter tmx;
+    TtxConverter ttx;
+    const struct {
+        const DocConverter* converter;
+        const wchar_t* name;
+        std::wstring source, target;
+    } cases[] = {
+        {&xliff, L"a.xlf", L"g 1\x1Fx 2\x1F" L"bpt 3\x1F" L"ept 3\x1Fph {0}\x1F", L"g 1\x1Fph {0}\x1F"},
+        {&xliff, L"b.xlf", L"pc p1\x1Fsc s\x1F" L"ec s\x1Fph 7\x1F", L"ph 7\x1Fpc p1\x1F"},
+        {&tmx, L"c.tmx", L"bpt 1\x1F" L"ept 1\x1Fph %s\x1Fhi type=x \x1F", L"ph %s\x1F"},
+        {&ttx, L"d.ttx", L"ut <b>\x1F" L"df Bold=on \x1F", L"df Bold=on \x1F"},
+    };
+    for (const auto& c : cases) {
+        auto converter = c.converter->Clone();
+        converter->SetWantSegments(true);
+        SearchRequest request = ConverterRequest();
+        request.includeHidden = 1;
+        ScopedGlobal text(converter->Convert((dir / c.name).c_str(), request));
+        ASSERT_TRUE(text) << testing::PrintToString(std::wstring(c.name));
+        const SegmentTable& table = converter->Segments();
+        ASSERT_EQ(table.size(), 1u) << testing::PrintToString(std::wstring(c.name));
+        EXPECT_EQ(table.Codes(0, false), c.source) << testing::PrintToString(std::wstring(c.name));
+        EXPECT_EQ(table.Codes(0, true), c.target) << testing::PrintToString(std::wstring(c.name));
+    }
+    // The text itself is what it was: the codes are gathered beside it.
+    ExpectSegments(xliff, dir / L"a.xlf", {L"1|Click Save <b> now </b> {0}|Klicken Sichern {0}"});
+}
