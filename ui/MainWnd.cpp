@@ -18,7 +18,7 @@
 #include "ui/ResultListBox.h"
 #include "ui/SearchControls.h"
 #include "ui/SegmentList.h"
-#include "ui/SplitWindow.h"
+#include "ui/controls/SplitWindow.h"
 #include "ui/WindowPlacement.h"
 
 bool IsEditControl(HWND window) {
@@ -229,7 +229,7 @@ bool MainWnd::OnCreate(const CREATESTRUCTW*, LRESULT* result) {
 
     splitter = std::make_unique<SplitWindow>(this);
     const RECT barRect = {split.barLeft, 0, split.barRight, available};
-    if (splitter->Create(hwnd, instance, barRect))
+    if (splitter->Create(hwnd, instance, barRect, IDC_SPLITTER))
         splitter->SetPanes(panelWindow, resultList->hwnd);
     else
         splitter.reset();
@@ -350,6 +350,14 @@ void MainWnd::PlaceRightColumn(const RECT& area) {
     ShowWindow(shown, SW_SHOWNA);
     if (checkList)
         ShowWindow(checks ? resultList->hwnd : checkList->hwnd, SW_HIDE);
+}
+
+int MainWnd::ReservedBelow() const {
+    if (!statusBar || !IsWindowVisible(statusBar))
+        return 0;
+    RECT s{};
+    GetWindowRect(statusBar, &s);
+    return s.bottom - s.top;
 }
 
 void MainWnd::UpdateSegments() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "ui/controls/SplitWindow.h"
 #include "ui/controls/Window.h"
 
 class CheckListBox;
@@ -15,7 +16,6 @@ class ResultListBox;
 class SearchControls;
 class SegmentBar;
 class SegmentList;
-class SplitWindow;
 
 // The application-level commands (start or stop a search, stop, Options),
 // carried out by the application object.
@@ -25,7 +25,7 @@ public:
     virtual void HandleAppCommand(int id) = 0;
 };
 
-class MainWnd : public Window {
+class MainWnd : public Window, public SplitOwner {
 public:
     MainWnd(AppCommandHandler* app, int minTrackWidth, int minTrackHeight);
     ~MainWnd() override;
@@ -41,6 +41,9 @@ public:
     // Places the result list in `area` (client coordinates), and below it
     // the bar and the segment list when they are shown.
     void PlaceRightColumn(const RECT& area);
+    void PlaceRightPane(const RECT& area) override { PlaceRightColumn(area); }
+    // The status bar's height when it is shown.
+    int ReservedBelow() const override;
     // The segment list shows the current row's lines.
     void UpdateSegments();
     void SetShowSegments(bool show);

@@ -23,7 +23,7 @@
 #include "ui/ResultListBox.h"
 #include "ui/SearchControls.h"
 #include "ui/SegmentList.h"
-#include "ui/SplitWindow.h"
+#include "ui/controls/SplitWindow.h"
 #include "ui/controls/Window.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "ui/controls/AnchorLayout.h"
 #include "ui/Dialogs.h"
 #include "ui/ResultCells.h"
-#include "ui/SplitWindow.h"
+#include "ui/controls/SplitWindow.h"
 
 namespace {
 

@@ -1,12 +1,21 @@
-// The 4-pixel bar between the search panel and the result list, dragged with
-// an inverted pattern bar; the panes change size when the button goes up.
+// The 4-pixel bar between two panes side by side (the search panel and the
+// result list), dragged with an inverted pattern bar; the panes change size
+// when the button goes up.
 #pragma once
 
 #include <windows.h>
 
 #include "ui/controls/Window.h"
 
-class MainWnd;
+// What the window that holds the two panes does for the bar: it places
+// its right pane (it may split that area further) and says how much of its
+// client area, from the bottom, the panes leave to others (a status bar).
+class SplitOwner {
+public:
+    virtual ~SplitOwner() = default;
+    virtual void PlaceRightPane(const RECT& area) = 0;
+    virtual int ReservedBelow() const { return 0; }
+};
 
 // The screen rectangle the cursor is kept in while dragging: the main
 // window's rectangle, its left edge moved in by the left pane's minimum
@@ -34,10 +43,11 @@ public:
     static constexpr const wchar_t* kClassName = L"tovansplit";
     static constexpr int kWidth = 4;  // pixels at 96 DPI
 
-    explicit SplitWindow(MainWnd* owner) : owner(owner) {}
+    explicit SplitWindow(SplitOwner* owner) : owner(owner) {}
     ~SplitWindow() override;
 
-    bool Create(HWND mainWindow, HINSTANCE instance, const RECT& rect);
+    // The bar as child `id` of `mainWindow`, at `rect`.
+    bool Create(HWND mainWindow, HINSTANCE instance, const RECT& rect, int id);
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
     void SetPanes(HWND left, HWND right) {
@@ -64,5 +74,5 @@ private:
     HWND leftPane = nullptr;
     HWND rightPane = nullptr;
     HBRUSH dragBrush = nullptr;
-    MainWnd* owner;
+    SplitOwner* owner;
 };

@@ -1,10 +1,8 @@
 // Splitter: placement of the two panes and the drag with an inverted bar.
-#include "ui/SplitWindow.h"
+#include "ui/controls/SplitWindow.h"
 
 #include <algorithm>
 
-#include "resource.h"
-#include "ui/MainWnd.h"
 
 RECT SplitterDragLimits(const RECT& mainWindowRect, int leftMinWidth, int leftMaxWidth,
                         int rightMinWidth) {
@@ -35,7 +33,7 @@ SplitWindow::~SplitWindow() {
         DeleteObject(dragBrush);
 }
 
-bool SplitWindow::Create(HWND mainWindow, HINSTANCE instance, const RECT& rect) {
+bool SplitWindow::Create(HWND mainWindow, HINSTANCE instance, const RECT& rect, int id) {
     WNDCLASSEXW wc{};
     if (!GetClassInfoExW(instance, kClassName, &wc)) {
         wc.cbSize = sizeof wc;
@@ -51,7 +49,7 @@ bool SplitWindow::Create(HWND mainWindow, HINSTANCE instance, const RECT& rect) 
     HWND created = CreateWindowExW(0, kClassName, nullptr, WS_CHILD | WS_VISIBLE, rect.left,
                                    rect.top, rect.right - rect.left, rect.bottom - rect.top,
                                    mainWindow,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_SPLITTER)),
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    instance, this);
     if (!created)
         return false;
@@ -95,13 +93,7 @@ void SplitWindow::OnResize() {
         return;
     RECT client{};
     GetClientRect(MainWindow(), &client);
-    int available = client.bottom;
-    HWND status = GetDlgItem(MainWindow(), IDC_STATUS_BAR);
-    if (status && IsWindowVisible(status)) {
-        RECT s{};
-        GetWindowRect(status, &s);
-        available -= s.bottom - s.top;
-    }
+    const int available = client.bottom - (owner ? owner->ReservedBelow() : 0);
     barRect = ChildRectInParent(hwnd, MainWindow());
     barRect.bottom = barRect.top + std::max(0, available);
     // A window made narrower than the bar's place would leave no room for
@@ -132,7 +124,7 @@ void SplitWindow::ApplyLayout() {
     if (rightPane) {
         const RECT right = {barRect.right, barRect.top, std::max<LONG>(barRect.right, client.right), barRect.top + height};
         if (owner)
-            owner->PlaceRightColumn(right);
+            owner->PlaceRightPane(right);
         else
             MoveWindow(rightPane, right.left, right.top, right.right - right.left, height, TRUE);
     }
