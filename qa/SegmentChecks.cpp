@@ -4,6 +4,7 @@
 #include "qa/SegmentChecks.h"
 
 #include <algorithm>
+#include <array>
 #include <cwctype>
 #include <map>
 
@@ -235,9 +236,25 @@ void CheckLinks(const ShownSegment& s, int index, Notes* notes) {
         Note(notes, index, CheckKind::kUrls, p->value + L" missing in the target", {p->span});
 }
 
+// Whether each unit belongs to a word (a letter, a digit, "_"): one table,
+// since a letter beyond ASCII asks the runtime otherwise.
+const bool* WordUnits() {
+    static const bool* const table = [] {
+        static bool units[0x10000] = {};
+        for (unsigned c = 0; c < 0x10000; ++c) {
+            const wchar_t w = static_cast<wchar_t>(c);
+            units[c] = IsLetter(w) || DigitValue(w) >= 0 || w == L'_';
+        }
+        return units;
+    }();
+    return table;
+}
+
+inline bool IsWordUnit(wchar_t c) { return WordUnits()[static_cast<uint16_t>(c)]; }
+
 // The word that starts at `at` ends here (letters, digits, "_").
 size_t WordEnd(std::wstring_view text, size_t at) {
-    while (at < text.size() && (IsLetter(text[at]) || DigitValue(text[at]) >= 0 || text[at] == L'_'))
+    while (at < text.size() && IsWordUnit(text[at]))
         ++at;
     return at;
 }
@@ -256,7 +273,7 @@ void ForEachRepeat(std::wstring_view text, OnRepeat onRepeat) {
     size_t lastBegin = 0, lastEnd = 0;
     bool haveLast = false;
     for (size_t i = 0; i < text.size();) {
-        if (!IsLetter(text[i]) && DigitValue(text[i]) < 0 && text[i] != L'_') {
+        if (!IsWordUnit(text[i])) {
             // Anything but a space between two words parts them.
             if (!IsSpace(text[i]))
                 haveLast = false;
@@ -318,6 +335,64 @@ void CheckTerms(const ShownSegment& s, int index, const SegmentCheckContext& c, 
     }
 }
 
+// What a side holds that decides whether a check has anything to look at,
+// found in one pass: most segments hold no number, placeholder, link or
+// bracket, and their checks are then passed over.
+struct SideTraits {
+    bool digit = false;
+    bool placeholder = false;  // "%" or "{"
+    bool link = false;         // ":", "@" or "www."
+    bool bracket = false;      // a bracket or quotation mark BracketsPaired looks at
+};
+
+enum : unsigned char {
+    kDigitBit = 1,
+    kPlaceholderBit = 2,
+    kLinkBit = 4,
+    kBracketBit = 8,
+    kWBit = 16,
+    kDotBit = 32,
+};
+
+// Each unit's bits, one table for all of them: a side is then read with one
+// load and one "or" a unit.
+const unsigned char* TraitTable() {
+    static const unsigned char* const table = [] {
+        static unsigned char bits[0x10000] = {};
+        for (unsigned c = 0; c < 0x10000; ++c) {
+            if (DigitValue(static_cast<wchar_t>(c)) >= 0)
+                bits[c] |= kDigitBit;
+            if ((c >= 0x00AB && c <= 0x00BB) || (c >= 0x2018 && c <= 0x203A) || (c >= 0x300C && c <= 0x3011) ||
+                (c >= 0xFF08 && c <= 0xFF09))
+                bits[c] |= kBracketBit;
+        }
+        bits['%'] |= kPlaceholderBit;
+        bits['{'] |= kPlaceholderBit | kBracketBit;
+        bits[':'] |= kLinkBit;
+        bits['@'] |= kLinkBit;
+        for (char c : {'"', '(', ')', '[', ']', '}'})
+            bits[static_cast<unsigned char>(c)] |= kBracketBit;
+        bits['w'] |= kWBit;
+        bits['.'] |= kDotBit;
+        return bits;
+    }();
+    return table;
+}
+
+SideTraits Traits(std::wstring_view text) {
+    const unsigned char* table = TraitTable();
+    unsigned bits = 0;
+    for (const wchar_t c : text)
+        bits |= table[static_cast<uint16_t>(c)];
+    SideTraits t;
+    t.digit = bits & kDigitBit;
+    t.placeholder = bits & kPlaceholderBit;
+    t.link = (bits & kLinkBit) ||
+             ((bits & (kWBit | kDotBit)) == (kWBit | kDotBit) && text.find(L"www.") != std::wstring_view::npos);
+    t.bracket = bits & kBracketBit;
+    return t;
+}
+
 }  // namespace
 
 void CheckSegment(const ShownSegment& s, int index, const SegmentCheckContext& c, Notes* notes) {
@@ -334,21 +409,28 @@ void CheckSegment(const ShownSegment& s, int index, const SegmentCheckContext& c
     if (on.On(CheckKind::kSameAsSource) && SameText(source, target, on.sameAsSourceCase) && HasLetter(source) &&
         !AllWordsKeptTerms(source, c.glossary))
         Note(notes, index, CheckKind::kSameAsSource, L"the target is the source");
-    if (on.On(CheckKind::kNumbers))
+    const bool traits =
+        on.On(CheckKind::kNumbers) || on.On(CheckKind::kTags) || on.On(CheckKind::kUrls) || on.On(CheckKind::kBrackets);
+    const SideTraits inSource = traits ? Traits(s.source) : SideTraits{},
+                     inTarget = traits ? Traits(s.target) : SideTraits{};
+    if (on.On(CheckKind::kNumbers) && (inSource.digit || inTarget.digit))
         CheckNumbers(s, index, c, notes);
     if (on.On(CheckKind::kTags)) {
         CheckCodes(s, index, c, notes);
-        CheckPlaceholders(s, index, c, notes);
+        if (inSource.placeholder || inTarget.placeholder)
+            CheckPlaceholders(s, index, c, notes);
     }
     if (on.On(CheckKind::kSpaces))
         CheckSpaces(s, index, notes);
     if (on.On(CheckKind::kPunctuation))
         CheckPunctuation(s, index, c, notes);
-    if (on.On(CheckKind::kUrls))
+    // Only the source's links can be missing.
+    if (on.On(CheckKind::kUrls) && inSource.link)
         CheckLinks(s, index, notes);
     if (on.On(CheckKind::kRepeatedWords))
         CheckRepeatedWords(s, index, notes);
-    if (on.On(CheckKind::kBrackets))
+    // A target without brackets or quotation marks has none unpaired.
+    if (on.On(CheckKind::kBrackets) && inTarget.bracket)
         CheckBrackets(s, index, notes);
     if (on.On(CheckKind::kTerms) && c.glossary && !c.glossary->Empty())
         CheckTerms(s, index, c, notes);
