@@ -102,6 +102,17 @@ TEST(SegmentChecks, InlineCodesByKindAndId) {
     EXPECT_EQ(check(L"", L""), Texts{});
 }
 
+TEST(SegmentChecks, WhatOnlyOneSideHoldsIsStillSeen) {
+    // Each check is passed over when neither side holds what it looks at;
+    // these hold it on one side only, and in forms that are easy to miss.
+    EXPECT_EQ(Messages(L"numbers", L"Page", L"Seite \x0967\x0968"), Texts{L"\x0967\x0968 not in the source"});
+    EXPECT_EQ(Messages(L"tags", L"Hello", L"Hallo {0}"), Texts{L"placeholder {0} not in the source"});
+    EXPECT_EQ(Messages(L"urls", L"See www.example.org now", L"Siehe jetzt"),
+              Texts{L"www.example.org missing in the target"});
+    EXPECT_EQ(Messages(L"brackets", L"Say hi", L"Sag \x00BBhallo"), Texts{L"unpaired \"\x00BB\" in the target"});
+    EXPECT_EQ(Messages(L"brackets", L"Say hi", L"Sag \xFF08hallo"), Texts{L"unpaired \"\xFF08\" in the target"});
+}
+
 TEST(SegmentChecks, NumbersByEachSidesLanguage) {
     EXPECT_EQ(Messages(L"numbers", L"Version 3.5 costs 1,000.50 euros.", L"Version 3,5 kostet 1.000,50 Euro."),
               Texts{});
