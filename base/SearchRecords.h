@@ -102,6 +102,8 @@ struct ShownSegment {
     bool locked = false;
     // The line of the file where it starts (from 1); 0 where not known.
     int line = 0;
+    // The most characters its target may have, where the file says; else 0.
+    int maxLength = 0;
     // Its inline codes per side, in document order: "kind id" each,
     // followed by U+001F; empty where the format has none.
     std::wstring sourceCodes;

@@ -98,7 +98,7 @@ void SegmentTable::clear() {
 
 void SegmentTable::Begin(std::wstring id) {
     End();
-    entries.push_back({std::move(id), 0, 0, 0, 0, SegmentState::kUnknown, false, 0, {}});
+    entries.push_back({std::move(id), 0, 0, 0, 0, SegmentState::kUnknown, false, 0, 0, {}});
     open = true;
 }
 
@@ -125,7 +125,7 @@ void SegmentTable::End() {
 void SegmentTable::AddSegment(std::wstring id, uint32_t sourceFirst, uint32_t sourceCount, uint32_t targetFirst,
                               uint32_t targetCount) {
     End();
-    entries.push_back({std::move(id), sourceFirst, sourceCount, targetFirst, targetCount, SegmentState::kUnknown, false, 0, {}});
+    entries.push_back({std::move(id), sourceFirst, sourceCount, targetFirst, targetCount, SegmentState::kUnknown, false, 0, 0, {}});
 }
 
 std::wstring ShownSideText(const wchar_t* text, size_t length, std::span<const TextRange> side) {

@@ -84,6 +84,13 @@ public:
             entries.back().codes[target ? 1 : 0] += codes;
     }
     const std::wstring& Codes(size_t i, bool target) const { return entries[i].codes[target ? 1 : 0]; }
+    // The most characters the last segment's target may have (XLIFF's
+    // maxwidth counted in characters); 0 for no limit.
+    void SetLastMaxLength(int characters) {
+        if (!entries.empty())
+            entries.back().maxLength = static_cast<uint32_t>(characters > 0 ? characters : 0);
+    }
+    int MaxLength(size_t i) const { return static_cast<int>(entries[i].maxLength); }
     bool Locked(size_t i) const { return entries[i].locked; }
 
     // The languages of the file's sides ("en-US", "de-DE") where the format
@@ -104,6 +111,7 @@ private:
         SegmentState state = SegmentState::kUnknown;
         bool locked = false;
         uint32_t line = 0;
+        uint32_t maxLength = 0;
         std::wstring codes[2];  // source, target
     };
     std::vector<Entry> entries;

@@ -434,6 +434,17 @@ void CheckSegment(const ShownSegment& s, int index, const SegmentCheckContext& c
         CheckBrackets(s, index, notes);
     if (on.On(CheckKind::kTerms) && c.glossary && !c.glossary->Empty())
         CheckTerms(s, index, c, notes);
+    if (on.On(CheckKind::kLength) && s.maxLength > 0) {
+        // Characters, not units: a pair of surrogates is one.
+        const size_t characters =
+            target.size() - static_cast<size_t>(std::count_if(target.begin(), target.end(), [](wchar_t u) {
+                return u >= 0xDC00 && u <= 0xDFFF;
+            }));
+        if (characters > static_cast<size_t>(s.maxLength))
+            Note(notes, index, CheckKind::kLength,
+                 L"the target has " + std::to_wstring(characters) + L" characters, the limit is " +
+                     std::to_wstring(s.maxLength));
+    }
     if (on.On(CheckKind::kLength) && on.lengthPercent > 0 &&
         target.size() * 100 > source.size() * static_cast<size_t>(on.lengthPercent))
         Note(notes, index, CheckKind::kLength,

@@ -152,6 +152,7 @@ std::vector<ShownSegment> SegmentIndex::Show(const wchar_t* text, const std::vec
         row.state = static_cast<int>(table.State(i));
         row.locked = table.Locked(i);
         row.line = table.Line(i);
+        row.maxLength = table.MaxLength(i);
         row.sourceCodes = table.Codes(i, false);
         row.targetCodes = table.Codes(i, true);
         row.source = ShowSide(text, textLength, table.Source(i), spansOf(sourceHits, segment), &row.sourceHits,
@@ -222,6 +223,7 @@ void SegmentIndex::ShowOne(const wchar_t* text, const FoldedOriginals* originals
     row->state = static_cast<int>(table.State(i));
     row->locked = table.Locked(i);
     row->line = table.Line(i);
+    row->maxLength = table.MaxLength(i);
     row->sourceCodes = table.Codes(i, false);
     row->targetCodes = table.Codes(i, true);
 }

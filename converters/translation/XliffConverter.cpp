@@ -177,6 +177,7 @@ void XliffConverter::MakeSegments() {
                             static_cast<uint32_t>(targetBase) + r.targetBegin, r.targetEnd - r.targetBegin);
         segments.SetLastState(r.state, r.locked);
         segments.SetLastLine(r.line);
+        segments.SetLastMaxLength(r.maxLength);
         segments.AddCodes(false, r.sourceCodes);
         segments.AddCodes(true, r.targetCodes);
     }
@@ -288,6 +289,21 @@ bool ToolState(const XmlNode* unit, SegmentState* state, bool* locked) {
     return found;
 }
 
+// A 1.2 unit's "maxwidth" when its "size-unit" is "char"; 0 otherwise.
+int MaxLengthOf(const XmlNode* unit) {
+    const auto* width = unit->first_attribute("maxwidth");
+    if (!width || !AttributeIs(unit, "size-unit", "char") || width->value_size() == 0 || width->value_size() > 9)
+        return 0;
+    int value = 0;
+    for (size_t i = 0; i < width->value_size(); ++i) {
+        const char c = width->value()[i];
+        if (c < '0' || c > '9')
+            return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 }  // namespace
 
 void XliffConverter::TakeUnit(const XmlNode* unit, const std::wstring* segmentId, bool lockedUnit) {
@@ -317,7 +333,7 @@ void XliffConverter::TakeUnit(const XmlNode* unit, const std::wstring* segmentId
     locked = locked || lockedUnit || AttributeIs(unit, "translate", "no");
     segmentRuns.push_back({*segmentId, static_cast<uint32_t>(sourceBegin), static_cast<uint32_t>(sourceRuns.runs.size()),
                            static_cast<uint32_t>(targetBegin), static_cast<uint32_t>(targetRuns.runs.size()), state,
-                           locked, lines ? lines->LineOf(unit->name() - 1) : 0, std::move(sourceCodes),
+                           locked, lines ? lines->LineOf(unit->name() - 1) : 0, MaxLengthOf(unit), std::move(sourceCodes),
                            std::move(targetCodes)});
 }
 

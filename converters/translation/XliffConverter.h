@@ -73,6 +73,7 @@ private:
         SegmentState state;
         bool locked;
         int line;
+        int maxLength;
         std::wstring sourceCodes;
         std::wstring targetCodes;
     };

@@ -139,3 +139,18 @@ TEST_F(CheckCli, TagsCompareTheInlineCodesOfBothSides) {
                                                                             "Press Save\tSichern dr\xC3\xBC" "cken"}))
         << "a moved code is no issue while order does not matter";
 }
+
+TEST_F(CheckCli, LengthByTheUnitsOwnLimitInCharacters) {
+    dir.WriteFile(L"d.xlf",
+                  "<xliff version=\"1.2\"><file source-language=\"en-US\" target-language=\"de-DE\"><body>"
+                  "<trans-unit id=\"w1\" maxwidth=\"5\" size-unit=\"char\"><source>Save</source><target>Sichern</target></trans-unit>"
+                  "<trans-unit id=\"w2\" maxwidth=\"5\"><source>Save</source><target>Sichern</target></trans-unit>"
+                  "<trans-unit id=\"w3\" maxwidth=\"3\" size-unit=\"char\"><source>Yes</source>"
+                  "<target>J\xF0\x9F\x98\x80\xF0\x9F\x98\x80</target></trans-unit>"
+                  "</body></file></xliff>");
+    const RunResult r = RunCli({L"--check", L"length", L"", dir.Path()});
+    EXPECT_EQ(r.exitCode, 1u) << r.err;
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{Utf8Of(dir.Path()) + "d.xlf\tw1\tlength\tthe target has 7 "
+                                                                            "characters, the limit is 5\tSave\tSichern"}))
+        << "a width in pixels is no limit in characters; a character beyond the first plane counts once";
+}
