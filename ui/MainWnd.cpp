@@ -237,6 +237,11 @@ bool MainWnd::OnCreate(const CREATESTRUCTW*, LRESULT* result) {
     if (!ReadSettingInt(L"ShowContext", 1))
         resultList->SetShowContext(false);
     resultList->SetSortOrder(ReadSettingInt(L"SortColumn", 0), ReadSettingInt(L"SortAscending", 0) != 0);
+    // The columns as wide as they were left (stored at 96 DPI).
+    std::vector<int> widths = resultList->ColumnWidths96();
+    for (size_t i = 0; i < widths.size(); ++i)
+        widths[i] = ReadSettingInt(IndexedSettingName(L"ColumnWidth%d", static_cast<int>(i)).c_str(), widths[i]);
+    resultList->SetColumnWidths96(widths);
     if (statusBar && !ReadSettingInt(L"ShowStatusBar", 1))
         ShowWindow(statusBar, SW_HIDE);
     Relayout();
@@ -256,6 +261,9 @@ void MainWnd::SaveView() {
         WriteSettingInt(L"ShowContext", resultList->ShowsContext());
         WriteSettingInt(L"SortColumn", resultList->SortColumn());
         WriteSettingInt(L"SortAscending", resultList->SortAscending());
+        const std::vector<int> widths = resultList->ColumnWidths96();
+        for (size_t i = 0; i < widths.size(); ++i)
+            WriteSettingInt(IndexedSettingName(L"ColumnWidth%d", static_cast<int>(i)).c_str(), widths[i]);
     }
 }
 

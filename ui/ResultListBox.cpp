@@ -473,6 +473,33 @@ void ResultListBox::ShowRowMenu(int x, int y) {
     DestroyMenu(menu);
 }
 
+std::vector<int> ResultListBox::ColumnWidths96() const {
+    std::vector<int> widths;
+    for (int i = 0; header && i < kColumnCount; ++i) {
+        HDITEMW item{};
+        item.mask = HDI_WIDTH;
+        SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
+        widths.push_back(MulDiv(item.cxy, 96, dpi));
+    }
+    return widths;
+}
+
+void ResultListBox::SetColumnWidths96(const std::vector<int>& widths) {
+    if (!header || widths.size() != static_cast<size_t>(kColumnCount))
+        return;
+    for (int i = 0; i < kColumnCount; ++i) {
+        // A width nobody could mean (the store damaged) keeps the column's own.
+        if (widths[static_cast<size_t>(i)] <= 0 || widths[static_cast<size_t>(i)] > 4000)
+            continue;
+        HDITEMW item{};
+        item.mask = HDI_WIDTH;
+        item.cxy = ScalePixels(widths[static_cast<size_t>(i)], dpi);
+        SendMessageW(header, HDM_SETITEMW, i, reinterpret_cast<LPARAM>(&item));
+    }
+    PlaceHeader();
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
 void ResultListBox::SetSortOrder(int column, bool ascending) {
     if (column < 0 || column >= kColumnCount)
         return;

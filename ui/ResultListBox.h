@@ -73,6 +73,11 @@ public:
     // The narrowest the list is made by the window's minimum size.
     static constexpr int kMinWidth = 200;  // pixels at 96 DPI
     int SortColumn() const { return sortColumn; }
+    // The columns' widths in pixels at 96 DPI, in column order; and the same
+    // applied at the window's DPI (a width of 0 or less, or a list of
+    // another length, leaves the columns as they are).
+    std::vector<int> ColumnWidths96() const;
+    void SetColumnWidths96(const std::vector<int>& widths);
     bool SortAscending() const { return sortAscending; }
 
     bool IsOwnWindow(HWND window) const;

@@ -177,6 +177,7 @@ TEST_F(FirstDayTest, ARestartRestoresWhatTheUserLeft) {
     files.WriteFile(L"sub\\a.txt", "term term");
     RECT placed{};
     int barLeft = 0;
+    std::vector<int> widths;
     {
         AppHarness ui;
         ASSERT_TRUE(ui.Start(files.Path().c_str()));
@@ -196,6 +197,12 @@ TEST_F(FirstDayTest, ARestartRestoresWhatTheUserLeft) {
         ui.PumpIdle();
         GetWindowRect(ui.Main(), &placed);
         barLeft = ChildRectInParent(splitter, ui.Main()).left;
+        // A column made wider, as the header's divider leaves it.
+        HDITEMW wider{};
+        wider.mask = HDI_WIDTH;
+        wider.cxy = 333;
+        SendMessageW(ui.List().Header(), HDM_SETITEMW, kColumnLocation, reinterpret_cast<LPARAM>(&wider));
+        widths = ui.List().ColumnWidths96();
         ui.Close();
     }
     {
@@ -213,6 +220,8 @@ TEST_F(FirstDayTest, ARestartRestoresWhatTheUserLeft) {
         EXPECT_FALSE(IsWindowVisible(ui.App().MainWindow()->StatusBar()));
         EXPECT_EQ(ui.List().SortColumn(), 4);
         EXPECT_FALSE(ui.List().SortAscending());
+        EXPECT_EQ(ui.List().ColumnWidths96(), widths) << "the columns as wide as they were left";
+        EXPECT_EQ(ui.List().ColumnWidths96()[kColumnLocation], 333 * 96 / WindowDpi(ui.Main()));
         for (int item = 0; item < 7; ++item) {
             HDITEMW h{};
             h.mask = HDI_FORMAT;
