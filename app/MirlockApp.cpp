@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "app/RequestSummary.h"
+#include "base/DisplayText.h"
 #include "base/ResourceText.h"
 #include "base/Settings.h"
 #include "converters/installed/FilterConverter.h"
@@ -152,7 +153,9 @@ MirlockApp::LoopTurn MirlockApp::RunLoopTurn(int* exitCode) {
         do {
             more = searcher.Step();
         } while (more && !searcher.IsWaiting() && !StepTimeIsUp(sliceStart, GetTickCount64()));
-        if (!more && request.sink)
+        if (more)
+            ShowProgress();
+        else if (request.sink)
             request.sink->SetSearching(0);
         return LoopTurn::kStep;
     }
@@ -379,6 +382,14 @@ bool MirlockApp::ShowStatus(unsigned id, ...) {
     wchar_t text[kStatusChars + 1];
     va_list args;
     va_start(args, id);
+    if (id == IDS_SEARCHING_IN && searching) {
+        // The folder entered, with what the walk has found so far.
+        const wchar_t* folder = va_arg(args, const wchar_t*);
+        va_end(args);
+        walkingFolder = folder ? folder : L"";
+        ShowProgress();
+        return !IsStopRequested();
+    }
     const bool ok = FormatResourceString(id, &args, text, kStatusChars + 1);
     va_end(args);
     if (!ok)
@@ -393,6 +404,8 @@ bool MirlockApp::AddResult(FileResult* result) {
     EnterCriticalSection(&lock);
     CountResult(&request, *result);
     if (checkPass) {
+        if (!result->notes.empty())
+            filesWithNotes += 1;
         // A pass of the checks: its notes go to the checks list, the files
         // with segments to the pass's count.
         CheckListBox* checks = mainWindow ? mainWindow->CheckList() : nullptr;
@@ -419,7 +432,27 @@ bool MirlockApp::AddResult(FileResult* result) {
     return true;
 }
 
+void MirlockApp::ShowProgress() {
+    const int searched = request.filesSearched;
+    const int found = checkPass ? filesWithNotes : request.filesMatched;
+    std::wstring files = LoadResourceText(IDS_COUNT_FILE);
+    if (searched != 1)
+        FormatResourceText(&files, IDS_COUNT_FILES_GROUPED, GroupedNumber(searched).c_str());
+    const std::wstring count = GroupedNumber(found);
+    const unsigned id = checkPass ? IDS_CHECK_PROGRESS : IDS_SEARCH_PROGRESS;
+    // The folder gives way in its middle so that the counts stay in view.
+    std::wstring text;
+    FormatResourceText(&text, id, L"", files.c_str(), count.c_str());
+    const size_t room = text.size() < kStatusChars ? kStatusChars - text.size() : 0;
+    FormatResourceText(&text, id, ElidedPath(walkingFolder, room).c_str(), files.c_str(), count.c_str());
+    SetStatusLine(text.c_str(), false);
+}
+
 void MirlockApp::SetSearching(int newSearching) {
+    if (newSearching) {
+        walkingFolder = request.folder;
+        filesWithNotes = 0;
+    }
     searching = newSearching;
     const bool stopped = stoppedByUser;
     stoppedByUser = false;

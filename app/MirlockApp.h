@@ -113,6 +113,10 @@ private:
     void SetStatusLine(const wchar_t* text, bool now);
     void RequestStop();
     void ClearStop();
+    // The status line while a walk runs: the folder being walked, the files
+    // searched so far and how many had hits (issues, in a pass of the
+    // checks); shown at the next refresh.
+    void ShowProgress();
 
     // Destroyed in the reverse order: main window, searcher, converters.
     ConverterList converters;
@@ -129,6 +133,8 @@ private:
     // The user stopped the running search: its summary says so.
     bool stoppedByUser = false;
     std::wstring lastSummary;  // the status line's summary of the last search
+    std::wstring walkingFolder;  // the folder the walk entered last
+    int filesWithNotes = 0;      // a pass's files with something flagged
     std::wstring editor;       // Options' editor command line
     int searchThreads = 0;     // Options' setting: 0 automatic, else the count
     CRITICAL_SECTION lock;

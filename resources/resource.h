@@ -72,11 +72,13 @@
 #define IDS_CHECK_LET_BACK     507
 #define IDS_IGNORE_SAVE_FAILED 508
 #define IDS_CHECKS_EXPORT_TITLE 509
-#define IDS_CHECKING_IN        510
 #define IDS_CHECK_GLOSSARY_FILTER 511
 #define IDS_CHECK_CHECKLIST_FILTER 512
 #define IDS_CHECK_STOPPED      513
 #define IDS_READING_GROUPS     514
+#define IDS_SEARCH_PROGRESS    515
+#define IDS_CHECK_PROGRESS     516
+#define IDS_COUNT_FILES_GROUPED 517
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107

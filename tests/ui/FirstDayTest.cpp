@@ -172,6 +172,46 @@ TEST_F(FirstDayTest, PatternListsUtf8AndAStoppedSearch) {
     EXPECT_EQ(ui.StatusText(), L"Found 305 matches.");
 }
 
+TEST_F(FirstDayTest, WhileASearchRunsTheStatusLineCountsFilesAndHits) {
+    // Enough files in enough folders that the walk takes many refreshes.
+    for (int folder = 0; folder < 20; ++folder) {
+        for (int i = 0; i < 150; ++i)
+            files.WriteFile(L"part" + std::to_wstring(folder) + L"\\f" + std::to_wstring(i) + L".txt",
+                            i % 10 == 0 ? "needle" : "hay");
+    }
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"needle");
+    std::vector<std::wstring> seen;
+    ui.Click(IDOK);
+    ASSERT_TRUE(ui.PumpUntil([&] {
+        const std::wstring text = ui.StatusText();
+        if (ui.App().IsSearching() && text.find(L" with hits") != std::wstring::npos &&
+            (seen.empty() || seen.back() != text))
+            seen.push_back(text);
+        return !ui.App().IsSearching();
+    }, 60000));
+    ASSERT_FALSE(seen.empty()) << "no count was shown while the walk ran";
+    const std::wstring& line = seen.back();
+    EXPECT_EQ(line.rfind(L"Searching in " + files.Path().substr(0, 3), 0), 0u) << testing::PrintToString(line);
+    const size_t dash = line.find(L" \x2014 ");
+    ASSERT_NE(dash, std::wstring::npos) << testing::PrintToString(line);
+    // Numbers grouped by thousands.
+    auto number = [&](size_t at) {
+        int value = 0;
+        for (; at < line.size() && (iswdigit(line[at]) || line[at] == L','); ++at)
+            value = line[at] == L',' ? value : value * 10 + (line[at] - L'0');
+        return value;
+    };
+    const int searched = number(dash + 3);
+    const int withHits = number(line.find(L" files, ", dash) + 8);
+    EXPECT_GT(searched, 0);
+    EXPECT_LE(withHits, searched);
+    EXPECT_LE(line.size(), 100u);
+    ui.PumpIdle();
+    EXPECT_EQ(ui.StatusText(), L"Found 300 matches.") << "the summary at the end";
+}
+
 TEST_F(FirstDayTest, ARestartRestoresWhatTheUserLeft) {
     files.WriteFile(L"b.txt", "term");
     files.WriteFile(L"sub\\a.txt", "term term");
