@@ -51,6 +51,14 @@ struct SearchRequest {
     // text, and their rows keep every segment (with a search text, those
     // that hold its counted hits), also when none holds a hit.
     int everySegment = 0;
+    // Files by size, in bytes ([minSize, maxSize]; a maxSize of 0 is no
+    // bound), and by the time of their last change, as FILETIME values
+    // ([modifiedFrom, modifiedBefore); 0 is no bound). Files outside are
+    // neither read nor counted; folders are always walked.
+    unsigned long long minSize = 0;
+    unsigned long long maxSize = 0;
+    unsigned long long modifiedFrom = 0;
+    unsigned long long modifiedBefore = 0;
 };
 
 constexpr int kDefaultFilterTimeout = 30;

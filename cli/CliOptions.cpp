@@ -1,15 +1,18 @@
 // Parsing of the console front end's arguments.
 #include "cli/CliOptions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cwchar>
 #include <string>
 
 #include "qa/CheckKinds.h"
+#include "search/FileFilters.h"
 #include "search/SearchPool.h"
 
 const char kCliUsage[] =
     "usage: mirlock-cli [options] TEXT FOLDER\n"
+    "       mirlock-cli [options] --files-from FILE TEXT\n"
     "       mirlock-cli --help | --version\n"
     "       mirlock-cli --dump-text [--mode M] [--no-utf8] [--ignore-hidden] [--ignore-tags NAMES] [--segments]\n"
     "                        [--filter-timeout S] FILE\n"
@@ -21,6 +24,14 @@ const char kCliUsage[] =
     "  -n, --no-recurse      do not search sub-directories\n"
     "  -f, --files PATTERNS  file-name patterns separated by ; (default *.*);\n"
     "                        -PATTERN leaves files out, -NAME\\ leaves folders out\n"
+    "  -l, --files-with-matches  only the paths of the files with hits, one a line\n"
+    "      --files-from FILE search the files FILE lists, one path a line, in its order (UTF-8;\n"
+    "                        - reads standard input); FOLDER is then left out\n"
+    "      --min-size N      only files of at least N bytes (K, M, G: 1,024, 1,024 K, 1,024 M)\n"
+    "      --max-size N      only files of at most N bytes\n"
+    "      --newer DAY       only files changed after DAY (YYYY-MM-DD, local time), from the next day on\n"
+    "      --older DAY       only files changed before DAY\n"
+    "      --within N        only files changed in the last N days (7d) or hours (12h)\n"
     "  -m, --max N           at most N matches per file (default 999)\n"
     "      --mode M          converter set: ifilter (0, default), office (1), text (2)\n"
     "      --ignore-hidden   leave hidden text out\n"
@@ -176,13 +187,18 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             }
         } else if (a == L"--stats") {
             o->stats = true;
-        } else if (a == L"--json" || a == L"--csv") {
-            const auto output = a == L"--json" ? CliOptions::Output::kJson : CliOptions::Output::kCsv;
+        } else if (a == L"--json" || a == L"--csv" || a == L"-l" || a == L"--files-with-matches") {
+            const auto output = a == L"--json"  ? CliOptions::Output::kJson
+                                : a == L"--csv" ? CliOptions::Output::kCsv
+                                                : CliOptions::Output::kPaths;
             if (o->output != CliOptions::Output::kLines && o->output != output) {
-                *error = L"--json and --csv exclude each other";
+                *error = L"--json, --csv and -l exclude each other";
                 return false;
             }
             o->output = output;
+        } else if (a == L"--files-from") {
+            if (!value(&o->filesFrom))
+                return false;
         } else if (a == L"--segments") {
             o->segments = true;
         } else if (a == L"--side") {
@@ -233,6 +249,42 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
                 *error = L"unknown status: " + bad;
                 return false;
             }
+        } else if (a == L"--min-size" || a == L"--max-size") {
+            if (!value(&v))
+                return false;
+            unsigned long long bytes = 0;
+            if (!ParseByteSize(v, &bytes)) {
+                *error = a + L" takes a size such as 200, 64K, 10M or 1G: " + v;
+                return false;
+            }
+            (a == L"--min-size" ? o->minSize : o->maxSize) = bytes;
+            if (a == L"--max-size" && bytes == 0) {
+                *error = L"--max-size takes a size of 1 byte or more: " + v;
+                return false;
+            }
+        } else if (a == L"--newer" || a == L"--older") {
+            if (!value(&v))
+                return false;
+            // Newer: changed after that day (from the next one on); older:
+            // changed before it.
+            unsigned long long time = 0;
+            if (!ParseLocalDay(v, a == L"--newer", &time)) {
+                *error = a + L" takes a day as YYYY-MM-DD: " + v;
+                return false;
+            }
+            if (a == L"--newer")
+                o->modifiedFrom = std::max(o->modifiedFrom, time);
+            else
+                o->modifiedBefore = o->modifiedBefore ? std::min(o->modifiedBefore, time) : time;
+        } else if (a == L"--within") {
+            if (!value(&v))
+                return false;
+            unsigned long long time = 0;
+            if (!ParseWithin(v, FileTimeNow(), &time)) {
+                *error = L"--within takes days or hours such as 7d or 12h: " + v;
+                return false;
+            }
+            o->modifiedFrom = std::max(o->modifiedFrom, time);
         } else if (a == L"--max-length") {
             if (!value(&v))
                 return false;
@@ -262,6 +314,13 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             return false;
         }
         o->target = positional[0];
+    } else if (!o->filesFrom.empty()) {
+        // The files come from the list: no folder is walked.
+        if (positional.size() != 1) {
+            *error = L"with --files-from, expected TEXT alone";
+            return false;
+        }
+        o->text = positional[0];
     } else {
         if (positional.size() != 2) {
             *error = L"expected TEXT and FOLDER";

@@ -31,8 +31,16 @@ struct CliOptions {
     int side = 0;           // SearchSide
     std::wstring targetText;  // the target condition's text; empty: none
     bool notTarget = false;
+    // Files by size and by the time of their last change (see SearchRequest).
+    unsigned long long minSize = 0;
+    unsigned long long maxSize = 0;
+    unsigned long long modifiedFrom = 0;
+    unsigned long long modifiedBefore = 0;
+    // --files-from: the file that lists the files to search ("-": standard
+    // input); empty: the folder is walked.
+    std::wstring filesFrom;
     // How rows are printed: lines (the default), JSON Lines or CSV.
-    enum class Output { kLines, kJson, kCsv };
+    enum class Output { kLines, kJson, kCsv, kPaths };
     Output output = Output::kLines;
     // The checks' pass (--check): which checks, and the lists they use.
     std::wstring checks;

@@ -26,6 +26,17 @@ bool ConsoleSink::AddResult(FileResult* result) {
     if (IsStopRequested())
         return false;
     CountResult(request, *result);
+    if (output == Output::kPaths) {
+        const std::wstring path = std::wstring(result->location) + result->name;
+        if (result->status == kFileFailed) {
+            WriteUtf8(stderr, L"mirlock-cli: " + path + L": read error" +
+                                  (result->reason.empty() ? L"" : L": " + result->reason) + L"\n");
+        } else if (result->status == kFileSearched && !result->matches.empty()) {
+            WriteUtf8(stdout, path + L"\n");
+            ++linesPrinted;
+        }
+        return true;
+    }
     if (output != Output::kLines) {
         const std::string rows = output == Output::kJson ? JsonRow(*result, printContext, printSegments)
                                                          : TableRows(*result, TableFormat::kCsv);

@@ -7,7 +7,9 @@ struct SearchRequest;
 
 class ConsoleSink : public SearchResultSink {
 public:
-    enum class Output { kLines, kJson, kCsv };
+    // kPaths: the path of each file with hits alone, a line each (failed
+    // files said on stderr).
+    enum class Output { kLines, kJson, kCsv, kPaths };
 
     ConsoleSink(SearchRequest* request, bool printContext, bool quiet, bool printSegments = false,
                 Output output = Output::kLines)

@@ -1,6 +1,8 @@
 // mirlock-cli: the search engine driven to the end from the console.
 #include <windows.h>
 #include <psapi.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include "converters/installed/FilterConverter.h"
 #include "converters/readers/FileBlock.h"
 #include "converters/readers/Rtfpars.h"
+#include "converters/readers/Utf8Text.h"
 #include "base/FoldText.h"
 #include "base/LongPath.h"
 #include "base/ResourceText.h"
@@ -49,6 +52,10 @@ void FillRequest(const CliOptions& o, SearchRequest* request) {
     wcsncpy(request->targetText, o.targetText.c_str(), kPathChars - 1);
     request->notTarget = o.notTarget;
     request->keepSegments = o.segments;
+    request->minSize = o.minSize;
+    request->maxSize = o.maxSize;
+    request->modifiedFrom = o.modifiedFrom;
+    request->modifiedBefore = o.modifiedBefore;
 }
 
 bool FullPath(const std::wstring& path, wchar_t (&out)[kPathChars]) {
@@ -106,13 +113,59 @@ void RunToEnd(Searcher& searcher) {
     }
 }
 
+// The paths of --files-from's list: UTF-8 with or without its mark, one a
+// line (CR LF or LF), blank lines passed over; false when it cannot be read.
+bool ReadFileList(const std::wstring& from, std::vector<std::wstring>* paths) {
+    std::string bytes;
+    if (from == L"-") {
+        _setmode(_fileno(stdin), _O_BINARY);
+        char chunk[65536];
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, stdin)) > 0)
+            bytes.append(chunk, n);
+    } else {
+        ScopedKernelHandle file(CreateFileW(SystemPath(FullPathName(from)).c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER size{};
+        if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (256ll << 20))
+            return false;
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD read = 0;
+        if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                               read != bytes.size()))
+            return false;
+    }
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
+        bytes.erase(0, 3);
+    size_t at = 0;
+    while (at < bytes.size()) {
+        size_t end = bytes.find('\n', at);
+        if (end == std::string::npos)
+            end = bytes.size();
+        std::string line = bytes.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            paths->push_back(WidenUtf8(line));
+    }
+    return true;
+}
+
 int RunSearch(const CliOptions& o) {
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
     SearchRequest request;
     FillRequest(o, &request);
-    if (!TakeFolder(o, &request))
+    std::vector<std::wstring> listed;
+    if (!o.filesFrom.empty()) {
+        if (!ReadFileList(o.filesFrom, &listed)) {
+            WriteUtf8(stderr, L"mirlock-cli: " + o.filesFrom + L": cannot be read\n");
+            return kExitError;
+        }
+    } else if (!TakeFolder(o, &request)) {
         return kExitError;
+    }
     ConverterList converters;
     converters.SetReadUtf8(o.readUtf8);
     converters.BuildConverters(o.mode);
@@ -123,6 +176,8 @@ int RunSearch(const CliOptions& o) {
     searcher.SetWorkers(SearchThreadCount(o.threads));
     const unsigned long long bytesBefore = BytesReadInProcess();
     searcher.SetMessageHandler(PrintMessage);
+    if (!o.filesFrom.empty())
+        searcher.SetFileList(std::move(listed));
     if (!searcher.StartSearch(&request, &converters))
         return kExitError;
     RunToEnd(searcher);
@@ -141,8 +196,15 @@ int RunCheck(const CliOptions& o) {
     SearchRequest request;
     FillRequest(o, &request);
     request.everySegment = 1;
-    if (!TakeFolder(o, &request))
+    std::vector<std::wstring> listed;
+    if (!o.filesFrom.empty()) {
+        if (!ReadFileList(o.filesFrom, &listed)) {
+            WriteUtf8(stderr, L"mirlock-cli: " + o.filesFrom + L": cannot be read\n");
+            return kExitError;
+        }
+    } else if (!TakeFolder(o, &request)) {
         return kExitError;
+    }
     CheckSettings settings;
     std::wstring error;
     ParseCheckList(o.checks, &settings, &error);
@@ -164,6 +226,8 @@ int RunCheck(const CliOptions& o) {
     Searcher searcher;
     searcher.SetWorkers(SearchThreadCount(o.threads));
     searcher.SetSegmentVisitor(pass.Visitor());
+    if (!o.filesFrom.empty())
+        searcher.SetFileList(std::move(listed));
     const unsigned long long bytesBefore = BytesReadInProcess();
     searcher.SetMessageHandler(PrintMessage);
     if (!searcher.StartSearch(&request, &converters))

@@ -111,8 +111,49 @@ void FileIterator::Begin(const wchar_t* folder, const wchar_t* filePattern, int 
     walkState = kCollectSubdirectories;
 }
 
+void FileIterator::BeginList(std::vector<std::wstring> paths) {
+    ClearStack();
+    currentDir.clear();
+    listed = std::move(paths);
+    nextListed = 0;
+    walkState = kListedFiles;
+}
+
+bool FileIterator::ListedFiles() {
+    for (int n = 0; n < kBatchEntries; ++n) {
+        if (nextListed >= listed.size()) {
+            listed.clear();
+            walkState = kChooseDirectory;
+            return false;
+        }
+        if (listed[nextListed].empty()) {
+            ++nextListed;
+            continue;
+        }
+        const std::wstring path = FullPathName(listed[nextListed++]);
+        WIN32_FIND_DATAW entry{};
+        ScopedFindHandle find(FindFirstFileW(VerbatimPath(path).c_str(), &entry));
+        if (find && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        if (!find) {
+            // Nothing there: a row that fails with the system's reason.
+            entry = WIN32_FIND_DATAW{};
+            const size_t slash = path.find_last_of(L"\\/");
+            wcsncpy(entry.cFileName, path.c_str() + (slash == std::wstring::npos ? 0 : slash + 1), MAX_PATH - 1);
+            entry.nFileSizeLow = 1;
+        }
+        if (!OnFile(path.c_str(), entry))
+            return false;
+        if (YieldAfterFile())
+            break;
+    }
+    return true;
+}
+
 bool FileIterator::Step() {
     switch (walkState) {
+    case kListedFiles:
+        return ListedFiles();
     case kCollectSubdirectories:
         return CollectSubdirectories();
     case kEnumerateFiles:

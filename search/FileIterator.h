@@ -55,6 +55,7 @@ public:
         kChooseDirectory = 0,
         kCollectSubdirectories = 1,
         kEnumerateFiles = 2,
+        kListedFiles = 3,
     };
 
     FileIterator() = default;
@@ -65,6 +66,13 @@ public:
     // Starts a walk of `folder`, discarding what an earlier walk left.
     // `patterns` is a file-name pattern list (FileNameFilter).
     void Begin(const wchar_t* folder, const wchar_t* patterns, int recursive);
+
+    // Starts a walk of the files `paths` names instead, in their order (full
+    // or relative paths; relative ones are taken from the current folder):
+    // no folder is entered and no pattern applies. A path that names
+    // nothing is still handed to OnFile, with an entry of its name alone, so
+    // that its reading fails in its place; a folder is passed over.
+    void BeginList(std::vector<std::wstring> paths);
 
     // One bounded piece of the walk; false when the walk is over or stopped.
     bool Step();
@@ -95,6 +103,7 @@ private:
     void OpenFileEnumeration();
     bool EnumerateFiles();
     bool ChooseDirectory();
+    bool ListedFiles();
     // True when the linked directory `path` is one of the directories on the
     // current path (following it would walk in a circle).
     bool IsOnCurrentPath(const std::wstring& path);
@@ -105,4 +114,6 @@ private:
     FileNameFilter filter;
     std::deque<std::unique_ptr<DirectoryFrame>> stack;
     int walkState = kChooseDirectory;
+    std::vector<std::wstring> listed;  // BeginList's paths
+    size_t nextListed = 0;
 };

@@ -2,12 +2,14 @@
 #include "search/Searcher.h"
 
 #include <algorithm>
+#include <utility>
 #include <cwchar>
 
 #include "converters/ConverterList.h"
 #include "converters/DocConverter.h"
 #include "resource.h"
 #include "search/CaseInsensitiveFinder.h"
+#include "search/FileFilters.h"
 #include "search/FileJob.h"
 #include "base/FoldText.h"
 #include "base/LongPath.h"
@@ -78,6 +80,10 @@ Searcher::Searcher() = default;
 Searcher::~Searcher() = default;
 
 bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverters) {
+    // A list of files serves this search alone, started or refused.
+    std::vector<std::wstring> listed = std::move(fileList);
+    fileList.clear();
+    const bool useList = std::exchange(hasFileList, false);
     if (!newRequest || !newConverters || !newRequest->sink)
         return false;
     // A search that its caller left unfinished may still have files on the
@@ -122,7 +128,11 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
     walking = true;
     stopping = false;
     waitingForWorkers = false;
-    Begin(request->folder, request->fileNameSpec, request->recursion);
+    if (useList) {
+        BeginList(std::move(listed));
+    } else {
+        Begin(request->folder, request->fileNameSpec, request->recursion);
+    }
     request->sink->SetSearching(1);
     return true;
 }
@@ -182,6 +192,9 @@ bool Searcher::OnEnterDirectory(const wchar_t* path) {
 bool Searcher::OnFile(const wchar_t* path, const WIN32_FIND_DATAW& entry) {
     if (!request || !converters || IsStopRequested())
         return false;
+    // Outside the size and time bounds: not opened, not counted.
+    if (!WithinFileFilters(*request, path, entry))
+        return true;
     // An empty file has no text: nothing to find and nothing that failed. (A
     // link shows no size of its own; what it leads to is read.)
     const bool empty = entry.nFileSizeLow == 0 && entry.nFileSizeHigh == 0 &&

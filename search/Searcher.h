@@ -45,6 +45,12 @@ public:
     // pattern that names a folder); the walk has then not begun, and
     // Refusal() says why in a line for the status bar.
     bool StartSearch(SearchRequest* request, ConverterList* converters);
+    // The next StartSearch reads the files `paths` names, in their order,
+    // instead of walking the request's folder (see BeginList); once.
+    void SetFileList(std::vector<std::wstring> paths) {
+        fileList = std::move(paths);
+        hasFileList = true;
+    }
     const std::wstring& Refusal() const { return refusal; }
 
     // The row of one file with its segments shown, read with the last
@@ -143,6 +149,8 @@ private:
     MessageHandler showMessage;
     std::wstring refusal;  // why the last StartSearch refused its request
     SegmentVisitor segmentVisitor;
+    std::vector<std::wstring> fileList;
+    bool hasFileList = false;
 
     int workers = 1;
     bool parallelSearch = false;  // this search runs on the pool
