@@ -242,7 +242,8 @@ void MirlockApp::StartOrStopSearch() {
     ResultListBox* list = mainWindow ? mainWindow->ResultList() : nullptr;
     if (mainWindow)
         mainWindow->SetShowChecks(false);
-    if (!PanelFolderReady()) {
+    const bool inResults = panel && panel->SearchesInResults();
+    if (!inResults && !PanelFolderReady()) {
         if (list)
             list->Clear();
         return;
@@ -253,12 +254,28 @@ void MirlockApp::StartOrStopSearch() {
     request.keepSegments = 1;
     request.everySegment = 0;
     searcher.SetSegmentVisitor(nullptr);
+    // A search in the results reads the files now listed, in their order.
+    listedScope.clear();
+    if (inResults && list) {
+        list->PlaceArrivedRows();
+        std::vector<std::wstring> paths;
+        for (int i = 0; i < list->RowCount(); ++i) {
+            if (const FileResult* row = list->RowResult(i))
+                paths.push_back(row->location + row->name);
+        }
+        if (paths.empty()) {
+            SetStatusLine(LoadResourceText(IDS_NO_LISTED_FILES).c_str(), true);
+            return;
+        }
+        FormatResourceText(&listedScope, IDS_LISTED_FILES, GroupedNumber(static_cast<long long>(paths.size())).c_str());
+        searcher.SetFileList(std::move(paths));
+    }
     if (list) {
         list->SetBaseFolder(request.folder);
         list->Clear();
     }
     // An empty "Look in" field would walk the root of the current drive.
-    if (!request.folder[0])
+    if (!request.folder[0] && listedScope.empty())
         ShowStatus(IDS_TYPE_FOLDER);
     else if (!searcher.StartSearch(&request, &converters))
         SetStatusLine(searcher.Refusal().c_str(), true);
@@ -450,7 +467,7 @@ void MirlockApp::ShowProgress() {
 
 void MirlockApp::SetSearching(int newSearching) {
     if (newSearching) {
-        walkingFolder = request.folder;
+        walkingFolder = listedScope.empty() ? std::wstring(request.folder) : listedScope;
         filesWithNotes = 0;
     }
     searching = newSearching;

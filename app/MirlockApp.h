@@ -134,6 +134,7 @@ private:
     bool stoppedByUser = false;
     std::wstring lastSummary;  // the status line's summary of the last search
     std::wstring walkingFolder;  // the folder the walk entered last
+    std::wstring listedScope;    // "the 37 listed files", for a search in results
     int filesWithNotes = 0;      // a pass's files with something flagged
     std::wstring editor;       // Options' editor command line
     int searchThreads = 0;     // Options' setting: 0 automatic, else the count

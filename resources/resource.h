@@ -79,6 +79,8 @@
 #define IDS_SEARCH_PROGRESS    515
 #define IDS_CHECK_PROGRESS     516
 #define IDS_COUNT_FILES_GROUPED 517
+#define IDS_LISTED_FILES       518
+#define IDS_NO_LISTED_FILES    519
 
 // Icon, menu, accelerators and dialogs
 #define IDI_MIRLOCK            107
@@ -104,6 +106,7 @@
 #define IDC_IGNORE_HIDDEN      1019
 #define IDC_IGNORE_TAGGED      1010
 #define IDC_TAG_TEXT           1024
+#define IDC_IN_RESULTS         1037
 
 // Controls of the Options and About dialogs
 #define IDC_MODE_IFILTER       1026

@@ -355,6 +355,10 @@ std::wstring SearchControls::FolderText() const {
     return text;
 }
 
+bool SearchControls::SearchesInResults() const {
+    return IsDlgButtonChecked(hwnd, IDC_IN_RESULTS) == BST_CHECKED;
+}
+
 void SearchControls::SetPanelBusy(bool busy) {
     HWND button = Item(IDOK);
     if (busy) {

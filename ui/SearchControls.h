@@ -29,6 +29,8 @@ public:
     void SetPanelBusy(bool busy);
     // The text of the "Look in" field.
     std::wstring FolderText() const;
+    // "Search in results" is ticked: the next search reads the listed files.
+    bool SearchesInResults() const;
     void SaveHistory();
     void ToggleGroup(int buttonId);
 

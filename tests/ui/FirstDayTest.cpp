@@ -676,3 +676,37 @@ TEST_F(FirstDayTest, ARelativeFolderIsSearchedAndShownWhole) {
     EXPECT_EQ(std::wstring(ui.App().Request().folder), files.Path() + L"docs");
     EXPECT_EQ(ui.Text(ui.Control(IDC_LOOK_IN)), files.Path() + L"docs") << "the history holds the whole folder";
 }
+
+TEST_F(FirstDayTest, ASearchInResultsReadsTheListedFilesAlone) {
+    files.WriteFile(L"a.txt", "alpha beta");
+    files.WriteFile(L"sub\\b.txt", "alpha");
+    files.WriteFile(L"c.txt", "beta");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"alpha");
+    ASSERT_TRUE(ui.Search());
+    ASSERT_EQ(ui.List().RowCount(), 2);
+
+    // Ticked: "beta" in the two listed files only, though c.txt holds it too;
+    // the folder no longer matters.
+    ui.Click(IDC_IN_RESULTS);
+    ui.SetText(IDC_SEARCH_TEXT, L"beta");
+    ui.SetText(IDC_LOOK_IN, files / L"no such folder");
+    ASSERT_TRUE(ui.Search());
+    EXPECT_EQ(ui.RowNames(), std::vector<std::wstring>{L"a.txt"}) << ui.StatusText();
+    EXPECT_EQ(ui.StatusText(), L"Found 1 match.");
+
+    // Nothing listed: said, and nothing searched.
+    ui.SetText(IDC_SEARCH_TEXT, L"gamma");
+    ASSERT_TRUE(ui.Search());
+    EXPECT_EQ(ui.List().RowCount(), 0);
+    ASSERT_TRUE(ui.Search());
+    EXPECT_EQ(ui.StatusText(), L"No files are listed to search in.");
+
+    // Unticked, the folder is walked again.
+    ui.Click(IDC_IN_RESULTS);
+    ui.SetText(IDC_LOOK_IN, files.Path());
+    ui.SetText(IDC_SEARCH_TEXT, L"beta");
+    ASSERT_TRUE(ui.Search());
+    EXPECT_EQ(ui.List().RowCount(), 2);
+}
