@@ -107,6 +107,14 @@
 #define IDC_IGNORE_TAGGED      1010
 #define IDC_TAG_TEXT           1024
 #define IDC_IN_RESULTS         1037
+#define IDC_SIZE_MODE          1038
+#define IDC_SIZE_FROM          1039
+#define IDC_SIZE_TO            1040
+#define IDC_SIZE_UNIT          1041
+#define IDC_DATE_MODE          1042
+#define IDC_DAYS               1043
+#define IDC_DATE_FROM          1044
+#define IDC_DATE_TO            1045
 
 // Controls of the Options and About dialogs
 #define IDC_MODE_IFILTER       1026

@@ -174,6 +174,9 @@ bool MainWnd::OnCreate(const CREATESTRUCTW*, LRESULT* result) {
         available -= s.bottom - s.top;
     }
 
+    // The panel's date pickers are a common control of their own.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
     panel = std::make_unique<SearchControls>(app);
     HWND panelWindow = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SEARCH_PANEL), hwnd,
                                           SharedDialogProc, reinterpret_cast<LPARAM>(panel.get()));

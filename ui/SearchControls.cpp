@@ -1,6 +1,8 @@
 // Search panel: creation, option groups, histories and the request.
 #include "ui/SearchControls.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cwchar>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "base/ResourceText.h"
 #include "base/SearchRecords.h"
 #include "base/Settings.h"
+#include "search/FileFilters.h"
 #include "resource.h"
 #include "ui/BrowseCombo.h"
 #include "ui/controls/CollapsibleGroup.h"
@@ -119,6 +122,11 @@ void SearchControls::OnCommand(int id, int code) {
     case IDC_IGNORE_TAGGED:
         EnableTagField();
         break;
+    case IDC_SIZE_MODE:
+    case IDC_DATE_MODE:
+        if (code == CBN_SELCHANGE)
+            EnableFilterFields();
+        break;
     case IDC_LOOK_IN:
         if (!lookIn)
             break;
@@ -174,7 +182,9 @@ void SearchControls::OnInitialize() {
     lookIn->AddSpecialFolders();
     SendMessageW(combo, CB_SETCURSEL, ReadSettingInt(L"LastLoc", 0), 0);
 
-    optionsGroup = std::make_unique<CollapsibleGroup>(hwnd, IDC_OPTIONS_GROUP, IDC_NOT_TARGET);
+    LoadFilters();
+    layout.AddDialogItem(IDC_SIZE_MODE, AnchorRight | StretchWidth);
+    optionsGroup = std::make_unique<CollapsibleGroup>(hwnd, IDC_OPTIONS_GROUP, IDC_DATE_TO);
     layout.AddDialogItem(IDC_OPTIONS_GROUP, AnchorRight | StretchWidth);
     layout.AddDialogItem(IDC_FILE_NAME, AnchorRight | StretchWidth);
     layout.AddDialogItem(IDC_SIDE, AnchorRight | StretchWidth);
@@ -259,6 +269,7 @@ void SearchControls::BuildRequest(SearchRequest* request) {
     WriteSettingInt(L"Case", request->caseSensitive);
     WriteSettingInt(L"Regex", request->regex);
     WriteSettingInt(L"WholeWords", request->wholeWords);
+    SaveFilters();
     WriteSettingInt(L"FormatMode", request->formatMode);
     if (request->fileNameSpec[0])
         MoveToTopOfList(Item(IDC_FILE_NAME), request->fileNameSpec);
@@ -285,6 +296,147 @@ void SearchControls::ReadOptions(SearchRequest* request) const {
     if (IsDlgButtonChecked(hwnd, IDC_IGNORE_TAGGED) != BST_CHECKED)
         request->ignoreTags[0] = 0;
     request->includeHidden = IsDlgButtonChecked(hwnd, IDC_IGNORE_HIDDEN) == BST_CHECKED ? 0 : 1;
+    ReadFilters(request);
+}
+
+namespace {
+
+enum SizeMode { kSizeAny, kSizeAtLeast, kSizeAtMost, kSizeBetween };
+enum DateMode { kDateAny, kDateAfter, kDateBefore, kDateBetween, kDateWithin };
+const wchar_t* const kSizeModes[] = {L"any", L"at least", L"at most", L"between"};
+const wchar_t* const kUnits[] = {L"bytes", L"KB", L"MB", L"GB"};
+const wchar_t* const kDateModes[] = {L"any", L"after", L"before", L"between", L"in the last N days"};
+
+int Selected(HWND combo, int count) {
+    const LRESULT at = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    return at >= 0 && at < count ? static_cast<int>(at) : 0;
+}
+
+unsigned long long Number(HWND edit) {
+    wchar_t text[32] = {};
+    GetWindowTextW(edit, text, 32);
+    return wcstoull(text, nullptr, 10);
+}
+
+SYSTEMTIME PickedDay(HWND picker) {
+    SYSTEMTIME day{};
+    if (SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&day)) != GDT_VALID)
+        GetLocalTime(&day);
+    return day;
+}
+
+// 20261101 for 1 November 2026, as the settings keep a day.
+int DayNumber(const SYSTEMTIME& day) { return day.wYear * 10000 + day.wMonth * 100 + day.wDay; }
+
+std::wstring ShortDate(const SYSTEMTIME& day) {
+    wchar_t text[64] = {};
+    if (!GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &day, nullptr, text, 64, nullptr))
+        swprintf(text, 64, L"%04d-%02d-%02d", day.wYear, day.wMonth, day.wDay);
+    return text;
+}
+
+}  // namespace
+
+void SearchControls::LoadFilters() {
+    for (const wchar_t* mode : kSizeModes)
+        SendMessageW(Item(IDC_SIZE_MODE), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode));
+    for (const wchar_t* unit : kUnits)
+        SendMessageW(Item(IDC_SIZE_UNIT), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(unit));
+    for (const wchar_t* mode : kDateModes)
+        SendMessageW(Item(IDC_DATE_MODE), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode));
+    SendMessageW(Item(IDC_SIZE_MODE), CB_SETCURSEL, std::clamp(ReadSettingInt(L"SizeMode", 0), 0, 3), 0);
+    SendMessageW(Item(IDC_SIZE_UNIT), CB_SETCURSEL, std::clamp(ReadSettingInt(L"SizeUnit", 1), 0, 3), 0);
+    SendMessageW(Item(IDC_DATE_MODE), CB_SETCURSEL, std::clamp(ReadSettingInt(L"DateMode", 0), 0, 4), 0);
+    for (int id : {IDC_SIZE_FROM, IDC_SIZE_TO, IDC_DAYS})
+        SendMessageW(Item(id), EM_LIMITTEXT, 9, 0);
+    auto number = [this](int id, const wchar_t* name) {
+        const int value = ReadSettingInt(name, 0);
+        SetDlgItemTextW(hwnd, id, value > 0 ? std::to_wstring(value).c_str() : L"");
+    };
+    number(IDC_SIZE_FROM, L"SizeFrom");
+    number(IDC_SIZE_TO, L"SizeTo");
+    number(IDC_DAYS, L"Days");
+    for (const auto& [id, name] : {std::pair{IDC_DATE_FROM, L"DateFrom"}, std::pair{IDC_DATE_TO, L"DateTo"}}) {
+        const int stored = ReadSettingInt(name, 0);
+        SYSTEMTIME day{};
+        day.wYear = static_cast<WORD>(stored / 10000);
+        day.wMonth = static_cast<WORD>(stored / 100 % 100);
+        day.wDay = static_cast<WORD>(stored % 100);
+        unsigned long long check = 0;
+        if (stored > 0 && LocalDayStart(day.wYear, day.wMonth, day.wDay, false, &check))
+            SendMessageW(Item(id), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&day));
+    }
+    EnableFilterFields();
+}
+
+void SearchControls::SaveFilters() const {
+    WriteSettingInt(L"SizeMode", Selected(Item(IDC_SIZE_MODE), 4));
+    WriteSettingInt(L"SizeUnit", Selected(Item(IDC_SIZE_UNIT), 4));
+    WriteSettingInt(L"DateMode", Selected(Item(IDC_DATE_MODE), 5));
+    WriteSettingInt(L"SizeFrom", static_cast<int>(std::min<unsigned long long>(Number(Item(IDC_SIZE_FROM)), 999999999)));
+    WriteSettingInt(L"SizeTo", static_cast<int>(std::min<unsigned long long>(Number(Item(IDC_SIZE_TO)), 999999999)));
+    WriteSettingInt(L"Days", static_cast<int>(std::min<unsigned long long>(Number(Item(IDC_DAYS)), 999999999)));
+    WriteSettingInt(L"DateFrom", DayNumber(PickedDay(Item(IDC_DATE_FROM))));
+    WriteSettingInt(L"DateTo", DayNumber(PickedDay(Item(IDC_DATE_TO))));
+}
+
+void SearchControls::EnableFilterFields() {
+    const int size = Selected(Item(IDC_SIZE_MODE), 4), date = Selected(Item(IDC_DATE_MODE), 5);
+    EnableWindow(Item(IDC_SIZE_FROM), size != kSizeAny);
+    EnableWindow(Item(IDC_SIZE_TO), size == kSizeBetween);
+    EnableWindow(Item(IDC_SIZE_UNIT), size != kSizeAny);
+    EnableWindow(Item(IDC_DATE_FROM), date == kDateAfter || date == kDateBefore || date == kDateBetween);
+    EnableWindow(Item(IDC_DATE_TO), date == kDateBetween);
+    EnableWindow(Item(IDC_DAYS), date == kDateWithin);
+}
+
+void SearchControls::ReadFilters(SearchRequest* request) const {
+    const int size = Selected(Item(IDC_SIZE_MODE), 4), date = Selected(Item(IDC_DATE_MODE), 5);
+    const int shift = 10 * Selected(Item(IDC_SIZE_UNIT), 4);
+    auto bytes = [shift](unsigned long long value) {
+        return value > (1ull << (62 - shift)) ? (1ull << 62) : value << shift;
+    };
+    const unsigned long long from = bytes(Number(Item(IDC_SIZE_FROM))), to = bytes(Number(Item(IDC_SIZE_TO)));
+    request->minSize = size == kSizeAtLeast || size == kSizeBetween ? from : 0;
+    request->maxSize = size == kSizeAtMost ? std::max<unsigned long long>(from, 1)
+                       : size == kSizeBetween ? std::max<unsigned long long>(to, 1)
+                                              : 0;
+    const SYSTEMTIME first = PickedDay(Item(IDC_DATE_FROM)), last = PickedDay(Item(IDC_DATE_TO));
+    unsigned long long bound = 0;
+    request->modifiedFrom = 0;
+    request->modifiedBefore = 0;
+    // After a day: from the next one on; before a day: up to the one
+    // before; between two days: both of them.
+    if (date == kDateAfter && LocalDayStart(first.wYear, first.wMonth, first.wDay, true, &bound))
+        request->modifiedFrom = bound;
+    if (date == kDateBefore && LocalDayStart(first.wYear, first.wMonth, first.wDay, false, &bound))
+        request->modifiedBefore = bound;
+    if (date == kDateBetween && LocalDayStart(first.wYear, first.wMonth, first.wDay, false, &bound)) {
+        request->modifiedFrom = bound;
+        if (LocalDayStart(last.wYear, last.wMonth, last.wDay, true, &bound))
+            request->modifiedBefore = bound;
+    }
+    if (date == kDateWithin)
+        ParseWithin(std::to_wstring(Number(Item(IDC_DAYS))) + L"d", FileTimeNow(), &request->modifiedFrom);
+}
+
+std::vector<std::wstring> SearchControls::FilterHeadings() const {
+    std::vector<std::wstring> parts;
+    const int size = Selected(Item(IDC_SIZE_MODE), 4), date = Selected(Item(IDC_DATE_MODE), 5);
+    const std::wstring unit = kUnits[Selected(Item(IDC_SIZE_UNIT), 4)];
+    const std::wstring from = std::to_wstring(Number(Item(IDC_SIZE_FROM)));
+    if (size == kSizeAtLeast || size == kSizeAtMost)
+        parts.push_back(L"Size " + std::wstring(kSizeModes[size]) + L" " + from + L" " + unit);
+    else if (size == kSizeBetween)
+        parts.push_back(L"Size " + from + L" to " + std::to_wstring(Number(Item(IDC_SIZE_TO))) + L" " + unit);
+    const std::wstring first = ShortDate(PickedDay(Item(IDC_DATE_FROM)));
+    if (date == kDateAfter || date == kDateBefore)
+        parts.push_back(L"Modified " + std::wstring(kDateModes[date]) + L" " + first);
+    else if (date == kDateBetween)
+        parts.push_back(L"Modified " + first + L" to " + ShortDate(PickedDay(Item(IDC_DATE_TO))));
+    else if (date == kDateWithin)
+        parts.push_back(L"Modified in the last " + std::to_wstring(Number(Item(IDC_DAYS))) + L" days");
+    return parts;
 }
 
 void SearchControls::UpdateHeadings() {
@@ -297,7 +449,10 @@ void SearchControls::UpdateHeadings() {
 std::wstring SearchControls::OptionsHeadingText() const {
     SearchRequest request{};
     ReadOptions(&request);
-    return OptionsHeading(L"Search Options:", request);
+    std::wstring heading = OptionsHeading(L"Search Options:", request);
+    for (const std::wstring& part : FilterHeadings())
+        heading += (heading.back() == L':' ? L" " : L", ") + part;
+    return heading;
 }
 
 std::wstring SearchControls::ConvertersHeadingText() const {

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/controls/AnchorLayout.h"
 #include "ui/controls/Window.h"
@@ -55,6 +56,16 @@ private:
     void LoadHistory(int controlId, const wchar_t* format);
     void SaveList(int controlId, const wchar_t* format);
     void EnableTagField();
+    // The size and date fields that the chosen modes use are enabled.
+    void EnableFilterFields();
+    // The bounds the size and date fields set, into the request; "in the
+    // last N days" counts back from now.
+    void ReadFilters(SearchRequest* request) const;
+    // "Size at least 10 KB", "Modified after 01/11/2026": the filters in
+    // force, for the collapsed heading; empty when none is.
+    std::vector<std::wstring> FilterHeadings() const;
+    void LoadFilters();
+    void SaveFilters() const;
     HWND Item(int id) const { return GetDlgItem(hwnd, id); }
 
     AppCommandHandler* app;

@@ -17,6 +17,7 @@
 
 #include "base/SearchRecords.h"
 #include "resource.h"
+#include "search/FileFilters.h"
 #include "tests/TestFiles.h"
 #include "tests/ui/UiHarness.h"
 #include "ui/MainWnd.h"
@@ -709,4 +710,71 @@ TEST_F(FirstDayTest, ASearchInResultsReadsTheListedFilesAlone) {
     ui.SetText(IDC_SEARCH_TEXT, L"beta");
     ASSERT_TRUE(ui.Search());
     EXPECT_EQ(ui.List().RowCount(), 2);
+}
+
+TEST_F(FirstDayTest, SizeAndDateFiltersAreAppliedNamedAndKept) {
+    files.WriteFile(L"small.txt", "term");
+    files.WriteFile(L"big.txt", "term" + std::string(3000, 'x'));
+    files.WriteFile(L"old\\big.txt", "term" + std::string(3000, 'x'));
+    auto setChanged = [&](const std::wstring& name, int year, int month, int day) {
+        unsigned long long start = 0;
+        ASSERT_TRUE(LocalDayStart(year, month, day, false, &start));
+        start += 12ull * 36000000000ull;  // noon
+        HANDLE file = CreateFileW((files / name).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        FILETIME changed{static_cast<DWORD>(start), static_cast<DWORD>(start >> 32)};
+        SetFileTime(file, nullptr, nullptr, &changed);
+        CloseHandle(file);
+    };
+    setChanged(L"small.txt", 2026, 11, 2);
+    setChanged(L"big.txt", 2026, 11, 2);
+    setChanged(L"old\\big.txt", 2026, 11, 1);
+    {
+        AppHarness ui;
+        ASSERT_TRUE(ui.Start(files.Path().c_str()));
+        ui.SetText(IDC_SEARCH_TEXT, L"term");
+        ui.Click(IDC_OPTIONS_TOGGLE);
+        // At least 2 KB, changed after 1 November (from the 2nd on).
+        SendMessageW(ui.Control(IDC_SIZE_MODE), CB_SETCURSEL, 1, 0);
+        SendMessageW(ui.Panel(), WM_COMMAND, MAKEWPARAM(IDC_SIZE_MODE, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(ui.Control(IDC_SIZE_MODE)));
+        EXPECT_TRUE(IsWindowEnabled(ui.Control(IDC_SIZE_FROM)));
+        EXPECT_FALSE(IsWindowEnabled(ui.Control(IDC_SIZE_TO))) << "the second size is for \"between\"";
+        ui.SetText(IDC_SIZE_FROM, L"2");
+        SendMessageW(ui.Control(IDC_SIZE_UNIT), CB_SETCURSEL, 1, 0);
+        SendMessageW(ui.Control(IDC_DATE_MODE), CB_SETCURSEL, 1, 0);
+        SendMessageW(ui.Panel(), WM_COMMAND, MAKEWPARAM(IDC_DATE_MODE, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(ui.Control(IDC_DATE_MODE)));
+        SYSTEMTIME first{};
+        first.wYear = 2026;
+        first.wMonth = 11;
+        first.wDay = 1;
+        SendMessageW(ui.Control(IDC_DATE_FROM), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&first));
+        ASSERT_TRUE(ui.Search());
+        EXPECT_EQ(ui.RowNames(), std::vector<std::wstring>{L"big.txt"}) << ui.StatusText();
+        EXPECT_EQ(ui.App().Request().filesSearched, 1) << "files left out are not counted as searched";
+        // Collapsed, the heading names the filters in force.
+        ui.Click(IDC_OPTIONS_TOGGLE);
+        const std::wstring heading = ui.Controls().OptionsHeadingText();
+        EXPECT_NE(heading.find(L"Size at least 2 KB"), std::wstring::npos) << testing::PrintToString(heading);
+        EXPECT_NE(heading.find(L"Modified after "), std::wstring::npos) << testing::PrintToString(heading);
+        ASSERT_TRUE(ui.Search());
+        EXPECT_EQ(ui.RowNames(), std::vector<std::wstring>{L"big.txt"}) << "a collapsed group applies them";
+        ui.Close();
+    }
+    AppHarness again;
+    ASSERT_TRUE(again.Start(files.Path().c_str()));
+    EXPECT_EQ(SendMessageW(again.Control(IDC_SIZE_MODE), CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(again.Text(again.Control(IDC_SIZE_FROM)), L"2");
+    SYSTEMTIME kept{};
+    SendMessageW(again.Control(IDC_DATE_FROM), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&kept));
+    EXPECT_EQ(kept.wYear * 10000 + kept.wMonth * 100 + kept.wDay, 20261101);
+    // "between" takes both days whole.
+    SendMessageW(again.Control(IDC_SIZE_MODE), CB_SETCURSEL, 0, 0);
+    SendMessageW(again.Control(IDC_DATE_MODE), CB_SETCURSEL, 3, 0);
+    SendMessageW(again.Control(IDC_DATE_TO), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&kept));
+    again.SetText(IDC_SEARCH_TEXT, L"term");
+    ASSERT_TRUE(again.Search());
+    EXPECT_EQ(again.RowNames(), std::vector<std::wstring>{L"big.txt"}) << "old\\big.txt, changed on 1 November";
 }

@@ -233,7 +233,7 @@ TEST(Screenshot, AtOneHundredFiftyAndTwoHundredPercent) {
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         std::wstring commandLine =
             L"\"" + std::wstring(self) +
-            L"\" --gtest_filter=Screenshot.MainWindowAfterASortedSearch:Screenshot.OptionsAndAbout:Screenshot.ChecksList";
+            L"\" --gtest_filter=Screenshot.MainWindowAfterASortedSearch:Screenshot.OptionsAndAbout:Screenshot.ChecksList:Screenshot.FiltersSet";
         STARTUPINFOW startup{sizeof startup};
         PROCESS_INFORMATION process{};
         DeleteFileW(ShotName(dpi).c_str());
@@ -330,4 +330,29 @@ TEST(Screenshot, ChecksList) {
     GetClientRect(checks.ListBox(), &list);
     EXPECT_GE(list.right, ScalePixels(ResultListBox::kMinWidth, dpi) - GetSystemMetrics(SM_CXVSCROLL) - 1);
     Shoot(ui, L"checks-minimum", dpi);
+}
+
+// The options group open with a size and a date filter set, at the least
+// window size.
+TEST(Screenshot, FiltersSet) {
+    RestoreUserDpi();
+    RegistrySandbox registry;
+    TempDir files;
+    files.WriteFile(L"a.txt", "term");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().substr(0, files.Path().size() - 1).c_str()));
+    const int dpi = WindowDpi(ui.Main());
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    SendMessageW(ui.Control(IDC_SIZE_MODE), CB_SETCURSEL, 3, 0);
+    ui.SetText(IDC_SIZE_FROM, L"10");
+    ui.SetText(IDC_SIZE_TO, L"500");
+    SendMessageW(ui.Control(IDC_DATE_MODE), CB_SETCURSEL, 3, 0);
+    for (int id : {IDC_SIZE_MODE, IDC_DATE_MODE})
+        SendMessageW(ui.Panel(), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(ui.Control(id)));
+    SetWindowPos(ui.Main(), nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);
+    ui.PumpIdle();
+    ExpectUsableLayout(ui, "least size, filters set");
+    Shoot(ui, L"filters", dpi);
+    ui.Click(IDC_OPTIONS_TOGGLE);
+    Shoot(ui, L"filters-collapsed", dpi);
 }
