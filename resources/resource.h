@@ -182,3 +182,7 @@
 #define IDM_VIEW_CHECKS        32817
 #define IDM_IGNORED_CHECKS     32818
 #define IDM_IGNORE             32819
+#define IDM_NEXT_HIT           32820
+#define IDM_PREVIOUS_HIT       32821
+#define IDM_NEXT_FILE          32822
+#define IDM_PREVIOUS_FILE      32823

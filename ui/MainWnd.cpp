@@ -387,6 +387,49 @@ void MainWnd::UpdateSegments() {
         note->Release();
 }
 
+void MainWnd::StepFile(bool forward) {
+    if (showChecks || !resultList || resultList->RowCount() == 0)
+        return;
+    // Rows of files that could not be read hold no hit: passed over.
+    const int count = resultList->RowCount();
+    // Without a selected row the steps begin before the first (or after the last).
+    int row = resultList->CurrentResult() ? resultList->CaretRow() : -1;
+    for (int n = 0; n < count; ++n) {
+        row = row < 0 ? (forward ? 0 : count - 1) : row + (forward ? 1 : -1);
+        if (row < 0 || row >= count)
+            return;  // no file beyond the last or before the first
+        const FileResult* result = resultList->RowResult(row);
+        if (result && result->status == kFileSearched && !result->matches.empty()) {
+            resultList->SelectRow(row);
+            return;
+        }
+    }
+}
+
+void MainWnd::StepHit(bool forward) {
+    if (showChecks || !resultList || !segmentList)
+        return;
+    if (!showSegments)
+        SetShowSegments(true);
+    if (!resultList->CurrentResult()) {
+        StepFile(forward);
+        if (segmentList->LineCount() > 0)
+            segmentList->SelectLine(forward ? 0 : segmentList->LineCount() - 1);
+        return;
+    }
+    const int line = segmentList->CurrentLine();
+    const int next = line < 0 ? (forward ? 0 : segmentList->LineCount() - 1) : line + (forward ? 1 : -1);
+    if (next >= 0 && next < segmentList->LineCount()) {
+        segmentList->SelectLine(next);
+        return;
+    }
+    // Past the file's ends: the next file with hits, at its first (or last) line.
+    const int row = resultList->CaretRow();
+    StepFile(forward);
+    if (resultList->CaretRow() != row && segmentList->LineCount() > 0)
+        segmentList->SelectLine(forward ? 0 : segmentList->LineCount() - 1);
+}
+
 void MainWnd::SetShowChecks(bool show) {
     if (!checkList)
         show = false;
@@ -520,6 +563,14 @@ void MainWnd::OnCommand(int id) {
         break;
     case IDM_VIEW_RESULTS:
         SetShowChecks(false);
+        break;
+    case IDM_NEXT_HIT:
+    case IDM_PREVIOUS_HIT:
+        StepHit(id == IDM_NEXT_HIT);
+        break;
+    case IDM_NEXT_FILE:
+    case IDM_PREVIOUS_FILE:
+        StepFile(id == IDM_NEXT_FILE);
         break;
     case IDM_VIEW_CHECKS:
         SetShowChecks(true);
@@ -671,6 +722,8 @@ void MainWnd::UpdateMenu(int popupIndex, HMENU menu) {
         CheckMenuItem(menu, IDM_IGNORED_CHECKS,
                       MF_BYCOMMAND | (checkList && checkList->ShowsIgnored() ? MF_CHECKED : MF_UNCHECKED));
         enable(IDM_CONTEXT, !showChecks);
+        for (int id : {IDM_NEXT_HIT, IDM_PREVIOUS_HIT, IDM_NEXT_FILE, IDM_PREVIOUS_FILE})
+            enable(id, !showChecks && resultList && resultList->RowCount() > 0);
         CheckMenuItem(menu, IDM_CONTEXT,
                       MF_BYCOMMAND | (resultList && resultList->ShowsContext() ? MF_CHECKED : MF_UNCHECKED));
         CheckMenuItem(menu, IDM_SEGMENTS, MF_BYCOMMAND | (showSegments ? MF_CHECKED : MF_UNCHECKED));

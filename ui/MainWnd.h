@@ -49,6 +49,12 @@ public:
     void SetShowSegments(bool show);
     // The checks list in place of the result list (View > Checks), or back.
     void SetShowChecks(bool show);
+    // F3 / Shift+F3: the next or previous line of the segment list (a hit,
+    // or a segment holding hits), on to the next or previous file with hits
+    // at its ends; F4 / Shift+F4: the next or previous file. The lists'
+    // selections follow.
+    void StepHit(bool forward);
+    void StepFile(bool forward);
     bool ShowsChecks() const { return showChecks; }
     bool ShowsSegments() const { return showSegments; }
     // Keys that move between the two panes or act on the list, taken before

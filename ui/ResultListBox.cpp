@@ -624,6 +624,23 @@ void ResultListBox::Clear() {
     NotifySelection();
 }
 
+int ResultListBox::CaretRow() const {
+    if (!listBox || !rows)
+        return -1;
+    const int caret = static_cast<int>(SendMessageW(listBox, LB_GETCARETINDEX, 0, 0));
+    return caret >= 0 && caret < rows->Count() ? caret : -1;
+}
+
+void ResultListBox::SelectRow(int row) {
+    PlaceArrivedRows();
+    if (!listBox || !rows || row < 0 || row >= rows->Count())
+        return;
+    SendMessageW(listBox, LB_SETSEL, FALSE, -1);
+    SendMessageW(listBox, LB_SETSEL, TRUE, row);
+    SendMessageW(listBox, LB_SETCARETINDEX, row, FALSE);
+    NotifySelection();
+}
+
 void ResultListBox::NotifySelection() {
     SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(IDC_RESULT_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(hwnd));
 }

@@ -45,6 +45,11 @@ public:
     // The row with the caret when it is selected, else null.
     FileResult* CurrentResult() const;
     std::vector<int> SelectedRows() const;
+    // The row with the caret, or -1.
+    int CaretRow() const;
+    // Selects row `row` alone, puts the caret on it, scrolls it into view
+    // and tells the main window, as a click does.
+    void SelectRow(int row);
 
     // Opens the current row's file: in the editor when one is set (its
     // command line with %1 the path and %2 the line of the first hit),

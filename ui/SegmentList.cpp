@@ -192,6 +192,25 @@ void SegmentList::Copy(HWND owner) const {
         PutTextOnClipboard(owner, SegmentCopyText(*row, lines));
 }
 
+int SegmentList::CurrentLine() const {
+    if (!list)
+        return -1;
+    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+}
+
+void SegmentList::SelectLine(int index) {
+    if (!list || index < 0 || index >= LineCount())
+        return;
+    LVITEMW clear{};
+    clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+}
+
 void SegmentList::SelectAll() {
     if (!list)
         return;

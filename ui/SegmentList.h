@@ -67,6 +67,11 @@ public:
     int LineCount() const;
     std::vector<int> SelectedLines() const;
 
+    // The line with the focus (the last one selected), or -1.
+    int CurrentLine() const;
+    // Selects line `index` alone, gives it the focus and scrolls it into view.
+    void SelectLine(int index);
+
     void Copy(HWND owner) const;
     void SelectAll();
     // Column widths for a new DPI.

@@ -254,3 +254,48 @@ TEST(SegmentLines, ConditionHitsStandOutOnEveryTheme) {
         EXPECT_NE(c.back, GetSysColor(COLOR_HIGHLIGHT)) << "not the counted hits' colour";
     }
 }
+
+TEST(SegmentWindow, F3AndF4StepThroughHitsAndFiles) {
+    RegistrySandbox registry;
+    TempDir files;
+    files.WriteFile(L"a.txt", "red one\nred two\n");
+    files.WriteFile(L"b.txt", "blue\n");
+    files.WriteFile(L"c.txt", "red three\n");
+    files.WriteFile(L"d.xlf", kUnits);
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().c_str()));
+    ui.SetText(IDC_SEARCH_TEXT, L"red");
+    ASSERT_TRUE(ui.Search());
+    ui.List().ClickColumn(1);  // by name
+    ui.List().ClickColumn(1);
+    ASSERT_EQ(ui.RowNames(), (std::vector<std::wstring>{L"a.txt", L"c.txt", L"d.xlf"}));
+    HWND list = GetDlgItem(ui.Main(), IDC_SEGMENT_LIST);
+    auto where = [&] {
+        const FileResult* row = ui.List().CurrentResult();
+        return std::wstring(row ? row->name : L"-") + L":" + std::to_wstring(ui.App().MainWindow()->Segments()->CurrentLine());
+    };
+    SetFocus(ui.List().ListBox());
+    std::vector<std::wstring> steps;
+    for (int i = 0; i < 7; ++i) {
+        ui.Keys({VK_F3});
+        steps.push_back(where());
+    }
+    // From no row: the first file's first hit, on through the files' ends
+    // (a bilingual file by its segments); past the last hit of the last
+    // file F3 stays there.
+    EXPECT_EQ(steps, (std::vector<std::wstring>{L"a.txt:0", L"a.txt:1", L"c.txt:0", L"d.xlf:0", L"d.xlf:1", L"d.xlf:2",
+                                                L"d.xlf:2"}));
+    EXPECT_EQ(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0), 1) << "the list's selection follows";
+    for (int i = 0; i < 3; ++i)
+        ui.Keys({VK_SHIFT, VK_F3});
+    EXPECT_EQ(where(), L"c.txt:0");
+    ui.Keys({VK_SHIFT, VK_F3});
+    EXPECT_EQ(where(), L"a.txt:1") << "back into the previous file at its last hit";
+    ui.Keys({VK_F4});
+    EXPECT_EQ(ui.List().CurrentResult()->name, std::wstring(L"c.txt"));
+    ui.Keys({VK_F4});
+    ui.Keys({VK_F4});
+    EXPECT_EQ(ui.List().CurrentResult()->name, std::wstring(L"d.xlf")) << "F4 stops at the last file";
+    ui.Keys({VK_SHIFT, VK_F4});
+    EXPECT_EQ(ui.List().CurrentResult()->name, std::wstring(L"c.txt"));
+}
