@@ -108,7 +108,10 @@ void MirlockApp::DispatchLoopMessage(MSG& msg) {
     // letter (AltGr+C is a letter in Polish), never a command.
     const bool altGrTyping = (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) &&
                              GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) < 0 && IsEditControl(GetFocus());
-    if (main && accelerators && !altGrTyping && TranslateAcceleratorW(main, accelerators, &msg))
+    // F4 in a combo box opens its list, as everywhere in the system: the
+    // next file waits for a key pressed elsewhere.
+    const bool comboF4 = msg.message == WM_KEYDOWN && msg.wParam == VK_F4 && IsInComboBox(GetFocus());
+    if (main && accelerators && !altGrTyping && !comboF4 && TranslateAcceleratorW(main, accelerators, &msg))
         return;
     if (mainWindow && mainWindow->TranslatePaneKey(msg))
         return;

@@ -29,6 +29,16 @@ bool IsEditControl(HWND window) {
     return CompareStringOrdinal(name, -1, L"Edit", -1, TRUE) == CSTR_EQUAL;
 }
 
+bool IsInComboBox(HWND window) {
+    for (int level = 0; window && level < 2; ++level, window = GetParent(window)) {
+        wchar_t name[128] = {};
+        GetClassNameW(window, name, 128);
+        if (CompareStringOrdinal(name, -1, L"ComboBox", -1, TRUE) == CSTR_EQUAL)
+            return true;
+    }
+    return false;
+}
+
 MainWnd::MainWnd(AppCommandHandler* app, int minTrackWidth, int minTrackHeight)
     : app(app), minTrackWidth(minTrackWidth), minTrackHeight(minTrackHeight) {}
 

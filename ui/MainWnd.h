@@ -123,3 +123,5 @@ private:
 // True when `window` is an edit control (the edit fields of the panel's
 // combo boxes included).
 bool IsEditControl(HWND window);
+// True when `window` is a combo box or the edit field of one.
+bool IsInComboBox(HWND window);

@@ -298,4 +298,10 @@ TEST(SegmentWindow, F3AndF4StepThroughHitsAndFiles) {
     EXPECT_EQ(ui.List().CurrentResult()->name, std::wstring(L"d.xlf")) << "F4 stops at the last file";
     ui.Keys({VK_SHIFT, VK_F4});
     EXPECT_EQ(ui.List().CurrentResult()->name, std::wstring(L"c.txt"));
+    // In a combo box F4 opens its list, as everywhere.
+    SetFocus(ui.Control(IDC_SEARCH_TEXT));
+    ui.Keys({VK_F4});
+    EXPECT_TRUE(SendMessageW(ui.Control(IDC_SEARCH_TEXT), CB_GETDROPPEDSTATE, 0, 0));
+    EXPECT_EQ(ui.List().CurrentResult()->name, std::wstring(L"c.txt"));
+    ui.Keys({VK_ESCAPE});
 }
