@@ -232,13 +232,14 @@ TEST(SegmentChecks, TermsLengthAndTheChecklist) {
     EXPECT_EQ(Messages(L"length", L"Save", L"Speichern"), Texts{}) << "off without a percentage";
 
     Checklist checklist;
-    ASSERT_TRUE(checklist.Read("# rules\nre:\\bOK\\b\tOK\tmissing\tkeep OK\n\tre:(?i)bitte\tforbidden\tno bitte\n"
+    ASSERT_TRUE(checklist.Read("\xEF\xBB\xBF" "re:^Save\tSichern\tmissing\tSave\n# rules\nre:\\bOK\\b\tOK\tmissing\tkeep OK\n\tre:(?i)bitte\tforbidden\tno bitte\n"
                                "Cancel\tAbbrechen\tunexpected\n",
                                &error))
         << testing::PrintToString(error);
     const auto rules = [&](const wchar_t* source, const wchar_t* target) {
         return Check(L"custom", source, target, L"en", L"de", nullptr, &checklist).messages;
     };
+    EXPECT_EQ(rules(L"Save", L"Speichern"), Texts{L"Save"}) << "the first rule, after the byte-order mark";
     EXPECT_EQ(rules(L"Press OK", L"OK dr\u00FCcken"), Texts{});
     EXPECT_EQ(rules(L"Press OK", L"Bitte best\u00E4tigen"), (Texts{L"keep OK", L"no bitte"}));
     EXPECT_EQ(rules(L"Stop", L"Abbrechen"), Texts{L"Cancel\tAbbrechen\tunexpected"}) << "named by its line";

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -240,5 +241,65 @@ TEST(CheckWindow, CtrlSExportsTheChecksAndEnterOpensTheNotesFile) {
     ui.Keys({VK_RETURN});
     ASSERT_TRUE(ui.PumpUntil([&] { return ReadWholeFile(log).find("a.xlf") != std::string::npos; }, 20000));
     EXPECT_NE(ReadWholeFile(log).find("a.xlf 2"), std::string::npos) << ReadWholeFile(log);
+    ui.Close();
+}
+
+TEST(CheckWindow, TheListCopiesOpensAndKeepsItsPlace) {
+    RegistrySandbox registry;
+    TempDir files;
+    files.WriteFile(L"a.xlf", "<xliff version=\"1.2\"><file source-language=\"en-US\" target-language=\"de-DE\"><body>"
+                              "<trans-unit id=\"u1\"><source>Add\t3.5\nkg</source><target>3 kg dazu</target></trans-unit>"
+                              "<trans-unit id=\"u2\"><source>Save</source><target></target></trans-unit>"
+                              "</body></file></xliff>");
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().c_str()));
+    Checks(ui).SetIgnoreList(nullptr, L"");
+    ASSERT_TRUE(RunPass(ui));
+    ASSERT_EQ(Notes(ui).size(), 3u);
+
+    // Ctrl+C: one line a note, its tabs and line breaks as spaces.
+    const int numbers = RowOf(ui, CheckKind::kNumbers, L"u1");
+    ASSERT_GE(numbers, 0);
+    SetFocus(Checks(ui).ListBox());
+    Checks(ui).SelectRow(numbers);
+    ui.Keys({VK_CONTROL, 'C'});
+    EXPECT_EQ(ClipboardText(), L"numbers\t" + (files / L"a.xlf") + L"\tu1\t3.5 missing in the target\tAdd 3.5 kg\t3 kg dazu\r\n");
+    ui.Keys({VK_CONTROL, 'A'});
+    ui.Keys({VK_CONTROL, 'C'});
+    const std::wstring all = ClipboardText();
+    EXPECT_EQ(std::count(all.begin(), all.end(), L'\n'), 3) << "every note, the headings standing for theirs";
+
+    // The caret stays with its note when the list is made again.
+    Checks(ui).SelectRow(numbers + 1);
+    const CheckRow* before = Checks(ui).CurrentNote();
+    ASSERT_NE(before, nullptr);
+    const std::wstring message = before->message;
+    ui.Command(IDM_IGNORED_CHECKS);
+    ui.Command(IDM_IGNORED_CHECKS);
+    ASSERT_NE(Checks(ui).CurrentNote(), nullptr);
+    EXPECT_EQ(Checks(ui).CurrentNote()->message, message);
+
+    // A double-click opens the note's file; an editor that cannot start is said so.
+    const std::wstring log = files / L"editor.log";
+    Checks(ui).SetEditor(L"cmd.exe /c echo %1 %2 > \"" + log + L"\"");
+    SendMessageW(Checks(ui).hwnd, WM_COMMAND, MAKEWPARAM(IDC_LIST_BOX, LBN_DBLCLK),
+                 reinterpret_cast<LPARAM>(Checks(ui).ListBox()));
+    ASSERT_TRUE(ui.PumpUntil([&] { return ReadWholeFile(log).find("a.xlf") != std::string::npos; }, 20000));
+    bool told = false;
+    WhenDialogOpens(L"Mirlock", [&](HWND box) {
+        told = true;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    Checks(ui).SetEditor(L"\"" + (files / L"no such editor.exe") + L"\" %1");
+    Checks(ui).OpenCurrent();
+    StopWatchingDialogs();
+    EXPECT_TRUE(told);
+
+    // Back in the results, Ctrl+C copies rows, never the notes.
+    ui.Command(IDM_VIEW_RESULTS);
+    SetClipboardText(L"-");
+    SetFocus(ui.List().ListBox());
+    ui.Keys({VK_CONTROL, 'C'});
+    EXPECT_EQ(ClipboardText(), L"-");
     ui.Close();
 }
