@@ -256,7 +256,6 @@ void MirlockApp::StartOrStopSearch() {
     // The rows keep the segments that hold their hits, for the segment list.
     request.keepSegments = 1;
     request.everySegment = 0;
-    searcher.SetSegmentVisitor(nullptr);
     // A search in the results reads the files now listed, in their order.
     listedScope.clear();
     if (inResults && list) {

@@ -101,6 +101,8 @@ TEST(CheckWindow, APassListsNotesByCheckAndTheIgnoreListOutlivesIt) {
                                                     L"numbers u1: 3 not in the source"}))
         << ui.StatusText();
     EXPECT_EQ(Checks(ui).RowCount(), 8) << "three headings and five notes";
+    EXPECT_EQ(ui.Text(ui.Control(IDOK)), L"Search") << "the panel is back from its busy state";
+    EXPECT_TRUE(IsWindowEnabled(ui.Control(IDC_SEARCH_TEXT)));
     EXPECT_NE(ui.StatusText().find(L"Checked 4 segments in 2 files: 5 issues"), std::wstring::npos) << ui.StatusText();
     EXPECT_EQ(registry.ReadInt(L"Checks"), (1u << kCheckCount) - 1) << "the settings are stored";
 
