@@ -6,6 +6,8 @@
 // halfwidth neighbours U+FF61 to U+FF63 and the halfwidth katakana after them.
 #include "base/FoldText.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <array>
 #include <cwchar>
@@ -369,4 +371,103 @@ void FoldedOriginals::Release() {
         std::vector<Change>().swap(changes);
     if (copy.capacity() > (1u << 16))
         std::wstring().swap(copy);
+}
+
+namespace {
+
+// The base letters of the letters with diacritics, from their canonical
+// decompositions (a base letter and combining marks), and the letters with
+// a stroke that have none.
+const wchar_t* AccentlessTable() {
+    static const wchar_t* const table = [] {
+        static wchar_t units[0x10000];
+        for (unsigned c = 0; c < 0x10000; ++c)
+            units[c] = static_cast<wchar_t>(c);
+        // Latin and Greek; of Cyrillic only ё (й and the others are
+        // letters of their own).
+        const std::pair<unsigned, unsigned> ranges[] = {{0x00C0, 0x024F}, {0x0370, 0x03FF}, {0x0401, 0x0401},
+                                                         {0x0451, 0x0451}, {0x1E00, 0x1FFF}};
+        for (const auto& [first, last] : ranges) {
+            for (unsigned c = first; c <= last; ++c) {
+                const wchar_t letter = static_cast<wchar_t>(c);
+                wchar_t parts[8] = {};
+                const int n = NormalizeString(NormalizationD, &letter, 1, parts, 8);
+                if (n < 2 || IsCombiningMark(parts[0]))
+                    continue;
+                bool marks = true;
+                for (int i = 1; i < n; ++i)
+                    marks = marks && IsCombiningMark(parts[i]);
+                if (marks)
+                    units[c] = parts[0];
+            }
+        }
+        const std::pair<wchar_t, wchar_t> strokes[] = {{0x00D8, L'O'}, {0x00F8, L'o'}, {0x0141, L'L'}, {0x0142, L'l'},
+                                                       {0x0110, L'D'}, {0x0111, L'd'}, {0x0126, L'H'}, {0x0127, L'h'},
+                                                       {0x0166, L'T'}, {0x0167, L't'}, {0x0180, L'b'}, {0x01E4, L'G'},
+                                                       {0x01E5, L'g'}, {0x0197, L'I'}, {0x0268, L'i'}};
+        for (const auto& [letter, base] : strokes)
+            units[static_cast<unsigned short>(letter)] = base;
+        // A decomposed letter's marks give way (a zero-width space), so that
+        // "e" and a mark after it is an "e" that ends a word where the mark
+        // does.
+        for (unsigned c = 0x0300; c <= 0x036F; ++c)
+            units[c] = 0x200B;
+        return units;
+    }();
+    return table;
+}
+
+}  // namespace
+
+wchar_t AccentlessUnit(wchar_t c) { return AccentlessTable()[static_cast<unsigned short>(c)]; }
+
+std::wstring AccentlessText(const std::wstring& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (wchar_t c : text) {
+        if (!IsCombiningMark(c))
+            out += AccentlessUnit(c);
+    }
+    return out;
+}
+
+void FoldedOriginals::FoldAccents(wchar_t* text, size_t length) {
+    const wchar_t* table = AccentlessTable();
+    if (whole) {
+        for (size_t i = 0; i < length; ++i)
+            text[i] = table[static_cast<unsigned short>(text[i])];
+        return;
+    }
+    std::vector<Change> added;
+    for (size_t i = 0; i < length; ++i) {
+        const wchar_t base = table[static_cast<unsigned short>(text[i])];
+        if (base != text[i]) {
+            added.push_back({static_cast<uint32_t>(i), text[i]});
+            text[i] = base;
+        }
+    }
+    if (added.empty())
+        return;
+    // Both lists are in offset order; a unit folding already changed keeps
+    // the original it had.
+    std::vector<Change> merged;
+    merged.reserve(changes.size() + added.size());
+    size_t a = 0, b = 0;
+    while (a < changes.size() || b < added.size()) {
+        if (b == added.size() || (a < changes.size() && changes[a].offset <= added[b].offset)) {
+            if (b < added.size() && changes[a].offset == added[b].offset)
+                ++b;
+            merged.push_back(changes[a++]);
+        } else {
+            merged.push_back(added[b++]);
+        }
+    }
+    changes.swap(merged);
+    if (changes.size() >= limit && limit > 0) {
+        // Many changes: the whole text as it was is the smaller.
+        std::wstring original(text, length);
+        for (const Change& c : changes)
+            original[c.offset] = c.original;
+        KeepWhole(std::move(original));
+    }
 }

@@ -24,6 +24,18 @@ void FoldText(size_t count, wchar_t* text);
 // made one, so the text is at most capacity - 1 units long.
 size_t FoldTextToNul(wchar_t* text, size_t capacity);
 
+// Accent-blind matching: a letter with diacritics as its base letter (é, è
+// and ê as e; ñ as n; å as a; ø as o; ł as l), one unit for one unit; a
+// combining mark as a zero-width space, so that a base letter followed by
+// marks is that letter; any other unit as it is.
+wchar_t AccentlessUnit(wchar_t c);
+// Whether `c` is a combining diacritical mark (U+0300 to U+036F).
+inline bool IsCombiningMark(wchar_t c) { return c >= 0x0300 && c <= 0x036F; }
+// A search text made accent-blind: combining marks dropped (a decomposed
+// letter typed in it is its base letter), then each letter as its base
+// letter.
+std::wstring AccentlessText(const std::wstring& text);
+
 // A unit as it is shown to the user: the file's own character, except the
 // controls that folding makes spaces (all but TAB, LF and CR), which show
 // as spaces too.
@@ -49,6 +61,9 @@ public:
     wchar_t At(const wchar_t* text, size_t offset) const;
     // Memory kept for the next text stays small.
     void Release();
+    // Makes the folded text[0..length) accent-blind in place (AccentlessUnit),
+    // remembering what it changes with what folding changed.
+    void FoldAccents(wchar_t* text, size_t length);
 
     // For a writer that folds as it writes a text of up to `capacity`
     // units: Begin, then Record for each unit it changes, in text order;

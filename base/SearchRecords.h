@@ -59,6 +59,9 @@ struct SearchRequest {
     unsigned long long maxSize = 0;
     unsigned long long modifiedFrom = 0;
     unsigned long long modifiedBefore = 0;
+    // A letter with diacritics matches its base letter and the other way
+    // round (AccentlessUnit), in the text and the search texts alike.
+    int ignoreAccents = 0;
 };
 
 constexpr int kDefaultFilterTimeout = 30;

@@ -21,6 +21,7 @@ const char kCliUsage[] =
     "  -e, --regex           TEXT is a regular expression\n"
     "  -i, --ignore-case     the search ignores case (also with -e)\n"
     "  -w, --word            whole words only: no letter, digit or _ just before or after a hit\n"
+    "      --ignore-accents  a letter with diacritics matches its base letter (e, é, è, ê)\n"
     "  -n, --no-recurse      do not search sub-directories\n"
     "  -f, --files PATTERNS  file-name patterns separated by ; (default *.*);\n"
     "                        -PATTERN leaves files out, -NAME\\ leaves folders out\n"
@@ -133,6 +134,8 @@ bool ParseCliOptions(const std::vector<std::wstring>& args, CliOptions* o, std::
             o->caseSensitive = 0;
         } else if (a == L"-w" || a == L"--word") {
             o->wholeWords = 1;
+        } else if (a == L"--ignore-accents") {
+            o->ignoreAccents = true;
         } else if (a == L"-n" || a == L"--no-recurse") {
             o->recursion = 0;
         } else if (a == L"-f" || a == L"--files") {

@@ -39,6 +39,7 @@ struct CliOptions {
     // --files-from: the file that lists the files to search ("-": standard
     // input); empty: the folder is walked.
     std::wstring filesFrom;
+    bool ignoreAccents = false;
     // How rows are printed: lines (the default), JSON Lines or CSV.
     enum class Output { kLines, kJson, kCsv, kPaths };
     Output output = Output::kLines;

@@ -56,6 +56,7 @@ void FillRequest(const CliOptions& o, SearchRequest* request) {
     request->maxSize = o.maxSize;
     request->modifiedFrom = o.modifiedFrom;
     request->modifiedBefore = o.modifiedBefore;
+    request->ignoreAccents = o.ignoreAccents;
 }
 
 bool FullPath(const std::wstring& path, wchar_t (&out)[kPathChars]) {

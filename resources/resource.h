@@ -115,6 +115,7 @@
 #define IDC_DAYS               1043
 #define IDC_DATE_FROM          1044
 #define IDC_DATE_TO            1045
+#define IDC_IGNORE_ACCENTS     1046
 
 // Controls of the Options and About dialogs
 #define IDC_MODE_IFILTER       1026

@@ -117,6 +117,11 @@ bool Searcher::StartSearch(SearchRequest* newRequest, ConverterList* newConverte
     const bool isRegex = request->regex == 1;
     searchText = isRegex ? FoldRegexText(request->searchText) : FoldLiteralText(request->searchText);
     targetText = isRegex ? FoldRegexText(request->targetText) : FoldLiteralText(request->targetText);
+    if (request->ignoreAccents) {
+        // The texts as the text is searched: without their accents.
+        searchText = AccentlessText(searchText);
+        targetText = AccentlessText(targetText);
+    }
     if (!Prepare(searchText.c_str(), &regex, &ignoringCase))
         return false;
     if (request->searchText[0] && request->targetText[0] && !Prepare(targetText.c_str(), &targetRegex, &targetIgnoringCase))
@@ -393,6 +398,8 @@ void Searcher::ConvertAndMatch(FileJob& job, const Matchers& matchers) {
             FindSurrogates(text.Get(), FindNul(text.Get(), capacity), &job.astralUnits);
         length = originals.FoldToNul(text.Get(), capacity);
     }
+    if (r.ignoreAccents)
+        originals.FoldAccents(text.Get(), length);
     struct ReleaseAfterFile {
         FoldedOriginals& originals;
         ~ReleaseAfterFile() { originals.Release(); }

@@ -209,6 +209,7 @@ void SearchControls::OnInitialize() {
     CheckDlgButton(hwnd, IDC_CASE, ReadSettingInt(L"Case", 0) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(hwnd, IDC_WHOLE_WORDS,
                    ReadSettingInt(L"WholeWords", 0) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd, IDC_IGNORE_ACCENTS, ReadSettingInt(L"IgnoreAccents", 0) ? BST_CHECKED : BST_UNCHECKED);
 
     layout.AddDialogItem(IDOK, AnchorRight);
     // The request holds 259 characters of each field: longer text cannot be typed.
@@ -269,6 +270,7 @@ void SearchControls::BuildRequest(SearchRequest* request) {
     WriteSettingInt(L"Case", request->caseSensitive);
     WriteSettingInt(L"Regex", request->regex);
     WriteSettingInt(L"WholeWords", request->wholeWords);
+    WriteSettingInt(L"IgnoreAccents", request->ignoreAccents);
     SaveFilters();
     WriteSettingInt(L"FormatMode", request->formatMode);
     if (request->fileNameSpec[0])
@@ -288,6 +290,7 @@ void SearchControls::ReadOptions(SearchRequest* request) const {
     request->caseSensitive = IsDlgButtonChecked(hwnd, IDC_CASE) == BST_CHECKED;
     request->regex = IsDlgButtonChecked(hwnd, IDC_REGEX) == BST_CHECKED;
     request->wholeWords = IsDlgButtonChecked(hwnd, IDC_WHOLE_WORDS) == BST_CHECKED;
+    request->ignoreAccents = IsDlgButtonChecked(hwnd, IDC_IGNORE_ACCENTS) == BST_CHECKED;
     const LRESULT side = SendMessageW(Item(IDC_SIDE), CB_GETCURSEL, 0, 0);
     request->side = side >= kSideBoth && side <= kSideTarget ? static_cast<int>(side) : kSideBoth;
     ReadText(Item(IDC_TARGET_TEXT), request->targetText);
@@ -482,6 +485,8 @@ std::wstring OptionsHeading(const std::wstring& title, const SearchRequest& requ
         inForce.push_back(L"Whole Words");
     if (request.regex)
         inForce.push_back(L"Regular Expression");
+    if (request.ignoreAccents)
+        inForce.push_back(L"Ignore accents");
     const std::wstring patterns = request.fileNameSpec;
     if (!patterns.empty() && patterns != L"*.*" && patterns != L"*")
         inForce.push_back(L"File name " + Quoted(request.fileNameSpec));

@@ -149,3 +149,34 @@ TEST(FilesFromCli, TheListedFilesInTheirOrderAndOnlyThePathsWithHits) {
     EXPECT_EQ(RunCli({L"--files-from", dir / L"list.txt", L"beta", dir.Path()}).exitCode, 2u) << "a folder besides";
     EXPECT_EQ(RunCli({L"-l", L"--json", L"beta", dir.Path()}).exitCode, 2u);
 }
+
+TEST(AccentBlindCli, LettersMatchTheirBaseLettersWhateverTheOptions) {
+    TempDir dir;
+    dir.WriteFile(L"fr.txt", "Le caf\xC3\xA9 est ouvert. La cr\xC3\xA8me, cafe\xCC\x81 cr\xC3\xA9" "dit.\n");
+    dir.WriteFile(L"pl.txt", "\xC5\x81\xC3\xB3" "d\xC5\xBA i Gda\xC5\x84sk\n");
+    dir.WriteFile(L"u.xlf", "<xliff version=\"1.2\"><file><body>"
+                            "<trans-unit id=\"1\"><source>Save</source><target>Enregistr\xC3\xA9</target></trans-unit>"
+                            "<trans-unit id=\"2\"><source>Safe</source><target>S\xC3\xBBr</target></trans-unit>"
+                            "</body></file></xliff>");
+    auto hits = [&](std::vector<std::wstring> options) {
+        options.push_back(dir.Path());
+        std::vector<std::string> lines;
+        for (const std::string& line : Lines(RunCli(options).out))
+            lines.push_back(line.substr(line.find_last_of('\\') + 1));
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    EXPECT_EQ(hits({L"--ignore-accents", L"cafe"}), std::vector<std::string>{"fr.txt\t2"}) << "precomposed and decomposed";
+    EXPECT_EQ(hits({L"cafe"}), std::vector<std::string>{"fr.txt\t1"}) << "without the option only the decomposed one";
+    EXPECT_EQ(hits({L"--ignore-accents", L"-i", L"CR\u00c9ME"}), std::vector<std::string>{"fr.txt\t1"});
+    EXPECT_EQ(hits({L"--ignore-accents", L"-w", L"caf\u00e9"}), std::vector<std::string>{"fr.txt\t2"})
+        << "a word that ends in a mark ends where the mark does";
+    EXPECT_EQ(hits({L"--ignore-accents", L"Lodz"}), std::vector<std::string>{"pl.txt\t1"});
+    EXPECT_EQ(hits({L"--ignore-accents", L"-e", L"Gda.sk|cr[e]dit"}), (std::vector<std::string>{"fr.txt\t1", "pl.txt\t1"}))
+        << "expressions run on the accent-blind text";
+    EXPECT_EQ(hits({L"--ignore-accents", L"--target", L"Enregistre", L"Save"}), std::vector<std::string>{"u.xlf\t1"})
+        << "the target condition too";
+    // What is shown is the file's own text.
+    const RunResult shown = RunCli({L"--ignore-accents", L"-c", L"Lodz", dir.Path()});
+    EXPECT_NE(shown.out.find("\xC5\x81\xC3\xB3" "d\xC5\xBA"), std::string::npos) << shown.out;
+}

@@ -778,3 +778,26 @@ TEST_F(FirstDayTest, SizeAndDateFiltersAreAppliedNamedAndKept) {
     ASSERT_TRUE(again.Search());
     EXPECT_EQ(again.RowNames(), std::vector<std::wstring>{L"big.txt"}) << "old\\big.txt, changed on 1 November";
 }
+
+TEST_F(FirstDayTest, IgnoreAccentsIsAppliedNamedAndKept) {
+    files.WriteFile(L"a.txt", "Le caf\xC3\xA9 est ouvert.\n");
+    {
+        AppHarness ui;
+        ASSERT_TRUE(ui.Start(files.Path().c_str()));
+        ui.SetText(IDC_SEARCH_TEXT, L"cafe");
+        ASSERT_TRUE(ui.Search());
+        EXPECT_EQ(ui.List().RowCount(), 0);
+        ui.Click(IDC_OPTIONS_TOGGLE);
+        ui.Click(IDC_IGNORE_ACCENTS);
+        ASSERT_TRUE(ui.Search());
+        ASSERT_EQ(ui.List().RowCount(), 1);
+        EXPECT_EQ(ui.List().RowResult(0)->matches[0]->context.find(L"caf\u00e9"), 3u) << "shown as the file holds it";
+        ui.Click(IDC_OPTIONS_TOGGLE);
+        EXPECT_EQ(ui.Controls().OptionsHeadingText(), L"Search Options: Ignore accents");
+        ui.Close();
+    }
+    EXPECT_EQ(registry.ReadInt(L"IgnoreAccents"), 1u);
+    AppHarness again;
+    ASSERT_TRUE(again.Start(files.Path().c_str()));
+    EXPECT_EQ(IsDlgButtonChecked(again.Panel(), IDC_IGNORE_ACCENTS), BST_CHECKED);
+}
