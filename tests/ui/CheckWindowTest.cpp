@@ -15,6 +15,7 @@
 #include "resource.h"
 #include "tests/TableReaders.h"
 #include "tests/TestFiles.h"
+#include "tests/ZipWriter.h"
 #include "tests/ui/UiHarness.h"
 #include "ui/CheckListBox.h"
 #include "ui/ResultListBox.h"
@@ -170,6 +171,7 @@ TEST(CheckWindow, TheDialogRefusesAGlossaryItCannotReadAndKeepsWhatWasChosen) {
         // dialog stays for another name.
         for (int i = 0; i < kCheckCount; ++i)
             CheckDlgButton(dialog, IDC_CHECK_FIRST + i, i == static_cast<int>(CheckKind::kTerms));
+        CheckDlgButton(dialog, IDC_CHECK_TERMS_CASE, BST_CHECKED);
         SetDlgItemTextW(dialog, IDC_CHECK_GLOSSARY, (files / L"missing.csv").c_str());
         WhenDialogOpens(L"Mirlock", [&, dialog](HWND box) {
             refused = true;
@@ -193,6 +195,7 @@ TEST(CheckWindow, TheDialogRefusesAGlossaryItCannotReadAndKeepsWhatWasChosen) {
     EXPECT_EQ(Notes(ui), (std::vector<std::wstring>{L"terms u1: \"kg\" without \"Kilogramm\""}));
     EXPECT_EQ(registry.ReadString(L"CheckGlossary"), files / L"terms.csv");
     EXPECT_EQ(registry.ReadInt(L"Checks"), 1u << static_cast<int>(CheckKind::kTerms));
+    EXPECT_TRUE(registry.ReadInt(L"CheckOptions") & 2u) << "terms: case-sensitive, as ticked";
 
     // The next dialog opens as it was left.
     ASSERT_TRUE(RunPass(ui, [&](HWND dialog) {
@@ -297,11 +300,49 @@ TEST(CheckWindow, TheListCopiesOpensAndKeepsItsPlace) {
     StopWatchingDialogs();
     EXPECT_TRUE(told);
 
+    EXPECT_FALSE(Checks(ui).SelectRow(Checks(ui).RowCount())) << "no row past the last";
+    EXPECT_FALSE(Checks(ui).SelectRow(-1));
+
+    // An ignore list that cannot be written is said so.
+    IgnoreList ignored;
+    Checks(ui).SetIgnoreList(&ignored, files / L"no such folder\\Ignored checks.txt");
+    bool warned = false;
+    WhenDialogOpens(L"Mirlock", [&](HWND box) {
+        warned = true;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    Checks(ui).SelectRow(numbers);
+    Checks(ui).ToggleIgnoreSelected();
+    StopWatchingDialogs();
+    EXPECT_TRUE(warned);
+    Checks(ui).SetIgnoreList(nullptr, L"");
+
     // Back in the results, Ctrl+C copies rows, never the notes.
     ui.Command(IDM_VIEW_RESULTS);
     SetClipboardText(L"-");
     SetFocus(ui.List().ListBox());
     ui.Keys({VK_CONTROL, 'C'});
     EXPECT_EQ(ClipboardText(), L"-");
+    ui.Close();
+}
+
+TEST(CheckWindow, ANoteInAnArchiveOpensAtTheFirstLine) {
+    RegistrySandbox registry;
+    TempDir files;
+    ZipLayout layout;
+    layout.entries.push_back({"content.xlf", "<xliff version=\"1.2\"><file><body>\n\n<trans-unit id=\"z1\">"
+                                             "<source>Cancel</source><target></target></trans-unit></body></file></xliff>"});
+    files.WriteFile(L"p.xlz", BuildZip(layout));
+    AppHarness ui;
+    ASSERT_TRUE(ui.Start(files.Path().c_str()));
+    Checks(ui).SetIgnoreList(nullptr, L"");
+    ASSERT_TRUE(RunPass(ui));
+    ASSERT_EQ(Notes(ui), std::vector<std::wstring>{L"untranslated z1: no translation"});
+    const std::wstring log = files / L"editor.log";
+    Checks(ui).SetEditor(L"cmd.exe /c echo %1 %2 > \"" + log + L"\"");
+    Checks(ui).SelectRow(1);
+    Checks(ui).OpenCurrent();
+    ASSERT_TRUE(ui.PumpUntil([&] { return ReadWholeFile(log).find("p.xlz") != std::string::npos; }, 20000));
+    EXPECT_NE(ReadWholeFile(log).find("p.xlz 1"), std::string::npos) << "no editor opens an archive at a line";
     ui.Close();
 }
