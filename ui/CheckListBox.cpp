@@ -161,8 +161,11 @@ void CheckListBox::Add(CheckRow row) {
     ignored.push_back(ignore && ignore->Contains(row));
     notes.push_back(std::move(row));
     if (!placePending && hwnd) {
+        // Placing makes the list again: the more notes, the less often,
+        // so that a pass with very many costs no more than the notes do.
         placePending = true;
-        SetTimer(hwnd, kPlaceTimer, kPlaceDelayMs, nullptr);
+        const UINT delay = static_cast<UINT>(std::min<size_t>(kPlaceDelayMs + notes.size() / 200, 3000));
+        SetTimer(hwnd, kPlaceTimer, delay, nullptr);
     }
 }
 
