@@ -124,6 +124,14 @@ private:
     HINSTANCE instance = nullptr;
     SearchRequest request{};
     int searching = 0;
+    // The running pass of the checks (null between passes), and the paths
+    // of the files it took, by their number in the pass. Before the
+    // searcher, whose workers call the pass until they end; the ignore list
+    // before the window that shows it.
+    std::unique_ptr<CheckPass> checkPass;
+    std::vector<std::wstring> checkPaths;
+    std::wstring checkSummary;  // the status line's summary of the last pass
+    IgnoreList ignoreList;
     WindowSearcher searcher;
     std::unique_ptr<MainWnd> mainWindow;
     HANDLE stopEvent = nullptr;
@@ -142,10 +150,4 @@ private:
     bool lockReady = false;
     HACCEL accelerators = nullptr;
     bool comReady = false;
-    // The running pass of the checks (null between passes), and the paths
-    // of the files it took, by their number in the pass.
-    std::unique_ptr<CheckPass> checkPass;
-    std::vector<std::wstring> checkPaths;
-    std::wstring checkSummary;  // the status line's summary of the last pass
-    IgnoreList ignoreList;
 };
