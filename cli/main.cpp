@@ -122,8 +122,11 @@ bool ReadFileList(const std::wstring& from, std::vector<std::wstring>* paths) {
         _setmode(_fileno(stdin), _O_BINARY);
         char chunk[65536];
         size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, stdin)) > 0)
+        while ((n = fread(chunk, 1, sizeof chunk, stdin)) > 0) {
             bytes.append(chunk, n);
+            if (bytes.size() > (256u << 20))
+                return false;  // no list of paths is that long
+        }
     } else {
         ScopedKernelHandle file(CreateFileW(SystemPath(FullPathName(from)).c_str(), GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
