@@ -346,24 +346,3 @@ TEST(CheckWindow, ANoteInAnArchiveOpensAtTheFirstLine) {
     EXPECT_NE(ReadWholeFile(log).find("p.xlz 1"), std::string::npos) << "no editor opens an archive at a line";
     ui.Close();
 }
-
-TEST(CheckWindow, ClosingTheWindowDuringAPassEndsItCleanly) {
-    RegistrySandbox registry;
-    TempDir files;
-    for (int i = 0; i < 300; ++i)
-        files.WriteFile(L"f" + std::to_wstring(i) + L".xlf", Xliff("3 kg dazu"));
-    {
-        AppHarness ui;
-        ASSERT_TRUE(ui.Start(files.Path().c_str()));
-        Checks(ui).SetIgnoreList(nullptr, L"");
-        WhenDialogOpens(L"Check segments", [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDOK, 0); });
-        ui.Command(IDM_CHECK_SEGMENTS);
-        StopWatchingDialogs();
-        ASSERT_TRUE(ui.App().IsChecking()) << "the pass runs when the dialog has closed";
-        const HWND main = ui.Main();
-        ui.Close();
-        EXPECT_FALSE(IsWindow(main));
-    }
-    // The application and its searcher are gone too: the workers ended
-    // before the pass they call (a crash here fails the test program).
-}
