@@ -97,3 +97,27 @@ bool ReplaceFileWhole(const std::wstring& path, const std::string& bytes, DWORD*
     }
     return true;
 }
+
+bool ReadSmallFile(const std::wstring& path, size_t limit, std::string* bytes, DWORD* error) {
+    *error = ERROR_SUCCESS;
+    ScopedKernelHandle file(CreateFileW(SystemPath(FullPathName(path)).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size)) {
+        *error = GetLastError();
+        return false;
+    }
+    if (static_cast<unsigned long long>(size.QuadPart) > limit) {
+        *error = ERROR_FILE_TOO_LARGE;
+        return false;
+    }
+    bytes->resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes->empty() &&
+        (!ReadFile(file.Get(), bytes->data(), static_cast<DWORD>(bytes->size()), &read, nullptr) || read != bytes->size())) {
+        *error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
+        return false;
+    }
+    return true;
+}

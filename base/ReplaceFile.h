@@ -1,5 +1,6 @@
 // A file written whole or not at all: the new bytes go to a file of their
-// own beside the target, which is then put in its place.
+// own beside the target, which is then put in its place. And a small file
+// read whole.
 #pragma once
 
 #include <windows.h>
@@ -12,3 +13,8 @@
 // attributes and permissions. The temporary file never stays. False with
 // the system's error code.
 bool ReplaceFileWhole(const std::wstring& path, const std::string& bytes, DWORD* error);
+
+// Reads the whole file at `path` (relative or long paths taken) into
+// *bytes; false with the system's error code, or ERROR_FILE_TOO_LARGE past
+// `limit` bytes.
+bool ReadSmallFile(const std::wstring& path, size_t limit, std::string* bytes, DWORD* error);

@@ -21,6 +21,7 @@
 #include "converters/readers/Utf8Text.h"
 #include "base/FoldText.h"
 #include "base/LongPath.h"
+#include "base/ReplaceFile.h"
 #include "base/ResourceText.h"
 #include "resource.h"
 #include "base/ScopedHandle.h"
@@ -128,15 +129,8 @@ bool ReadFileList(const std::wstring& from, std::vector<std::wstring>* paths) {
                 return false;  // no list of paths is that long
         }
     } else {
-        ScopedKernelHandle file(CreateFileW(SystemPath(FullPathName(from)).c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-        LARGE_INTEGER size{};
-        if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (256ll << 20))
-            return false;
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-                               read != bytes.size()))
+        DWORD error = 0;
+        if (!ReadSmallFile(from, 256u << 20, &bytes, &error))
             return false;
     }
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)

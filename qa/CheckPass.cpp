@@ -7,7 +7,7 @@
 #include <map>
 
 #include "base/LongPath.h"
-#include "base/ScopedHandle.h"
+#include "base/ReplaceFile.h"
 #include "search/Searcher.h"
 #include "qa/SegmentChecks.h"
 
@@ -15,21 +15,11 @@ namespace {
 
 // A list file's bytes; false with *error for a file that cannot be read.
 bool ReadListFile(const std::wstring& path, std::string* bytes, std::wstring* error) {
-    ScopedKernelHandle file(CreateFileW(SystemPath(FullPathName(path)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (64ll << 20)) {
-        *error = path + L": cannot be read";
-        return false;
-    }
-    bytes->resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!bytes->empty() && (!ReadFile(file.Get(), bytes->data(), static_cast<DWORD>(bytes->size()), &read, nullptr) ||
-                            read != bytes->size())) {
-        *error = path + L": cannot be read";
-        return false;
-    }
-    return true;
+    DWORD code = 0;
+    if (ReadSmallFile(path, 64u << 20, bytes, &code))
+        return true;
+    *error = path + L": cannot be read";
+    return false;
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include "base/LongPath.h"
 #include "base/ReplaceFile.h"
-#include "base/ScopedHandle.h"
 #include "converters/readers/Utf8Text.h"
 
 namespace {
@@ -78,20 +77,10 @@ void IgnoreList::Remove(const CheckRow& row) {
 
 bool IgnoreList::Load(const std::wstring& path) {
     entries.clear();
-    ScopedKernelHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        const DWORD error = GetLastError();
+    std::string bytes;
+    DWORD error = 0;
+    if (!ReadSmallFile(path, 256u << 20, &bytes, &error))
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    }
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > (256ll << 20))
-        return false;
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size()))
-        return false;
     const std::wstring text = WidenUtf8(bytes);
     size_t from = text.compare(0, 1, L"\xFEFF") == 0 ? 1 : 0;
     while (from < text.size()) {
