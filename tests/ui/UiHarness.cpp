@@ -201,7 +201,7 @@ void AppHarness::SendAndPump(std::vector<INPUT>& inputs) {
     const int expected = static_cast<int>(inputs.size());
     // A busy machine can take seconds to bring input through the display
     // server: wait for every key, not for a guess of how long they take.
-    PumpUntil([&] { return keyMessagesSeen >= expected; }, 15000);
+    PumpUntil([&] { return keyMessagesSeen >= expected; }, 60000);
     UnhookWindowsHookEx(hook);
     PumpIdle();
 }
